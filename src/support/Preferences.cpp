@@ -1,0 +1,197 @@
+#include "Preferences.h"
+
+#include "Paths.h"
+#include "PropertyList.h"
+
+#include <QFile>
+#include <QMutex>
+#include <QSettings>
+
+namespace {
+
+bool readPropertyList(QIODevice &device, QSettings::SettingsMap &map)
+{
+    const QByteArray bytes = device.readAll();
+    if (bytes.trimmed().isEmpty())
+        return true;
+    const std::optional<QVariant> root = PropertyList::parse(bytes);
+    if (!root || root->metaType() != QMetaType::fromType<QVariantMap>())
+        return false;
+    const QVariantMap dictionary = root->toMap();
+    for (auto it = dictionary.cbegin(); it != dictionary.cend(); ++it)
+        map.insert(it.key(), it.value());
+    return true;
+}
+
+bool writePropertyList(QIODevice &device, const QSettings::SettingsMap &map)
+{
+    QVariantMap dictionary;
+    for (auto it = map.cbegin(); it != map.cend(); ++it)
+        dictionary.insert(it.key(), it.value());
+    const std::optional<QByteArray> xml = PropertyList::toXml(dictionary);
+    return xml && device.write(*xml) == xml->size();
+}
+
+QSettings::Format propertyListFormat()
+{
+    static const QSettings::Format format
+        = QSettings::registerFormat(QStringLiteral("plist"), readPropertyList, writePropertyList);
+    return format;
+}
+
+QString &applicationDomainName()
+{
+    static QString name = Preferences::kSharedDomain;
+    return name;
+}
+
+QMutex &applicationDomainLock()
+{
+    static QMutex lock;
+    return lock;
+}
+
+// QSettings keeps files it has open in a process-wide cache and notices changes made by other
+// processes only on sync(), so each access opens its own object and syncs it first.
+class DomainFile
+{
+public:
+    explicit DomainFile(const QString &path)
+        : m_settings(path, propertyListFormat())
+    {
+        m_settings.setFallbacksEnabled(false);
+        m_settings.sync();
+    }
+
+    QSettings &settings() { return m_settings; }
+
+    // The atomic replacement keeps the mode of the file it replaces, so a new domain file is
+    // created private first: it may carry the computer identifier and the last e-mail address.
+    bool commit(const QString &path)
+    {
+        Paths::ensureFolder(Paths::preferencesFolder());
+        if (!QFile::exists(path)) {
+            QFile created(path);
+            if (!created.open(QIODevice::WriteOnly))
+                return false;
+            created.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+        }
+        m_settings.sync();
+        return m_settings.status() == QSettings::NoError;
+    }
+
+private:
+    QSettings m_settings;
+};
+
+QString environmentOrPreference(const char *variable, const QString &key, const QString &fallback)
+{
+    const QString fromEnvironment = qEnvironmentVariable(variable);
+    if (!fromEnvironment.isEmpty())
+        return fromEnvironment;
+    const QString fromPreferences = Preferences::shared().value(key).toString();
+    return fromPreferences.isEmpty() ? fallback : fromPreferences;
+}
+
+} // namespace
+
+Preferences::Preferences(QString domain)
+    : m_domain(std::move(domain))
+{ }
+
+Preferences Preferences::shared()
+{
+    return Preferences(kSharedDomain);
+}
+
+Preferences Preferences::loginWindow()
+{
+    return Preferences(kLoginWindowDomain);
+}
+
+Preferences Preferences::application()
+{
+    const QMutexLocker locker(&applicationDomainLock());
+    return Preferences(applicationDomainName());
+}
+
+void Preferences::setApplicationDomain(const QString &domain)
+{
+    const QMutexLocker locker(&applicationDomainLock());
+    applicationDomainName() = domain;
+}
+
+QString Preferences::filePath() const
+{
+    return Paths::preferencesFolder() + QLatin1Char('/') + m_domain + QStringLiteral(".plist");
+}
+
+QVariant Preferences::value(const QString &key, const QVariant &fallback) const
+{
+    DomainFile file(filePath());
+    return file.settings().value(key, fallback);
+}
+
+bool Preferences::contains(const QString &key) const
+{
+    DomainFile file(filePath());
+    return file.settings().contains(key);
+}
+
+QVariantMap Preferences::all() const
+{
+    DomainFile file(filePath());
+    QVariantMap entries;
+    for (const QString &key : file.settings().allKeys())
+        entries.insert(key, file.settings().value(key));
+    return entries;
+}
+
+bool Preferences::setValue(const QString &key, const QVariant &value)
+{
+    DomainFile file(filePath());
+    file.settings().setValue(key, value);
+    return file.commit(filePath());
+}
+
+bool Preferences::remove(const QString &key)
+{
+    DomainFile file(filePath());
+    file.settings().remove(key);
+    return file.commit(filePath());
+}
+
+bool Preferences::clear()
+{
+    DomainFile file(filePath());
+    file.settings().clear();
+    return file.commit(filePath());
+}
+
+namespace ServiceSettings {
+
+QString baseUrl()
+{
+    return environmentOrPreference("PONDREL_SERVICE_URL", QStringLiteral("ServiceURL"),
+        QStringLiteral("http://127.0.0.1:8642"));
+}
+
+QString namespaceBase()
+{
+    return environmentOrPreference("PONDREL_SERVICE_NAMESPACE", QStringLiteral("ServiceNamespace"),
+        QStringLiteral("http://services.trevane.com"));
+}
+
+QString serviceKey()
+{
+    return environmentOrPreference(
+        "PONDREL_SERVICE_KEY", QStringLiteral("ServiceKey"), QStringLiteral("pondrel-desktop"));
+}
+
+QString serviceKeyElement()
+{
+    return environmentOrPreference("PONDREL_SERVICE_KEY_ELEMENT",
+        QStringLiteral("ServiceKeyElement"), QStringLiteral("serviceKey"));
+}
+
+} // namespace ServiceSettings

@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QFont>
+#include <QString>
+
+// Small text utilities shared by the dialogs, the grid and the picture view.
+namespace StringExtras {
+
+// Fits a title into maxWidth points when drawn with font: the longest prefix (from length - 2
+// down to one character) that fits with "..." appended; a text that fits stays as it is.
+QString stringByTruncatingStringWithAttributesForWidth(
+    const QString &text, qreal maxWidth, const QFont &font);
+
+// A search, not a full match: an address standing among other words counts.
+bool isValidEmailAddress(const QString &text);
+bool isEmptyString(const QString &text);
+bool containsString(const QString &text, const QString &part);
+QString stringByReplacingSubstring(const QString &text, const QString &from, const QString &to);
+// Keeps the decimal digits of every script (Unicode category Nd), in their order.
+QString digitsOnly(const QString &text);
+// Escapes what may not stand in a URL; reserved characters such as "/", "?", "&" stay.
+QString urlEncode(const QString &text);
+QString urlDecode(const QString &text);
+
+} // namespace StringExtras

@@ -1,0 +1,24 @@
+#include "Values.h"
+
+namespace Values {
+
+QVariant nullMarker()
+{
+    return QVariant::fromValue(nullptr);
+}
+
+bool isNullMarker(const QVariant &value)
+{
+    return value.metaType() == QMetaType::fromType<std::nullptr_t>();
+}
+
+QVariantList asList(const QVariant &recordOrList)
+{
+    if (recordOrList.metaType() == QMetaType::fromType<QVariantList>())
+        return recordOrList.toList();
+    if (recordOrList.metaType() == QMetaType::fromType<QVariantMap>())
+        return {recordOrList};
+    return {};
+}
+
+} // namespace Values

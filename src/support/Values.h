@@ -1,0 +1,15 @@
+#pragma once
+
+#include <QVariant>
+
+// The service's records and the property lists are Qt variant trees. An element with neither
+// children nor text becomes the null marker, which is not the same as a missing key.
+namespace Values {
+
+QVariant nullMarker();
+bool isNullMarker(const QVariant &value);
+
+// The service sends one record as a dictionary and several as a list; callers want a list.
+QVariantList asList(const QVariant &recordOrList);
+
+} // namespace Values

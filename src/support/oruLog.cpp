@@ -1,0 +1,114 @@
+#include "oruLog.h"
+
+#include "Paths.h"
+#include "Preferences.h"
+
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QFile>
+#include <QFileInfo>
+
+#include <sys/syscall.h>
+#include <unistd.h>
+
+namespace {
+
+QString programName()
+{
+    const QString name = QCoreApplication::applicationName();
+    if (!name.isEmpty())
+        return name;
+    QFile comm(QStringLiteral("/proc/self/comm"));
+    if (comm.open(QIODevice::ReadOnly))
+        return QString::fromUtf8(comm.readAll().trimmed());
+    return QStringLiteral("pondrel");
+}
+
+// The classic date text of the platform: "2026-12-06 19:18:33 +0000".
+QString activityDateText()
+{
+    const QDateTime now = QDateTime::currentDateTime();
+    const int offsetMinutes = now.offsetFromUtc() / 60;
+    const QChar sign = offsetMinutes < 0 ? QLatin1Char('-') : QLatin1Char('+');
+    return now.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss "))
+        + QStringLiteral("%1%2%3")
+              .arg(sign)
+              .arg(qAbs(offsetMinutes) / 60, 2, 10, QLatin1Char('0'))
+              .arg(qAbs(offsetMinutes) % 60, 2, 10, QLatin1Char('0'));
+}
+
+} // namespace
+
+void oruLog::file(
+    const char *sourcePath, const char *function, int lineNumber, const QString &message)
+{
+    if (!isDebugEnabled())
+        return;
+    const QString fileName = QFileInfo(QString::fromUtf8(sourcePath)).fileName();
+    platformLog(QStringLiteral("%1:%2 %3; %4")
+                    .arg(fileName)
+                    .arg(lineNumber)
+                    .arg(QString::fromLatin1(function), message));
+}
+
+void oruLog::add2csv(const QString &message)
+{
+    if (!isDebugEnabled())
+        return;
+    QFile activity(activityFilePath());
+    if (!activity.open(QIODevice::WriteOnly | QIODevice::Append))
+        return;
+    activity.write(QStringLiteral("%1,%2\n").arg(activityDateText(), message).toUtf8());
+}
+
+void oruLog::fatal(
+    const QString &condition, const char *prettyFunction, const char *sourcePath, int lineNumber)
+{
+    const QString function = shortFunctionName(prettyFunction);
+    const qsizetype separator = function.lastIndexOf(QStringLiteral("::"));
+    const QString className = separator < 0 ? QString() : function.left(separator);
+    const QString method = separator < 0 ? function : function.mid(separator + 2);
+    platformLog(QStringLiteral("FATAL: %1 in %2:%3 (in %4 at %5)")
+                    .arg(condition, className, method, QString::fromUtf8(sourcePath))
+                    .arg(lineNumber));
+}
+
+void oruLog::platformLog(const QString &text)
+{
+    const QString line
+        = QStringLiteral("%1 %2[%3:%4] %5\n")
+              .arg(QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz")),
+                  programName())
+              .arg(qint64(getpid()))
+              .arg(qint64(syscall(SYS_gettid)))
+              .arg(text);
+    const QByteArray bytes = line.toUtf8();
+    qsizetype written = 0;
+    while (written < bytes.size()) {
+        const ssize_t result
+            = ::write(STDERR_FILENO, bytes.constData() + written, size_t(bytes.size() - written));
+        if (result <= 0)
+            return;
+        written += result;
+    }
+}
+
+bool oruLog::isDebugEnabled()
+{
+    return Preferences::shared().value(QStringLiteral("Debug")).toBool();
+}
+
+QString oruLog::activityFilePath()
+{
+    return Paths::desktopFolder() + QStringLiteral("/pondrel_files.csv");
+}
+
+QString oruLog::shortFunctionName(const char *prettyFunction)
+{
+    QString name = QString::fromLatin1(prettyFunction);
+    const qsizetype parameters = name.indexOf(QLatin1Char('('));
+    if (parameters >= 0)
+        name.truncate(parameters);
+    const qsizetype returnType = name.lastIndexOf(QLatin1Char(' '));
+    return returnType < 0 ? name : name.mid(returnType + 1);
+}

@@ -1,0 +1,61 @@
+#include "ToolCommand.h"
+
+#include <cstdio>
+
+std::vector<ToolCommand> &ToolCommand::registry()
+{
+    static std::vector<ToolCommand> commands;
+    return commands;
+}
+
+const ToolCommand *ToolCommand::find(const QString &name)
+{
+    for (const ToolCommand &command : registry()) {
+        if (command.name == name)
+            return &command;
+    }
+    return nullptr;
+}
+
+int ToolCommand::printHelp() const
+{
+    ToolOutput::out(usage);
+    return kSuccess;
+}
+
+int ToolCommand::badUsage(const QString &complaint) const
+{
+    ToolOutput::err(QStringLiteral("pondrel-tool %1: %2").arg(name, complaint));
+    ToolOutput::err(usage);
+    return kBadUsage;
+}
+
+ToolCommandRegistration::ToolCommandRegistration(ToolCommand command)
+{
+    ToolCommand::registry().push_back(std::move(command));
+}
+
+namespace ToolOutput {
+
+void out(const QString &text)
+{
+    const QByteArray bytes = text.toUtf8();
+    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout);
+    if (!text.endsWith(QLatin1Char('\n')))
+        std::fputc('\n', stdout);
+}
+
+void err(const QString &text)
+{
+    const QByteArray bytes = text.toUtf8();
+    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stderr);
+    if (!text.endsWith(QLatin1Char('\n')))
+        std::fputc('\n', stderr);
+}
+
+bool wantsHelp(const QStringList &arguments)
+{
+    return arguments.contains(QStringLiteral("--help")) || arguments.contains(QStringLiteral("-h"));
+}
+
+} // namespace ToolOutput

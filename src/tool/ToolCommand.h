@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+#include <vector>
+
+// A subcommand of pondrel-tool. run() gets the words after the subcommand's name and returns
+// the exit status: 0 success, 1 failure or nothing found, 2 bad usage.
+struct ToolCommand
+{
+    QString name;
+    QString summary;
+    QString usage;
+    std::function<int(const QStringList &arguments)> run;
+
+    static constexpr int kSuccess = 0;
+    static constexpr int kFailure = 1;
+    static constexpr int kBadUsage = 2;
+
+    static std::vector<ToolCommand> &registry();
+    static const ToolCommand *find(const QString &name);
+
+    // Prints the usage text to standard output (for --help) and returns kSuccess.
+    int printHelp() const;
+    // Prints a complaint and the usage text to standard error and returns kBadUsage.
+    int badUsage(const QString &complaint) const;
+};
+
+// Registers a command at start-up: static ToolCommandRegistration r{ToolCommand{...}};
+struct ToolCommandRegistration
+{
+    explicit ToolCommandRegistration(ToolCommand command);
+};
+
+// Helpers for subcommands.
+namespace ToolOutput {
+void out(const QString &text);
+void err(const QString &text);
+bool wantsHelp(const QStringList &arguments);
+} // namespace ToolOutput
