@@ -11,14 +11,14 @@ CSCache &CSCache::sharedCache()
 void CSCache::cacheData(const QByteArray &data, const QString &key)
 {
     ORU_LOG(QStringLiteral("Caching data for key: %1").arg(key));
-    const QMutexLocker locker(&m_lock);
+    const std::lock_guard locker(m_lock);
     m_entries.insert(key, Entry {data, QDateTime::currentDateTimeUtc()});
 }
 
 std::optional<QByteArray> CSCache::cachedDataForKey(const QString &key)
 {
     ORU_LOG(QStringLiteral("Retrieving cached data for key: %1").arg(key));
-    const QMutexLocker locker(&m_lock);
+    const std::lock_guard locker(m_lock);
     const auto entry = m_entries.find(key);
     if (entry == m_entries.end())
         return std::nullopt;
@@ -29,13 +29,13 @@ std::optional<QByteArray> CSCache::cachedDataForKey(const QString &key)
 void CSCache::removeCachedDataForKey(const QString &key)
 {
     ORU_LOG(QStringLiteral("Clearing cached data for key: %1").arg(key));
-    const QMutexLocker locker(&m_lock);
+    const std::lock_guard locker(m_lock);
     m_entries.remove(key);
 }
 
 std::optional<QDateTime> CSCache::lastUseForKey(const QString &key) const
 {
-    const QMutexLocker locker(&m_lock);
+    const std::lock_guard locker(m_lock);
     const auto entry = m_entries.constFind(key);
     if (entry == m_entries.cend())
         return std::nullopt;

@@ -3,9 +3,9 @@
 #include <QByteArray>
 #include <QDateTime>
 #include <QHash>
-#include <QMutex>
 #include <QString>
 
+#include <mutex>
 #include <optional>
 
 // The process-wide in-memory store of picture data while the Publisher loads and rotates
@@ -38,6 +38,7 @@ private:
         QDateTime lastUse;
     };
 
-    mutable QMutex m_lock;
+    // A standard mutex rather than QMutex, so that ThreadSanitizer sees the synchronisation.
+    mutable std::mutex m_lock;
     QHash<QString, Entry> m_entries;
 };

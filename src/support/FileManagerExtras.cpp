@@ -8,10 +8,12 @@ std::optional<QString> linkChainEnd(const QString &path)
 {
     if (path.isEmpty())
         return std::nullopt;
+    // exists() follows the whole chain: false for a dangling link anywhere in it and for a loop.
     const QFileInfo info(path);
+    if (!info.exists())
+        return std::nullopt;
     if (!info.isSymLink())
-        return info.exists() ? std::optional<QString>(path) : std::nullopt;
-    // Fails (empty) for a dangling link anywhere in the chain and for a loop.
+        return path;
     const QString target = info.canonicalFilePath();
     if (target.isEmpty())
         return std::nullopt;
