@@ -9,6 +9,7 @@ ProgramRun ProgramRun::run(
     process.setProcessEnvironment(environment);
     process.start(program, arguments);
     ProgramRun result;
+    result.processId = process.processId();
     if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit) {
         result.standardError = process.errorString();
         return result;

@@ -9,6 +9,7 @@
 struct ProgramRun
 {
     int exitCode = -1;
+    qint64 processId = 0;
     QString standardOutput;
     QString standardError;
 
