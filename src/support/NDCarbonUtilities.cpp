@@ -1,0 +1,20 @@
+#include "NDCarbonUtilities.h"
+
+#include "FileManagerExtras.h"
+#include "oruLog.h"
+
+namespace NDCarbonUtilities {
+
+QString resolveAliasFile(const QString &path)
+{
+    const std::optional<QString> target = FileManagerExtras::linkChainEnd(path);
+    if (!target) {
+        oruLog::platformLog(QStringLiteral("Failed to resolve file %1 as alias file").arg(path));
+        return path;
+    }
+    if (target->toUtf8().size() > kMaximumPathBytes)
+        return path;
+    return *target;
+}
+
+} // namespace NDCarbonUtilities

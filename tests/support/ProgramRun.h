@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QProcessEnvironment>
+#include <QString>
+#include <QStringList>
+
+// Runs a built program to its end and keeps what it wrote. The environment defaults to this
+// process's own, so a ScratchHome in force carries over to the child.
+struct ProgramRun
+{
+    int exitCode = -1;
+    qint64 processId = 0;
+    QString standardOutput;
+    QString standardError;
+
+    static ProgramRun run(const QString &program, const QStringList &arguments,
+        const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment());
+
+    // pondrel-tool and the test helpers, from the folder the build puts them in.
+    static QString builtProgram(const QString &name);
+    static ProgramRun tool(const QStringList &arguments,
+        const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment());
+};

@@ -1,0 +1,17 @@
+#pragma once
+
+#include <QDateTime>
+#include <QString>
+
+#include <ostream>
+
+// Readable failure messages for the Qt values the support tests compare.
+inline void PrintTo(const QString &text, std::ostream *stream)
+{
+    *stream << '"' << text.toStdString() << '"';
+}
+
+inline void PrintTo(const QDateTime &date, std::ostream *stream)
+{
+    *stream << date.toString(Qt::ISODate).toStdString();
+}
