@@ -1,0 +1,18 @@
+#pragma once
+
+#include "ServiceCatalogue.h"
+#include "ServiceProxy.h"
+
+// The collection service: registering and checking the workstation, and the Agent's visits.
+// Each operation takes its arguments in the service's order, for example
+//     collection.CheckComputer({serviceKey, computerIdentifier});
+// and returns the engine's reply dictionary unchanged (the result under "<operation>Result").
+class CollectionServices : public ServiceProxy
+{
+public:
+    CollectionServices();
+
+    static const std::vector<ServiceOperation> &catalogue();
+
+    PONDREL_COLLECTION_OPERATIONS(PONDREL_DECLARE_OPERATION, PONDREL_ARGUMENT_FIELD)
+};

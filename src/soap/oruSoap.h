@@ -1,0 +1,114 @@
+#pragma once
+
+#include <QMap>
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+
+#include <curl/curl.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstddef>
+#include <cstdlib>
+#include <memory>
+#include <mutex>
+
+// The reply accumulator of the call in progress. While a call runs, size < allocated_size and
+// memory[size] is a zero byte.
+struct MemoryStruct
+{
+    struct FreeDeleter
+    {
+        void operator()(char *bytes) const { std::free(bytes); }
+    };
+
+    std::unique_ptr<char, FreeDeleter> memory;
+    std::size_t size = 0;
+    std::size_t allocated_size = 0;
+    // A chunk could not be stored: the reply is incomplete and the transfer was stopped.
+    bool exhausted = false;
+
+    // False when not even the initial buffer could be had.
+    bool reset(std::size_t capacity);
+    void release();
+};
+
+// The transfer's write callback: appends the chunk to the MemoryStruct behind userp, growing it
+// to exactly the size needed. When the memory cannot be had it marks the reply exhausted and
+// returns 0, which makes libcurl end the transfer with an error instead of losing bytes silently.
+std::size_t read_reply(char *contents, std::size_t size, std::size_t nmemb, void *userp);
+
+// The SOAP 1.1 call engine: builds the request envelope, posts it with libcurl and hands back the
+// reply dictionary, in which the key "error" marks every kind of failure. Calls are synchronous.
+// Calls on one engine are serialised: it has one transfer handle and one reply buffer.
+class oruSoap
+{
+public:
+    static constexpr std::size_t kInitialReplyCapacity = 128000;
+    static constexpr std::chrono::milliseconds kTransferTimeLimit {30000};
+    static inline const QString kUserAgentKey = QStringLiteral("UserAgent");
+    static inline const QString kAllowInvalidCertificatesKey
+        = QStringLiteral("AllowInvalidCertificates");
+
+    // Reads the proxy settings and credentials once and prepares the transfer handle.
+    oruSoap();
+    virtual ~oruSoap();
+    oruSoap(const oruSoap &) = delete;
+    oruSoap &operator=(const oruSoap &) = delete;
+
+    // Posts the operation to url. The parameters are the values paired with the names in order;
+    // the list ends at the first invalid QVariant (a missing argument) or at the end of the
+    // shorter list. Never fails to return a dictionary.
+    QVariantMap soapCall(const QString &url, const QString &methodName, const QString &soapAction,
+        const QString &methodNamespace, const QVariantList &paramValues,
+        const QStringList &paramNames);
+
+    // Element content of one parameter value: escaped text, decimal numbers, "1"/"0" for
+    // booleans, arrays run together, dictionaries as nested elements in key order.
+    static QString encodeXML(const QVariant &value);
+
+    // Header lines to a dictionary name -> value; lines without ": " are skipped and logged.
+    static QMap<QString, QString> parseHeaders(const QString &headers);
+
+    int httpCode() const { return m_httpCode; }
+    int curlResult() const { return m_curlResult; }
+    bool hasHTTPProxy() const { return m_hasHTTPProxy; }
+    bool hasHTTPSProxy() const { return m_hasHTTPSProxy; }
+    QString proxyHTTPHost() const { return m_proxyHTTPHost; }
+    QString proxyHTTPPort() const { return m_proxyHTTPPort; }
+
+    static bool getHTTPProxySetting(QString &host, QString &port);
+    static bool getHTTPSProxySetting(QString &host, QString &port);
+    static bool getProxyUserForProtocol(const QString &protocol, QString &user, QString &password);
+
+    // Tests shorten the whole-transfer limit to see a time-out without waiting 30 seconds.
+    void setTransferTimeLimitForTesting(std::chrono::milliseconds limit);
+
+private:
+    struct CurlDeleter
+    {
+        void operator()(CURL *handle) const { curl_easy_cleanup(handle); }
+    };
+
+    void readProxySettings();
+    void setFixedOptions();
+    QVariantMap transferFailure(const QString &message) const;
+    // The reply dictionary of the transfer that has just ended.
+    QVariantMap replyOfTransfer(const QString &methodName) const;
+
+    std::atomic<int> m_httpCode = 0;
+    std::atomic<int> m_curlResult = 0;
+    bool m_hasHTTPProxy = false;
+    bool m_hasHTTPSProxy = false;
+    QString m_proxyHTTPHost;
+    QString m_proxyHTTPPort;
+    QString m_proxyHTTPuserPassword;
+    QString m_proxyHTTPSuserPassword;
+    QString m_proxyHTTPSHost;
+    QString m_proxyHTTPSPort;
+    std::unique_ptr<CURL, CurlDeleter> m_curl;
+    MemoryStruct m_httpReply;
+    std::chrono::milliseconds m_transferTimeLimit = kTransferTimeLimit;
+    std::mutex m_callLock;
+};
