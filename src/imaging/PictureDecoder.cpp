@@ -43,7 +43,8 @@ std::optional<TurboJpegHeader> readJpegHeader(const QByteArray &bytes, QString &
         || tjDecompressHeader3(handle.get(), reinterpret_cast<const unsigned char *>(bytes.data()),
                static_cast<unsigned long>(bytes.size()), &width, &height, &subsampling,
                &colourSpace)
-            != 0) {
+            != 0
+        || width <= 0 || height <= 0) {
         errorMsg = notAValidImageMessage();
         return std::nullopt;
     }
