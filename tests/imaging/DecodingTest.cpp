@@ -89,8 +89,9 @@ TEST_F(LargeJpeg, OneDecodeServesTheWholeBatch)
     ASSERT_TRUE(picture);
     const QList<QSize> expected {{200, 150}, {1024, 768}, {1920, 1200}};
     for (int index = 0; index < batch.size(); ++index) {
-        const std::optional<RenderedPicture> rendered = renderPictureCommandToFile(batch.at(index).toMap(),
-            *picture, output.filePath(QString::number(index) + ".jpg"), 0.6f, errorMsg);
+        const std::optional<RenderedPicture> rendered
+            = renderPictureCommandToFile(batch.at(index).toMap(), *picture,
+                output.filePath(QString::number(index) + ".jpg"), 0.6f, errorMsg);
         ASSERT_TRUE(rendered) << errorMsg.toStdString();
         EXPECT_EQ(QSize(rendered->width, rendered->height), expected.at(index));
     }
@@ -112,7 +113,10 @@ TEST_F(LargeJpeg, ScaledDecodingRendersLikeAFullDecode)
     // Every mode and a quarter turn: the crop must take the same part of the scene.
     for (const int cropMode : {0, 1, 2, 3}) {
         for (const int orientation : {1, 6, 7}) {
-            SCOPED_TRACE(QStringLiteral("mode %1 orientation %2").arg(cropMode).arg(orientation).toStdString());
+            SCOPED_TRACE(QStringLiteral("mode %1 orientation %2")
+                             .arg(cropMode)
+                             .arg(orientation)
+                             .toStdString());
             const auto fromFull = makeThumbnail(*full, {300, 200}, orientation, "f", cropMode);
             const auto fromEighth = makeThumbnail(*eighth, {300, 200}, orientation, "e", cropMode);
             ASSERT_TRUE(fromFull && fromEighth);
@@ -154,11 +158,12 @@ TEST(Decoding, BrokenAndUnsupportedFilesAreNotValidImages)
         "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"10\" height=\"10\"/>");
     ASSERT_TRUE(scene(16, 16).save(folder.filePath("icon.ico"), "ico"));
 
-    for (const QString name : {"header-only.jpg", "garbage.jpg", "empty.png", "drawing.svg",
-             "icon.ico"}) {
+    for (const QString name :
+        {"header-only.jpg", "garbage.jpg", "empty.png", "drawing.svg", "icon.ico"}) {
         SCOPED_TRACE(name.toStdString());
         QString errorMsg;
-        EXPECT_FALSE(decodePictureForCommands(folder.filePath(name), {command(50, 50, 0)}, errorMsg));
+        EXPECT_FALSE(
+            decodePictureForCommands(folder.filePath(name), {command(50, 50, 0)}, errorMsg));
         EXPECT_TRUE(errorMsg.startsWith("not a valid image")) << errorMsg.toStdString();
         EXPECT_FALSE(thumbnailImageWithFile(folder.filePath(name), 100));
     }

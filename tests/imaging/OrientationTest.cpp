@@ -1,5 +1,5 @@
-#include "imaging/NSImage_extras.h"
 #include "imaging/Orientation.h"
+#include "imaging/NSImage_extras.h"
 #include "imaging/oruUtils.h"
 
 #include <QPointF>
@@ -14,14 +14,22 @@ QPointF uprightPoint(int orientation, QPointF p, double W, double H)
 {
     const double x = p.x(), y = p.y();
     switch (orientation) {
-    case 2: return {W - x, y};
-    case 3: return {W - x, H - y};
-    case 4: return {x, H - y};
-    case 5: return {H - y, W - x};
-    case 6: return {y, W - x};
-    case 7: return {y, x};
-    case 8: return {H - y, x};
-    default: return {x, y};
+    case 2:
+        return {W - x, y};
+    case 3:
+        return {W - x, H - y};
+    case 4:
+        return {x, H - y};
+    case 5:
+        return {H - y, W - x};
+    case 6:
+        return {y, W - x};
+    case 7:
+        return {y, x};
+    case 8:
+        return {H - y, x};
+    default:
+        return {x, y};
     }
 }
 
@@ -104,8 +112,8 @@ TEST(Orientation, LayingOnTheSideComposesWithTheQuarterTurn)
     const QImage stored = numberedPixels();
     for (int orientation = 1; orientation <= 8; ++orientation) {
         SCOPED_TRACE(orientation);
-        const QImage laidDown = Orientation::orientedImage(
-            Orientation::orientedImage(stored, orientation), 8);
+        const QImage laidDown
+            = Orientation::orientedImage(Orientation::orientedImage(stored, orientation), 8);
         const int composed = Orientation::followedByQuarterTurnCounterClockwise(orientation);
         EXPECT_EQ(Orientation::orientedImage(stored, composed), laidDown);
     }
@@ -146,5 +154,6 @@ TEST(NSImageExtras, RotateImageTurnsByAQuarter)
 TEST(NSImageExtras, RescaleRectKeepsOriginAndFitsTheTighterSide)
 {
     EXPECT_EQ(rescaleRect(QRectF(5, 7, 400, 300), QSizeF(200, 200)), QRectF(5, 7, 200, 150));
-    EXPECT_EQ(rescaleRect(QRectF(0, 0, 100, 300), QSizeF(200, 200)), QRectF(0, 0, 100.0 / 1.5, 200));
+    EXPECT_EQ(
+        rescaleRect(QRectF(0, 0, 100, 300), QSizeF(200, 200)), QRectF(0, 0, 100.0 / 1.5, 200));
 }

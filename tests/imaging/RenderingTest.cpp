@@ -19,8 +19,8 @@ using namespace TestPictures;
 namespace {
 
 const QStringList kRotateModes {"Nada", "RotateNoneFlipNone", "RotateNoneFlipX",
-    "Rotate180FlipNone", "RotateNoneFlipY", "Rotate270FlipY", "Rotate90FlipNone",
-    "Rotate270FlipX", "Rotate270FlipNone"};
+    "Rotate180FlipNone", "RotateNoneFlipY", "Rotate270FlipY", "Rotate90FlipNone", "Rotate270FlipX",
+    "Rotate270FlipNone"};
 
 // Points the temporary folder at a folder of the test's own while it lives.
 class ScratchTemporaryFolder
@@ -77,7 +77,11 @@ TEST(Rendering, EveryOrientationComesOutUpright)
             const QImage reference = renderExample(shape + "_1.jpg", 1, 240, 240, cropMode);
             ASSERT_FALSE(reference.isNull());
             for (int orientation = 0; orientation <= 8; ++orientation) {
-                SCOPED_TRACE(QStringLiteral("%1 %2 mode %3").arg(shape).arg(orientation).arg(cropMode).toStdString());
+                SCOPED_TRACE(QStringLiteral("%1 %2 mode %3")
+                                 .arg(shape)
+                                 .arg(orientation)
+                                 .arg(cropMode)
+                                 .toStdString());
                 const QString name = QStringLiteral("%1_%2.jpg").arg(shape).arg(orientation);
                 const QImage upright = renderExample(name, orientation, 240, 240, cropMode);
                 ASSERT_EQ(upright.size(), reference.size());
@@ -200,7 +204,8 @@ TEST(Rendering, CommandWritesItsFileAndReportsWhatWasMade)
     const Picture picture(scene(400, 300));
     const QVariantMap command = renderCommand("cmd-42", 200, 200, 1, "Rotate90FlipNone");
     QString errorMsg;
-    const std::optional<RenderedPicture> rendered = renderPictureCommand(command, picture, errorMsg);
+    const std::optional<RenderedPicture> rendered
+        = renderPictureCommand(command, picture, errorMsg);
     ASSERT_TRUE(rendered) << errorMsg.toStdString();
     EXPECT_EQ(rendered->path, QDir(temporary.path()).filePath("cmd-42.jpg"));
     EXPECT_EQ(rendered->fileSize, QFileInfo(rendered->path).size());
@@ -209,9 +214,8 @@ TEST(Rendering, CommandWritesItsFileAndReportsWhatWasMade)
 
     const QVariantList parameters = rendered->returnParameters("fileSize,width,height");
     ASSERT_EQ(parameters.size(), 3);
-    const auto entry = [&](int index) {
-        return parameters.at(index).toMap().value("ReturnParameter").toMap();
-    };
+    const auto entry
+        = [&](int index) { return parameters.at(index).toMap().value("ReturnParameter").toMap(); };
     EXPECT_EQ(entry(0).value("Name"), "fileSize");
     EXPECT_EQ(entry(0).value("Value"), QString::number(rendered->fileSize));
     EXPECT_EQ(entry(1).value("Value"), "150");
@@ -282,7 +286,8 @@ TEST(Rendering, ColourProfileIsCarriedIntoTheRendition)
     const std::optional<Picture> picture = decodePictureForCommands(source, {command}, errorMsg);
     ASSERT_TRUE(picture) << errorMsg.toStdString();
     EXPECT_EQ(picture->iccProfile(), displayP3);
-    const std::optional<RenderedPicture> rendered = renderPictureCommand(command, *picture, errorMsg);
+    const std::optional<RenderedPicture> rendered
+        = renderPictureCommand(command, *picture, errorMsg);
     ASSERT_TRUE(rendered) << errorMsg.toStdString();
 
     QFile file(rendered->path);
@@ -298,7 +303,8 @@ TEST(Rendering, ColourProfileIsCarriedIntoTheRendition)
     ASSERT_TRUE(withSpace.save(png));
     const std::optional<Picture> fromPng = decodePictureForCommands(png, {command}, errorMsg);
     ASSERT_TRUE(fromPng) << errorMsg.toStdString();
-    const std::optional<RenderedPicture> pngRendition = renderPictureCommand(command, *fromPng, errorMsg);
+    const std::optional<RenderedPicture> pngRendition
+        = renderPictureCommand(command, *fromPng, errorMsg);
     ASSERT_TRUE(pngRendition);
     EXPECT_EQ(QImage(pngRendition->path).colorSpace(), QColorSpace(QColorSpace::DisplayP3));
 }

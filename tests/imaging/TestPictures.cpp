@@ -40,7 +40,8 @@ QImage bands(int width, int height)
     return image;
 }
 
-bool writeJpeg(const QImage &image, const QString &path, float quality, const QByteArray &iccProfile)
+bool writeJpeg(
+    const QImage &image, const QString &path, float quality, const QByteArray &iccProfile)
 {
     return saveBMAsJPEG(Picture(image, iccProfile), quality, path);
 }

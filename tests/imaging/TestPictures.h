@@ -35,6 +35,5 @@ bool isNear(QRgb colour, QColor expected, int tolerance);
 
 // Skips the current test with a reason when the example pictures are missing.
 #define REQUIRE_EXIF_PICTURES()                                                                    \
-    if (TestPictures::exifOrientationFolder().isEmpty())                                          \
+    if (TestPictures::exifOrientationFolder().isEmpty())                                           \
     GTEST_SKIP() << "example pictures not found at " PONDREL_EXIF_TESTDATA
-
