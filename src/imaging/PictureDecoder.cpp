@@ -15,6 +15,7 @@
 #include <atomic>
 #include <cmath>
 #include <memory>
+#include <mutex>
 
 namespace {
 
@@ -162,7 +163,9 @@ std::optional<Picture> decodeWithQt(
         return std::nullopt;
     }
     // Qt refuses bitmaps above 128 MB by default; a 40-megapixel scan is an ordinary picture.
-    QImageReader::setAllocationLimit(int(kMaxBitmapBytes >> 20));
+    static std::once_flag raiseLimit;
+    std::call_once(
+        raiseLimit, [] { QImageReader::setAllocationLimit(int(kMaxBitmapBytes >> 20)); });
     QBuffer buffer;
     buffer.setData(bytes);
     buffer.open(QIODevice::ReadOnly);

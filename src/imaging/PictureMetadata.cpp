@@ -10,10 +10,15 @@
 
 namespace {
 
-void silenceLibraryWarnings()
+// Exiv2 wants its XMP parser set up once before threads use it (the Publisher reads metadata
+// on its import thread); its warnings about odd files are not ours to print.
+void prepareLibrary()
 {
     static std::once_flag once;
-    std::call_once(once, [] { Exiv2::LogMsg::setLevel(Exiv2::LogMsg::mute); });
+    std::call_once(once, [] {
+        Exiv2::XmpParser::initialize();
+        Exiv2::LogMsg::setLevel(Exiv2::LogMsg::mute);
+    });
 }
 
 } // namespace
@@ -25,7 +30,7 @@ QSize PictureMetadata::uprightPixelSize() const
 
 std::optional<PictureMetadata> PictureMetadata::read(const QString &path, QString &errorMsg)
 {
-    silenceLibraryWarnings();
+    prepareLibrary();
     try {
         const Exiv2::Image::AutoPtr image
             = Exiv2::ImageFactory::open(std::string(QFile::encodeName(path).constData()));

@@ -33,6 +33,17 @@ struct TurboJpegBufferDeleter
 };
 using TurboJpegBuffer = std::unique_ptr<unsigned char, TurboJpegBufferDeleter>;
 
+// A number of a command record: its leading integer, as the service's texts are read.
+int integerValue(const QVariant &value)
+{
+    bool ok = false;
+    const int number = value.toInt(&ok);
+    if (ok)
+        return number;
+    const double fractional = value.toDouble();
+    return std::isfinite(fractional) ? int(std::clamp(fractional, -1e9, 1e9)) : 0;
+}
+
 bool isRenderPicture(const QVariantMap &command)
 {
     return !command.contains(QStringLiteral("type"))
@@ -142,9 +153,9 @@ bool isPlainFileName(const QString &name)
 RenderRequest RenderRequest::fromCommand(const QVariantMap &command)
 {
     RenderRequest request;
-    request.canvas = QSizeF(command.value(QStringLiteral("width")).toInt(),
-        command.value(QStringLiteral("height")).toInt());
-    request.cropMode = command.value(QStringLiteral("cropMode")).toInt();
+    request.canvas = QSizeF(integerValue(command.value(QStringLiteral("width"))),
+        integerValue(command.value(QStringLiteral("height"))));
+    request.cropMode = integerValue(command.value(QStringLiteral("cropMode")));
     if (command.value(QStringLiteral("url")).toString().contains(QStringLiteral("print.jpg")))
         request.cropMode = 3;
     request.orientation = oruUtils::orientationFromRotateMode(
