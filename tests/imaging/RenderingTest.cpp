@@ -73,7 +73,8 @@ TEST(Rendering, EveryOrientationComesOutUpright)
     REQUIRE_EXIF_PICTURES();
     ScratchTemporaryFolder temporary;
     for (const QString shape : {"Landscape", "Portrait"}) {
-        for (const int cropMode : {0, 1, 2}) {
+        // Mode 3 lays every upright portrait on its side, whichever way its file is stored.
+        for (const int cropMode : {0, 1, 2, 3}) {
             const QImage reference = renderExample(shape + "_1.jpg", 1, 240, 240, cropMode);
             ASSERT_FALSE(reference.isNull());
             for (int orientation = 0; orientation <= 8; ++orientation) {
@@ -113,6 +114,8 @@ TEST(Rendering, RenditionSizesFollowTheCropModes)
     EXPECT_EQ(renderExample("Landscape_6.jpg", 6, 300, 300, 2).size(), QSize(300, 300));
     EXPECT_EQ(renderExample("Landscape_6.jpg", 6, 300, 300, 3).size(), QSize(450, 300));
     EXPECT_EQ(renderExample("Portrait_1.jpg", 1, 300, 300, 1).size(), QSize(200, 300));
+    EXPECT_EQ(renderExample("Portrait_1.jpg", 1, 300, 300, 3).size(), QSize(450, 300));
+    EXPECT_EQ(renderExample("Portrait_6.jpg", 6, 300, 300, 3).size(), QSize(450, 300));
 }
 
 TEST(Rendering, FitWithMarginsLeavesWhiteBands)
