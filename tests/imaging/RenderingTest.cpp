@@ -344,3 +344,13 @@ TEST(Rendering, QualityTradesSizeForFidelity)
     EXPECT_LT(meanDifference(QImage(standard), original, QSize(200, 150)), 2.0);
     EXPECT_FALSE(saveBMAsJPEG(Picture(original), 0.6f, folder.filePath("missing/folder/x.jpg")));
 }
+
+TEST(Rendering, SaveAsJpegWritesAReducedPictureAtItsOwnSize)
+{
+    QTemporaryDir folder;
+    const Picture reduced(scene(50, 40), {}, QSize(100, 80), 0.5);
+    const QString path = folder.filePath("full.jpg");
+    ASSERT_TRUE(saveAsJPEG(reduced, 0.6f, path));
+    EXPECT_EQ(QImage(path).size(), QSize(100, 80));
+    EXPECT_FALSE(saveAsJPEG(Picture(), 0.6f, folder.filePath("none.jpg")));
+}
