@@ -15,7 +15,7 @@ GridViewDemo::GridViewDemo(quint32 itemCount)
     static const char *const titles[]
         = {"Draft", "Uploaded", "Uploaded (from other computers)", "Received"};
     // Uneven shares, so the sections differ in length as they do in use.
-    static const quint32 shares[] = {10, 45, 30, 15};
+    static const quint32 shares[] = {3, 47, 30, 20};
     metaView = new oruMetaView;
     auto *layout = new QVBoxLayout(metaView);
     layout->setContentsMargins(0, 0, 0, 0);
