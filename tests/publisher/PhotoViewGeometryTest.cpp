@@ -231,3 +231,42 @@ TEST(PhotoViewGeometry, ScrollingToTheEndWithoutItemsDoesNothing)
     EXPECT_EQ(grid.area.verticalScrollBar()->value(), grid.area.verticalScrollBar()->maximum());
     EXPECT_GT(grid.area.verticalScrollBar()->maximum(), 0);
 }
+
+TEST(PhotoViewGeometry, WhileSizesSettleCellsAreDrawnFromTheCheapPictures)
+{
+    struct TwoPictureSource : TestSource
+    {
+        QImage fastPhotoAtIndex(MUPhotoView *, quint32) override
+        {
+            return solidPicture(40, 30, Qt::red);
+        }
+    } source;
+    source.count = 1;
+    source.picture = solidPicture(400, 300, Qt::blue);
+    ScrolledGrid grid(300);
+    grid.view->setDelegate(&source);
+    grid.view->updateGridAndFrame();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return isColor(grid.grabView().pixel(65, 72), Qt::blue); }));
+
+    grid.view->setPhotoSize(80);
+    grid.view->updateGridAndFrame();
+    // 80 x 60, 15 from the left, bottom 15 above the cell's (105 high) bottom.
+    EXPECT_EQ(grid.view->photoRectForIndex(0), QRectF(15, 30, 80, 60));
+    EXPECT_TRUE(isColor(grid.grabView().pixel(55, 60), Qt::red));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return grid.view->isDonePhotoResizing(); }, 3000));
+    EXPECT_TRUE(isColor(grid.grabView().pixel(55, 60), Qt::blue));
+}
+
+TEST(PhotoViewGeometry, OwnPicturesAreDrawnFromTheirCopiesWhileSizesSettle)
+{
+    ScrolledGrid grid(300);
+    grid.view->setPhotosArray({solidPicture(400, 200, Qt::green)});
+    grid.view->updateGridAndFrame();
+    EXPECT_EQ(grid.view->photoRectForIndex(0), QRectF(15, 60, 100, 50));
+    grid.view->setPhotoSize(120);
+    grid.view->updateGridAndFrame();
+    // The fast copy (100 x 50) is drawn at the new size all the same.
+    EXPECT_EQ(grid.view->photoRectForIndex(0), QRectF(15, 145 - 60 - 15, 120, 60));
+    EXPECT_TRUE(isColor(grid.grabView().pixel(75, 100), Qt::green));
+    EXPECT_FALSE(isColor(grid.grabView().pixel(75, 68), Qt::green));
+}

@@ -40,6 +40,11 @@ void IndexSet::addRange(quint32 first, quint32 last)
         return;
     quint64 begin = first;
     quint64 end = quint64(last) + 1;
+    // Selections grow mostly at their end; that needs no merging.
+    if (ranges.empty() || begin > ranges.back().second) {
+        ranges.emplace_back(begin, end);
+        return;
+    }
     std::vector<std::pair<quint64, quint64>> merged;
     merged.reserve(ranges.size() + 1);
     bool placed = false;

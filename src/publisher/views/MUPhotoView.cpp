@@ -711,7 +711,7 @@ void MUPhotoView::reportDoubleClicks()
     // The host may change the selection from its handler (opening an album), so it is read
     // again after every report.
     quint32 index = selectionIndexes().firstIndex();
-    while (index != IndexSet::notFound) {
+    while (index != IndexSet::notFound && index < photoCount()) {
         delegate_->doubleClickOnPhotoAtIndex(this, index);
         index = selectionIndexes().indexGreaterThan(index);
     }

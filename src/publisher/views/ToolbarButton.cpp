@@ -15,7 +15,6 @@ constexpr qreal highlightAlpha = 0.3;
 ToolbarButton::ToolbarButton(QWidget *parent)
     : QAbstractButton(parent)
 {
-    setAttribute(Qt::WA_TranslucentBackground);
     QFont titleFont = font();
     titleFont.setPixelSize(10);
     setFont(titleFont);
