@@ -1,0 +1,985 @@
+#include "MUPhotoView.h"
+
+#include "Artwork.h"
+#include "CTGradient.h"
+#include "MUPhotoViewDelegate.h"
+#include "PhotoViewHost.h"
+#include "ScrollViewExtras.h"
+
+#include "support/StringExtras.h"
+#include "support/oruLog.h"
+
+#include <QApplication>
+#include <QContextMenuEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFontMetricsF>
+#include <QMenu>
+#include <QMimeData>
+#include <QPainter>
+#include <QPainterPath>
+#include <QUrl>
+
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+namespace {
+
+constexpr qreal maximumCellWidth = 250.0;
+constexpr qreal photoInset = 15.0;
+constexpr qreal cellBoxInset = 5.0;
+constexpr qreal cellCornerRadius = 15.0;
+constexpr qreal titleBandHeight = 25.0;
+constexpr qreal badgeAdvance = 20.0;
+constexpr qreal titleFontSize = 10.0;
+constexpr int fastPhotoSide = 100;
+constexpr qint64 resizeSettleMilliseconds = 1000;
+constexpr int photoSizeTickMilliseconds = 500;
+constexpr int spacingTickMilliseconds = 2000;
+constexpr int liveResizeSettleMilliseconds = 250;
+
+// The cell box: the cell inset by 5 with corners rounded by 15, and the line under the title
+// band.
+QPainterPath cellBoxPath(const QRectF &cell)
+{
+    const QRectF box = cell.adjusted(cellBoxInset, cellBoxInset, -cellBoxInset, -cellBoxInset);
+    QPainterPath path;
+    path.addRoundedRect(box, cellCornerRadius, cellCornerRadius);
+    path.moveTo(box.left(), box.top() + titleBandHeight);
+    path.lineTo(box.right(), box.top() + titleBandHeight);
+    return path;
+}
+
+// The top 25 points of the cell box, rounded at the top and square at the bottom.
+QPainterPath titleBandPath(const QRectF &cell)
+{
+    const QRectF box = cell.adjusted(cellBoxInset, cellBoxInset, -cellBoxInset, -cellBoxInset);
+    const qreal r = cellCornerRadius;
+    const qreal bottom = box.top() + titleBandHeight;
+    QPainterPath path;
+    path.moveTo(box.center().x(), box.top());
+    path.lineTo(box.right() - r, box.top());
+    path.arcTo(QRectF(box.right() - 2 * r, box.top(), 2 * r, 2 * r), 90, -90);
+    path.lineTo(box.right(), bottom);
+    path.lineTo(box.left(), bottom);
+    path.lineTo(box.left(), box.top() + r);
+    path.arcTo(QRectF(box.left(), box.top(), 2 * r, 2 * r), 180, -90);
+    path.closeSubpath();
+    return path;
+}
+
+// Edges moved to whole device pixels so that outlines stay sharp.
+QRectF alignedToDevicePixels(const QRectF &rect, qreal dpr)
+{
+    const auto align = [dpr](qreal value) { return std::round(value * dpr) / dpr; };
+    const qreal left = align(rect.left());
+    const qreal top = align(rect.top());
+    return QRectF(left, top, align(rect.right()) - left, align(rect.bottom()) - top);
+}
+
+// A point inside a rectangle that owns its top and left edges but not its bottom and right.
+bool mouseInRect(const QPointF &point, const QRectF &rect)
+{
+    return point.x() >= rect.left() && point.x() < rect.right() && point.y() >= rect.top()
+        && point.y() < rect.bottom();
+}
+
+QColor lightGray()
+{
+    return QColor::fromRgbF(2.0f / 3, 2.0f / 3, 2.0f / 3);
+}
+
+quint32 clampedIndex(qreal value)
+{
+    if (!(value > 0))
+        return 0;
+    return value >= qreal(IndexSet::notFound) ? IndexSet::notFound : quint32(value);
+}
+
+} // namespace
+
+struct MUPhotoView::CellStyle
+{
+    qreal devicePixelRatio = 1;
+    bool fastDrawing = false;
+    IndexSet selection;
+    QFont titleFont;
+    QColor titleColor;
+    CTGradient titleBandGradient;
+};
+
+MUPhotoView::MUPhotoView(QWidget *parent)
+    : QWidget(parent)
+    , backgroundColor_(QColor::fromRgbF(0.5f, 0.5f, 0.5f))
+    , borderOutlineColor_(QColor::fromRgbF(0.5f, 0.5f, 0.5f, 1.0f))
+    , selectionBorderColor_(palette().color(QPalette::Highlight))
+    , shadowBoxColor_(QColor::fromRgbF(0.0f, 0.0f, 0.0f, 0.5f))
+{
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setAcceptDrops(true);
+    setFocusPolicy(Qt::NoFocus);
+    setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
+    photoResizeTime_.start();
+    connect(&photoResizeTimer_, &QTimer::timeout, this, &MUPhotoView::updatePhotoResizing);
+    liveResizeTimer_.setSingleShot(true);
+    liveResizeTimer_.setInterval(liveResizeSettleMilliseconds);
+    connect(&liveResizeTimer_, &QTimer::timeout, this, qOverload<>(&QWidget::update));
+}
+
+MUPhotoView::~MUPhotoView() = default;
+
+void MUPhotoView::setDelegate(MUPhotoViewDelegate *delegate)
+{
+    if (delegate == delegate_)
+        return;
+    delegate_ = delegate;
+    emit delegateChanged();
+}
+
+void MUPhotoView::setPhotosArray(const QList<QImage> &photos)
+{
+    if (photosArray_ && *photosArray_ == photos)
+        return;
+    photosArray_ = photos;
+    photosFastArray_ = QList<QImage>(photos.size());
+    emit photosArrayChanged();
+    ScrollViewExtras::scrollPoint(this, QPointF(0, 0));
+    update();
+}
+
+void MUPhotoView::setSelectedPhotoIndexes(const std::optional<IndexSet> &indexes)
+{
+    if (indexes == selectedPhotoIndexes_)
+        return;
+    selectedPhotoIndexes_ = indexes;
+    emit selectedPhotoIndexesChanged();
+}
+
+void MUPhotoView::setBackgroundColor(const QColor &color)
+{
+    if (color == backgroundColor_)
+        return;
+    backgroundColor_ = color;
+    emit backgroundColorChanged();
+    const QColor rgb = color.toRgb();
+    const qreal brightness = (rgb.redF() + rgb.greenF() + rgb.blueF()) / 3;
+    setShadowBoxColor(
+        brightness < 0.5 ? QColor::fromRgbF(1, 1, 1, 0.5f) : QColor::fromRgbF(0, 0, 0, 0.5f));
+    update();
+}
+
+void MUPhotoView::setShadowBoxColor(const QColor &color)
+{
+    if (color == shadowBoxColor_)
+        return;
+    shadowBoxColor_ = color;
+    emit shadowBoxColorChanged();
+    update();
+}
+
+void MUPhotoView::setBorderOutlineColor(const QColor &color)
+{
+    if (color == borderOutlineColor_)
+        return;
+    borderOutlineColor_ = color;
+    emit borderOutlineColorChanged();
+    update();
+}
+
+void MUPhotoView::setSelectionBorderColor(const QColor &color)
+{
+    if (color == selectionBorderColor_)
+        return;
+    selectionBorderColor_ = color;
+    emit selectionBorderColorChanged();
+}
+
+void MUPhotoView::setUseShadowBorder(bool use)
+{
+    if (use == useShadowBorder_)
+        return;
+    useShadowBorder_ = use;
+    emit useShadowBorderChanged();
+    update();
+}
+
+void MUPhotoView::setUseOutlineBorder(bool use)
+{
+    if (use == useOutlineBorder_)
+        return;
+    useOutlineBorder_ = use;
+    emit useOutlineBorderChanged();
+    update();
+}
+
+void MUPhotoView::setUseShadowSelection(bool use)
+{
+    if (use == useShadowSelection_)
+        return;
+    useShadowSelection_ = use;
+    emit useShadowSelectionChanged();
+    update();
+}
+
+void MUPhotoView::setUseBorderSelection(bool use)
+{
+    if (use == useBorderSelection_)
+        return;
+    useBorderSelection_ = use;
+    emit useBorderSelectionChanged();
+    update();
+}
+
+void MUPhotoView::setPhotoSize(float size)
+{
+    if (size == photoSize_)
+        return;
+    photoSize_ = size;
+    emit photoSizeChanged();
+    startPhotoResizing(photoSizeTickMilliseconds);
+}
+
+void MUPhotoView::setPhotoVerticalSpacing(float spacing)
+{
+    if (spacing == photoVerticalSpacing_)
+        return;
+    photoVerticalSpacing_ = spacing;
+    emit photoVerticalSpacingChanged();
+    startPhotoResizing(spacingTickMilliseconds);
+}
+
+void MUPhotoView::setPhotoHorizontalSpacing(float spacing)
+{
+    if (spacing == photoHorizontalSpacing_)
+        return;
+    photoHorizontalSpacing_ = spacing;
+    emit photoHorizontalSpacingChanged();
+    startPhotoResizing(spacingTickMilliseconds);
+}
+
+void MUPhotoView::startPhotoResizing(int tickMilliseconds)
+{
+    ScrollViewExtras::scrollRectToVisible(this, ScrollViewExtras::visibleRect(this));
+    update();
+    photoResizeTime_.start();
+    isDonePhotoResizing_ = false;
+    if (!photoResizeTimer_.isActive())
+        photoResizeTimer_.start(tickMilliseconds);
+}
+
+void MUPhotoView::updatePhotoResizing()
+{
+    if (photoResizeTime_.elapsed() > resizeSettleMilliseconds) {
+        isDonePhotoResizing_ = true;
+        photoResizeTimer_.stop();
+    }
+    update();
+}
+
+quint32 MUPhotoView::photoCount() const
+{
+    if (photosArray_)
+        return quint32(photosArray_->size());
+    return delegate_ ? delegate_->photoCountForPhotoView(const_cast<MUPhotoView *>(this)) : 0;
+}
+
+void MUPhotoView::updateGridAndFrame()
+{
+    const quint32 count = photoCount();
+    update();
+    gridSize_ = QSizeF(photoSize_ + photoHorizontalSpacing_, photoSize_ + photoVerticalSpacing_);
+    const qreal width = ScrollViewExtras::contentWidth(this);
+    if (count == 0) {
+        columns_ = rows_ = 0;
+        frameSize_ = QSize(int(width), 0);
+    } else {
+        const qreal quotient = gridSize_.width() > 0 ? width / gridSize_.width() : 1;
+        columns_ = std::clamp<quint32>(clampedIndex(std::floor(quotient)), 1, count);
+        const qreal spread = (width - gridSize_.width() * columns_) / columns_ + gridSize_.width();
+        gridSize_.setWidth(std::min(spread, maximumCellWidth));
+        rows_ = count / columns_ + (count % columns_ ? 1 : 0);
+        frameSize_ = QSize(int(width), int(std::ceil(rows_ * gridSize_.height())));
+    }
+    setFocusPolicy(count > 0 ? Qt::StrongFocus : Qt::NoFocus);
+    if (count == 0 && hasFocus())
+        clearFocus();
+    resize(frameSize_);
+    updateGeometry();
+}
+
+QRectF MUPhotoView::gridRectForIndex(quint32 index) const
+{
+    if (columns_ == 0)
+        return QRectF();
+    const quint32 column = index % columns_;
+    const quint32 row = index / columns_;
+    return QRectF(column * gridSize_.width(), row * gridSize_.height(), gridSize_.width(),
+        gridSize_.height());
+}
+
+QSizeF MUPhotoView::scaledPhotoSizeForSize(const QSizeF &size) const
+{
+    const qreal longest = std::max(size.width(), size.height());
+    if (longest <= 0)
+        return QSizeF(photoSize_, photoSize_);
+    const qreal ratio = photoSize_ / longest;
+    return QSizeF(size.width() * ratio, size.height() * ratio);
+}
+
+QRectF MUPhotoView::photoRectForIndex(quint32 index) const
+{
+    if (photoCount() == 0)
+        return QRectF();
+    const QRectF cell = gridRectForIndex(index);
+    const QImage photo = index < photoCount() ? photoAtIndex(index) : QImage();
+    const QSizeF scaled
+        = photo.isNull() ? QSizeF(photoSize_, photoSize_) : scaledPhotoSizeForSize(photo.size());
+    return QRectF(cell.x() + photoInset, cell.y() + cell.height() - scaled.height() - photoInset,
+        scaled.width(), scaled.height());
+}
+
+quint32 MUPhotoView::photoIndexForPoint(const QPointF &point) const
+{
+    if (gridSize_.width() <= 0 || gridSize_.height() <= 0)
+        return 0;
+    const quint64 row = clampedIndex(std::floor(std::max(0.0, point.y() / gridSize_.height())));
+    const quint64 column = clampedIndex(std::floor(std::max(0.0, point.x() / gridSize_.width())));
+    return quint32(std::min<quint64>(row * columns_ + column, IndexSet::notFound));
+}
+
+IndexRange MUPhotoView::photoIndexRangeForRect(const QRectF &rect) const
+{
+    const quint32 count = photoCount();
+    if (count == 0 || columns_ == 0)
+        return {};
+    const quint32 first = photoIndexForPoint(rect.topLeft());
+    const quint32 last = std::min(photoIndexForPoint(rect.bottomRight()), count - 1);
+    if (first > last)
+        return {};
+    return {first, last - first + 1};
+}
+
+IndexSet MUPhotoView::selectionIndexes() const
+{
+    if (selectedPhotoIndexes_)
+        return *selectedPhotoIndexes_;
+    if (delegate_)
+        return delegate_->selectionIndexesForPhotoView(const_cast<MUPhotoView *>(this));
+    return {};
+}
+
+bool MUPhotoView::isPhotoSelectedAtIndex(quint32 index) const
+{
+    return selectionIndexes().contains(index);
+}
+
+void MUPhotoView::setSelectionIndexes(const IndexSet &indexes)
+{
+    std::optional<IndexSet> before;
+    std::optional<IndexSet> after;
+    if (selectedPhotoIndexes_) {
+        before = selectedPhotoIndexes_;
+        setSelectedPhotoIndexes(indexes);
+        after = indexes;
+    } else if (delegate_) {
+        before = delegate_->selectionIndexesForPhotoView(this).below(photoCount());
+        after = delegate_->willSetSelectionIndexes(this, indexes);
+        delegate_->didSetSelectionIndexes(this, *after);
+    }
+    redisplaySelectionChange(before, after);
+}
+
+void MUPhotoView::redisplaySelectionChange(
+    const std::optional<IndexSet> &before, const std::optional<IndexSet> &after)
+{
+    if (!before || !after) {
+        update();
+        return;
+    }
+    // Only cells on screen can need a repaint, so the work follows the window, not the list.
+    const IndexRange visible = photoIndexRangeForRect(ScrollViewExtras::visibleRect(this));
+    for (quint32 i = visible.location; i < visible.location + visible.length; ++i) {
+        if (before->contains(i) != after->contains(i))
+            update(gridRectForIndex(i).toAlignedRect());
+    }
+}
+
+QImage MUPhotoView::photoAtIndex(quint32 index) const
+{
+    if (photosArray_)
+        return index < quint32(photosArray_->size()) ? photosArray_->at(index) : QImage();
+    return delegate_ ? delegate_->photoAtIndex(const_cast<MUPhotoView *>(this), index) : QImage();
+}
+
+QImage MUPhotoView::fastPhotoAtIndex(quint32 index) const
+{
+    if (photosArray_ && index < quint32(photosArray_->size())) {
+        QImage &fast = photosFastArray_[index];
+        const QImage &full = photosArray_->at(index);
+        if (fast.isNull() && !full.isNull()) {
+            const qreal factor = qreal(fastPhotoSide) / std::max(full.width(), full.height());
+            fast = full.scaled(std::max(1, qRound(full.width() * factor)),
+                std::max(1, qRound(full.height() * factor)), Qt::IgnoreAspectRatio,
+                Qt::SmoothTransformation);
+        }
+        return fast;
+    }
+    const QImage fast = delegate_
+        ? delegate_->fastPhotoAtIndex(const_cast<MUPhotoView *>(this), index)
+        : QImage();
+    return fast.isNull() ? photoAtIndex(index) : fast;
+}
+
+QImage MUPhotoView::placeholder(qreal devicePixelRatio) const
+{
+    return Artwork::image(
+        QStringLiteral("placeholder"), QSizeF(photoSize_, photoSize_), devicePixelRatio);
+}
+
+void MUPhotoView::paintEvent(QPaintEvent *event)
+{
+    QPainter painter(this);
+    drawRect(painter, event->rect());
+}
+
+void MUPhotoView::drawRect(QPainter &painter, const QRectF &dirty)
+{
+    painter.fillRect(dirty, backgroundColor_);
+    const IndexRange range = photoIndexRangeForRect(dirty);
+    if (range.length == 0)
+        return;
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform, useHighQualityResize_);
+
+    CellStyle style;
+    style.devicePixelRatio = painter.device()->devicePixelRatioF();
+    style.fastDrawing = liveResizeTimer_.isActive() || !isDonePhotoResizing_;
+    style.selection = selectionIndexes();
+    style.titleFont = font();
+    style.titleFont.setPixelSize(int(titleFontSize));
+    style.titleColor = palette().color(QPalette::ButtonText);
+    style.titleBandGradient = CTGradient::gradientWithBeginningColor(lightGray(), Qt::white);
+
+    for (quint32 i = range.location; i < range.location + range.length; ++i)
+        drawCell(painter, i, style);
+
+    if (mouseDown_) {
+        const QRectF band = QRectF(mouseDownPoint_, mouseCurrentPoint_).normalized();
+        if (!band.isEmpty()) {
+            painter.setPen(Qt::white);
+            painter.setBrush(Qt::NoBrush);
+            painter.drawRect(band);
+            painter.fillRect(band, QColor::fromRgbF(0.8f, 0.8f, 0.8f, 0.5f));
+        }
+    }
+}
+
+void MUPhotoView::drawCell(QPainter &painter, quint32 index, const CellStyle &style)
+{
+    QImage photo = style.fastDrawing ? fastPhotoAtIndex(index) : photoAtIndex(index);
+    if (photo.isNull())
+        photo = placeholder(style.devicePixelRatio);
+
+    const QRectF cell = alignedToDevicePixels(gridRectForIndex(index), style.devicePixelRatio);
+    const QSizeF scaled = scaledPhotoSizeForSize(photo.size());
+    const QRectF photoRect(cell.x() + photoInset,
+        cell.y() + cell.height() - scaled.height() - photoInset, scaled.width(), scaled.height());
+    const bool selected = style.selection.contains(index);
+
+    if (selected && useShadowSelection_)
+        painter.fillPath(cellBoxPath(cell), shadowBoxColor_);
+
+    painter.save();
+    const QPainterPath band = titleBandPath(cell);
+    painter.setClipPath(band, Qt::IntersectClip);
+    style.titleBandGradient.fillRect(painter, band.boundingRect(), 0);
+    painter.restore();
+
+    if (useShadowBorder_)
+        drawShadow(painter, photoRect, borderShadow_);
+    painter.fillRect(photoRect, Qt::white);
+    painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
+    painter.setOpacity(1.0);
+    painter.drawImage(photoRect, photo, QRectF(photo.rect()));
+
+    const QImage icon = delegate_ ? delegate_->smallIconAtIndex(this, index) : QImage();
+    qreal iconWidth = 0;
+    if (icon.isNull()) {
+        ORU_LOG(QStringLiteral("icon is empty!"));
+    } else {
+        painter.drawImage(QPointF(cell.x() + photoInset, cell.y() + 10.0), icon);
+        iconWidth = icon.deviceIndependentSize().width();
+    }
+
+    drawBadges(painter, index, photoRect, style.devicePixelRatio);
+    drawTitle(painter, index, cell, iconWidth, style);
+
+    const bool selectionBorder = selected && useBorderSelection_;
+    const QColor strokeColor = selectionBorder ? QColor(Qt::red) : borderOutlineColor_;
+    painter.setBrush(Qt::NoBrush);
+    if (selectionBorder) {
+        painter.setPen(QPen(strokeColor, selectionBorderWidth_));
+        painter.drawRect(photoRect);
+    } else if (useOutlineBorder_) {
+        painter.setPen(QPen(strokeColor, 1.0));
+        painter.drawRect(photoRect.adjusted(0.5, 0.5, -0.5, -0.5));
+    }
+    if (useOutlineBorder_) {
+        painter.setPen(QPen(strokeColor, 1.0));
+        painter.drawPath(cellBoxPath(cell));
+    }
+}
+
+void MUPhotoView::drawBadges(QPainter &painter, quint32 index, const QRectF &photoRect, qreal dpr)
+{
+    bool isShared = false;
+    bool emailShared = false;
+    bool webShared = false;
+    bool retrievalFailed = true;
+    if (delegate_)
+        delegate_->attribsAtIndex(this, index, isShared, emailShared, webShared, retrievalFailed);
+    const std::pair<bool, const char *> badges[] = {{retrievalFailed, "sml_failed"},
+        {isShared, "sml_shared"}, {emailShared, "sml_emailshared"}, {webShared, "sml_websharing"}};
+    QPointF origin(photoRect.right() + photoInset, photoRect.bottom() - 16.0);
+    for (const auto &[shown, name] : badges) {
+        if (!shown)
+            continue;
+        painter.drawImage(origin, Artwork::smallImage(QLatin1String(name), dpr));
+        origin.rx() += badgeAdvance;
+    }
+}
+
+void MUPhotoView::drawTitle(
+    QPainter &painter, quint32 index, const QRectF &cell, qreal iconWidth, const CellStyle &style)
+{
+    const QString title = delegate_ ? delegate_->titleAtIndex(this, index) : QString("");
+    const QString shown = StringExtras::stringByTruncatingStringWithAttributesForWidth(
+        title, cell.width() - iconWidth - 25.0, style.titleFont);
+    const QFontMetricsF metrics(style.titleFont);
+    const qreal textWidth = metrics.horizontalAdvance(shown);
+    const qreal textHeight = metrics.height();
+    painter.setFont(style.titleFont);
+    painter.setPen(style.titleColor);
+    painter.drawText(QRectF(cell.x() + photoInset + iconWidth + 3.0, cell.y() + textHeight,
+                         textWidth, textHeight),
+        Qt::AlignLeft | Qt::AlignTop | Qt::TextDontClip | Qt::TextSingleLine, shown);
+}
+
+void MUPhotoView::drawShadow(QPainter &painter, const QRectF &rect, const MUShadow &shadow) const
+{
+    // A soft shadow as a few widening translucent layers; the offset's y points up.
+    const QRectF cast = rect.translated(shadow.offset.x(), -shadow.offset.y());
+    const int layers = std::max(1, int(std::ceil(shadow.blurRadius)));
+    const QColor layerColor = QColor::fromRgbF(0, 0, 0, 1.0f / 3 / layers);
+    for (int layer = layers; layer >= 1; --layer) {
+        const qreal spread = shadow.blurRadius * layer / layers / 2;
+        painter.fillRect(cast.adjusted(-spread, -spread, spread, spread), layerColor);
+    }
+}
+
+void MUPhotoView::resizeEvent(QResizeEvent *event)
+{
+    if (event->oldSize().width() != event->size().width()) {
+        liveResizeTimer_.start();
+        update();
+    }
+    QWidget::resizeEvent(event);
+}
+
+int MUPhotoView::countClick(const QMouseEvent *event)
+{
+    const quint64 time = event->timestamp();
+    const bool near = (event->position() - lastClickPoint_).manhattanLength()
+        <= QApplication::startDragDistance();
+    const bool soon = hasLastClick_ && time >= lastClickTime_
+        && time - lastClickTime_ <= quint64(QApplication::doubleClickInterval());
+    // A double-click event always counts as at least the second click, whatever its time.
+    const int least = event->type() == QEvent::MouseButtonDblClick ? 2 : 1;
+    clickCount_ = std::max(soon && near ? clickCount_ + 1 : 1, least);
+    lastClickTime_ = time;
+    lastClickPoint_ = event->position();
+    hasLastClick_ = true;
+    return clickCount_;
+}
+
+void MUPhotoView::mousePressEvent(QMouseEvent *event)
+{
+    if (event->button() == Qt::RightButton) {
+        // The context menu event follows and asks menuForEvent.
+        secondaryMouseDown(event->position());
+        return;
+    }
+    if (event->button() != Qt::LeftButton) {
+        event->ignore();
+        return;
+    }
+    countClick(event);
+    primaryMouseDown(event->position(), event->modifiers(), event->globalPosition());
+}
+
+void MUPhotoView::mouseDoubleClickEvent(QMouseEvent *event)
+{
+    if (event->button() != Qt::LeftButton) {
+        event->ignore();
+        return;
+    }
+    // The platform delivers the second press of a double click as a press and then as this
+    // event with the same time stamp; that press has been handled already.
+    if (hasLastClick_ && event->timestamp() == lastClickTime_ && clickCount_ >= 2)
+        return;
+    countClick(event);
+    primaryMouseDown(event->position(), event->modifiers(), event->globalPosition());
+}
+
+void MUPhotoView::primaryMouseDown(
+    const QPointF &point, Qt::KeyboardModifiers modifiers, const QPointF &globalPoint)
+{
+    mouseDown_ = true;
+    mouseDownPoint_ = mouseCurrentPoint_ = point;
+    const quint32 clicked = photoIndexForPoint(point);
+    const quint32 count = photoCount();
+    IndexSet selection = selectionIndexes();
+
+    if (clicked >= count) {
+        ORU_LOG(QStringLiteral("clickedIndex %1 > [photosArray count] %2").arg(clicked).arg(count));
+        return;
+    }
+    // Control-click is the one-button context-menu click; Qt reports that key as Meta.
+    if (modifiers & Qt::MetaModifier) {
+        ORU_LOG(QStringLiteral("controlKey. clickedIndex: %1").arg(clicked));
+        mouseDown_ = false;
+        secondaryMouseDown(point);
+        if (QMenu *menu = menuForEvent())
+            menu->popup(globalPoint.toPoint());
+        return;
+    }
+    if (mouseInRect(point, gridRectForIndex(clicked))) {
+        if (modifiers & Qt::ControlModifier) {
+            if (selection.contains(clicked))
+                selection.remove(clicked);
+            else
+                selection.add(clicked);
+        } else if (modifiers & Qt::ShiftModifier) {
+            if (selection.isEmpty()) {
+                selection.add(clicked);
+            } else {
+                const quint32 last = selection.lastIndex();
+                selection.addRange(std::min(clicked, last), std::max(clicked, last));
+            }
+        } else if (!selection.contains(clicked)) {
+            PhotoViewHost::shared().resetAllSelectionIndexes();
+            selection = IndexSet(clicked);
+        }
+    } else if (!(modifiers & Qt::ShiftModifier)) {
+        PhotoViewHost::shared().resetAllSelectionIndexes();
+        selection = IndexSet();
+    }
+    setSelectionIndexes(selection);
+}
+
+void MUPhotoView::secondaryMouseDown(const QPointF &point)
+{
+    mouseDownPoint_ = mouseCurrentPoint_ = point;
+    const quint32 clicked = photoIndexForPoint(point);
+    PhotoViewHost::shared().resetAllSelectionIndexes();
+    setSelectionIndexes(clicked < photoCount() ? IndexSet(clicked) : IndexSet());
+}
+
+void MUPhotoView::mouseMoveEvent(QMouseEvent *event)
+{
+    // Dragging neither starts a drag nor draws a selection band.
+    event->accept();
+}
+
+void MUPhotoView::mouseReleaseEvent(QMouseEvent *event)
+{
+    if (event->button() != Qt::LeftButton) {
+        event->ignore();
+        return;
+    }
+    if (clickCount_ == 2)
+        reportDoubleClicks();
+    mouseDown_ = false;
+    update();
+}
+
+void MUPhotoView::reportDoubleClicks()
+{
+    if (!delegate_)
+        return;
+    // The host may change the selection from its handler (opening an album), so it is read
+    // again after every report.
+    quint32 index = selectionIndexes().firstIndex();
+    while (index != IndexSet::notFound && index < photoCount()) {
+        delegate_->doubleClickOnPhotoAtIndex(this, index);
+        index = selectionIndexes().indexGreaterThan(index);
+    }
+}
+
+void MUPhotoView::contextMenuEvent(QContextMenuEvent *event)
+{
+    if (QMenu *menu = menuForEvent())
+        menu->popup(event->globalPos());
+}
+
+QMenu *MUPhotoView::menuForEvent() const
+{
+    if (selectionIndexes().isEmpty())
+        return nullptr;
+    return PhotoViewHost::shared().contextualMenuForSelection(tag_);
+}
+
+bool MUPhotoView::acceptsFirstMouse(const QPointF &point) const
+{
+    const quint32 index = photoIndexForPoint(point);
+    return index < photoCount() && photoRectForIndex(index).contains(point);
+}
+
+Qt::DropActions MUPhotoView::draggingSourceOperationMaskForLocal(bool local)
+{
+    return delegate_ ? delegate_->draggingSourceOperationMaskForLocal(this, local)
+                     : Qt::IgnoreAction;
+}
+
+void MUPhotoView::removePhotosAtIndexes(const IndexSet &indexes)
+{
+    const IndexSet removed
+        = delegate_ ? delegate_->willRemovePhotosAtIndexes(this, indexes) : indexes;
+    if (!removed.isEmpty() && photosArray_) {
+        std::vector<quint32> doomed;
+        for (quint32 index = removed.firstIndex();
+             index != IndexSet::notFound && index < quint32(photosArray_->size());
+             index = removed.indexGreaterThan(index))
+            doomed.push_back(index);
+        // From the back, so that the positions still to remove stay valid.
+        for (auto index = doomed.rbegin(); index != doomed.rend(); ++index) {
+            photosArray_->removeAt(*index);
+            photosFastArray_.removeAt(*index);
+        }
+        emit photosArrayChanged();
+    }
+    if (delegate_)
+        delegate_->didRemovePhotosAtIndexes(this, removed);
+    IndexSet remaining = selectionIndexes();
+    remaining.removeIndexes(removed);
+    setSelectionIndexes(remaining);
+}
+
+void MUPhotoView::focusInEvent(QFocusEvent *event)
+{
+    update();
+    QWidget::focusInEvent(event);
+}
+
+void MUPhotoView::focusOutEvent(QFocusEvent *event)
+{
+    update();
+    QWidget::focusOutEvent(event);
+}
+
+void MUPhotoView::keyPressEvent(QKeyEvent *event)
+{
+    const std::optional<KeyCommand> command = keyCommandForEvent(event);
+    if (!command || !doCommand(*command))
+        QWidget::keyPressEvent(event);
+}
+
+void MUPhotoView::scrollIndexToVisible(quint32 index)
+{
+    if (index != IndexSet::notFound)
+        ScrollViewExtras::scrollRectToVisible(this, gridRectForIndex(index));
+}
+
+void MUPhotoView::scrollToTopOfView()
+{
+    ScrollViewExtras::scrollPoint(this, QPointF(0, 0));
+}
+
+void MUPhotoView::selectAndScroll(const IndexSet &selection, bool scrollToFirst)
+{
+    setSelectionIndexes(selection);
+    const IndexSet applied = selectionIndexes();
+    scrollIndexToVisible(scrollToFirst ? applied.firstIndex() : applied.lastIndex());
+}
+
+bool MUPhotoView::doCommand(KeyCommand command)
+{
+    const quint32 n = photoCount();
+    // Row arithmetic needs at least one column even before the first layout.
+    const quint32 c = std::max<quint32>(columns_, 1);
+    IndexSet s = selectionIndexes();
+    const quint32 first = s.firstIndex();
+    const quint32 last = s.lastIndex();
+    const bool empty = s.isEmpty();
+
+    switch (command) {
+    case KeyCommand::moveLeft:
+        if (empty && n > 0)
+            selectAndScroll(IndexSet(n - 1), true);
+        else if (!empty && first != 0)
+            selectAndScroll(IndexSet(first - 1), true);
+        return true;
+    case KeyCommand::moveRight:
+        if (empty && n > 0)
+            selectAndScroll(IndexSet(0), false);
+        else if (!empty && !s.contains(n - 1))
+            selectAndScroll(IndexSet(last + 1), false);
+        return true;
+    case KeyCommand::moveUp:
+        if (empty && n > 0)
+            selectAndScroll(IndexSet(n - 1), true);
+        else if (!empty && first >= c)
+            selectAndScroll(IndexSet(first - c), true);
+        return true;
+    case KeyCommand::moveDown:
+        if (empty && n > 0)
+            selectAndScroll(IndexSet(0), false);
+        else if (!empty && quint64(last) + c <= quint64(n) - 1)
+            selectAndScroll(IndexSet(last + c), false);
+        return true;
+    case KeyCommand::moveLeftAndModifySelection:
+        if (!empty && first != 0) {
+            s.add(first - 1);
+            selectAndScroll(s, true);
+        }
+        return true;
+    case KeyCommand::moveRightAndModifySelection:
+        if (!empty && !s.contains(n - 1)) {
+            s.add(last + 1);
+            selectAndScroll(s, false);
+        }
+        return true;
+    case KeyCommand::moveUpAndModifySelection:
+        if (!empty && first >= c) {
+            s.addRange(first - c, first);
+            selectAndScroll(s, true);
+        }
+        return true;
+    case KeyCommand::moveDownAndModifySelection:
+        if (!empty && quint64(last) + c <= quint64(n) - 1) {
+            s.addRange(last + 1, last + c);
+            selectAndScroll(s, false);
+        }
+        return true;
+    case KeyCommand::moveToBeginningOfLine:
+        if (!empty) {
+            const quint32 rowStart = first - first % c;
+            setSelectionIndexes(IndexSet(rowStart));
+            scrollIndexToVisible(rowStart);
+        }
+        return true;
+    case KeyCommand::moveToEndOfLine:
+        if (!empty && n > 0) {
+            const quint32 rowEnd
+                = quint32(std::min<quint64>(quint64(last) + c - 1 - last % c, n - 1));
+            setSelectionIndexes(IndexSet(rowEnd));
+            scrollIndexToVisible(rowEnd);
+        }
+        return true;
+    case KeyCommand::moveToBeginningOfLineAndModifySelection:
+        if (!empty) {
+            const quint32 rowStart = first - first % c;
+            if (rowStart < first)
+                s.addRange(rowStart, first - 1);
+            setSelectionIndexes(s);
+            scrollIndexToVisible(rowStart);
+        }
+        return true;
+    case KeyCommand::moveToEndOfLineAndModifySelection:
+        if (!empty && n > 0) {
+            const quint32 end = quint32(std::min<quint64>(quint64(last) + c - last % c, n));
+            if (end > last)
+                s.addRange(last, end - 1);
+            selectAndScroll(s, false);
+        }
+        return true;
+    case KeyCommand::moveToBeginningOfDocument:
+        if (n > 0) {
+            setSelectionIndexes(IndexSet(0));
+            scrollToTopOfView();
+        }
+        return true;
+    case KeyCommand::moveToEndOfDocument:
+        if (n > 0) {
+            setSelectionIndexes(IndexSet(n - 1));
+            scrollIndexToVisible(n - 1);
+        }
+        return true;
+    case KeyCommand::moveToBeginningOfDocumentAndModifySelection:
+        if (!empty) {
+            if (first > 0)
+                s.addRange(0, first - 1);
+            setSelectionIndexes(s);
+            scrollToTopOfView();
+        }
+        return true;
+    case KeyCommand::moveToEndOfDocumentAndModifySelection:
+        if (!empty && n > 0) {
+            s.addRange(last, n - 1);
+            setSelectionIndexes(s);
+            scrollIndexToVisible(n - 1);
+        }
+        return true;
+    case KeyCommand::scrollToBeginningOfDocument:
+        scrollToTopOfView();
+        return true;
+    case KeyCommand::scrollToEndOfDocument:
+        if (n > 0)
+            scrollIndexToVisible(n - 1);
+        return true;
+    case KeyCommand::selectAll:
+        if (n > 0)
+            setSelectionIndexes(IndexSet::fromRange(0, n - 1));
+        return true;
+    case KeyCommand::deleteBackward:
+        if (!empty)
+            removePhotosAtIndexes(s);
+        return true;
+    case KeyCommand::insertTab:
+        focusNextPrevChild(true);
+        return true;
+    case KeyCommand::insertBackTab:
+        focusNextPrevChild(false);
+        return true;
+    }
+    return false;
+}
+
+void MUPhotoView::dragEnterEvent(QDragEnterEvent *event)
+{
+    if (!event->mimeData()->hasUrls()) {
+        event->ignore();
+        return;
+    }
+    update();
+    event->setDropAction(Qt::CopyAction);
+    event->accept();
+}
+
+void MUPhotoView::dragMoveEvent(QDragMoveEvent *event)
+{
+    if (!event->mimeData()->hasUrls()) {
+        event->ignore();
+        return;
+    }
+    event->setDropAction(Qt::CopyAction);
+    event->accept();
+}
+
+void MUPhotoView::dragLeaveEvent(QDragLeaveEvent *event)
+{
+    repaint();
+    event->accept();
+}
+
+void MUPhotoView::dropEvent(QDropEvent *event)
+{
+    for (const QUrl &url : event->mimeData()->urls()) {
+        if (url.isLocalFile())
+            PhotoViewHost::shared().openFile(url.toLocalFile());
+    }
+    update();
+    event->setDropAction(Qt::CopyAction);
+    event->accept();
+}

@@ -1,0 +1,18 @@
+#include "PhotoViewHost.h"
+
+namespace {
+
+PhotoViewHost *installedHost = nullptr;
+
+} // namespace
+
+PhotoViewHost &PhotoViewHost::shared()
+{
+    static PhotoViewHost silentHost;
+    return installedHost ? *installedHost : silentHost;
+}
+
+void PhotoViewHost::setShared(PhotoViewHost *host)
+{
+    installedHost = host;
+}

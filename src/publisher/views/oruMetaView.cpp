@@ -1,0 +1,89 @@
+#include "oruMetaView.h"
+
+#include "MUPhotoView.h"
+#include "PhotoViewHost.h"
+#include "ScrollViewExtras.h"
+
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QMimeData>
+#include <QPainter>
+#include <QScrollArea>
+
+oruMetaView::oruMetaView(QWidget *parent)
+    : QWidget(parent)
+{
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setAcceptDrops(true);
+    setFocusPolicy(Qt::StrongFocus);
+}
+
+void oruMetaView::paintEvent(QPaintEvent *event)
+{
+    QPainter painter(this);
+    painter.fillRect(event->rect(), Qt::white);
+}
+
+void oruMetaView::keyPressEvent(QKeyEvent *event)
+{
+    consumedKeyDown_ = false;
+    if (const std::optional<KeyCommand> command = keyCommandForEvent(event))
+        consumedKeyDown_ = doCommand(*command);
+    if (!consumedKeyDown_)
+        QWidget::keyPressEvent(event);
+}
+
+bool oruMetaView::doCommand(KeyCommand command)
+{
+    switch (command) {
+    case KeyCommand::selectAll:
+    case KeyCommand::deleteBackward:
+        for (MUPhotoView *grid : findChildren<MUPhotoView *>(Qt::FindDirectChildrenOnly))
+            grid->doCommand(command);
+        return true;
+    case KeyCommand::scrollToBeginningOfDocument:
+        ScrollViewExtras::scrollPoint(this, QPointF(0, 0));
+        return true;
+    case KeyCommand::scrollToEndOfDocument:
+        if (QScrollArea *area = ScrollViewExtras::enclosingScrollArea(this))
+            ScrollViewExtras::scrollToBottom(area);
+        return true;
+    case KeyCommand::insertTab:
+        focusNextPrevChild(true);
+        return true;
+    default:
+        return false;
+    }
+}
+
+void oruMetaView::mousePressEvent(QMouseEvent *event)
+{
+    event->accept();
+}
+
+void oruMetaView::dragEnterEvent(QDragEnterEvent *event)
+{
+    if (!event->mimeData()->hasUrls())
+        return event->ignore();
+    event->setDropAction(Qt::CopyAction);
+    event->accept();
+}
+
+void oruMetaView::dragMoveEvent(QDragMoveEvent *event)
+{
+    if (!event->mimeData()->hasUrls())
+        return event->ignore();
+    event->setDropAction(Qt::CopyAction);
+    event->accept();
+}
+
+void oruMetaView::dropEvent(QDropEvent *event)
+{
+    for (const QUrl &url : event->mimeData()->urls()) {
+        if (url.isLocalFile())
+            PhotoViewHost::shared().openFile(url.toLocalFile());
+    }
+    update();
+    event->setDropAction(Qt::CopyAction);
+    event->accept();
+}

@@ -1,0 +1,231 @@
+#include "PhotoViewTestSupport.h"
+
+#include "publisher/views/CTGradient.h"
+#include "publisher/views/KeyCommand.h"
+#include "publisher/views/ScrollViewExtras.h"
+#include "publisher/views/ToolbarButton.h"
+#include "publisher/views/oruAboutBoxController.h"
+#include "publisher/views/oruHeaderView.h"
+#include "publisher/views/oruMetaView.h"
+
+#include <QCoreApplication>
+#include <QDialog>
+#include <QLabel>
+#include <QMimeData>
+#include <QPainter>
+#include <QScrollBar>
+#include <QTextBrowser>
+#include <QUrl>
+#include <QVBoxLayout>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+CTGradient::CTGradientElement stop(float grey, float position)
+{
+    return {grey, grey, grey, 1.0f, position};
+}
+
+} // namespace
+
+TEST(CTGradient, EvaluatesStopsLinearly)
+{
+    EXPECT_EQ(CTGradient().colorAtPosition(0.3f), QColor::fromRgbF(1, 1, 1, 1));
+
+    CTGradient single;
+    single.addElement({0.2f, 0.4f, 0.6f, 1.0f, 0.5f});
+    for (const float t : {0.0f, 0.5f, 1.0f})
+        EXPECT_EQ(single.colorAtPosition(t), QColor::fromRgbF(0.2f, 0.4f, 0.6f, 1.0f));
+
+    const CTGradient ramp = CTGradient::gradientWithBeginningColor(Qt::black, Qt::white);
+    EXPECT_NEAR(ramp.colorAtPosition(0.25f).redF(), 0.25, 1e-3);
+    EXPECT_NEAR(ramp.colorAtPosition(0.25f).blueF(), 0.25, 1e-3);
+    EXPECT_EQ(ramp.colorAtPosition(-1.0f), QColor(Qt::black));
+    EXPECT_EQ(ramp.colorAtPosition(2.0f), QColor(Qt::white));
+}
+
+TEST(CTGradient, AStopAtAnExistingPositionGoesAfterIt)
+{
+    CTGradient gradient;
+    gradient.addElement(stop(0.0f, 0.0f));
+    gradient.addElement(stop(1.0f, 1.0f));
+    gradient.addElement(stop(0.3f, 0.5f));
+    gradient.addElement(stop(0.7f, 0.5f));
+    const auto &list = gradient.elementList();
+    ASSERT_EQ(list.size(), 4u);
+    EXPECT_FLOAT_EQ(list[1].red, 0.3f);
+    EXPECT_FLOAT_EQ(list[2].red, 0.7f);
+    EXPECT_FLOAT_EQ(list[3].position, 1.0f);
+    // Up to the shared position the first of the pair ends the ramp; past it the second starts.
+    EXPECT_NEAR(gradient.colorAtPosition(0.5f).redF(), 0.3, 1e-3);
+    EXPECT_NEAR(gradient.colorAtPosition(0.75f).redF(), 0.85, 1e-3);
+}
+
+TEST(CTGradient, FillsAlongTheAngleInsideTheRectangleOnly)
+{
+    const CTGradient ramp = CTGradient::gradientWithBeginningColor(Qt::black, Qt::white);
+    QImage image(120, 120, QImage::Format_RGB32);
+    image.fill(Qt::red);
+    {
+        QPainter painter(&image);
+        ramp.fillRect(painter, QRectF(10, 10, 100, 40), 0);
+        ramp.fillRect(painter, QRectF(10, 60, 100, 40), 90);
+    }
+    EXPECT_LT(qGray(image.pixel(11, 30)), 10);
+    EXPECT_GT(qGray(image.pixel(108, 30)), 245);
+    EXPECT_NEAR(qGray(image.pixel(35, 30)), 64, 4);
+    EXPECT_EQ(qGray(image.pixel(35, 12)), qGray(image.pixel(35, 48)));
+    EXPECT_LT(qGray(image.pixel(60, 61)), 10);
+    EXPECT_GT(qGray(image.pixel(60, 98)), 240);
+    EXPECT_EQ(image.pixel(5, 30), qRgb(255, 0, 0));
+    EXPECT_EQ(image.pixel(112, 30), qRgb(255, 0, 0));
+    EXPECT_EQ(image.pixel(60, 55), qRgb(255, 0, 0));
+}
+
+TEST(CTGradient, ChromaticModeWalksTheHueCircle)
+{
+    CTGradient gradient = CTGradient::gradientWithBeginningColor(Qt::red, Qt::blue);
+    gradient.setBlendingMode(CTGradient::CTChromaticBlendingMode);
+    // Red (0) upwards to blue (240) passes green (120).
+    EXPECT_NEAR(gradient.colorAtPosition(0.5f).hsvHueF(), 1.0 / 3, 0.01);
+    gradient.setBlendingMode(CTGradient::CTInverseChromaticBlendingMode);
+    // Downwards it passes magenta (300).
+    EXPECT_NEAR(gradient.colorAtPosition(0.5f).hsvHueF(), 300.0 / 360, 0.01);
+}
+
+TEST(oruHeaderView, DrawsItsRuleOverTheFirst400PointsOnly)
+{
+    TestHost host;
+    oruHeaderView header;
+    header.setHeaderText(QStringLiteral("Uploaded"));
+    header.resize(600, 40);
+    const QImage shot = header.grab().toImage();
+    const int ruleRow = 40 - 13 + 1;
+    EXPECT_LT(qGray(shot.pixel(2, ruleRow)), 100);
+    EXPECT_LT(qGray(shot.pixel(300, ruleRow)), 250);
+    EXPECT_EQ(shot.pixel(450, ruleRow), qRgb(255, 255, 255));
+    EXPECT_EQ(shot.pixel(200, ruleRow - 2), qRgb(255, 255, 255));
+    EXPECT_EQ(shot.pixel(200, ruleRow + 3), qRgb(255, 255, 255));
+    // The title stands at the top left.
+    bool titleInk = false;
+    for (int x = 5; x < 60; ++x)
+        titleInk = titleInk || qGray(shot.pixel(x, 11)) < 128;
+    EXPECT_TRUE(titleInk);
+
+    QTest::mouseClick(&header, Qt::LeftButton);
+    EXPECT_EQ(host.resets, 1);
+}
+
+TEST(ToolbarButton, DarkensPressedImagesAndFadesDisabledOnes)
+{
+    QImage image(20, 20, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    {
+        QPainter painter(&image);
+        painter.fillRect(QRect(0, 0, 10, 20), Qt::red);
+    }
+    const QImage highlighted = ToolbarButton::highlightedImageForImage(image);
+    EXPECT_NEAR(qRed(highlighted.pixel(5, 5)), 178, 2);
+    EXPECT_EQ(qAlpha(highlighted.pixel(5, 5)), 255);
+    EXPECT_EQ(qAlpha(highlighted.pixel(15, 5)), 0);
+    EXPECT_TRUE(ToolbarButton::highlightedImageForImage(QImage()).isNull());
+
+    QWidget page;
+    page.setAutoFillBackground(true);
+    QPalette white = page.palette();
+    white.setColor(QPalette::Window, Qt::white);
+    page.setPalette(white);
+    page.resize(60, 60);
+    auto *button = new ToolbarButton(&page);
+    button->setImage(image);
+    button->setText(QStringLiteral("Share"));
+    button->setGeometry(0, 0, 60, 60);
+    button->setEnabled(false);
+    // Image centred at the top: its red half runs from x 20 to 30.
+    const QRgb faded = page.grab().toImage().pixel(25, 5);
+    EXPECT_EQ(qRed(faded), 255);
+    EXPECT_NEAR(qGreen(faded), 153, 3);
+    EXPECT_EQ(page.grab().toImage().pixel(35, 5), qRgb(255, 255, 255));
+}
+
+TEST(ScrollViewExtras, ScrollToTopAndBottom)
+{
+    QScrollArea area;
+    auto *document = new QWidget;
+    document->resize(200, 2000);
+    area.setWidget(document);
+    area.resize(220, 300);
+    area.show();
+    ScrollViewExtras::scrollToBottom(&area);
+    EXPECT_EQ(area.verticalScrollBar()->value(), area.verticalScrollBar()->maximum());
+    EXPECT_GT(area.verticalScrollBar()->value(), 0);
+    ScrollViewExtras::scrollToTop(&area);
+    EXPECT_EQ(area.verticalScrollBar()->value(), 0);
+}
+
+TEST(oruMetaView, HandsSelectAllAndDropsOnAndTakesEveryCommandOnce)
+{
+    TestHost host;
+    QScrollArea area;
+    auto *meta = new oruMetaView;
+    auto *layout = new QVBoxLayout(meta);
+    TestSource first;
+    TestSource second;
+    first.count = 3;
+    second.count = 5;
+    for (TestSource *source : {&first, &second}) {
+        auto *grid = new MUPhotoView;
+        grid->setDelegate(source);
+        layout->addWidget(grid);
+    }
+    area.setWidget(meta);
+    area.setWidgetResizable(true);
+    area.resize(500, 400);
+    area.show();
+
+    QTest::keyClick(meta, Qt::Key_A, Qt::ControlModifier);
+    EXPECT_TRUE(meta->consumedKeyDown());
+    EXPECT_EQ(first.selection, IndexSet::fromRange(0, 2));
+    EXPECT_EQ(second.selection, IndexSet::fromRange(0, 4));
+
+    QTest::keyClick(meta, Qt::Key_Backspace);
+    ASSERT_EQ(second.removalRequests.size(), 1u);
+    EXPECT_EQ(second.removalRequests.front(), IndexSet::fromRange(0, 4));
+
+    QTest::keyClick(meta, Qt::Key_Left);
+    EXPECT_FALSE(meta->consumedKeyDown());
+
+    QMimeData data;
+    data.setUrls({QUrl::fromLocalFile("/tmp/one.jpg"), QUrl::fromLocalFile("/tmp/two.jpg")});
+    QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(meta, &enter);
+    EXPECT_TRUE(enter.isAccepted());
+    QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(meta, &drop);
+    EXPECT_EQ(host.openedFiles, (QStringList {"/tmp/one.jpg", "/tmp/two.jpg"}));
+}
+
+TEST(oruAboutBoxController, FillsThePanelOnceAndShowsIt)
+{
+    QCoreApplication::setApplicationName(QStringLiteral("Pondrel Publisher"));
+    QCoreApplication::setApplicationVersion(QStringLiteral("1.2.3"));
+    oruAboutBoxController &about = oruAboutBoxController::sharedInstance();
+    about.showPanel();
+    QDialog *panel = about.panel();
+    ASSERT_NE(panel, nullptr);
+    EXPECT_TRUE(panel->isVisible());
+    EXPECT_EQ(panel->objectName(), QStringLiteral("AboutBox"));
+    EXPECT_EQ(panel->windowTitle(), QStringLiteral("About Pondrel Publisher"));
+    EXPECT_EQ(panel->findChild<QLabel *>("appNameField")->text(), "Pondrel Publisher");
+    EXPECT_EQ(panel->findChild<QLabel *>("versionField")->text(), "Version 1.2.3");
+    auto *credits = panel->findChild<QTextBrowser *>("creditsField");
+    EXPECT_TRUE(credits->toPlainText().contains("Pondrel Publisher"));
+    EXPECT_TRUE(panel->findChild<QLabel *>("copyrightField")->text().contains("Copyright"));
+
+    panel->hide();
+    about.showPanel();
+    EXPECT_EQ(about.panel(), panel);
+    EXPECT_EQ(credits->verticalScrollBar()->value(), 0);
+    panel->hide();
+}

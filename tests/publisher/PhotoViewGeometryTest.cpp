@@ -1,0 +1,272 @@
+#include "PhotoViewTestSupport.h"
+
+#include "publisher/views/KeyCommand.h"
+
+#include <QPainter>
+#include <QScrollBar>
+#include <QSignalSpy>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+bool isColor(QRgb pixel, QColor expected, int tolerance = 8)
+{
+    return std::abs(qRed(pixel) - expected.red()) <= tolerance
+        && std::abs(qGreen(pixel) - expected.green()) <= tolerance
+        && std::abs(qBlue(pixel) - expected.blue()) <= tolerance;
+}
+
+} // namespace
+
+TEST(PhotoViewGeometry, WithoutItemsTheViewIsContentWideAndFlatAndTakesNoFocus)
+{
+    TestHost host;
+    TestSource source;
+    ScrolledGrid grid(640);
+    grid.view->setDelegate(&source);
+    grid.view->updateGridAndFrame();
+
+    EXPECT_EQ(grid.view->size(), QSize(640, 0));
+    EXPECT_EQ(grid.view->columns(), 0u);
+    EXPECT_EQ(grid.view->rows(), 0u);
+    EXPECT_EQ(grid.view->focusPolicy(), Qt::NoFocus);
+    EXPECT_EQ(grid.view->photoRectForIndex(0), QRectF());
+    EXPECT_EQ(grid.view->photoIndexRangeForRect(QRectF(0, 0, 640, 600)).length, 0u);
+
+    // Items arriving make the view focusable; leaving again takes the focus back.
+    source.count = 2;
+    grid.view->updateGridAndFrame();
+    EXPECT_EQ(grid.view->focusPolicy(), Qt::StrongFocus);
+    source.count = 0;
+    grid.view->updateGridAndFrame();
+    EXPECT_EQ(grid.view->focusPolicy(), Qt::NoFocus);
+}
+
+TEST(PhotoViewGeometry, FewItemsInAWideAreaGetCellsOfAtMost250)
+{
+    TestSource source;
+    source.count = 3;
+    ScrolledGrid grid(1500);
+    grid.view->setDelegate(&source);
+    grid.view->updateGridAndFrame();
+
+    EXPECT_EQ(grid.view->columns(), 3u);
+    EXPECT_EQ(grid.view->rows(), 1u);
+    EXPECT_EQ(grid.view->gridSize(), QSizeF(250, 125));
+    EXPECT_EQ(grid.view->size(), QSize(1500, 125));
+    EXPECT_EQ(grid.view->gridRectForIndex(2), QRectF(500, 0, 250, 125));
+}
+
+TEST(PhotoViewGeometry, SpareWidthIsSpreadOverTheColumns)
+{
+    TestSource source;
+    source.count = 20;
+    ScrolledGrid grid(1000);
+    grid.view->setDelegate(&source);
+    grid.view->updateGridAndFrame();
+
+    // floor(1000 / 150) = 6 columns, each 150 + 100 / 6 wide; 20 items need 4 rows of 125.
+    EXPECT_EQ(grid.view->columns(), 6u);
+    EXPECT_EQ(grid.view->rows(), 4u);
+    EXPECT_NEAR(grid.view->gridSize().width(), 150 + 100.0 / 6, 1e-4);
+    EXPECT_EQ(grid.view->size(), QSize(1000, 500));
+    const QRectF cell13 = grid.view->gridRectForIndex(13);
+    EXPECT_NEAR(cell13.x(), grid.view->gridSize().width(), 1e-3);
+    EXPECT_EQ(cell13.y(), 250);
+
+    // Narrower than one cell still gives one column.
+    grid.area.resize(90, 600);
+    grid.view->updateGridAndFrame();
+    EXPECT_EQ(grid.view->columns(), 1u);
+    EXPECT_EQ(grid.view->rows(), 20u);
+}
+
+TEST(PhotoViewGeometry, PictureIsScaledToPhotoSizeAndSitsLeftAndLow)
+{
+    TestSource source;
+    source.count = 2;
+    source.picture = solidPicture(400, 300, Qt::blue);
+    ScrolledGrid grid(300);
+    grid.view->setDelegate(&source);
+    grid.view->updateGridAndFrame();
+
+    // Cells are 150 x 125: the picture is 100 x 75, 15 from the left, its bottom 15 above the
+    // cell's bottom.
+    EXPECT_EQ(grid.view->photoRectForIndex(0), QRectF(15, 35, 100, 75));
+    EXPECT_EQ(grid.view->photoRectForIndex(1), QRectF(165, 35, 100, 75));
+    EXPECT_EQ(grid.view->scaledPhotoSizeForSize(QSizeF(300, 400)), QSizeF(75, 100));
+    EXPECT_EQ(grid.view->scaledPhotoSizeForSize(QSizeF(20, 10)), QSizeF(100, 50));
+
+    const QImage shot = grid.grabView();
+    const QColor blue(Qt::blue);
+    EXPECT_TRUE(isColor(shot.pixel(17, 37), blue));
+    EXPECT_TRUE(isColor(shot.pixel(112, 107), blue));
+    EXPECT_TRUE(isColor(shot.pixel(65, 72), blue));
+    EXPECT_FALSE(isColor(shot.pixel(65, 33), blue));
+    EXPECT_FALSE(isColor(shot.pixel(65, 111), blue));
+    EXPECT_FALSE(isColor(shot.pixel(13, 72), blue));
+    EXPECT_FALSE(isColor(shot.pixel(117, 72), blue));
+    EXPECT_TRUE(isColor(shot.pixel(215, 72), blue));
+}
+
+TEST(PhotoViewGeometry, MissingPictureIsAWhitePlaceholderSquare)
+{
+    TestSource source;
+    source.count = 1;
+    ScrolledGrid grid(300);
+    grid.view->setDelegate(&source);
+    grid.view->setUseOutlineBorder(false);
+    grid.view->updateGridAndFrame();
+
+    EXPECT_EQ(grid.view->photoRectForIndex(0), QRectF(15, 10, 100, 100));
+    const QImage shot = grid.grabView();
+    EXPECT_TRUE(isColor(shot.pixel(65, 60), Qt::white));
+    // Its black outline lies just inside the square.
+    EXPECT_LT(qGray(shot.pixel(15, 60)), 40);
+    EXPECT_LT(qGray(shot.pixel(65, 109)), 40);
+    EXPECT_GT(qGray(shot.pixel(16, 60)), 200);
+}
+
+TEST(PhotoViewGeometry, HitTestingFollowsRowsAndColumnsWithItsQuirks)
+{
+    TestSource source;
+    source.count = 10;
+    ScrolledGrid grid(1000);
+    grid.view->setDelegate(&source);
+    grid.view->setPhotoSize(220);
+    grid.view->updateGridAndFrame();
+
+    // 220 + 50 = 270 is capped to 250: three columns use 750 of the 1000.
+    ASSERT_EQ(grid.view->columns(), 3u);
+    ASSERT_EQ(grid.view->gridSize(), QSizeF(250, 245));
+    EXPECT_EQ(grid.view->photoIndexForPoint(QPointF(10, 10)), 0u);
+    EXPECT_EQ(grid.view->photoIndexForPoint(QPointF(260, 250)), 4u);
+    EXPECT_EQ(grid.view->photoIndexForPoint(QPointF(-40, -3)), 0u);
+    // Right of the last column the index runs on into the next row's cells.
+    EXPECT_EQ(grid.view->photoIndexForPoint(QPointF(800, 10)), 3u);
+    EXPECT_FALSE(grid.view->gridRectForIndex(3).contains(QPointF(800, 10)));
+    // Below the last item the index lies beyond the count.
+    EXPECT_GE(grid.view->photoIndexForPoint(QPointF(600, 3 * 245 + 5)), 10u);
+
+    const IndexRange range = grid.view->photoIndexRangeForRect(QRectF(260, 250, 200, 300));
+    EXPECT_EQ(range.location, 4u);
+    EXPECT_EQ(range.length, 4u);
+    const IndexRange tail = grid.view->photoIndexRangeForRect(QRectF(0, 700, 1000, 600));
+    EXPECT_EQ(tail.location, 6u);
+    EXPECT_EQ(tail.location + tail.length - 1, 9u);
+}
+
+TEST(PhotoViewGeometry, OnlyTheCellsOfTheDirtyRectangleAreAsked)
+{
+    struct CountingSource : TestSource
+    {
+        std::vector<quint32> asked;
+        QString titleAtIndex(MUPhotoView *, quint32 index) override
+        {
+            asked.push_back(index);
+            return QString::number(index);
+        }
+    } source;
+    source.count = 100000;
+    ScrolledGrid grid(600);
+    grid.view->setDelegate(&source);
+    grid.view->updateGridAndFrame();
+
+    QImage target(600, 250, QImage::Format_RGB32);
+    QPainter painter(&target);
+    painter.translate(0, -125 * 500);
+    grid.view->drawRect(painter, QRectF(0, 125 * 500, 600, 250));
+    // Rows 500 and 501, and the index of the far corner, which lies a column past row 502.
+    ASSERT_FALSE(source.asked.empty());
+    EXPECT_EQ(source.asked.front(), 2000u);
+    EXPECT_EQ(source.asked.back(), 2012u);
+    EXPECT_EQ(source.asked.size(), 13u);
+}
+
+TEST(PhotoViewGeometry, SettersAnnounceChangesOnlyForNewValues)
+{
+    MUPhotoView view;
+    QSignalSpy size(&view, &MUPhotoView::photoSizeChanged);
+    QSignalSpy box(&view, &MUPhotoView::shadowBoxColorChanged);
+    view.setPhotoSize(120);
+    view.setPhotoSize(120);
+    EXPECT_EQ(size.count(), 1);
+
+    view.setBackgroundColor(QColor::fromRgbF(0.1f, 0.2f, 0.3f));
+    EXPECT_EQ(view.shadowBoxColor(), QColor::fromRgbF(1, 1, 1, 0.5f));
+    view.setBackgroundColor(Qt::white);
+    EXPECT_EQ(view.shadowBoxColor(), QColor::fromRgbF(0, 0, 0, 0.5f));
+    EXPECT_EQ(box.count(), 2);
+}
+
+TEST(PhotoViewGeometry, SizeChangesDrawFastUntilASecondHasPassedSinceTheLastOne)
+{
+    MUPhotoView view;
+    EXPECT_TRUE(view.isDonePhotoResizing());
+    view.setPhotoSize(110);
+    view.setPhotoSize(120);
+    EXPECT_FALSE(view.isDonePhotoResizing());
+    QTest::qWait(700);
+    view.setPhotoSize(130);
+    QTest::qWait(700);
+    // Ticks have run, but the last change is younger than a second.
+    EXPECT_FALSE(view.isDonePhotoResizing());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return view.isDonePhotoResizing(); }, 3000));
+}
+
+TEST(PhotoViewGeometry, ScrollingToTheEndWithoutItemsDoesNothing)
+{
+    TestSource source;
+    ScrolledGrid grid(400, 200);
+    grid.area.setWidgetResizable(false);
+    grid.view->setDelegate(&source);
+    grid.view->updateGridAndFrame();
+    EXPECT_TRUE(grid.view->doCommand(KeyCommand::scrollToEndOfDocument));
+    EXPECT_EQ(grid.area.verticalScrollBar()->value(), 0);
+
+    source.count = 100;
+    grid.view->updateGridAndFrame();
+    grid.view->doCommand(KeyCommand::scrollToEndOfDocument);
+    EXPECT_EQ(grid.area.verticalScrollBar()->value(), grid.area.verticalScrollBar()->maximum());
+    EXPECT_GT(grid.area.verticalScrollBar()->maximum(), 0);
+}
+
+TEST(PhotoViewGeometry, WhileSizesSettleCellsAreDrawnFromTheCheapPictures)
+{
+    struct TwoPictureSource : TestSource
+    {
+        QImage fastPhotoAtIndex(MUPhotoView *, quint32) override
+        {
+            return solidPicture(40, 30, Qt::red);
+        }
+    } source;
+    source.count = 1;
+    source.picture = solidPicture(400, 300, Qt::blue);
+    ScrolledGrid grid(300);
+    grid.view->setDelegate(&source);
+    grid.view->updateGridAndFrame();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return isColor(grid.grabView().pixel(65, 72), Qt::blue); }));
+
+    grid.view->setPhotoSize(80);
+    grid.view->updateGridAndFrame();
+    // 80 x 60, 15 from the left, bottom 15 above the cell's (105 high) bottom.
+    EXPECT_EQ(grid.view->photoRectForIndex(0), QRectF(15, 30, 80, 60));
+    EXPECT_TRUE(isColor(grid.grabView().pixel(55, 60), Qt::red));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return grid.view->isDonePhotoResizing(); }, 3000));
+    EXPECT_TRUE(isColor(grid.grabView().pixel(55, 60), Qt::blue));
+}
+
+TEST(PhotoViewGeometry, OwnPicturesAreDrawnFromTheirCopiesWhileSizesSettle)
+{
+    ScrolledGrid grid(300);
+    grid.view->setPhotosArray({solidPicture(400, 200, Qt::green)});
+    grid.view->updateGridAndFrame();
+    EXPECT_EQ(grid.view->photoRectForIndex(0), QRectF(15, 60, 100, 50));
+    grid.view->setPhotoSize(120);
+    grid.view->updateGridAndFrame();
+    // The fast copy (100 x 50) is drawn at the new size all the same.
+    EXPECT_EQ(grid.view->photoRectForIndex(0), QRectF(15, 145 - 60 - 15, 120, 60));
+    EXPECT_TRUE(isColor(grid.grabView().pixel(75, 100), Qt::green));
+    EXPECT_FALSE(isColor(grid.grabView().pixel(75, 68), Qt::green));
+}

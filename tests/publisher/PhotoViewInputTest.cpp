@@ -1,0 +1,330 @@
+#include "PhotoViewTestSupport.h"
+
+#include <QApplication>
+#include <QMimeData>
+#include <QUrl>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+// Ten items in four columns of 150 x 125.
+struct KeyboardGrid : ScrolledGrid
+{
+    KeyboardGrid()
+        : ScrolledGrid(600)
+    {
+        source.count = 10;
+        view->setDelegate(&source);
+        view->updateGridAndFrame();
+    }
+
+    IndexSet press(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
+    {
+        QTest::keyClick(view, Qt::Key(key), modifiers);
+        return source.selection;
+    }
+
+    IndexSet pressFrom(const IndexSet &start, int key, Qt::KeyboardModifiers modifiers = {})
+    {
+        source.selection = start;
+        return press(key, modifiers);
+    }
+
+    TestSource source;
+};
+
+IndexSet range(quint32 first, quint32 last)
+{
+    return IndexSet::fromRange(first, last);
+}
+
+QPoint cellCenter(MUPhotoView *view, quint32 index)
+{
+    return view->gridRectForIndex(index).center().toPoint();
+}
+
+void sendMouse(QWidget *widget, QEvent::Type type, QPoint point, quint64 timestamp)
+{
+    QMouseEvent event(type, point, widget->mapToGlobal(point), Qt::LeftButton,
+        type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton, Qt::NoModifier);
+    event.setTimestamp(timestamp);
+    QApplication::sendEvent(widget, &event);
+}
+
+} // namespace
+
+TEST(PhotoViewMouse, PlainShiftAndCtrlClicksFollowTheSelectionRules)
+{
+    TestHost host;
+    KeyboardGrid grid;
+    host.sources.push_back(&grid.source);
+    MUPhotoView *view = grid.view;
+
+    QTest::mouseClick(view, Qt::LeftButton, {}, cellCenter(view, 7));
+    EXPECT_EQ(grid.source.selection, IndexSet(7));
+    EXPECT_EQ(host.resets, 1);
+
+    QTest::mouseClick(view, Qt::LeftButton, Qt::ShiftModifier, cellCenter(view, 3));
+    EXPECT_EQ(grid.source.selection, range(3, 7));
+
+    QTest::mouseClick(view, Qt::LeftButton, Qt::ControlModifier, cellCenter(view, 5));
+    IndexSet toggled = range(3, 7);
+    toggled.remove(5);
+    EXPECT_EQ(grid.source.selection, toggled);
+    QTest::mouseClick(view, Qt::LeftButton, Qt::ControlModifier, cellCenter(view, 9));
+    QTest::mouseClick(view, Qt::LeftButton, Qt::ControlModifier, cellCenter(view, 5));
+    IndexSet expected = range(3, 7);
+    expected.add(9);
+    EXPECT_EQ(grid.source.selection, expected);
+
+    // A plain press on a selected item keeps the whole selection (so it can be double-clicked).
+    const int resetsBefore = host.resets;
+    QTest::mouseClick(view, Qt::LeftButton, {}, cellCenter(view, 4));
+    EXPECT_EQ(grid.source.selection, expected);
+    EXPECT_EQ(host.resets, resetsBefore);
+
+    // Shift from an empty selection selects just the clicked item.
+    grid.source.selection = IndexSet();
+    QTest::mouseClick(view, Qt::LeftButton, Qt::ShiftModifier, cellCenter(view, 2));
+    EXPECT_EQ(grid.source.selection, IndexSet(2));
+}
+
+TEST(PhotoViewMouse, ClicksOutsideCellsClearOrChangeNothing)
+{
+    TestHost host;
+    TestSource source;
+    source.count = 10;
+    host.sources.push_back(&source);
+    ScrolledGrid grid(1000);
+    grid.view->setDelegate(&source);
+    grid.view->setPhotoSize(220);
+    grid.view->updateGridAndFrame();
+    ASSERT_EQ(grid.view->columns(), 3u);
+
+    // Right of the last column of a row with items after it: everything is cleared...
+    source.selection = range(1, 2);
+    QTest::mouseClick(grid.view, Qt::LeftButton, {}, QPoint(800, 20));
+    EXPECT_TRUE(source.selection.isEmpty());
+    EXPECT_EQ(host.resets, 1);
+    // ...unless Shift is held.
+    source.selection = range(1, 2);
+    QTest::mouseClick(grid.view, Qt::LeftButton, Qt::ShiftModifier, QPoint(800, 20));
+    EXPECT_EQ(source.selection, range(1, 2));
+    EXPECT_EQ(host.resets, 1);
+
+    // Right of the last item of the last row (index 10 and beyond): nothing changes.
+    QTest::mouseClick(grid.view, Qt::LeftButton, {}, QPoint(400, 3 * 245 + 20));
+    EXPECT_EQ(source.selection, range(1, 2));
+    EXPECT_EQ(host.resets, 1);
+}
+
+TEST(PhotoViewMouse, SecondaryClickSelectsTheItemAndAsksTheHostForItsMenu)
+{
+    TestHost host;
+    KeyboardGrid grid;
+    host.sources.push_back(&grid.source);
+    grid.view->setTag(3);
+
+    grid.source.selection = range(0, 4);
+    QTest::mousePress(grid.view, Qt::RightButton, {}, cellCenter(grid.view, 6));
+    EXPECT_EQ(grid.source.selection, IndexSet(6));
+    EXPECT_EQ(grid.view->menuForEvent(), &host.menu);
+    ASSERT_FALSE(host.menuTags.empty());
+    EXPECT_EQ(host.menuTags.back(), 3);
+    QTest::mouseRelease(grid.view, Qt::RightButton, {}, cellCenter(grid.view, 6));
+    host.menu.hide();
+
+    // Meta (the Control key of one-button mice) makes a primary click a secondary one.
+    QTest::mouseClick(grid.view, Qt::LeftButton, Qt::MetaModifier, cellCenter(grid.view, 2));
+    EXPECT_EQ(grid.source.selection, IndexSet(2));
+    host.menu.hide();
+
+    // Below the last item: the selection is emptied and there is no menu.
+    QTest::mousePress(grid.view, Qt::RightButton, {}, QPoint(500, 20 + 2 * 125));
+    EXPECT_TRUE(grid.source.selection.isEmpty());
+    EXPECT_EQ(grid.view->menuForEvent(), nullptr);
+    QTest::mouseRelease(grid.view, Qt::RightButton, {}, QPoint(500, 20 + 2 * 125));
+}
+
+TEST(PhotoViewMouse, DoubleClickReportsEachSelectedItemReadingTheSelectionAgain)
+{
+    KeyboardGrid grid;
+    grid.source.selection = IndexSet(1);
+    grid.source.selection.add(4);
+    // The host's handler of item 1 changes the selection; the reports follow the new one.
+    IndexSet changed(2);
+    changed.add(4);
+    changed.add(0);
+    grid.source.selectionAfterDoubleClick = changed;
+
+    const QPoint point = cellCenter(grid.view, 1);
+    QTest::mouseClick(grid.view, Qt::LeftButton, {}, point);
+    EXPECT_TRUE(grid.source.doubleClicked.empty());
+    QTest::mouseDClick(grid.view, Qt::LeftButton, {}, point);
+    QTest::mouseRelease(grid.view, Qt::LeftButton, {}, point);
+    EXPECT_EQ(grid.source.doubleClicked, (std::vector<quint32> {1, 2, 4}));
+}
+
+TEST(PhotoViewMouse, TripleClickSendsNoFurtherReport)
+{
+    KeyboardGrid grid;
+    const QPoint point = cellCenter(grid.view, 5);
+    // As the platform delivers them: the second press comes as a press and a double click.
+    sendMouse(grid.view, QEvent::MouseButtonPress, point, 10000);
+    sendMouse(grid.view, QEvent::MouseButtonRelease, point, 10050);
+    sendMouse(grid.view, QEvent::MouseButtonPress, point, 10150);
+    sendMouse(grid.view, QEvent::MouseButtonDblClick, point, 10150);
+    sendMouse(grid.view, QEvent::MouseButtonRelease, point, 10200);
+    EXPECT_EQ(grid.source.doubleClicked, (std::vector<quint32> {5}));
+    sendMouse(grid.view, QEvent::MouseButtonPress, point, 10300);
+    sendMouse(grid.view, QEvent::MouseButtonRelease, point, 10350);
+    EXPECT_EQ(grid.source.doubleClicked, (std::vector<quint32> {5}));
+    // A slow click afterwards is a single click again.
+    sendMouse(grid.view, QEvent::MouseButtonPress, point, 20000);
+    sendMouse(grid.view, QEvent::MouseButtonRelease, point, 20050);
+    EXPECT_EQ(grid.source.doubleClicked.size(), 1u);
+}
+
+TEST(PhotoViewKeyboard, ArrowsMoveAndExtendTheSelection)
+{
+    KeyboardGrid grid;
+    EXPECT_EQ(grid.pressFrom({}, Qt::Key_Right), IndexSet(0));
+    EXPECT_EQ(grid.pressFrom({}, Qt::Key_Left), IndexSet(9));
+    EXPECT_EQ(grid.pressFrom({}, Qt::Key_Up), IndexSet(9));
+    EXPECT_EQ(grid.pressFrom({}, Qt::Key_Down), IndexSet(0));
+    EXPECT_EQ(grid.pressFrom(IndexSet(0), Qt::Key_Left), IndexSet(0));
+    EXPECT_EQ(grid.pressFrom(range(3, 5), Qt::Key_Left), IndexSet(2));
+    EXPECT_EQ(grid.pressFrom(range(3, 5), Qt::Key_Right), IndexSet(6));
+    EXPECT_EQ(grid.pressFrom(IndexSet(9), Qt::Key_Right), IndexSet(9));
+    EXPECT_EQ(grid.pressFrom(IndexSet(5), Qt::Key_Up), IndexSet(1));
+    EXPECT_EQ(grid.pressFrom(IndexSet(2), Qt::Key_Up), IndexSet(2));
+    EXPECT_EQ(grid.pressFrom(IndexSet(1), Qt::Key_Down), IndexSet(5));
+    EXPECT_EQ(grid.pressFrom(IndexSet(5), Qt::Key_Down), IndexSet(9));
+    EXPECT_EQ(grid.pressFrom(IndexSet(6), Qt::Key_Down), IndexSet(6));
+
+    EXPECT_EQ(grid.pressFrom(IndexSet(1), Qt::Key_Right, Qt::ShiftModifier), range(1, 2));
+    EXPECT_EQ(grid.pressFrom(range(1, 2), Qt::Key_Left, Qt::ShiftModifier), range(0, 2));
+    EXPECT_EQ(grid.pressFrom(IndexSet(0), Qt::Key_Left, Qt::ShiftModifier), IndexSet(0));
+    EXPECT_EQ(grid.pressFrom(range(0, 2), Qt::Key_Down, Qt::ShiftModifier), range(0, 6));
+    EXPECT_EQ(grid.pressFrom(IndexSet(5), Qt::Key_Up, Qt::ShiftModifier), range(1, 5));
+    EXPECT_EQ(grid.pressFrom(IndexSet(7), Qt::Key_Down, Qt::ShiftModifier), IndexSet(7));
+    EXPECT_EQ(grid.pressFrom({}, Qt::Key_Right, Qt::ShiftModifier), IndexSet());
+}
+
+TEST(PhotoViewKeyboard, RowAndDocumentEndsAndSelectAll)
+{
+    KeyboardGrid grid;
+    EXPECT_EQ(grid.pressFrom(IndexSet(6), Qt::Key_Home), IndexSet(4));
+    EXPECT_EQ(grid.pressFrom(IndexSet(5), Qt::Key_End), IndexSet(7));
+    EXPECT_EQ(grid.pressFrom(IndexSet(8), Qt::Key_End), IndexSet(9));
+    EXPECT_EQ(grid.pressFrom({}, Qt::Key_Home), IndexSet());
+    EXPECT_EQ(grid.pressFrom(IndexSet(6), Qt::Key_Home, Qt::ShiftModifier), range(4, 6));
+    EXPECT_EQ(grid.pressFrom(IndexSet(5), Qt::Key_End, Qt::ShiftModifier), range(5, 7));
+    EXPECT_EQ(grid.pressFrom(IndexSet(8), Qt::Key_End, Qt::ShiftModifier), range(8, 9));
+
+    EXPECT_EQ(grid.pressFrom(IndexSet(6), Qt::Key_Home, Qt::ControlModifier), IndexSet(0));
+    EXPECT_EQ(grid.pressFrom({}, Qt::Key_End, Qt::ControlModifier), IndexSet(9));
+    EXPECT_EQ(grid.pressFrom(IndexSet(5), Qt::Key_Home, Qt::ControlModifier | Qt::ShiftModifier),
+        range(0, 5));
+    EXPECT_EQ(grid.pressFrom(IndexSet(5), Qt::Key_End, Qt::ControlModifier | Qt::ShiftModifier),
+        range(5, 9));
+    EXPECT_EQ(grid.pressFrom(IndexSet(5), Qt::Key_Down, Qt::ControlModifier), IndexSet(5));
+    EXPECT_EQ(grid.pressFrom(IndexSet(3), Qt::Key_A, Qt::ControlModifier), range(0, 9));
+}
+
+TEST(PhotoViewKeyboard, DeleteAsksTheDelegateAndKeepsWhatItDoesNotRemove)
+{
+    KeyboardGrid grid;
+    grid.pressFrom(range(2, 3), Qt::Key_Backspace);
+    ASSERT_EQ(grid.source.removalRequests.size(), 1u);
+    EXPECT_EQ(grid.source.removalRequests.front(), range(2, 3));
+    // The host removes items itself (it answered nothing to remove), so the selection stays.
+    EXPECT_EQ(grid.source.selection, range(2, 3));
+    grid.pressFrom({}, Qt::Key_Delete);
+    EXPECT_EQ(grid.source.removalRequests.size(), 1u);
+}
+
+TEST(PhotoViewKeyboard, ViewWithItsOwnPicturesRemovesThemItself)
+{
+    ScrolledGrid grid(600);
+    QList<QImage> pictures;
+    for (int i = 0; i < 5; ++i)
+        pictures.append(solidPicture(10 + i, 10, Qt::red));
+    grid.view->setPhotosArray(pictures);
+    grid.view->setSelectedPhotoIndexes(IndexSet());
+    grid.view->updateGridAndFrame();
+    IndexSet doomed(1);
+    doomed.add(3);
+    grid.view->setSelectionIndexes(doomed);
+
+    QTest::keyClick(grid.view, Qt::Key_Delete);
+    ASSERT_EQ(grid.view->photosArray().size(), 3);
+    EXPECT_EQ(grid.view->photosArray().at(0).width(), 10);
+    EXPECT_EQ(grid.view->photosArray().at(1).width(), 12);
+    EXPECT_EQ(grid.view->photosArray().at(2).width(), 14);
+    EXPECT_TRUE(grid.view->selectionIndexes().isEmpty());
+}
+
+TEST(PhotoViewDrop, EachDroppedFileReachesTheHostOnceInOrder)
+{
+    TestHost host;
+    KeyboardGrid grid;
+    QMimeData data;
+    data.setUrls({QUrl::fromLocalFile("/tmp/pictures/b.jpg"),
+        QUrl(QStringLiteral("https://example.com/x.jpg")),
+        QUrl::fromLocalFile("/tmp/pictures/a b.png")});
+
+    QDragEnterEvent enter(
+        QPoint(10, 10), Qt::CopyAction | Qt::MoveAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(grid.view, &enter);
+    EXPECT_TRUE(enter.isAccepted());
+    EXPECT_EQ(enter.dropAction(), Qt::CopyAction);
+
+    QDropEvent drop(
+        QPointF(10, 10), Qt::CopyAction | Qt::MoveAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(grid.view, &drop);
+    EXPECT_TRUE(drop.isAccepted());
+    EXPECT_EQ(host.openedFiles,
+        (QStringList {
+            QStringLiteral("/tmp/pictures/b.jpg"), QStringLiteral("/tmp/pictures/a b.png")}));
+}
+
+TEST(PhotoViewBadges, ASourceThatDoesNotAnswerShowsTheRetrievalFailedBadge)
+{
+    struct SharedSource : TestSource
+    {
+        void attribsAtIndex(MUPhotoView *, quint32, bool &isShared, bool &emailShared,
+            bool &webShared, bool &retrievalFailed) override
+        {
+            isShared = true;
+            emailShared = webShared = retrievalFailed = false;
+        }
+    };
+    TestSource silent;
+    SharedSource shared;
+    for (TestSource *source : {&silent, static_cast<TestSource *>(&shared)}) {
+        source->count = 1;
+        source->picture = solidPicture(400, 300, Qt::blue);
+    }
+    ScrolledGrid grid(300);
+    grid.view->setBackgroundColor(Qt::white);
+
+    // The picture is (15, 35, 100, 75): the first badge stands at (130, 94), 16 x 16.
+    const QPoint insideBadgeRing(132, 102);
+    grid.view->setDelegate(&silent);
+    grid.view->updateGridAndFrame();
+    const QRgb failed = grid.grabView().pixel(insideBadgeRing);
+    EXPECT_GT(qRed(failed), 170);
+    EXPECT_LT(qGreen(failed), 90);
+    EXPECT_LT(qBlue(failed), 90);
+
+    grid.view->setDelegate(&shared);
+    grid.view->update();
+    const QRgb sharedPixel = grid.grabView().pixel(insideBadgeRing);
+    EXPECT_GT(qGreen(sharedPixel), qRed(sharedPixel) + 40);
+
+    // Nothing is drawn where no flag is set.
+    const QRgb second = grid.grabView().pixel(insideBadgeRing + QPoint(20, 0));
+    EXPECT_EQ(second, qRgb(255, 255, 255));
+}
