@@ -3,6 +3,7 @@
 #include "soap/CollectionServices.h"
 #include "soap/ProxyDiscovery.h"
 #include "soap/oruSoap.h"
+#include "support/Preferences.h"
 
 #include <gtest/gtest.h>
 
@@ -58,7 +59,12 @@ TEST(ProxyDiscovery, TheHttpProxyOfTheSettingsCarriesEveryTransfer)
     EXPECT_EQ(user, QStringLiteral("alice"));
     EXPECT_EQ(password, QStringLiteral("s@cret"));
 
+    ASSERT_TRUE(Preferences::shared().setValue(QStringLiteral("Debug"), true));
+    StandardErrorCapture capture;
     CollectionServices collection;
+    const QByteArray log = capture.finish();
+    EXPECT_TRUE(log.contains("proxyHTTPuserPassword: alice:********\n")) << log.data();
+    EXPECT_FALSE(log.contains("s@cret")) << log.data();
     EXPECT_TRUE(collection.hasHTTPProxy());
     EXPECT_TRUE(collection.hasHTTPSProxy());
     EXPECT_EQ(collection.proxyHTTPHost(), QStringLiteral("127.0.0.1"));
