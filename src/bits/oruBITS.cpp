@@ -40,7 +40,7 @@ size_t bits_read_reply(char *data, size_t size, size_t count, void *accumulator)
 
 size_t readFromFile(char *buffer, size_t size, size_t count, void *file)
 {
-    return std::fread(buffer, size, count, static_cast<std::FILE *>(file));
+    return std::fread(buffer, 1, size * count, static_cast<std::FILE *>(file));
 }
 
 // A value that came from outside (a file name, a session identifier) must not end its header

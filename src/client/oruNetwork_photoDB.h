@@ -38,8 +38,8 @@ bool addPhotoToDB(
 // is not a record.
 std::optional<QVariantMap> getPhotoFromDB(const QString &moniker);
 
-// Kept for callers of the original interface: records are never removed one by one, only by
-// vacuumDB once their file has been gone long enough. Does nothing.
+// Does nothing: a record is never removed on its own, only by vacuumDB once its file has been
+// gone long enough, because the service may still ask for renditions of the picture.
 void removePhotoFromDB(const QString &moniker);
 
 // The whole table; none when there is no readable database file.

@@ -208,17 +208,16 @@ QVariantMap oruSoap::soapCall(const QString &url, const QString &methodName,
         return transferFailure(curlMessage(m_curlResult));
     CURL *curl = m_curl.get();
 
+    if (!m_httpReply.reset(kInitialReplyCapacity)) {
+        m_curlResult = CURLE_OUT_OF_MEMORY;
+        return transferFailure(curlMessage(m_curlResult));
+    }
+
     const QByteArray body = envelope(methodName, methodNamespace, paramValues, paramNames).toUtf8();
     const QByteArray soapActionLine = QStringLiteral("SOAPAction: %1").arg(soapAction).toUtf8();
     HeaderList headers(curl_slist_append(nullptr, soapActionLine.constData()));
     headers.reset(curl_slist_append(headers.release(), "Content-Type: text/xml; charset=utf-8"));
     curl_easy_setopt(curl, CURLOPT_HTTPHEADER, headers.get());
-
-    if (!m_httpReply.reset(kInitialReplyCapacity)) {
-        curl_easy_setopt(curl, CURLOPT_HTTPHEADER, nullptr);
-        m_curlResult = CURLE_OUT_OF_MEMORY;
-        return transferFailure(curlMessage(m_curlResult));
-    }
 
     const QByteArray urlBytes = url.toUtf8();
     const QByteArray userAgent
@@ -237,33 +236,33 @@ QVariantMap oruSoap::soapCall(const QString &url, const QString &methodName,
     curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &responseCode);
     m_httpCode = int(responseCode);
     curl_easy_setopt(curl, CURLOPT_HTTPHEADER, nullptr);
-    curl_easy_setopt(curl, CURLOPT_POSTFIELDS, nullptr);
 
     if (m_httpCode != 200)
         ORU_LOG(QStringLiteral("result : %1")
                     .arg(statusText(m_httpCode, m_curlResult, curlMessage(m_curlResult))));
-
-    QVariantMap result;
-    if (m_httpReply.exhausted) {
-        result = transferFailure(QStringLiteral("The reply is too large to be held in memory"));
-    } else if (m_curlResult == CURLE_OK && m_httpReply.size != 0) {
-        const SoapReply::Conversion conversion = SoapReply::convert(
-            QByteArrayView(m_httpReply.memory.get(), qsizetype(m_httpReply.size)), methodName);
-        if (conversion.problem) {
-            result = transferFailure(*conversion.problem);
-            ORU_LOG(
-                QStringLiteral("Error: %1").arg(result.value(QStringLiteral("error")).toString()));
-        } else {
-            result = conversion.entries;
-            if (conversion.faultString) {
-                result.insert(QStringLiteral("error"), *conversion.faultString);
-                ORU_LOG(QStringLiteral("Error: %1").arg(*conversion.faultString));
-            }
-        }
-    } else {
-        result = transferFailure(curlMessage(m_curlResult));
-    }
+    QVariantMap result = replyOfTransfer(methodName);
     m_httpReply.release();
+    return result;
+}
+
+QVariantMap oruSoap::replyOfTransfer(const QString &methodName) const
+{
+    if (m_httpReply.exhausted)
+        return transferFailure(QStringLiteral("The reply is too large to be held in memory"));
+    if (m_curlResult != CURLE_OK || m_httpReply.size == 0)
+        return transferFailure(curlMessage(m_curlResult));
+    const SoapReply::Conversion conversion = SoapReply::convert(
+        QByteArrayView(m_httpReply.memory.get(), qsizetype(m_httpReply.size)), methodName);
+    if (conversion.problem) {
+        const QVariantMap failure = transferFailure(*conversion.problem);
+        ORU_LOG(QStringLiteral("Error: %1").arg(failure.value(QStringLiteral("error")).toString()));
+        return failure;
+    }
+    QVariantMap result = conversion.entries;
+    if (conversion.faultString) {
+        result.insert(QStringLiteral("error"), *conversion.faultString);
+        ORU_LOG(QStringLiteral("Error: %1").arg(*conversion.faultString));
+    }
     return result;
 }
 

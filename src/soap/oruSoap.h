@@ -94,6 +94,8 @@ private:
     void readProxySettings();
     void setFixedOptions();
     QVariantMap transferFailure(const QString &message) const;
+    // The reply dictionary of the transfer that has just ended.
+    QVariantMap replyOfTransfer(const QString &methodName) const;
 
     std::atomic<int> m_httpCode = 0;
     std::atomic<int> m_curlResult = 0;

@@ -2,8 +2,11 @@
 #include "ScratchHome.h"
 
 #include "bits/oruBITS.h"
+#include "support/Preferences.h"
 
 #include <QFile>
+#include <QProcess>
+#include <QThread>
 
 #include <curl/curl.h>
 #include <gtest/gtest.h>
@@ -100,6 +103,19 @@ quint16 closedPort()
     ::getsockname(probe, reinterpret_cast<sockaddr *>(&address), &length);
     ::close(probe);
     return ntohs(address.sin_port);
+}
+
+bool acceptsConnections(quint16 port)
+{
+    const int probe = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address {};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    address.sin_port = htons(port);
+    const bool connected
+        = ::connect(probe, reinterpret_cast<sockaddr *>(&address), sizeof address) == 0;
+    ::close(probe);
+    return connected;
 }
 
 } // namespace
@@ -303,4 +319,46 @@ TEST(BitsHeaders, ParsesNameValueLinesOnly)
     EXPECT_EQ(
         headers, (QVariantMap {{"BITS-Packet-Type", "Ack"}, {"BITS-Session-Id", "{second}"}}));
     EXPECT_TRUE(oruBITS::parseHeaders({}).isEmpty());
+}
+
+TEST(BitsUpload, CertificatesAreVerifiedUnlessThePreferenceAllowsOtherwise)
+{
+    ScratchHome home;
+    const QString key = home.path() + "/key.pem";
+    const QString certificate = home.path() + "/certificate.pem";
+    QProcess makeCertificate;
+    makeCertificate.start("openssl",
+        {"req", "-x509", "-newkey", "rsa:2048", "-nodes", "-subj", "/CN=localhost", "-days", "1",
+            "-keyout", key, "-out", certificate});
+    if (!makeCertificate.waitForFinished(30000) || makeCertificate.exitCode() != 0)
+        GTEST_SKIP() << "the openssl program is not available";
+
+    // A real TLS peer with a self-signed certificate: a verifying upload stops at the handshake.
+    const quint16 port = closedPort();
+    QProcess server;
+    server.start("openssl",
+        {"s_server", "-accept", QStringLiteral("127.0.0.1:%1").arg(port), "-cert", certificate,
+            "-key", key, "-rev", "-quiet"});
+    server.closeWriteChannel();
+    for (int attempt = 0; attempt < 100 && !acceptsConnections(port); ++attempt)
+        QThread::msleep(50);
+    ASSERT_TRUE(acceptsConnections(port));
+    const QString url = QStringLiteral("https://127.0.0.1:%1/upload/7").arg(port);
+    const QString path = writeFile(home.path() + "/a.jpg", "abc");
+
+    oruBITS verifying(url, path);
+    EXPECT_EQ(verifying.startSession(), 0);
+    EXPECT_EQ(verifying.curlResult(), CURLE_PEER_FAILED_VERIFICATION);
+
+    ASSERT_TRUE(Preferences::shared().setValue(oruBITS::kAllowInvalidCertificatesKey, true));
+    oruBITS trusting(url, path);
+    trusting.setTimeLimit(std::chrono::seconds(10));
+    trusting.startSession();
+    // The peer answers every line with the line reversed, which is no HTTP reply; getting that
+    // far shows that the handshake passed.
+    EXPECT_NE(trusting.curlResult(), CURLE_PEER_FAILED_VERIFICATION);
+    EXPECT_NE(trusting.curlResult(), CURLE_COULDNT_CONNECT);
+    EXPECT_NE(trusting.curlResult(), CURLE_OPERATION_TIMEDOUT);
+    server.kill();
+    server.waitForFinished();
 }

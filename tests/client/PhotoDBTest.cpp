@@ -75,15 +75,10 @@ ProgramRun runPython(const QString &script, const QStringList &arguments)
 
 } // namespace
 
-TEST(PhotoDB, LivesInTheApplicationSupportFolder)
-{
-    ScratchHome home;
-    EXPECT_EQ(photoDBName(), home.dataHome() + "/Trevane/Pondrel_DB.plist");
-}
-
 TEST(PhotoDB, AdditionsKeepOtherRecordsAndReplaceTheirOwn)
 {
     ScratchHome home;
+    ASSERT_EQ(photoDBName(), home.dataHome() + "/Trevane/Pondrel_DB.plist");
     EXPECT_FALSE(getPhotoFromDB("M1"));
     EXPECT_FALSE(allPhotosInDB());
     EXPECT_EQ(vacuumDB(), 1);
