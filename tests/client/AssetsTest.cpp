@@ -200,14 +200,19 @@ TEST_F(AssetsTest, DetachingStopsAtTheFirstFailureWithOneAlert)
     EXPECT_FALSE(fixture.alert->shown.at(0).second.contains(QStringLiteral("---> ")));
 }
 
-// Sharing and web addresses need a service that knows them; one that does not answers with
-// "Unknown operation" and the test says so instead of failing.
 class SharingTest : public AssetsTest
 {
 protected:
-    bool unsupported(const QString &operation) const
+    // The album behind a web address, imported into the other client's account.
+    static QString importInto(oruNetwork &other, const QString &address)
     {
-        return client->errorMsg().contains(QStringLiteral("Unknown operation %1").arg(operation));
+        PublishingServices &publishing = other.publishingServices();
+        const QString operation = QStringLiteral("ImportAssetFromSymbolicLink");
+        const QVariantMap reply = publishing.soapCall(publishing.endpointURL(), operation,
+            publishing.soapAction(operation), publishing.methodNamespace(),
+            {other.sessionIdentifier(), address},
+            {QStringLiteral("sessionIdentifier"), QStringLiteral("symbolicLink")});
+        return reply.value(QStringLiteral("ImportAssetFromSymbolicLinkResult")).toString();
     }
 };
 
@@ -220,10 +225,8 @@ TEST_F(SharingTest, SharingByEmailListsAndRevokesTheRecipients)
                QStringLiteral("Look!"), true, false),
             oruNetwork::recipientRecord(
                 QStringLiteral("Eve"), QStringLiteral("eve@example.com"), {}, false, true)};
-    if (!client->sendSharing(item, recipients, true, QStringLiteral("Default"))
-        && unsupported(QStringLiteral("ExportAssetEx")))
-        GTEST_SKIP() << "the reference service does not share albums by e-mail yet";
-    ASSERT_TRUE(fixture.alert->shown.isEmpty()) << client->errorMsg().toStdString();
+    ASSERT_TRUE(client->sendSharing(item, recipients, true, QStringLiteral("Default")))
+        << client->errorMsg().toStdString();
 
     const std::optional<QVariantMap> links = client->getExportLinksInfo(item);
     ASSERT_TRUE(links) << client->errorMsg().toStdString();
@@ -249,8 +252,6 @@ TEST_F(SharingTest, AWebAddressIsCreatedDescribedAndDestroyed)
     const QString published = album({}, QStringLiteral("Published"));
     const std::optional<QString> address = client->createSymbolicLink({published},
         QStringLiteral("Our trip"), QStringLiteral("Pictures"), QStringLiteral("trip"), {}, true);
-    if (!address && unsupported(QStringLiteral("CreateSymbolicLink")))
-        GTEST_SKIP() << "the reference service does not publish web addresses yet";
     ASSERT_TRUE(address) << client->errorMsg().toStdString();
 
     const std::optional<QVariantMap> info = client->getSymbolicLinksInfo(*address);
@@ -271,10 +272,47 @@ TEST_F(SharingTest, AWallpaperRequestIsAccepted)
     const QString holder = album({}, QStringLiteral("Walls"));
     const QString shot = picture(holder, QStringLiteral("wall.jpg"));
     client->setScreenSizeProvider([] { return QSizeF(2560, 1600); });
-    if (!client->requestWallpaper({shot, 1, 2000, 3000})
-        && unsupported(QStringLiteral("RequestPictureFileAssetWallpaperRendition")))
-        GTEST_SKIP() << "the reference service does not make wallpaper renditions yet";
-    EXPECT_TRUE(fixture.alert->shown.isEmpty()) << client->errorMsg().toStdString();
+    EXPECT_TRUE(client->requestWallpaper({shot, 1, 2000, 3000}))
+        << client->errorMsg().toStdString();
+    EXPECT_FALSE(client->requestWallpaper({QStringLiteral("no-such-picture"), 1, 10, 10}));
+    ASSERT_EQ(fixture.alert->shown.size(), 1);
+    EXPECT_EQ(
+        fixture.alert->shown.at(0).first, QStringLiteral("Request for wallpaper has failed."));
+}
+
+TEST_F(SharingTest, ImportedAlbumsAreDetachedInOrderUntilTheFirstFailure)
+{
+    const QString first = album({}, QStringLiteral("First"));
+    const QString second = album({}, QStringLiteral("Second"));
+    const std::optional<QString> firstAddress
+        = client->createSymbolicLink({first}, QStringLiteral("1"), {}, {}, {}, true);
+    const std::optional<QString> secondAddress
+        = client->createSymbolicLink({second}, QStringLiteral("2"), {}, {}, {}, true);
+    ASSERT_TRUE(firstAddress && secondAddress) << client->errorMsg().toStdString();
+
+    const std::unique_ptr<oruNetwork> friendClient
+        = fixture.signedOnClient(QStringLiteral("bob@example.com"));
+    ASSERT_TRUE(friendClient);
+    ASSERT_EQ(importInto(*friendClient, *firstAddress), first);
+    ASSERT_EQ(importInto(*friendClient, *secondAddress), second);
+    const std::optional<QVariantList> imported = friendClient->getAssets({});
+    ASSERT_TRUE(imported);
+    ASSERT_EQ(imported->size(), 2);
+    EXPECT_EQ(
+        imported->at(0).toMap().value(QStringLiteral("AssetType")), QStringLiteral("Imported"));
+
+    EXPECT_FALSE(friendClient->detachImportedAssets({first, QStringLiteral("unknown"), second}));
+    const std::optional<QVariantList> left = friendClient->getAssets({});
+    ASSERT_TRUE(left);
+    ASSERT_EQ(left->size(), 1);
+    EXPECT_EQ(left->at(0).toMap().value(QStringLiteral("UniqueIdentifier")), second);
+    ASSERT_EQ(fixture.alert->shown.size(), 1);
+    EXPECT_EQ(fixture.alert->shown.at(0).first, QStringLiteral("Removing items failed."));
+
+    EXPECT_TRUE(friendClient->detachImportedAssets({second}));
+    EXPECT_TRUE(friendClient->getAssets({})->isEmpty());
+    // The owner's albums stay where they are.
+    EXPECT_EQ(client->getAssets({})->size(), 2);
 }
 
 } // namespace

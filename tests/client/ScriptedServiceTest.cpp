@@ -294,3 +294,32 @@ TEST_F(ScriptedServiceTest, WallpapersAreTheScreenSizeUpToTheLargestOne)
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(ScriptedServiceTest, TheExportGraphIsTheWholeReplyOrNone)
+{
+    answers["GetExportGraph"] = result("GetExportGraph", "<Graph><Node>n</Node></Graph>");
+    oruNetwork client(alert);
+    client.setSessionIdentifier(QStringLiteral("S"));
+    const std::optional<QVariantMap> graph
+        = client.getExportGraph({QStringLiteral("ALBUM")}, QStringLiteral("Root"), 3, "Xml");
+    ASSERT_TRUE(graph);
+    EXPECT_EQ(graph->value(QStringLiteral("GetExportGraphResult"))
+                  .toMap()
+                  .value(QStringLiteral("Graph"))
+                  .toMap()
+                  .value(QStringLiteral("Node")),
+        QStringLiteral("n"));
+    const QByteArray body = sent("GetExportGraph").at(0).body;
+    EXPECT_EQ(element(body, QStringLiteral("startNode")), QStringLiteral("Root"));
+    EXPECT_EQ(element(body, QStringLiteral("depth")), QStringLiteral("3"));
+    EXPECT_EQ(element(body, QStringLiteral("format")), QStringLiteral("Xml"));
+
+    answers["GetExportGraph"] = fault("No graph.");
+    EXPECT_FALSE(client.getExportGraph({QStringLiteral("ALBUM")}, {}, 1, {}));
+    EXPECT_EQ(client.errorMsg(), QStringLiteral("No graph."));
+    EXPECT_TRUE(alert->shown.isEmpty());
+}
+
+} // namespace
