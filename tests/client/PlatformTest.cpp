@@ -125,13 +125,4 @@ TEST(UserAgentTest, NamesTheProgramAndTheSystemAndIsStoredForRequests)
     EXPECT_FALSE(Preferences::shared().contains(QStringLiteral("UserAgent")));
 }
 
-TEST(WallpaperSizeTest, ScreensLargerThanTheLimitGetTheLimitInBothDirections)
-{
-    EXPECT_EQ(oruNetwork::wallpaperSize({2560, 1600}), QSize(1920, 1200));
-    EXPECT_EQ(oruNetwork::wallpaperSize({1920, 1440}), QSize(1920, 1200));
-    EXPECT_EQ(oruNetwork::wallpaperSize({2048, 1000}), QSize(1920, 1200));
-    EXPECT_EQ(oruNetwork::wallpaperSize({1920, 1200}), QSize(1920, 1200));
-    EXPECT_EQ(oruNetwork::wallpaperSize({1680.9, 1050.5}), QSize(1680, 1050));
-}
-
 } // namespace
