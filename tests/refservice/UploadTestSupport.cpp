@@ -4,12 +4,6 @@
 
 namespace {
 
-QString localName(const pugi::xml_node &node)
-{
-    const QString name = QString::fromUtf8(node.name());
-    return name.mid(name.indexOf(u':') + 1);
-}
-
 // The same reading the agent does: attributes and leaf elements of Command, flattened.
 QMap<QString, QString> flatten(const pugi::xml_node &command)
 {
