@@ -240,6 +240,17 @@ TEST_F(SharingTest, WebAddressGalleryAndFeed)
                             .child("FolderAssetSymbolicLink"),
                   "Url"),
         address);
+    const SoapResult withoutLinks = call("GetAssets",
+        {{QStringLiteral("sessionIdentifier"), owner->session()},
+            {QStringLiteral("parentIdentifier"), QString()},
+            {QStringLiteral("commentsFilteringMode"), QStringLiteral("IncludeComments")},
+            {QStringLiteral("includeSymbolicLinks"), QStringLiteral("0")},
+            {QStringLiteral("includeExportLinks"), QStringLiteral("0")}});
+    ASSERT_TRUE(withoutLinks.ok());
+    EXPECT_FALSE(withoutLinks.resultNode()
+                     .child("Assets")
+                     .child("FolderAsset")
+                     .child("FolderAssetSymbolicLinks"));
     ASSERT_TRUE(call("DestroySymbolicLink",
         {{QStringLiteral("sessionIdentifier"), owner->session()},
             {QStringLiteral("symbolicLinkOrSymbolicLinkIdentifier"), address}})
