@@ -248,21 +248,23 @@ TEST_F(RenditionRoadTest, FailuresMarkThePictureAndStopAfterThreeRetries)
 
 TEST_F(RenditionRoadTest, StatusesFromAnotherComputerChangeNothing)
 {
-    const QList<AgentSide::Command> commands = AgentSide::commandsOf(agent->visit());
+    const SoapResult first = agent->visit();
+    const QList<AgentSide::Command> commands = AgentSide::commandsOf(first);
     ASSERT_EQ(commands.size(), 2);
     const QString intruder = QStringLiteral("EEEEEEEE-0000-0000-0000-000000000000");
     ASSERT_TRUE(agent->soap().registerComputer(intruder).ok());
     const QByteArray statuses = AgentSide::batchStatus(commands[0].batch,
-        {AgentSide::failed(commands[0].fields.value("id"), QStringLiteral("-1"))});
-    const SoapResult foreign = agent->soap().collection(QStringLiteral("Visit"),
-        {{QStringLiteral("serviceKey"), QString::fromLatin1(SoapTestClient::kServiceKey)},
-            {QStringLiteral("computerIdentifier"), intruder}});
-    ASSERT_TRUE(foreign.ok());
+        {AgentSide::failed(commands[0].fields.value("id"), QStringLiteral("-1")),
+            AgentSide::failed(commands[1].fields.value("id"), QStringLiteral("-1"))});
+    const SoapResult foreign = agent->visit(statuses, intruder);
+    ASSERT_TRUE(foreign.ok()) << foreign.fault.toStdString();
     EXPECT_FALSE(foreign.resultNode().child("CommandBatch")); // not its pictures
-    EXPECT_EQ(childText(pictureRecord(agent->soap().getAssets(agent->session(), album)),
-                  "RetrievalAttemptFailed"),
-        QStringLiteral("false"));
-    Q_UNUSED(statuses);
+    const SoapResult listing = agent->soap().getAssets(agent->session(), album);
+    EXPECT_EQ(childText(pictureRecord(listing), "RetrievalAttemptFailed"), QStringLiteral("false"));
+    // The commands are still out with the right computer: its upload works.
+    EXPECT_EQ(
+        AgentSide::upload(commands[0].fields.value("url"), AgentSide::fakeJpeg(300, 'o')).status,
+        200);
 }
 
 TEST_F(RenditionRoadTest, WallpaperIsRenderedAndMailed)

@@ -4,12 +4,6 @@
 
 namespace {
 
-QString localName(const pugi::xml_node &node)
-{
-    const QString name = QString::fromUtf8(node.name());
-    return name.mid(name.indexOf(u':') + 1);
-}
-
 // The same reading the agent does: attributes and leaf elements of Command, flattened.
 QMap<QString, QString> flatten(const pugi::xml_node &command)
 {
@@ -34,7 +28,7 @@ AgentSide::AgentSide(const RefServiceProcess &service, const QString &email)
     m_session = m_soap.signOn(kComputer, email, QStringLiteral("password1")).result();
 }
 
-SoapResult AgentSide::visit(const QByteArray &statusesXml) const
+SoapResult AgentSide::visit(const QByteArray &statusesXml, const QString &computer) const
 {
     const QByteArray ns
         = QByteArray(SoapTestClient::kNamespaceBase) + "/Pondrel/CollectionServices";
@@ -42,7 +36,7 @@ SoapResult AgentSide::visit(const QByteArray &statusesXml) const
         = "<soap:Envelope xmlns:soap=\"http://schemas.xmlsoap.org/soap/envelope/\">"
           "<soap:Body><Visit xmlns=\""
         + ns + "\"><serviceKey>" + SoapTestClient::kServiceKey
-        + "</serviceKey><computerIdentifier>{" + kComputer.toUtf8()
+        + "</serviceKey><computerIdentifier>{" + computer.toUtf8()
         + "}</computerIdentifier><accountIdentifiersHashes><string>0123</string>"
           "</accountIdentifiersHashes><previousCommandBatchesStatuses>"
         + statusesXml + "</previousCommandBatchesStatuses></Visit></soap:Body></soap:Envelope>";

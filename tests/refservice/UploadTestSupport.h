@@ -18,8 +18,9 @@ public:
     QString session() const { return m_session; }
     QString email() const { return m_email; }
 
-    // Visit with the given CommandBatchStatus elements (raw XML) as previous statuses.
-    SoapResult visit(const QByteArray &statusesXml = {}) const;
+    // Visit with the given CommandBatchStatus elements (raw XML) as previous statuses, from this
+    // side's computer unless another is named.
+    SoapResult visit(const QByteArray &statusesXml = {}, const QString &computer = kComputer) const;
 
     struct Command
     {
