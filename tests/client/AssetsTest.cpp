@@ -227,6 +227,12 @@ TEST_F(SharingTest, SharingByEmailListsAndRevokesTheRecipients)
                 QStringLiteral("Eve"), QStringLiteral("eve@example.com"), {}, false, true)};
     ASSERT_TRUE(client->sendSharing(item, recipients, true, QStringLiteral("Default")))
         << client->errorMsg().toStdString();
+    // The album's record lists its recipients because the listing asks for export links.
+    const QVariantList listed = Values::asList(record({}, shared)
+                                                   .value(QStringLiteral("FolderAssetExportLinks"))
+                                                   .toMap()
+                                                   .value(QStringLiteral("FolderAssetExportLink")));
+    EXPECT_EQ(listed.size(), 2);
 
     const std::optional<QVariantMap> links = client->getExportLinksInfo(item);
     ASSERT_TRUE(links) << client->errorMsg().toStdString();
@@ -253,6 +259,13 @@ TEST_F(SharingTest, AWebAddressIsCreatedDescribedAndDestroyed)
     const std::optional<QString> address = client->createSymbolicLink({published},
         QStringLiteral("Our trip"), QStringLiteral("Pictures"), QStringLiteral("trip"), {}, true);
     ASSERT_TRUE(address) << client->errorMsg().toStdString();
+    const QVariantList listed
+        = Values::asList(record({}, published)
+                             .value(QStringLiteral("FolderAssetSymbolicLinks"))
+                             .toMap()
+                             .value(QStringLiteral("FolderAssetSymbolicLink")));
+    ASSERT_EQ(listed.size(), 1);
+    EXPECT_EQ(listed.at(0).toMap().value(QStringLiteral("Url")), *address);
 
     const std::optional<QVariantMap> info = client->getSymbolicLinksInfo(*address);
     ASSERT_TRUE(info) << client->errorMsg().toStdString();
