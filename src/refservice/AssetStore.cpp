@@ -1,0 +1,216 @@
+#include "refservice/AssetStore.h"
+
+#include "refservice/ServiceDates.h"
+#include "refservice/ServiceFault.h"
+
+#include <QUuid>
+
+namespace {
+
+const char *const kColumns
+    = "id, account_id, parent_id, kind, origin_computer, name, description, rating, "
+      "thumbnail_options, permissions, created, modified, media_type, file_created, "
+      "file_modified, file_size, hash, moniker, width, height, rotate_flip, date_taken, "
+      "retrieval_failed";
+
+AssetRow readRow(const Statement &query)
+{
+    AssetRow row;
+    row.id = query.text(0);
+    row.accountId = query.integer(1);
+    row.parentId = query.text(2);
+    row.kind = query.text(3);
+    row.originComputer = query.text(4);
+    row.name = query.text(5);
+    row.description = query.text(6);
+    row.rating = query.text(7);
+    row.thumbnailOptions = query.text(8);
+    row.permissions = query.integer(9);
+    row.created = query.text(10);
+    row.modified = query.text(11);
+    row.mediaType = query.text(12);
+    row.fileCreated = query.text(13);
+    row.fileModified = query.text(14);
+    row.fileSize = query.integer(15);
+    row.hash = query.text(16);
+    row.moniker = query.text(17);
+    row.width = query.integer(18);
+    row.height = query.integer(19);
+    row.rotateFlip = query.text(20);
+    row.dateTaken = query.text(21);
+    row.retrievalFailed = query.integer(22) != 0;
+    return row;
+}
+
+} // namespace
+
+namespace AssetStore {
+
+std::optional<AssetRow> find(Database &database, qint64 accountId, const QString &id)
+{
+    const QByteArray sql
+        = QByteArray("SELECT ") + kColumns + " FROM assets WHERE id = ?1 AND account_id = ?2";
+    Statement query = database.prepare(sql.constData());
+    query.bind(1, id.trimmed()).bind(2, accountId);
+    if (!query.step())
+        return std::nullopt;
+    return readRow(query);
+}
+
+std::optional<AssetRow> findAny(Database &database, const QString &id)
+{
+    const QByteArray sql = QByteArray("SELECT ") + kColumns + " FROM assets WHERE id = ?1";
+    Statement query = database.prepare(sql.constData());
+    query.bind(1, id.trimmed());
+    if (!query.step())
+        return std::nullopt;
+    return readRow(query);
+}
+
+std::optional<ImportedView> findImported(Database &database, qint64 accountId, const QString &id)
+{
+    const std::optional<AssetRow> target = findAny(database, id);
+    if (!target || !target->isFolder() || target->accountId == accountId)
+        return std::nullopt;
+    std::optional<AssetRow> current = target;
+    for (int depth = 0; current; ++depth) {
+        Statement import = database.prepare("SELECT max(l.include_sub_folders) FROM imports i "
+                                            "JOIN symbolic_links l ON l.id = i.link_id "
+                                            "WHERE i.account_id = ?1 AND i.asset_id = ?2");
+        import.bind(1, accountId).bind(2, current->id);
+        if (import.step() && !import.isNull(0)) {
+            const bool includeSubFolders = import.integer(0) != 0;
+            if (depth == 0 || includeSubFolders)
+                return ImportedView {*target, includeSubFolders};
+        }
+        if (current->parentId.isEmpty())
+            break;
+        current = findAny(database, current->parentId);
+    }
+    return std::nullopt;
+}
+
+QList<AssetRow> importedAlbums(Database &database, qint64 accountId)
+{
+    Statement query = database.prepare(
+        "SELECT DISTINCT asset_id FROM imports WHERE account_id = ?1 ORDER BY created, asset_id");
+    query.bind(1, accountId);
+    QList<AssetRow> rows;
+    while (query.step()) {
+        if (const auto row = findAny(database, query.text(0)))
+            rows.append(*row);
+    }
+    return rows;
+}
+
+AssetRow require(Database &database, qint64 accountId, const QString &id, const QString &kind)
+{
+    const std::optional<AssetRow> row = find(database, accountId, id);
+    if (!row || (!kind.isEmpty() && row->kind != kind)) {
+        if (kind == QLatin1String("folder"))
+            throw ServiceFault(QStringLiteral("Unknown album %1.").arg(id));
+        if (kind == QLatin1String("picture"))
+            throw ServiceFault(QStringLiteral("Unknown picture %1.").arg(id));
+        throw ServiceFault(QStringLiteral("Unknown asset %1.").arg(id));
+    }
+    return *row;
+}
+
+void requireAlbumOrRoot(Database &database, qint64 accountId, const QString &parentId)
+{
+    if (!parentId.trimmed().isEmpty())
+        require(database, accountId, parentId, QStringLiteral("folder"));
+}
+
+QList<AssetRow> children(Database &database, qint64 accountId, const QString &parentId)
+{
+    const QByteArray sql = QByteArray("SELECT ") + kColumns
+        + " FROM assets WHERE account_id = ?1 AND parent_id = ?2 "
+          "ORDER BY kind = 'picture', seq";
+    Statement query = database.prepare(sql.constData());
+    query.bind(1, accountId).bind(2, parentId.trimmed());
+    QList<AssetRow> rows;
+    while (query.step())
+        rows.append(readRow(query));
+    return rows;
+}
+
+qint64 childCount(Database &database, qint64 accountId, const QString &parentId)
+{
+    Statement query
+        = database.prepare("SELECT count(*) FROM assets WHERE account_id = ?1 AND parent_id = ?2");
+    query.bind(1, accountId).bind(2, parentId);
+    query.step();
+    return query.integer(0);
+}
+
+void insert(Database &database, const AssetRow &row)
+{
+    const QByteArray sql = QByteArray("INSERT INTO assets (") + kColumns
+        + ") VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, ?13, ?14, ?15, ?16, "
+          "?17, ?18, ?19, ?20, ?21, ?22, ?23)";
+    database.prepare(sql.constData())
+        .bind(1, row.id)
+        .bind(2, row.accountId)
+        .bind(3, row.parentId)
+        .bind(4, row.kind)
+        .bind(5, row.originComputer)
+        .bind(6, row.name)
+        .bind(7, row.description)
+        .bind(8, row.rating)
+        .bind(9, row.thumbnailOptions)
+        .bind(10, row.permissions)
+        .bind(11, row.created)
+        .bind(12, row.modified)
+        .bind(13, row.mediaType)
+        .bind(14, row.fileCreated)
+        .bind(15, row.fileModified)
+        .bind(16, row.fileSize)
+        .bind(17, row.hash)
+        .bind(18, row.moniker)
+        .bind(19, row.width)
+        .bind(20, row.height)
+        .bind(21, row.rotateFlip)
+        .bind(22, row.dateTaken)
+        .bind(23, qint64(row.retrievalFailed))
+        .run();
+}
+
+QStringList destroy(Database &database, qint64 accountId, const QString &id)
+{
+    const char *const doomed = "WITH RECURSIVE doomed(id) AS (SELECT ?1 UNION ALL "
+                               "SELECT a.id FROM assets a JOIN doomed d ON a.parent_id = d.id "
+                               "WHERE a.account_id = ?2) ";
+    Statement files = database.prepare((QByteArray(doomed)
+        + "SELECT file_name FROM renditions WHERE asset_id IN (SELECT id FROM doomed) "
+          "UNION ALL SELECT upload_file FROM commands WHERE upload_file <> '' "
+          "AND asset_id IN (SELECT id FROM doomed)")
+                                           .constData());
+    files.bind(1, id.trimmed()).bind(2, accountId);
+    QStringList fileNames;
+    while (files.step())
+        fileNames.append(files.text(0));
+    database
+        .prepare((QByteArray(doomed)
+            + "DELETE FROM assets WHERE account_id = ?2 AND id IN (SELECT id FROM doomed)")
+                     .constData())
+        .bind(1, id.trimmed())
+        .bind(2, accountId)
+        .run();
+    return fileNames;
+}
+
+void touch(Database &database, const QString &id)
+{
+    database.prepare("UPDATE assets SET modified = ?1 WHERE id = ?2")
+        .bind(1, ServiceDates::now())
+        .bind(2, id)
+        .run();
+}
+
+QString newIdentifier()
+{
+    return QUuid::createUuid().toString(QUuid::WithoutBraces);
+}
+
+} // namespace AssetStore
