@@ -262,6 +262,19 @@ void applyStatuses(OperationContext &context, const QString &computer, pugi::xml
     statuses.traverse(collector);
     for (const pugi::xml_node &status : collector.statuses)
         applyStatus(context, computer, status);
+    // The workstation reports every batch of its last visit on the next one (and a visit whose
+    // reply it lost takes the statuses with it), so what it did not report now is lost: it goes
+    // out again with a fresh address.
+    Statement unreported = context.database().prepare(
+        "SELECT id FROM commands WHERE state = 'issued' AND issued_to = ?1");
+    unreported.bind(1, computer);
+    QStringList lost;
+    while (unreported.step())
+        lost.append(unreported.text(0));
+    for (const QString &id : lost) {
+        if (const auto command = issuedCommand(context.database(), id, computer))
+            retry(context, *command, false);
+    }
 }
 
 int issue(OperationContext &context, const QString &computer, pugi::xml_node visitResult)

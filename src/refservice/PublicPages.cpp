@@ -108,9 +108,7 @@ HttpResponse PublicPages::rendition(const HttpRequest &request) const
     HttpResponse response = HttpResponse::text(200, "image/jpeg", file.readAll());
     response.setHeader("ETag", etag);
     response.setHeader("Cache-Control", "public, max-age=31536000, immutable");
-    if (request.method == "HEAD")
-        response.body.clear();
-    return response;
+    return response; // for HEAD libmicrohttpd sends the headers only
 }
 
 HttpResponse PublicPages::gallery(const HttpRequest &request) const
@@ -183,9 +181,7 @@ HttpResponse PublicPages::gallery(const HttpRequest &request) const
         album.galleryUrl = SharingRecords::directAccessUrl(m_config, exportId);
     HttpResponse response = asFeed ? feed(album) : galleryPage(album);
     transaction.commit();
-    if (request.method == "HEAD")
-        response.body.clear();
-    return response;
+    return response; // for HEAD libmicrohttpd sends the headers only
 }
 
 HttpResponse PublicPages::galleryPage(const Album &album) const
