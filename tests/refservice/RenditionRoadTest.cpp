@@ -188,6 +188,11 @@ TEST_F(RenditionRoadTest, BitsErrorPathsLeaveNothingBehind)
     const HttpResult tooBig = AgentSide::bits(
         url, "Fragment", {session, "Content-Range: bytes 0-9/100000000"}, bytes.left(10));
     EXPECT_EQ(tooBig.status, 413);
+    const HttpResult overLimit
+        = AgentSide::bits(url, "Fragment", {session, "Content-Range: bytes 0-67108864/67108865"},
+            QByteArray(64 * 1024 * 1024 + 1, 'o'));
+    EXPECT_EQ(overLimit.status, 413);
+    EXPECT_FALSE(overLimit.header("BITS-Error-Code").isEmpty());
     const HttpResult half = AgentSide::bits(
         url, "Fragment", {session, "Content-Range: bytes 0-499/1000"}, bytes.left(500));
     EXPECT_EQ(half.status, 200);
