@@ -15,7 +15,7 @@ AgentTray::AgentTray(oruAgent &agent, QObject *parent)
     Q_INIT_RESOURCE(agent);
     m_statusMenu.addAction(tr("About Pondrel Agent"), this, &AgentTray::aboutAction);
     m_statusMenu.addAction(tr("Open Pondrel Publisher"), &agent, &oruAgent::openPublisher);
-    m_statusMenu.addAction(tr("Visit Now"), &agent, &oruAgent::visit);
+    m_statusMenu.addAction(tr("Visit"), &agent, &oruAgent::visit);
     m_statusMenu.addSeparator();
     m_statusMenu.addAction(tr("Quit"), this, &AgentTray::quitAction);
 

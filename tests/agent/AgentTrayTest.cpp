@@ -70,7 +70,7 @@ TEST_F(AgentTrayTest, MenuOffersTheFourActionsAndTheTooltipFollowsTheCycle)
             titles.append(action->text());
     }
     EXPECT_EQ(titles,
-        (QStringList {"About Pondrel Agent", "Open Pondrel Publisher", "Visit Now", "Quit"}));
+        (QStringList {"About Pondrel Agent", "Open Pondrel Publisher", "Visit", "Quit"}));
     EXPECT_EQ(tray.statusItem().contextMenu(), &tray.statusMenu());
     EXPECT_FALSE(tray.statusItem().icon().isNull());
     EXPECT_EQ(tray.statusItem().toolTip(), QStringLiteral("Idle"));
