@@ -36,8 +36,10 @@ QString describe(const oruUserInfo &userInfo)
 
 } // namespace
 
-oruAgent::oruAgent(QObject *parent)
+oruAgent::oruAgent(QDBusConnection bus, QObject *parent)
     : QObject(parent)
+    , m_bus(std::move(bus))
+    , m_notifications(m_bus)
     , m_worker(std::make_unique<oruAgentWorker>())
 {
     m_worker->moveToThread(&m_visitThread);
@@ -58,12 +60,11 @@ oruAgent::~oruAgent()
 
 bool oruAgent::claimBusName(QString &errorMsg)
 {
-    QDBusConnection bus = QDBusConnection::sessionBus();
-    if (!bus.isConnected()) {
-        errorMsg = QStringLiteral("There is no session bus: %1").arg(bus.lastError().message());
+    if (!m_bus.isConnected()) {
+        errorMsg = QStringLiteral("There is no session bus: %1").arg(m_bus.lastError().message());
         return false;
     }
-    const auto reply = bus.interface()->registerService(kBusName,
+    const auto reply = m_bus.interface()->registerService(kBusName,
         QDBusConnectionInterface::DontQueueService, QDBusConnectionInterface::DontAllowReplacement);
     if (!reply.isValid() || reply.value() != QDBusConnectionInterface::ServiceRegistered) {
         errorMsg = QStringLiteral("Pondrel Agent is already running.");
@@ -131,8 +132,7 @@ void oruAgent::registerNotificationObserver()
     observe(oruNotifications::kLogin, &oruAgent::loginNotification);
 
     new oruAgentSrvr(*this);
-    if (!QDBusConnection::sessionBus().registerObject(
-            oruAgentSrvr::kPath, this, QDBusConnection::ExportAdaptors))
+    if (!m_bus.registerObject(oruAgentSrvr::kPath, this, QDBusConnection::ExportAdaptors))
         ORU_LOG(QStringLiteral("Could not offer %1 on the bus").arg(oruAgentSrvr::kPath));
 }
 
@@ -160,7 +160,8 @@ QString oruAgent::getOfflineStatusRequest(const QString &) const
 
 bool oruAgent::sendRefreshNotification()
 {
-    return oruNotifications::post(oruNotifications::kRefresh, oruNotifications::kPublisherObject);
+    return oruNotifications::post(
+        oruNotifications::kRefresh, oruNotifications::kPublisherObject, {}, m_bus);
 }
 
 void oruAgent::loginNotification(const oruNotification &notification)

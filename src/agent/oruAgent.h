@@ -2,6 +2,7 @@
 
 #include "client/oruNotifications.h"
 
+#include <QDBusConnection>
 #include <QObject>
 #include <QString>
 #include <QThread>
@@ -25,7 +26,10 @@ public:
     static inline const QString kBusName = QStringLiteral("com.trevane.oru_agent");
     static inline const QString kLogFileName = QStringLiteral("pondrel_agent.log");
 
-    explicit oruAgent(QObject *parent = nullptr);
+    // Everything of the Agent on the bus goes through bus: its name, the notifications it
+    // observes and posts, its remote object.
+    explicit oruAgent(
+        QDBusConnection bus = QDBusConnection::sessionBus(), QObject *parent = nullptr);
     ~oruAgent() override;
 
     // Takes the Agent's name on the session bus; false (with the reason in errorMsg) when
@@ -80,6 +84,7 @@ private:
     bool m_debugMode = false;
     bool m_offlineStatus = false;
     bool m_quitting = false;
+    QDBusConnection m_bus;
     oruNotifications m_notifications;
     QThread m_visitThread;
     std::unique_ptr<oruAgentWorker> m_worker;

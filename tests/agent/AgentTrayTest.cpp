@@ -62,15 +62,15 @@ protected:
 
 TEST_F(AgentTrayTest, MenuOffersTheFourActionsAndTheTooltipFollowsTheCycle)
 {
-    oruAgent agent;
+    oruAgent agent(bus.connection());
     AgentTray tray(agent);
     QStringList titles;
     for (const QAction *action : tray.statusMenu().actions()) {
         if (!action->isSeparator())
             titles.append(action->text());
     }
-    EXPECT_EQ(titles,
-        (QStringList {"About Pondrel Agent", "Open Pondrel Publisher", "Visit", "Quit"}));
+    EXPECT_EQ(
+        titles, (QStringList {"About Pondrel Agent", "Open Pondrel Publisher", "Visit", "Quit"}));
     EXPECT_EQ(tray.statusItem().contextMenu(), &tray.statusMenu());
     EXPECT_FALSE(tray.statusItem().icon().isNull());
     EXPECT_EQ(tray.statusItem().toolTip(), QStringLiteral("Idle"));
@@ -83,7 +83,7 @@ TEST_F(AgentTrayTest, MenuOffersTheFourActionsAndTheTooltipFollowsTheCycle)
 
 TEST_F(AgentTrayTest, TheIconDrawsAtPanelSizes)
 {
-    oruAgent agent;
+    oruAgent agent(bus.connection());
     AgentTray tray(agent);
     const QIcon icon = tray.statusItem().icon();
     for (const int size : {16, 22, 24, 32, 48}) {
@@ -110,7 +110,7 @@ TEST_F(AgentTrayTest, TheIconDrawsAtPanelSizes)
 
 TEST_F(AgentTrayTest, QuitAsksAndStaysOnNo)
 {
-    oruAgent agent;
+    oruAgent agent(bus.connection());
     AgentTray tray(agent);
     QuestionAnswerer answerer(QStringLiteral("No"));
     tray.quitAction();
@@ -128,13 +128,27 @@ TEST_F(AgentTrayTest, QuitAsksAndStaysOnNo)
 
 TEST_F(AgentTrayTest, QuitOnYesQuitsAndClosesTheMenu)
 {
-    oruAgent agent;
+    oruAgent agent(bus.connection());
     AgentTray tray(agent);
     QuestionAnswerer answerer(QStringLiteral("Yes"));
     tray.quitAction();
     EXPECT_TRUE(agent.isQuitting());
     EXPECT_FALSE(tray.statusMenu().isEnabled());
     EXPECT_EQ(tray.statusItem().toolTip(), QStringLiteral("Quitting after the current picture…"));
+}
+
+TEST_F(AgentTrayTest, RefreshIsPostedForThePublisher)
+{
+    oruAgent agent(bus.connection());
+    oruNotifications publisher(bus.connection());
+    std::vector<oruNotification> refreshes;
+    ASSERT_TRUE(publisher.observe(oruNotifications::kRefresh, oruNotifications::kPublisherObject,
+        [&](const oruNotification &notification) { refreshes.push_back(notification); }));
+    pumpFor(100);
+    ASSERT_TRUE(agent.sendRefreshNotification());
+    ASSERT_TRUE(pumpUntil([&] { return !refreshes.empty(); }, 3000));
+    EXPECT_EQ(refreshes.front().name, QStringLiteral("Refresh"));
+    EXPECT_TRUE(refreshes.front().userInfo.isEmpty());
 }
 
 } // namespace
