@@ -7,6 +7,8 @@
 #include "soap/ProxyDiscovery.h"
 #include "support/oruLog.h"
 
+#include <QUrl>
+
 namespace {
 
 constexpr int kHttpOk = 200;
@@ -51,6 +53,16 @@ int upload(oruBITS &session)
     return code;
 }
 
+// Only an address the upload can go to; anything else would fail without an HTTP answer and be
+// taken for a lost connection.
+bool isUploadAddress(const QString &url)
+{
+    const QUrl address(url, QUrl::StrictMode);
+    return address.isValid() && !address.host().isEmpty()
+        && (address.scheme() == QLatin1String("http")
+            || address.scheme() == QLatin1String("https"));
+}
+
 } // namespace
 
 QVariantMap oruNetwork::renderPictureCommand(const QVariantMap &command, const Picture &image)
@@ -64,6 +76,10 @@ QVariantMap oruNetwork::renderPictureCommand(const QVariantMap &command, const P
     if (!rendered || rendered->fileSize <= 0)
         return oruCommandStatus::failed(commandId, kErrorRenderingFailed,
             errorMsg.isEmpty() ? QStringLiteral("The rendition is empty") : errorMsg);
+
+    if (!isUploadAddress(url))
+        return oruCommandStatus::failed(commandId, kErrorUploadRefused,
+            QStringLiteral("\"%1\" is not an upload address").arg(url));
 
     ORU_LOG(QStringLiteral("Starting upload"));
     oruLog::add2csv(QStringLiteral("start upload,%1").arg(commandId));

@@ -98,6 +98,23 @@ void announceWallpaper(Database &database, const ServiceConfig &config,
             .arg(Renditions::url(config, rendition)));
 }
 
+// Upload sessions still open on the command's address die with it.
+void dropUploadSessions(OperationContext &context, const QString &commandId)
+{
+    Database &database = context.database();
+    Statement sessions = database.prepare("SELECT s.part_file FROM bits_sessions s JOIN commands c "
+                                          "ON c.upload_token = s.upload_token "
+                                          "WHERE c.id = ?1");
+    sessions.bind(1, commandId);
+    while (sessions.step())
+        context.removeAfterCommit(sessions.text(0));
+    database
+        .prepare("DELETE FROM bits_sessions WHERE upload_token = "
+                 "(SELECT upload_token FROM commands WHERE id = ?1)")
+        .bind(1, commandId)
+        .run();
+}
+
 void succeed(
     OperationContext &context, const IssuedCommand &command, const QMap<QString, QString> &reported)
 {
@@ -114,6 +131,7 @@ void succeed(
     rendition.etag = command.uploadEtag;
     if (const auto replaced = Renditions::makeReady(database, rendition))
         context.removeAfterCommit(Renditions::filePath(context.config(), *replaced));
+    dropUploadSessions(context, command.id);
     database.prepare("UPDATE commands SET state = 'done', upload_file = '' WHERE id = ?1")
         .bind(1, command.id)
         .run();
@@ -130,6 +148,7 @@ void retry(OperationContext &context, const IssuedCommand &command, bool markPic
     Database &database = context.database();
     if (!command.uploadFile.isEmpty())
         context.removeAfterCommit(Renditions::filePath(context.config(), command.uploadFile));
+    dropUploadSessions(context, command.id);
     const bool giveUp = command.issues >= CommandBatches::kMaximumIssues;
     database
         .prepare("UPDATE commands SET state = ?1, upload_file = '', upload_size = 0, "
@@ -158,22 +177,27 @@ void applyStatus(OperationContext &context, const QString &computer, const pugi:
         retry(context, *command, !succeeded);
 }
 
-void collectStatuses(const pugi::xml_node &node, QList<pugi::xml_node> &statuses)
+// Every CommandStatus that carries an outcome, at any depth. pugixml's walker keeps its own
+// stack, so a hostile nesting depth cannot exhaust ours.
+class StatusCollector : public pugi::xml_tree_walker
 {
-    for (pugi::xml_node child : node.children()) {
-        if (child.type() != pugi::node_element)
-            continue;
-        const bool isCommandStatus
-            = SoapRequest::localName(child) == QLatin1String("CommandStatus");
-        bool hasOutcome = false;
-        for (pugi::xml_node field : child.children())
-            hasOutcome |= SoapRequest::localName(field) == QLatin1String("CommandExecutionStatus");
-        if (isCommandStatus && hasOutcome)
-            statuses.append(child);
-        else
-            collectStatuses(child, statuses);
+public:
+    QList<pugi::xml_node> statuses;
+
+    bool for_each(pugi::xml_node &node) override
+    {
+        if (node.type() != pugi::node_element
+            || SoapRequest::localName(node) != QLatin1String("CommandStatus"))
+            return true;
+        for (pugi::xml_node field : node.children()) {
+            if (SoapRequest::localName(field) == QLatin1String("CommandExecutionStatus")) {
+                statuses.append(node);
+                break;
+            }
+        }
+        return true;
     }
-}
+};
 
 struct PendingPicture
 {
@@ -234,10 +258,23 @@ namespace CommandBatches {
 
 void applyStatuses(OperationContext &context, const QString &computer, pugi::xml_node statuses)
 {
-    QList<pugi::xml_node> found;
-    collectStatuses(statuses, found);
-    for (const pugi::xml_node &status : found)
+    StatusCollector collector;
+    statuses.traverse(collector);
+    for (const pugi::xml_node &status : collector.statuses)
         applyStatus(context, computer, status);
+    // The workstation reports every batch of its last visit on the next one (and a visit whose
+    // reply it lost takes the statuses with it), so what it did not report now is lost: it goes
+    // out again with a fresh address.
+    Statement unreported = context.database().prepare(
+        "SELECT id FROM commands WHERE state = 'issued' AND issued_to = ?1");
+    unreported.bind(1, computer);
+    QStringList lost;
+    while (unreported.step())
+        lost.append(unreported.text(0));
+    for (const QString &id : lost) {
+        if (const auto command = issuedCommand(context.database(), id, computer))
+            retry(context, *command, false);
+    }
 }
 
 int issue(OperationContext &context, const QString &computer, pugi::xml_node visitResult)

@@ -1,8 +1,10 @@
 #include "refservice/ReferenceService.h"
 
+#include "refservice/DemoContent.h"
 #include "refservice/Outbox.h"
 
 #include <QDir>
+#include <QFile>
 
 namespace {
 
@@ -38,7 +40,7 @@ bool ReferenceService::start(QString &errorMsg)
         }
     }
     for (const QString &text : m_config.faults) {
-        const std::optional<FaultSpec> fault = FaultSpec::parse(text, errorMsg);
+        const std::optional<PlannedFault> fault = PlannedFault::parse(text, errorMsg);
         if (!fault)
             return false;
         m_faults.add(*fault);
@@ -49,6 +51,15 @@ bool ReferenceService::start(QString &errorMsg)
         QDir(m_config.dataDirectory).filePath(QStringLiteral("refservice.sqlite")), errorMsg);
     if (!m_database)
         return false;
+
+    if (m_config.demo && !DemoContent::ensure(*m_database, m_config, errorMsg))
+        return false;
+    try {
+        dropAbandonedUploads();
+    } catch (const StorageError &error) {
+        errorMsg = QString::fromUtf8(error.what());
+        return false;
+    }
 
     OperationTable collection;
     registerCollectionOperations(collection);
@@ -78,6 +89,17 @@ bool ReferenceService::start(QString &errorMsg)
         return false;
     m_log.write(QStringLiteral("listening on port %1").arg(port()));
     return true;
+}
+
+// Upload sessions nobody closed or cancelled within a day are gone for good.
+void ReferenceService::dropAbandonedUploads()
+{
+    const char *const abandoned = "created < strftime('%Y-%m-%dT%H:%M:%S+00:00', 'now', '-1 day')";
+    Statement parts = m_database->prepare(
+        (QByteArray("SELECT part_file FROM bits_sessions WHERE ") + abandoned).constData());
+    while (parts.step())
+        QFile::remove(parts.text(0));
+    m_database->execute((QByteArray("DELETE FROM bits_sessions WHERE ") + abandoned).constData());
 }
 
 void ReferenceService::stop()
@@ -155,13 +177,13 @@ HttpResponse ReferenceService::adminFaults(const HttpRequest &request)
     if (!request.fromLoopback)
         return plain(403, "Forbidden");
     if (request.method == "POST") {
-        QList<FaultSpec> faults;
+        QList<PlannedFault> faults;
         for (const QString &line :
             QString::fromUtf8(request.body).split(u'\n', Qt::SkipEmptyParts)) {
             if (line.trimmed().isEmpty())
                 continue;
             QString errorMsg;
-            const std::optional<FaultSpec> fault = FaultSpec::parse(line, errorMsg);
+            const std::optional<PlannedFault> fault = PlannedFault::parse(line, errorMsg);
             if (!fault)
                 return plain(400, errorMsg.toUtf8());
             faults.append(*fault);

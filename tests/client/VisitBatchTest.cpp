@@ -86,10 +86,14 @@ TEST_F(VisitBatch, EveryFailureHasItsOwnCodeNeverAnEarlierOne)
         batch("b-render", "m-picture", pictureHash,
             {renderCommand("r-1", 0, 200, url), QVariantMap {{"type", "Shred"}, {"id", "s-1"}},
                 renderCommand("../r-2", 200, 200, url)}),
+        // No address to send to: refused before any request, so it cannot abort the run.
+        batch("b-address", "m-picture", pictureHash,
+            {renderCommand("x-1", 200, 200, "file:///etc/passwd"),
+                renderCommand("x-2", 200, 200, "")}),
     });
     client->processCommandBatch();
 
-    ASSERT_EQ(client->previousCommandBatchesStatuses().size(), 5);
+    ASSERT_EQ(client->previousCommandBatchesStatuses().size(), 6);
     EXPECT_EQ(batchIdentifier(client->previousCommandBatchesStatuses().at(0)), "b-unknown");
     expectFailed(statusOf(0, 0), "u-1", "-1", false);
     expectFailed(statusOf(0, 1), "u-2", "-1", false);
@@ -99,6 +103,8 @@ TEST_F(VisitBatch, EveryFailureHasItsOwnCodeNeverAnEarlierOne)
     ASSERT_EQ(commandStatuses(client->previousCommandBatchesStatuses().at(4)).size(), 2);
     expectFailed(statusOf(4, 0), "r-1", "-4", true);
     expectFailed(statusOf(4, 1), "../r-2", "-4", true);
+    expectFailed(statusOf(5, 0), "x-1", "-6", true);
+    expectFailed(statusOf(5, 1), "x-2", "-6", true);
     EXPECT_TRUE(client->commandBatchEmpty());
     EXPECT_FALSE(client->curlAbort());
 }
