@@ -59,7 +59,9 @@ void oruAgentWorker::visitAfter(int milliseconds)
         visitAndProcess();
         return;
     }
-    QTimer::singleShot(milliseconds, m_delayedVisits.get(), [this] { visitAndProcess(); });
+    // A coarse timer may fire up to 5 % early; these delays are meant as stated.
+    QTimer::singleShot(
+        milliseconds, Qt::PreciseTimer, m_delayedVisits.get(), [this] { visitAndProcess(); });
 }
 
 void oruAgentWorker::tearDown()

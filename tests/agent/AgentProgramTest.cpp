@@ -8,6 +8,7 @@
 #include "support/Preferences.h"
 
 #include <QCryptographicHash>
+#include <QDBusMessage>
 #include <QFile>
 #include <QRegularExpression>
 
@@ -95,7 +96,7 @@ TEST_F(AgentProgramTest, FirstVisitComesTwoSecondsAfterStartForTheRememberedAcco
     const auto registered = registeredAtMs();
     ASSERT_TRUE(registered.has_value()) << "the computer is registered before the first visit";
     const qint64 delay = visits().front().receivedAtMs - *registered;
-    EXPECT_GE(delay, 1900);
+    EXPECT_GE(delay, 1990);
     EXPECT_LT(delay, 6000);
     EXPECT_EQ(accountHashes(visits().front()), QList<QByteArray> {md5Hex("ann@example.org")});
     // The computer the Agent registered is the one it names on the visit.
@@ -134,7 +135,7 @@ TEST_F(AgentProgramTest, LoginChangesTheAccountOfTheNextVisit)
     post(oruNotifications::kLogin, oruNotifications::kAgentObject,
         {{QStringLiteral("LastLogin"), QStringLiteral("bob@example.org")}});
     ASSERT_TRUE(pumpUntil([&] { return visits().size() == 2; }, 10000));
-    EXPECT_GE(visits()[1].receivedAtMs - postedAt, 1900);
+    EXPECT_GE(visits()[1].receivedAtMs - postedAt, 1990);
     EXPECT_EQ(accountHashes(visits()[1]), QList<QByteArray> {md5Hex("bob@example.org")});
 
     // A Login from another sender changes nothing.
@@ -143,6 +144,32 @@ TEST_F(AgentProgramTest, LoginChangesTheAccountOfTheNextVisit)
     post(oruNotifications::kVisit, oruNotifications::kAgentObject);
     ASSERT_TRUE(pumpUntil([&] { return visits().size() == 3; }, 10000));
     EXPECT_EQ(accountHashes(visits()[2]), QList<QByteArray> {md5Hex("bob@example.org")});
+}
+
+TEST_F(AgentProgramTest, WakingFromSleepVisitsFiveSecondsLater)
+{
+    // A stand-in for the system bus, on which this test plays logind.
+    PrivateBus systemBus("DBUS_SYSTEM_BUS_ADDRESS");
+    ASSERT_TRUE(systemBus.isValid());
+    QDBusConnection login1 = systemBus.connection();
+    ASSERT_TRUE(login1.registerService(QStringLiteral("org.freedesktop.login1")));
+    const auto prepareForSleep = [&](bool sleeping) {
+        QDBusMessage signal = QDBusMessage::createSignal(QStringLiteral("/org/freedesktop/login1"),
+            QStringLiteral("org.freedesktop.login1.Manager"), QStringLiteral("PrepareForSleep"));
+        signal << sleeping;
+        ASSERT_TRUE(login1.send(signal));
+    };
+    const auto agent = startAgent();
+    ASSERT_TRUE(pumpUntil([&] { return registeredAtMs().has_value(); }, 10000));
+
+    prepareForSleep(true);
+    pumpFor(6000);
+    EXPECT_TRUE(visits().empty()) << "going to sleep asks for nothing";
+
+    const qint64 wokeAt = proxy.elapsedMs();
+    prepareForSleep(false);
+    ASSERT_TRUE(pumpUntil([&] { return !visits().empty(); }, 15000));
+    EXPECT_GE(visits().front().receivedAtMs - wokeAt, 4990);
 }
 
 TEST_F(AgentProgramTest, TerminateQuitsWithoutAskingAndOnlyWhenMeantForTheAgent)

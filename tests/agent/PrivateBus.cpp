@@ -2,9 +2,10 @@
 
 #include <QUuid>
 
-PrivateBus::PrivateBus()
+PrivateBus::PrivateBus(QByteArray addressVariable)
     : m_connectionName(QUuid::createUuid().toString())
-    , m_savedAddress(qgetenv("DBUS_SESSION_BUS_ADDRESS"))
+    , m_addressVariable(std::move(addressVariable))
+    , m_savedAddress(qgetenv(m_addressVariable.constData()))
 {
     m_daemon.start(QStringLiteral("dbus-daemon"),
         {QStringLiteral("--session"), QStringLiteral("--nofork"), QStringLiteral("--nopidfile"),
@@ -14,16 +15,16 @@ PrivateBus::PrivateBus()
     while (!m_daemon.canReadLine() && m_daemon.waitForReadyRead(5000)) { }
     m_address = QString::fromUtf8(m_daemon.readLine()).trimmed();
     if (!m_address.isEmpty())
-        qputenv("DBUS_SESSION_BUS_ADDRESS", m_address.toUtf8());
+        qputenv(m_addressVariable.constData(), m_address.toUtf8());
 }
 
 PrivateBus::~PrivateBus()
 {
     QDBusConnection::disconnectFromBus(m_connectionName);
     if (m_savedAddress.isNull())
-        qunsetenv("DBUS_SESSION_BUS_ADDRESS");
+        qunsetenv(m_addressVariable.constData());
     else
-        qputenv("DBUS_SESSION_BUS_ADDRESS", m_savedAddress);
+        qputenv(m_addressVariable.constData(), m_savedAddress);
     m_daemon.terminate();
     if (!m_daemon.waitForFinished(5000))
         m_daemon.kill();

@@ -6,11 +6,12 @@
 
 // A session bus of its own for one test, so that tests running side by side never meet on
 // the Agent's bus name. Its address goes into DBUS_SESSION_BUS_ADDRESS for the object's
-// lifetime, so programs the test starts use it too.
+// lifetime, so programs the test starts use it too. A second one can stand in for the system
+// bus (DBUS_SYSTEM_BUS_ADDRESS).
 class PrivateBus
 {
 public:
-    PrivateBus();
+    explicit PrivateBus(QByteArray addressVariable = "DBUS_SESSION_BUS_ADDRESS");
     ~PrivateBus();
     PrivateBus(const PrivateBus &) = delete;
     PrivateBus &operator=(const PrivateBus &) = delete;
@@ -24,5 +25,6 @@ private:
     QProcess m_daemon;
     QString m_address;
     QString m_connectionName;
+    QByteArray m_addressVariable;
     QByteArray m_savedAddress;
 };
