@@ -1,0 +1,10 @@
+#include "oruAlert.h"
+
+#include "support/oruLog.h"
+
+void oruLogAlert::show(const QString &title, const QString &message)
+{
+    const QString line = QStringLiteral("%1 %2").arg(title, message);
+    ORU_LOG(line);
+    oruLog::platformLog(line);
+}

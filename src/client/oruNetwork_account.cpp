@@ -1,0 +1,177 @@
+#include "oruNetwork.h"
+#include "oruPlatform.h"
+
+#include "support/Preferences.h"
+#include "support/oruLog.h"
+
+#include <QCoreApplication>
+
+namespace {
+
+const char *const kLoginFailed = QT_TRANSLATE_NOOP("oruNetwork", "Login failed.");
+const char *const kNoResponse = QT_TRANSLATE_NOOP("oruNetwork", "No Response from server");
+const char *const kUpdateFailed = QT_TRANSLATE_NOOP("oruNetwork", "Update of the account failed.");
+const char *const kCreationFailed
+    = QT_TRANSLATE_NOOP("oruNetwork", "Creation of new account failed.");
+const char *const kAccountInfoFailed
+    = QT_TRANSLATE_NOOP("oruNetwork", "Retrieving of infos for account failed.");
+
+// Passwords never reach the log, not even their length.
+QString masked(const QString &password)
+{
+    return password.isEmpty() ? QStringLiteral("(none)") : QStringLiteral("********");
+}
+
+QString translated(const char *text)
+{
+    return QCoreApplication::translate("oruNetwork", text);
+}
+
+// The service answered, even if with a fault: a SOAP reply or a SOAP fault came back.
+bool serviceAnswered(const oruSoap &engine)
+{
+    return engine.httpCode() == 200 || engine.httpCode() == 500;
+}
+
+} // namespace
+
+bool oruNetwork::checkComputer()
+{
+    const QVariantMap reply
+        = m_collectionServices->CheckComputer({m_serviceKey, computerIdentifierArgument()});
+    ORU_LOG(QStringLiteral("CheckComputer: %1, %2").arg(m_serviceKey, m_computerIdentifier));
+    if (!succeeded(reply))
+        return false;
+    return reply.value(QStringLiteral("CheckComputerResult"))
+               .toString()
+               .compare(QLatin1String("true"), Qt::CaseInsensitive)
+        == 0;
+}
+
+bool oruNetwork::registerComputer()
+{
+    const QString name = oruPlatform::computerName();
+    m_computerIdentifier = stringWithUUID();
+    return succeeded(
+        m_collectionServices->RegisterComputer({m_serviceKey, m_computerIdentifier, name, name}));
+}
+
+bool oruNetwork::registerComputerIfNeeded()
+{
+    const QVariant stored = Preferences::shared().value(kComputerIDKey);
+    m_computerIdentifier = stored.isValid() ? stored.toString() : QString();
+    if (checkComputer())
+        return true;
+    // Replacing a stored identifier because the service could not be reached would orphan the
+    // workstation's pictures and pending work under the old one for good.
+    if (!m_computerIdentifier.isEmpty() && !serviceAnswered(*m_collectionServices)) {
+        ORU_LOG(QStringLiteral("service unreachable, keeping %1").arg(m_computerIdentifier));
+        return false;
+    }
+    const bool registered = registerComputer();
+    if (!Preferences::shared().setValue(kComputerIDKey, m_computerIdentifier))
+        ORU_FATAL(QStringLiteral("the computer identifier could not be stored"));
+    return registered;
+}
+
+void oruNetwork::forgetAccount()
+{
+    m_isLogged = false;
+    m_firstName = QStringLiteral("");
+    m_emailAddress = QStringLiteral("");
+    m_password = QStringLiteral("");
+    m_culture = QStringLiteral("");
+}
+
+bool oruNetwork::refuseSignOn(const QString &message)
+{
+    m_errorMsg = message;
+    forgetAccount();
+    displayError(translated(kLoginFailed), m_errorMsg);
+    return false;
+}
+
+bool oruNetwork::signOn(const QString &accountId, const QString &password)
+{
+    ORU_LOG(QStringLiteral("%1, %2").arg(accountId, masked(password)));
+    const QVariantMap reply = m_publishingServices->SignOn(
+        {m_serviceKey, computerIdentifierArgument(), accountId, password});
+    if (reply.isEmpty())
+        return refuseSignOn(translated(kNoResponse));
+    if (!succeeded(reply))
+        return refuseSignOn(m_errorMsg);
+    m_sessionIdentifier = reply.value(QStringLiteral("SignOnResult")).toString();
+    // Without the account's details the client would be signed on as nobody: treat it as a
+    // refused sign-on, keeping only the session the service handed out.
+    const std::optional<QVariantMap> account = getAccountInfo();
+    if (!account)
+        return refuseSignOn(m_errorMsg);
+    m_isLogged = true;
+    m_firstName = account->value(QStringLiteral("FirstName")).toString();
+    m_emailAddress = account->value(QStringLiteral("EmailAddress")).toString();
+    m_culture = account->value(QStringLiteral("Culture")).toString();
+    m_password = password;
+    return true;
+}
+
+bool oruNetwork::signOff()
+{
+    m_publishingServices->SignOff({m_sessionIdentifier});
+    setVisitTimer(nullptr);
+    forgetAccount();
+    return true;
+}
+
+std::optional<QVariantMap> oruNetwork::getAccountInfo()
+{
+    const QVariantMap reply = m_publishingServices->GetAccountInfo({m_sessionIdentifier});
+    if (!succeeded(reply))
+        return std::nullopt;
+    const QVariant info = reply.value(QStringLiteral("GetAccountInfoResult"))
+                              .toMap()
+                              .value(QStringLiteral("AccountInformation"))
+                              .toMap()
+                              .value(QStringLiteral("AccountInfo"));
+    if (info.metaType() != QMetaType::fromType<QVariantMap>()) {
+        failWith(QStringLiteral("The reply carries no account information."));
+        return std::nullopt;
+    }
+    return info.toMap();
+}
+
+bool oruNetwork::updateAccountInfo(
+    const QString &newFirstName, const QString &newLastName, const QString &newPassword)
+{
+    ORU_LOG(QStringLiteral("newFirstName:'%1'  newLastName:'%2'  newPassword:'%3'")
+                .arg(newFirstName, newLastName, masked(newPassword)));
+    const QString passwordToSend = newPassword.isEmpty() ? m_password : newPassword;
+    const QVariantMap reply = m_publishingServices->UpdateAccount({m_serviceKey, m_emailAddress,
+        m_password, newFirstName, newLastName, m_emailAddress, passwordToSend, m_culture});
+    if (!succeededOrAlert(reply, kUpdateFailed))
+        return false;
+    if (!newPassword.isEmpty())
+        m_password = newPassword;
+    return true;
+}
+
+bool oruNetwork::createNewAccount(const QString &firstName, const QString &lastName,
+    const QString &password, const QString &email)
+{
+    ORU_LOG(QStringLiteral("firstName:'%1'  lastName:'%2'  email:'%3'  password:'%4'")
+                .arg(firstName, lastName, email, masked(password)));
+    const QVariantMap reply = m_publishingServices->CreateAccount(
+        {m_serviceKey, firstName, lastName, email, password, QStringLiteral("en-US")});
+    return succeededOrAlert(reply, kCreationFailed);
+}
+
+bool oruNetwork::getSessionInfo()
+{
+    return succeeded(m_publishingServices->GetSessionInfo({m_sessionIdentifier}));
+}
+
+bool oruNetwork::getAccountInfoAsTypedDataSet()
+{
+    return succeededOrAlert(
+        m_publishingServices->GetAccountInfoAsTypedDataSet({m_sessionIdentifier, false}),
+        kAccountInfoFailed);
+}

@@ -1,0 +1,46 @@
+#include "oruNetwork.h"
+#include "oruNetwork_digest.h"
+#include "oruNetwork_photoDB.h"
+
+QString oruNetwork::photoDBName()
+{
+    return oruNetworkPhotoDB::photoDBName();
+}
+
+bool oruNetwork::addPhotoToDB(const QString &path, const QString &moniker, const QString &hash)
+{
+    QString message;
+    if (oruNetworkPhotoDB::addPhotoToDB(path, moniker, hash, &message))
+        return true;
+    return failWith(message);
+}
+
+std::optional<QVariantMap> oruNetwork::getPhotoFromDB(const QString &moniker)
+{
+    return oruNetworkPhotoDB::getPhotoFromDB(moniker);
+}
+
+void oruNetwork::removePhotoFromDB(const QString &moniker)
+{
+    oruNetworkPhotoDB::removePhotoFromDB(moniker);
+}
+
+int oruNetwork::vacuumDB()
+{
+    return oruNetworkPhotoDB::vacuumDB();
+}
+
+std::optional<QString> oruNetwork::sha1FromFile(const QString &path)
+{
+    return oruNetworkDigest::sha1FromFile(path);
+}
+
+std::optional<QString> oruNetwork::md5(const QString &text)
+{
+    return oruNetworkDigest::md5(text);
+}
+
+bool oruNetwork::checkHashIsSame(const QString &path, const QString &hash)
+{
+    return oruNetworkDigest::checkHashIsSame(path, hash);
+}

@@ -1,0 +1,77 @@
+#include "refservice/AssetRecordWriter.h"
+
+#include "refservice/ServiceDates.h"
+
+namespace {
+
+void add(pugi::xml_node record, const char *name, const QString &text)
+{
+    SoapReply::addText(record, QString::fromLatin1(name), text);
+}
+
+void writeCommonFields(pugi::xml_node record, const AssetRow &row, const QString &assetType)
+{
+    add(record, "UniqueIdentifier", row.id);
+    add(record, "Name", row.name);
+    add(record, "Description", row.description);
+    add(record, "AssetType", assetType);
+    add(record, "Rating", row.rating);
+    add(record, "Rank", QStringLiteral("0"));
+    add(record, "AverageUserRating", QStringLiteral("0"));
+    add(record, "CreationDateUtc", ServiceDates::orNone(row.created));
+    add(record, "LastModificationDateUtc", ServiceDates::orNone(row.modified));
+    add(record, "Comments", {});
+}
+
+} // namespace
+
+AssetRecordWriter::AssetRecordWriter(
+    Database &database, const ServiceConfig &config, const Session &session)
+    : m_database(database)
+    , m_config(config)
+    , m_session(session)
+{ }
+
+void AssetRecordWriter::write(pugi::xml_node parent, const AssetRow &row) const
+{
+    if (row.isFolder())
+        writeFolder(SoapReply::addElement(parent, QStringLiteral("FolderAsset")), row);
+    else
+        writePicture(SoapReply::addElement(parent, QStringLiteral("PictureFileAsset")), row);
+}
+
+QString AssetRecordWriter::assetType(const AssetRow &row) const
+{
+    return row.originComputer == m_session.computerId ? QStringLiteral("Local")
+                                                      : QStringLiteral("Remote");
+}
+
+void AssetRecordWriter::writeFolder(pugi::xml_node record, const AssetRow &row) const
+{
+    writeCommonFields(record, row, assetType(row));
+    add(record, "Children",
+        QString::number(AssetStore::childCount(m_database, row.accountId, row.id)));
+    add(record, "AutomaticThumbnailOptions", row.thumbnailOptions);
+    add(record, "FolderAssetSharingPermissions", QString::number(row.permissions));
+    SoapReply::addElement(record, QStringLiteral("FolderAssetRenditions"));
+}
+
+void AssetRecordWriter::writePicture(pugi::xml_node record, const AssetRow &row) const
+{
+    writeCommonFields(record, row, assetType(row));
+    add(record, "ReplacementDateUtc", ServiceDates::kNone);
+    add(record, "MediaType", row.mediaType);
+    add(record, "FileSize", QString::number(row.fileSize));
+    add(record, "FileCreationDateUtc", ServiceDates::orNone(row.fileCreated));
+    add(record, "FileLastModificationDateUtc", ServiceDates::orNone(row.fileModified));
+    add(record, "DatePictureTakenUtc", ServiceDates::orNone(row.dateTaken));
+    add(record, "SourceWidth", QString::number(row.width));
+    add(record, "SourceHeight", QString::number(row.height));
+    add(record, "RotateFlipType", row.rotateFlip);
+    add(record, "Hash", row.hash);
+    add(record, "PrintsCounter", QStringLiteral("0"));
+    add(record, "RetrievalAttemptFailed",
+        row.retrievalFailed ? QStringLiteral("true") : QStringLiteral("false"));
+    add(record, "PictureFileAssetSharingPermissions", QString::number(row.permissions));
+    SoapReply::addElement(record, QStringLiteral("PictureFileAssetRenditions"));
+}

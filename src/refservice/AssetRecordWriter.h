@@ -1,0 +1,24 @@
+#pragma once
+
+#include "refservice/AssetStore.h"
+#include "refservice/OperationContext.h"
+
+#include <pugixml.hpp>
+
+// Writes asset records (<FolderAsset>, <PictureFileAsset>) as the asking session sees them.
+class AssetRecordWriter
+{
+public:
+    AssetRecordWriter(Database &database, const ServiceConfig &config, const Session &session);
+
+    void write(pugi::xml_node parent, const AssetRow &row) const;
+
+private:
+    void writeFolder(pugi::xml_node record, const AssetRow &row) const;
+    void writePicture(pugi::xml_node record, const AssetRow &row) const;
+    QString assetType(const AssetRow &row) const;
+
+    Database &m_database;
+    const ServiceConfig &m_config;
+    const Session &m_session;
+};

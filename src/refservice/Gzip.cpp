@@ -1,0 +1,46 @@
+#include "refservice/Gzip.h"
+
+#include <QList>
+
+#include <zlib.h>
+
+namespace Gzip {
+
+QByteArray compress(const QByteArray &bytes)
+{
+    z_stream stream {};
+    constexpr int kGzipWindowBits = 15 + 16;
+    if (deflateInit2(
+            &stream, Z_DEFAULT_COMPRESSION, Z_DEFLATED, kGzipWindowBits, 8, Z_DEFAULT_STRATEGY)
+        != Z_OK)
+        return {};
+    QByteArray out(qsizetype(deflateBound(&stream, uLong(bytes.size()))) + 32, '\0');
+    stream.next_in = reinterpret_cast<Bytef *>(const_cast<char *>(bytes.constData()));
+    stream.avail_in = uInt(bytes.size());
+    stream.next_out = reinterpret_cast<Bytef *>(out.data());
+    stream.avail_out = uInt(out.size());
+    const int result = deflate(&stream, Z_FINISH);
+    out.resize(qsizetype(stream.total_out));
+    deflateEnd(&stream);
+    return result == Z_STREAM_END ? out : QByteArray();
+}
+
+bool isAccepted(const QByteArray &acceptEncoding)
+{
+    for (const QByteArray &item : acceptEncoding.split(',')) {
+        const QList<QByteArray> parts = item.split(';');
+        const QByteArray coding = parts.first().trimmed().toLower();
+        if (coding != "gzip" && coding != "x-gzip" && coding != "*")
+            continue;
+        bool refused = false;
+        for (qsizetype i = 1; i < parts.size(); ++i) {
+            const QByteArray parameter = parts[i].trimmed().toLower();
+            if (parameter.startsWith("q=") && parameter.mid(2).toDouble() <= 0.0)
+                refused = true;
+        }
+        return !refused;
+    }
+    return false;
+}
+
+} // namespace Gzip

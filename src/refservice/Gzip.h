@@ -1,0 +1,12 @@
+#pragma once
+
+#include <QByteArray>
+
+namespace Gzip {
+
+// The gzip member (RFC 1952) of the bytes; empty when zlib fails.
+QByteArray compress(const QByteArray &bytes);
+// Whether an Accept-Encoding header value admits gzip (a q-value of 0 refuses it).
+bool isAccepted(const QByteArray &acceptEncoding);
+
+} // namespace Gzip

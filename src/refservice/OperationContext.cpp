@@ -1,0 +1,38 @@
+#include "refservice/OperationContext.h"
+
+#include "refservice/ServiceFault.h"
+
+#include <QDateTime>
+
+OperationContext::OperationContext(
+    const SoapRequest &request, SoapReply &reply, Database &database, const ServiceConfig &config)
+    : m_request(request)
+    , m_reply(reply)
+    , m_database(database)
+    , m_config(config)
+{ }
+
+void OperationContext::requireServiceKey() const
+{
+    if (m_request.text(m_config.serviceKeyElement) != m_config.serviceKey)
+        throw ServiceFault(QStringLiteral("Invalid service key."));
+}
+
+Session OperationContext::requireSession()
+{
+    const QString identifier = m_request.text(QStringLiteral("sessionIdentifier")).trimmed();
+    Statement query = m_database.prepare(
+        "SELECT account_id, computer_id, last_used FROM sessions WHERE id = ?1");
+    query.bind(1, identifier);
+    if (!query.step())
+        throw ServiceFault(QStringLiteral("Invalid session, please sign in again."));
+    const qint64 now = QDateTime::currentSecsSinceEpoch();
+    if (now - query.integer(2) > kSessionIdleSeconds)
+        throw ServiceFault(QStringLiteral("Session expired, please sign in again."));
+    Session session {identifier, query.integer(0), query.text(1)};
+    m_database.prepare("UPDATE sessions SET last_used = ?1 WHERE id = ?2")
+        .bind(1, now)
+        .bind(2, identifier)
+        .run();
+    return session;
+}

@@ -1,0 +1,54 @@
+#pragma once
+
+#include "refservice/Database.h"
+#include "refservice/ServiceConfig.h"
+#include "refservice/SoapReply.h"
+#include "refservice/SoapRequest.h"
+
+#include <QHash>
+
+#include <functional>
+
+// The signed-on party of a session-scoped request.
+struct Session
+{
+    QString identifier;
+    qint64 accountId = 0;
+    QString computerId;
+};
+
+// What one operation works with: its request, its reply, and the storage, inside the request's
+// transaction.
+class OperationContext
+{
+public:
+    // Sessions unused for longer than this expire.
+    static constexpr qint64 kSessionIdleSeconds = 24 * 60 * 60;
+
+    OperationContext(const SoapRequest &request, SoapReply &reply, Database &database,
+        const ServiceConfig &config);
+
+    const SoapRequest &request() const { return m_request; }
+    SoapReply &reply() { return m_reply; }
+    Database &database() { return m_database; }
+    const ServiceConfig &config() const { return m_config; }
+
+    // Faults unless the request carries the deployment's service key.
+    void requireServiceKey() const;
+    // The live session named by sessionIdentifier; faults when unknown or expired and marks it
+    // used otherwise.
+    Session requireSession();
+
+private:
+    const SoapRequest &m_request;
+    SoapReply &m_reply;
+    Database &m_database;
+    const ServiceConfig &m_config;
+};
+
+using Operation = std::function<void(OperationContext &)>;
+using OperationTable = QHash<QString, Operation>;
+
+void registerCollectionOperations(OperationTable &table);
+void registerAccountOperations(OperationTable &table);
+void registerAssetOperations(OperationTable &table);

@@ -1,0 +1,54 @@
+#include "refservice/PasswordHasher.h"
+
+#include <openssl/crypto.h>
+#include <openssl/evp.h>
+#include <openssl/rand.h>
+
+#include <stdexcept>
+
+namespace {
+
+QByteArray derive(const QString &password, const QByteArray &salt, int iterations)
+{
+    const QByteArray utf8 = password.toUtf8();
+    QByteArray key(32, '\0');
+    if (PKCS5_PBKDF2_HMAC(utf8.constData(), int(utf8.size()),
+            reinterpret_cast<const unsigned char *>(salt.constData()), int(salt.size()), iterations,
+            EVP_sha256(), int(key.size()), reinterpret_cast<unsigned char *>(key.data()))
+        != 1)
+        throw std::runtime_error("PBKDF2 failed");
+    return key;
+}
+
+} // namespace
+
+namespace PasswordHasher {
+
+QByteArray randomBytes(int count)
+{
+    QByteArray bytes(count, '\0');
+    if (RAND_bytes(reinterpret_cast<unsigned char *>(bytes.data()), count) != 1)
+        throw std::runtime_error("no random bytes");
+    return bytes;
+}
+
+PasswordHash hash(const QString &password)
+{
+    PasswordHash result;
+    result.salt = randomBytes(16);
+    result.iterations = kIterations;
+    result.hash = derive(password, result.salt, result.iterations);
+    return result;
+}
+
+bool verify(const QString &password, const PasswordHash &stored)
+{
+    if (stored.iterations <= 0 || stored.hash.isEmpty())
+        return false;
+    const QByteArray candidate = derive(password, stored.salt, stored.iterations);
+    return candidate.size() == stored.hash.size()
+        && CRYPTO_memcmp(candidate.constData(), stored.hash.constData(), size_t(candidate.size()))
+        == 0;
+}
+
+} // namespace PasswordHasher

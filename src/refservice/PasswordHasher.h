@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+// Salted PBKDF2-HMAC-SHA256. The iteration count is stored beside each hash, so it can be
+// raised later without invalidating existing accounts.
+struct PasswordHash
+{
+    QByteArray salt;
+    QByteArray hash;
+    int iterations = 0;
+};
+
+namespace PasswordHasher {
+
+inline constexpr int kIterations = 100000;
+
+PasswordHash hash(const QString &password);
+bool verify(const QString &password, const PasswordHash &stored);
+// Cryptographically random bytes, for salts and session identifiers.
+QByteArray randomBytes(int count);
+
+} // namespace PasswordHasher

@@ -1,0 +1,19 @@
+#pragma once
+
+#include <QFile>
+#include <QString>
+
+#include <mutex>
+
+// One line per request (time, client side, method, path, operation, status) in the --log file.
+// Bodies are never written: they carry passwords.
+class RequestLog
+{
+public:
+    bool open(const QString &path, QString &errorMsg);
+    void write(const QString &line);
+
+private:
+    QFile m_file;
+    std::mutex m_mutex;
+};

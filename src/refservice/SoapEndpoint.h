@@ -1,0 +1,30 @@
+#pragma once
+
+#include "refservice/HttpMessage.h"
+#include "refservice/OperationContext.h"
+
+class RequestLog;
+
+// One SOAP web service: parses the envelope, runs the named operation in one transaction and
+// answers with its reply, or with a SOAP fault (HTTP 500) for every kind of failure.
+class SoapEndpoint
+{
+public:
+    static constexpr qint64 kMaximumBody = 16 * 1024 * 1024;
+
+    SoapEndpoint(QString operationNamespace, OperationTable operations, Database &database,
+        const ServiceConfig &config, RequestLog &log);
+
+    HttpResponse handle(const HttpRequest &request) const;
+
+    static HttpResponse soapResponse(int status, const QByteArray &xml, const HttpRequest &request);
+
+private:
+    QByteArray run(const SoapRequest &soap) const;
+
+    QString m_namespace;
+    OperationTable m_operations;
+    Database &m_database;
+    const ServiceConfig &m_config;
+    RequestLog &m_log;
+};

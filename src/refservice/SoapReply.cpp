@@ -1,0 +1,78 @@
+#include "refservice/SoapReply.h"
+
+#include <sstream>
+
+namespace {
+
+const char *const kEnvelopeNamespace = "http://schemas.xmlsoap.org/soap/envelope/";
+const char *const kSchemaInstanceNamespace = "http://www.w3.org/2001/XMLSchema-instance";
+const char *const kSchemaNamespace = "http://www.w3.org/2001/XMLSchema";
+
+pugi::xml_node addEnvelope(pugi::xml_document &document)
+{
+    pugi::xml_node declaration = document.append_child(pugi::node_declaration);
+    declaration.append_attribute("version") = "1.0";
+    declaration.append_attribute("encoding") = "utf-8";
+    pugi::xml_node envelope = document.append_child("soap:Envelope");
+    envelope.append_attribute("xmlns:soap") = kEnvelopeNamespace;
+    envelope.append_attribute("xmlns:xsi") = kSchemaInstanceNamespace;
+    envelope.append_attribute("xmlns:xsd") = kSchemaNamespace;
+    return envelope.append_child("soap:Body");
+}
+
+QByteArray toBytes(const pugi::xml_document &document)
+{
+    std::ostringstream stream;
+    document.save(stream, "", pugi::format_raw, pugi::encoding_utf8);
+    return QByteArray::fromStdString(stream.str());
+}
+
+} // namespace
+
+SoapReply::SoapReply(const QString &operation, const QString &operationNamespace)
+{
+    pugi::xml_node body = addEnvelope(m_document);
+    m_response = body.append_child((operation + QStringLiteral("Response")).toUtf8().constData());
+    m_response.append_attribute("xmlns") = operationNamespace.toUtf8().constData();
+    m_result = addElement(m_response, operation + QStringLiteral("Result"));
+}
+
+void SoapReply::setResultText(const QString &text)
+{
+    m_result.text().set(text.toUtf8().constData());
+}
+
+void SoapReply::addOutput(const QString &name, const QString &text)
+{
+    addText(m_response, name, text);
+}
+
+QByteArray SoapReply::serialize() const
+{
+    return toBytes(m_document);
+}
+
+QByteArray SoapReply::fault(const QString &message)
+{
+    pugi::xml_document document;
+    pugi::xml_node body = addEnvelope(document);
+    pugi::xml_node fault = body.append_child("soap:Fault");
+    addText(fault, QStringLiteral("faultcode"), QStringLiteral("soap:Server"));
+    addText(fault, QStringLiteral("faultstring"),
+        QStringLiteral("Server was unable to process request. ---> ") + message);
+    addElement(fault, QStringLiteral("detail"));
+    return toBytes(document);
+}
+
+pugi::xml_node SoapReply::addText(pugi::xml_node parent, const QString &name, const QString &text)
+{
+    pugi::xml_node element = addElement(parent, name);
+    if (!text.isEmpty())
+        element.text().set(text.toUtf8().constData());
+    return element;
+}
+
+pugi::xml_node SoapReply::addElement(pugi::xml_node parent, const QString &name)
+{
+    return parent.append_child(name.toUtf8().constData());
+}

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include <pugixml.hpp>
+
+// Builds <XResponse xmlns="ns"><XResult>...</XResult>[output parameters]</XResponse> inside a
+// SOAP 1.1 envelope. Children added below the result carry no prefix and so sit in the
+// operation's namespace, as the service's own records do.
+class SoapReply
+{
+public:
+    SoapReply(const QString &operation, const QString &operationNamespace);
+
+    pugi::xml_node result() const { return m_result; }
+    void setResultText(const QString &text);
+    void addOutput(const QString &name, const QString &text);
+    QByteArray serialize() const;
+
+    static QByteArray fault(const QString &message);
+
+    // Appends <name>text</name>; an empty text makes an empty element.
+    static pugi::xml_node addText(pugi::xml_node parent, const QString &name, const QString &text);
+    static pugi::xml_node addElement(pugi::xml_node parent, const QString &name);
+
+private:
+    pugi::xml_document m_document;
+    pugi::xml_node m_response;
+    pugi::xml_node m_result;
+};

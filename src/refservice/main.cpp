@@ -1,0 +1,58 @@
+#include "refservice/ReferenceService.h"
+#include "refservice/ServiceOptions.h"
+
+#include <QCoreApplication>
+
+#include <csignal>
+#include <cstdio>
+#include <pthread.h>
+
+namespace {
+
+// Blocks SIGINT and SIGTERM in every thread (the server's pool inherits the mask), so that
+// only the main thread's sigwait sees them and the shutdown runs in ordinary code.
+sigset_t blockStopSignals()
+{
+    sigset_t stopSet;
+    sigemptyset(&stopSet);
+    sigaddset(&stopSet, SIGINT);
+    sigaddset(&stopSet, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &stopSet, nullptr);
+    return stopSet;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    const sigset_t stopSignals = blockStopSignals();
+    QCoreApplication application(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("pondrel-refservice"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(PONDREL_VERSION));
+
+    QString errorMsg;
+    const std::optional<ServiceConfig> config
+        = ServiceOptions::parse(QCoreApplication::arguments(), errorMsg);
+    if (!config) {
+        if (errorMsg.isEmpty())
+            return 0;
+        std::fprintf(stderr, "pondrel-refservice: %s\n", qPrintable(errorMsg));
+        return 2;
+    }
+
+    ReferenceService service(*config);
+    if (!service.start(errorMsg)) {
+        std::fprintf(stderr, "pondrel-refservice: %s\n", qPrintable(errorMsg));
+        return 1;
+    }
+    const QString host = config->listenHost.contains(u':')
+        ? QStringLiteral("[%1]").arg(config->listenHost)
+        : config->listenHost;
+    std::printf("listening on http://%s:%u\n", qPrintable(host), unsigned(service.port()));
+    std::fflush(stdout);
+
+    int received = 0;
+    sigwait(&stopSignals, &received);
+    service.stop();
+    return 0;
+}

@@ -1,0 +1,91 @@
+#include "RefServiceProcess.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QUrl>
+
+namespace {
+constexpr int kStartTimeoutMs = 15000;
+const QByteArray kListeningPrefix = "listening on ";
+} // namespace
+
+RefServiceProcess::RefServiceProcess(QStringList extraArguments)
+    : m_extraArguments(std::move(extraArguments))
+{
+    m_process.setProcessChannelMode(QProcess::SeparateChannels);
+}
+
+RefServiceProcess::~RefServiceProcess()
+{
+    stop();
+}
+
+QString RefServiceProcess::programPath()
+{
+    const QString folder = qEnvironmentVariable("PONDREL_BIN_DIR");
+    return QDir(folder.isEmpty() ? QStringLiteral(".") : folder)
+        .filePath(QStringLiteral("pondrel-refservice"));
+}
+
+bool RefServiceProcess::start()
+{
+    if (!m_dataDir.isValid()) {
+        m_errorMsg = QStringLiteral("no temporary data folder");
+        return false;
+    }
+    QStringList arguments {QStringLiteral("--listen"), QStringLiteral("127.0.0.1:0"),
+        QStringLiteral("--data"), m_dataDir.path()};
+    arguments += m_extraArguments;
+    m_process.start(programPath(), arguments);
+    if (!m_process.waitForStarted(kStartTimeoutMs)) {
+        m_errorMsg
+            = QStringLiteral("cannot start %1: %2").arg(programPath(), m_process.errorString());
+        return false;
+    }
+    QElapsedTimer timer;
+    timer.start();
+    while (!m_process.canReadLine()) {
+        if (m_process.state() != QProcess::Running || timer.elapsed() > kStartTimeoutMs
+            || !m_process.waitForReadyRead(int(kStartTimeoutMs - timer.elapsed()))) {
+            if (m_process.canReadLine())
+                break;
+            m_errorMsg
+                = QStringLiteral("the service did not report its address: %1").arg(standardError());
+            stop();
+            return false;
+        }
+    }
+    const QByteArray line = m_process.readLine().trimmed();
+    if (!line.startsWith(kListeningPrefix)) {
+        m_errorMsg = QStringLiteral("unexpected first line: %1").arg(QString::fromUtf8(line));
+        stop();
+        return false;
+    }
+    m_baseUrl = QString::fromUtf8(line.mid(kListeningPrefix.size()));
+    m_port = quint16(QUrl(m_baseUrl).port());
+    return true;
+}
+
+bool RefServiceProcess::restart()
+{
+    stop();
+    return start();
+}
+
+void RefServiceProcess::stop()
+{
+    if (m_process.state() == QProcess::NotRunning)
+        return;
+    m_process.terminate();
+    if (!m_process.waitForFinished(10000)) {
+        m_process.kill();
+        m_process.waitForFinished(5000);
+    }
+    m_stderr += m_process.readAllStandardError();
+}
+
+QString RefServiceProcess::standardError()
+{
+    m_stderr += m_process.readAllStandardError();
+    return QString::fromUtf8(m_stderr);
+}

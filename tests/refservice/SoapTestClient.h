@@ -1,0 +1,79 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QPair>
+#include <QString>
+
+#include <pugixml.hpp>
+
+#include <memory>
+
+// Raw HTTP for the reference service's tests: libcurl on the wire, pugixml to read replies.
+// Deliberately independent of the client library, so the tests check the service alone.
+
+struct HttpResult
+{
+    long status = 0;
+    QByteArray body; // as received (not decompressed)
+    QList<QPair<QByteArray, QByteArray>> headers;
+    QString transportError;
+
+    QByteArray header(const QByteArray &name) const;
+};
+
+using SoapParameters = QList<QPair<QString, QString>>;
+
+struct SoapResult
+{
+    HttpResult http;
+    std::shared_ptr<pugi::xml_document> document;
+    pugi::xml_node response; // <XResponse> or <soap:Fault>
+    QString fault; // the faultstring, empty when the call succeeded
+
+    bool ok() const { return http.status == 200 && fault.isEmpty() && response; }
+    pugi::xml_node resultNode() const; // <XResult>
+    QString result() const; // its text
+    QString output(const QString &name) const;
+    // The plain message after "---> ".
+    QString faultMessage() const;
+};
+
+QString childText(const pugi::xml_node &node, const char *name);
+
+class SoapTestClient
+{
+public:
+    static constexpr const char *kServiceKey = "pondrel-desktop";
+    static constexpr const char *kNamespaceBase = "http://services.trevane.com";
+
+    explicit SoapTestClient(QString baseUrl);
+
+    static HttpResult request(const QString &url, const QByteArray &method, const QByteArray &body,
+        const QList<QByteArray> &headers = {});
+    static QByteArray envelope(const QString &operation, const QString &operationNamespace,
+        const SoapParameters &parameters);
+    static SoapResult parseReply(const HttpResult &http);
+
+    SoapResult collection(const QString &operation, const SoapParameters &parameters) const;
+    SoapResult publishing(const QString &operation, const SoapParameters &parameters) const;
+    SoapResult postRaw(
+        const QString &path, const QByteArray &body, const QList<QByteArray> &headers = {}) const;
+
+    // Conveniences for the common steps; each asserts nothing, the caller checks ok().
+    SoapResult createAccount(const QString &email, const QString &password,
+        const QString &firstName = QStringLiteral("Ada"),
+        const QString &lastName = QStringLiteral("Lovelace")) const;
+    SoapResult registerComputer(const QString &computer) const;
+    SoapResult signOn(const QString &computer, const QString &email, const QString &password) const;
+    SoapResult createFolder(
+        const QString &session, const QString &parent, const QString &name) const;
+    SoapResult createPicture(const QString &session, const QString &parent, const QString &name,
+        const QString &moniker = {}) const;
+    SoapResult getAssets(const QString &session, const QString &parent) const;
+
+    QString baseUrl() const { return m_baseUrl; }
+
+private:
+    QString m_baseUrl;
+};
