@@ -1,0 +1,319 @@
+#include "PictureRendering.h"
+
+#include "JpegMarkers.h"
+#include "Orientation.h"
+#include "PictureDecoder.h"
+#include "Resampler.h"
+#include "oruUtils.h"
+
+#include "support/Paths.h"
+#include "support/oruLog.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QPainter>
+
+#include <turbojpeg.h>
+
+#include <algorithm>
+#include <cmath>
+#include <memory>
+
+namespace {
+
+struct TurboJpegDeleter
+{
+    void operator()(void *handle) const { tjDestroy(handle); }
+};
+using TurboJpegHandle = std::unique_ptr<void, TurboJpegDeleter>;
+
+struct TurboJpegBufferDeleter
+{
+    void operator()(unsigned char *buffer) const { tjFree(buffer); }
+};
+using TurboJpegBuffer = std::unique_ptr<unsigned char, TurboJpegBufferDeleter>;
+
+// A number of a command record: its leading integer, as the service's texts are read.
+int integerValue(const QVariant &value)
+{
+    bool ok = false;
+    const int number = value.toInt(&ok);
+    if (ok)
+        return number;
+    const double fractional = value.toDouble();
+    return std::isfinite(fractional) ? int(std::clamp(fractional, -1e9, 1e9)) : 0;
+}
+
+bool isRenderPicture(const QVariantMap &command)
+{
+    return !command.contains(QStringLiteral("type"))
+        || command.value(QStringLiteral("type")).toString() == QStringLiteral("RenderPicture");
+}
+
+// The output pixels a fractional drawing rectangle covers: edges rounded, at least one pixel.
+QRect wholePixelRect(const QRectF &rect, QSize bounds)
+{
+    const int left = std::clamp(int(std::lround(rect.left())), 0, bounds.width() - 1);
+    const int top = std::clamp(int(std::lround(rect.top())), 0, bounds.height() - 1);
+    const int right = std::clamp(int(std::lround(rect.right())), left + 1, bounds.width());
+    const int bottom = std::clamp(int(std::lround(rect.bottom())), top + 1, bounds.height());
+    return QRect(QPoint(left, top), QPoint(right - 1, bottom - 1));
+}
+
+QRectF inBitmapPixels(const QRectF &filePixels, const Picture &picture)
+{
+    const double scale = picture.bitmapScale();
+    const QRectF scaled(filePixels.topLeft() * scale, filePixels.size() * scale);
+    return scaled.intersected(QRectF(QPointF(0, 0), QSizeF(picture.bitmap().size())));
+}
+
+std::optional<Picture> renderThumbnail(
+    const Picture &picture, QSizeF canvas, int orientation, int cropMode, QString &errorMsg)
+{
+    if (!picture.isValid()) {
+        ORU_FATAL(QStringLiteral("image has no bitmaprep"));
+        errorMsg = notAValidImageMessage();
+        return std::nullopt;
+    }
+    if (!Orientation::isSupported(orientation))
+        ORU_LOG(QStringLiteral("Unsupported rotation: %1").arg(orientation));
+    const std::optional<RenderGeometry> geometry
+        = RenderGeometry::compute(picture.size(), canvas, orientation, cropMode, errorMsg);
+    if (!geometry)
+        return std::nullopt;
+
+    QImage output(geometry->outputPixels, QImage::Format_RGB32);
+    if (output.isNull()) {
+        ORU_FATAL(QStringLiteral("croppedImage is NULL!"));
+        errorMsg = QStringLiteral("Not enough memory for the rendition");
+        return std::nullopt;
+    }
+    output.fill(Qt::white);
+
+    // Shrinking before turning upright touches the fewest pixels; area averaging gives the same
+    // result either way, since turning and mirroring only permute pixels.
+    const QRect target = wholePixelRect(geometry->drawRect, geometry->outputPixels);
+    const QSize storedTarget = Orientation::swapsAxes(geometry->orientation)
+        ? target.size().transposed()
+        : target.size();
+    const QRectF storedPart = Orientation::storedRect(
+        geometry->sourcePart, QSizeF(picture.size()), geometry->orientation);
+    const QImage piece
+        = Resampler::resampled(picture.bitmap(), inBitmapPixels(storedPart, picture), storedTarget);
+    const QImage upright = Orientation::orientedImage(piece, geometry->orientation);
+    if (upright.isNull()) {
+        ORU_FATAL(QStringLiteral("croppedImage has no bitmap"));
+        errorMsg = QStringLiteral("Not enough memory for the rendition");
+        return std::nullopt;
+    }
+    QPainter painter(&output);
+    painter.drawImage(target.topLeft(), upright);
+    painter.end();
+    return Picture(std::move(output), picture.iccProfile());
+}
+
+QImage opaqueOnWhite(const QImage &bitmap)
+{
+    if (bitmap.format() == QImage::Format_RGB32)
+        return bitmap;
+    QImage opaque(bitmap.size(), QImage::Format_RGB32);
+    if (opaque.isNull())
+        return opaque;
+    opaque.fill(Qt::white);
+    QPainter painter(&opaque);
+    painter.drawImage(0, 0, bitmap);
+    return opaque;
+}
+
+std::optional<QByteArray> encodeJpeg(const QImage &bitmap, float quality)
+{
+    const TurboJpegHandle handle(tjInitCompress());
+    if (!handle)
+        return std::nullopt;
+    unsigned char *buffer = nullptr;
+    unsigned long size = 0;
+    const int jpegQuality = std::clamp(int(std::lround(quality * 100)), 1, 100);
+    const int result
+        = tjCompress2(handle.get(), bitmap.constBits(), bitmap.width(), int(bitmap.bytesPerLine()),
+            bitmap.height(), TJPF_BGRX, &buffer, &size, TJSAMP_420, jpegQuality, 0);
+    const TurboJpegBuffer owned(buffer);
+    if (result != 0 || !buffer || size == 0)
+        return std::nullopt;
+    return QByteArray(reinterpret_cast<const char *>(buffer), qsizetype(size));
+}
+
+bool isPlainFileName(const QString &name)
+{
+    return !name.isEmpty() && name != QStringLiteral(".") && name != QStringLiteral("..")
+        && !name.contains(QLatin1Char('/')) && !name.contains(QChar(0)) && name.size() <= 200;
+}
+
+} // namespace
+
+RenderRequest RenderRequest::fromCommand(const QVariantMap &command)
+{
+    RenderRequest request;
+    request.canvas = QSizeF(integerValue(command.value(QStringLiteral("width"))),
+        integerValue(command.value(QStringLiteral("height"))));
+    request.cropMode = integerValue(command.value(QStringLiteral("cropMode")));
+    if (command.value(QStringLiteral("url")).toString().contains(QStringLiteral("print.jpg")))
+        request.cropMode = 3;
+    request.orientation = oruUtils::orientationFromRotateMode(
+        command.value(QStringLiteral("RotateFlipType")).toString());
+    request.imageID = command.value(QStringLiteral("id")).toString();
+    return request;
+}
+
+QVariantList RenderedPicture::returnParameters(const QString &returnNames) const
+{
+    QVariantList parameters;
+    for (const QString &part : returnNames.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
+        const QString name = part.trimmed();
+        if (name.isEmpty())
+            continue;
+        QVariantMap parameter {{QStringLiteral("Name"), name}};
+        if (name == QStringLiteral("fileSize"))
+            parameter.insert(QStringLiteral("Value"), QString::number(fileSize));
+        else if (name == QStringLiteral("width"))
+            parameter.insert(QStringLiteral("Value"), QString::number(width));
+        else if (name == QStringLiteral("height"))
+            parameter.insert(QStringLiteral("Value"), QString::number(height));
+        else
+            ORU_FATAL(QStringLiteral("returnParameter is unknown: %1").arg(name));
+        parameters.append(QVariantMap {{QStringLiteral("ReturnParameter"), parameter}});
+    }
+    return parameters;
+}
+
+std::optional<Picture> decodePictureForRequests(
+    const QString &path, const QList<RenderRequest> &requests, QString &errorMsg)
+{
+    const std::optional<PictureDecoder> decoder = PictureDecoder::open(path, errorMsg);
+    if (!decoder)
+        return std::nullopt;
+    double minimumScale = 0;
+    for (const RenderRequest &request : requests) {
+        QString ignored;
+        const std::optional<RenderGeometry> geometry = RenderGeometry::compute(
+            decoder->size(), request.canvas, request.orientation, request.cropMode, ignored);
+        if (geometry)
+            minimumScale = std::max(minimumScale, geometry->requiredScale());
+    }
+    if (minimumScale <= 0)
+        minimumScale = 1.0;
+    std::optional<Picture> picture = decoder->decode(minimumScale, errorMsg);
+    if (picture)
+        ORU_LOG(QStringLiteral("Decoded %1 (%2 x %3) at scale %4 for %5 renditions")
+                    .arg(path)
+                    .arg(decoder->size().width())
+                    .arg(decoder->size().height())
+                    .arg(picture->bitmapScale())
+                    .arg(requests.size()));
+    return picture;
+}
+
+std::optional<Picture> decodePictureForCommands(
+    const QString &path, const QVariantList &commands, QString &errorMsg)
+{
+    QList<RenderRequest> requests;
+    for (const QVariant &command : commands) {
+        const QVariantMap record = command.toMap();
+        if (isRenderPicture(record))
+            requests.append(RenderRequest::fromCommand(record));
+    }
+    return decodePictureForRequests(path, requests, errorMsg);
+}
+
+std::optional<Picture> makeThumbnail(
+    const Picture &picture, QSizeF canvas, int orientation, const QString &imageID, int cropMode)
+{
+    QString errorMsg;
+    std::optional<Picture> bitmap
+        = renderThumbnail(picture, canvas, orientation, cropMode, errorMsg);
+    if (!bitmap)
+        ORU_LOG(QStringLiteral("No rendition of %1: %2").arg(imageID, errorMsg));
+    return bitmap;
+}
+
+bool saveBMAsJPEG(const Picture &bitmap, float quality, const QString &saveTo)
+{
+    const QImage opaque = opaqueOnWhite(bitmap.bitmap());
+    const std::optional<QByteArray> jpeg
+        = opaque.isNull() ? std::nullopt : encodeJpeg(opaque, quality);
+    if (!jpeg) {
+        ORU_FATAL(QStringLiteral("cant create JPEG file"));
+        return false;
+    }
+    QFile file(saveTo);
+    const QByteArray bytes = JpegMarkers::withIccProfile(*jpeg, bitmap.iccProfile());
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(bytes) != bytes.size()
+        || !file.flush()) {
+        ORU_FATAL(QStringLiteral("writeToFile failed"));
+        return false;
+    }
+    return true;
+}
+
+bool saveAsJPEG(const Picture &picture, float quality, const QString &saveTo)
+{
+    if (!picture.isValid()) {
+        ORU_FATAL(QStringLiteral("srcImage has no NSBitmapImageRep"));
+        return false;
+    }
+    if (picture.bitmap().size() == picture.size())
+        return saveBMAsJPEG(picture, quality, saveTo);
+    const QImage &bitmap = picture.bitmap();
+    QImage full = Resampler::resampled(
+        bitmap, QRectF(QPointF(0, 0), QSizeF(bitmap.size())), picture.size());
+    if (full.isNull()) {
+        ORU_FATAL(QStringLiteral("srcImage has no NSBitmapImageRep"));
+        return false;
+    }
+    return saveBMAsJPEG(Picture(std::move(full), picture.iccProfile()), quality, saveTo);
+}
+
+QString renderedFilePath(const QString &commandId)
+{
+    if (!isPlainFileName(commandId))
+        return {};
+    return QStringLiteral("%1/%2.jpg").arg(Paths::temporaryFolder(), commandId);
+}
+
+std::optional<RenderedPicture> renderPictureCommand(
+    const QVariantMap &command, const Picture &picture, QString &errorMsg)
+{
+    const QString id = command.value(QStringLiteral("id")).toString();
+    const QString path = renderedFilePath(id);
+    if (path.isEmpty()) {
+        errorMsg = QStringLiteral("The command identifier \"%1\" cannot name a file").arg(id);
+        return std::nullopt;
+    }
+    return renderPictureCommandToFile(command, picture, path, kRenditionJpegQuality, errorMsg);
+}
+
+std::optional<RenderedPicture> renderPictureCommandToFile(const QVariantMap &command,
+    const Picture &picture, const QString &saveTo, float quality, QString &errorMsg)
+{
+    const RenderRequest request = RenderRequest::fromCommand(command);
+    const std::optional<Picture> bitmap
+        = renderThumbnail(picture, request.canvas, request.orientation, request.cropMode, errorMsg);
+    if (!bitmap)
+        return std::nullopt;
+    // A stale file of the same name must never be taken for this rendition.
+    QFile::remove(saveTo);
+    if (!saveBMAsJPEG(*bitmap, quality, saveTo)) {
+        ORU_FATAL(QStringLiteral("saveAsJPEG failed"));
+        errorMsg = QStringLiteral("Could not write %1").arg(saveTo);
+        return std::nullopt;
+    }
+    RenderedPicture rendered;
+    rendered.path = saveTo;
+    rendered.fileSize = QFileInfo(saveTo).size();
+    rendered.width = bitmap->bitmap().width();
+    rendered.height = bitmap->bitmap().height();
+    if (rendered.fileSize <= 0) {
+        errorMsg = QStringLiteral("The rendition %1 is empty").arg(saveTo);
+        return std::nullopt;
+    }
+    return rendered;
+}
