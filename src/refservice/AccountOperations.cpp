@@ -97,7 +97,8 @@ void signOn(OperationContext &context)
 {
     context.requireServiceKey();
     const SoapRequest &request = context.request();
-    const QString computer = request.text(QStringLiteral("computerIdentifier")).trimmed();
+    const QString computer
+        = OperationContext::normalizedComputer(request.text(QStringLiteral("computerIdentifier")));
     if (computer.isEmpty())
         throw ServiceFault(QStringLiteral("The computer identifier is empty."));
     const qint64 account

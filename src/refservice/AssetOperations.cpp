@@ -1,6 +1,7 @@
 #include "refservice/AssetRecordWriter.h"
 #include "refservice/AssetStore.h"
 #include "refservice/OperationContext.h"
+#include "refservice/Renditions.h"
 #include "refservice/ServiceDates.h"
 #include "refservice/ServiceFault.h"
 
@@ -60,12 +61,25 @@ QString requireName(const QString &name)
 void getAssets(OperationContext &context)
 {
     const Session session = context.requireSession();
+    Database &database = context.database();
     const QString parent = context.request().text(QStringLiteral("parentIdentifier")).trimmed();
-    AssetStore::requireAlbumOrRoot(context.database(), session.accountId, parent);
+    QList<AssetRow> rows;
+    if (const auto imported = AssetStore::findImported(database, session.accountId, parent)) {
+        for (const AssetRow &row :
+            AssetStore::children(database, imported->album.accountId, imported->album.id)) {
+            if (!row.isFolder() || imported->includeSubFolders)
+                rows.append(row);
+        }
+    } else {
+        AssetStore::requireAlbumOrRoot(database, session.accountId, parent);
+        rows = AssetStore::children(database, session.accountId, parent);
+        if (parent.isEmpty())
+            rows += AssetStore::importedAlbums(database, session.accountId);
+    }
     pugi::xml_node assets
         = SoapReply::addElement(context.reply().result(), QStringLiteral("Assets"));
-    const AssetRecordWriter writer(context.database(), context.config(), session);
-    for (const AssetRow &row : AssetStore::children(context.database(), session.accountId, parent))
+    const AssetRecordWriter writer(database, context.config(), session);
+    for (const AssetRow &row : rows)
         writer.write(assets, row);
 }
 
@@ -141,6 +155,10 @@ void createPictureFileAsset(OperationContext &context)
         = ServiceDates::normalize(request.textOr(QStringLiteral("datePictureTakenUtc"), {}),
             QStringLiteral("datePictureTakenUtc"));
     AssetStore::insert(context.database(), row);
+    Renditions::queue(
+        context.database(), row.id, QStringLiteral("Thumbnail"), 200, 200, Renditions::kCropFit);
+    Renditions::queue(
+        context.database(), row.id, QStringLiteral("Preview"), 1024, 1024, Renditions::kCropFit);
     context.reply().setResultText(row.id);
 }
 
@@ -216,16 +234,12 @@ Operation destroyAsset(const QString &identifierParameter, const QString &kind)
         const Session session = context.requireSession();
         const AssetRow row = AssetStore::require(context.database(), session.accountId,
             context.request().text(identifierParameter), kind);
-        AssetStore::destroy(context.database(), session.accountId, row.id);
+        const QStringList files
+            = AssetStore::destroy(context.database(), session.accountId, row.id);
+        for (const QString &file : files)
+            context.removeAfterCommit(Renditions::filePath(context.config(), file));
         context.reply().setResultText(QStringLiteral("true"));
     };
-}
-
-void detachImportedAsset(OperationContext &context)
-{
-    context.requireSession();
-    throw ServiceFault(QStringLiteral("Unknown imported asset %1.")
-                           .arg(context.request().text(QStringLiteral("assetIdentifier"))));
 }
 
 } // namespace
@@ -246,5 +260,4 @@ void registerAssetOperations(OperationTable &table)
         destroyAsset(QStringLiteral("folderIdentifier"), QStringLiteral("folder")));
     table.insert(QStringLiteral("DestroyPictureFileAsset"),
         destroyAsset(QStringLiteral("assetIdentifier"), QStringLiteral("picture")));
-    table.insert(QStringLiteral("DetachImportedAsset"), detachImportedAsset);
 }

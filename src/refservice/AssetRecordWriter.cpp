@@ -1,6 +1,8 @@
 #include "refservice/AssetRecordWriter.h"
 
+#include "refservice/Renditions.h"
 #include "refservice/ServiceDates.h"
+#include "refservice/SharingRecords.h"
 
 namespace {
 
@@ -42,6 +44,8 @@ void AssetRecordWriter::write(pugi::xml_node parent, const AssetRow &row) const
 
 QString AssetRecordWriter::assetType(const AssetRow &row) const
 {
+    if (row.accountId != m_session.accountId)
+        return QStringLiteral("Imported");
     return row.originComputer == m_session.computerId ? QStringLiteral("Local")
                                                       : QStringLiteral("Remote");
 }
@@ -53,7 +57,26 @@ void AssetRecordWriter::writeFolder(pugi::xml_node record, const AssetRow &row) 
         QString::number(AssetStore::childCount(m_database, row.accountId, row.id)));
     add(record, "AutomaticThumbnailOptions", row.thumbnailOptions);
     add(record, "FolderAssetSharingPermissions", QString::number(row.permissions));
-    SoapReply::addElement(record, QStringLiteral("FolderAssetRenditions"));
+    pugi::xml_node renditions
+        = SoapReply::addElement(record, QStringLiteral("FolderAssetRenditions"));
+    if (const auto thumbnail = Renditions::albumThumbnail(m_database, row))
+        Renditions::writeRecord(
+            renditions, QStringLiteral("FolderAssetRendition"), m_config, *thumbnail);
+    // Sharing details are the owner's business; an importer sees the album only.
+    if (row.accountId != m_session.accountId)
+        return;
+    pugi::xml_node exportLinks
+        = SoapReply::addElement(record, QStringLiteral("FolderAssetExportLinks"));
+    if (SharingRecords::writeExportLinks(
+            m_database, m_config, row.id, exportLinks, QStringLiteral("FolderAssetExportLink"))
+        == 0)
+        record.remove_child(exportLinks);
+    pugi::xml_node symbolicLinks
+        = SoapReply::addElement(record, QStringLiteral("FolderAssetSymbolicLinks"));
+    if (SharingRecords::writeSymbolicLinks(
+            m_database, m_config, row.id, symbolicLinks, QStringLiteral("FolderAssetSymbolicLink"))
+        == 0)
+        record.remove_child(symbolicLinks);
 }
 
 void AssetRecordWriter::writePicture(pugi::xml_node record, const AssetRow &row) const
@@ -73,5 +96,9 @@ void AssetRecordWriter::writePicture(pugi::xml_node record, const AssetRow &row)
     add(record, "RetrievalAttemptFailed",
         row.retrievalFailed ? QStringLiteral("true") : QStringLiteral("false"));
     add(record, "PictureFileAssetSharingPermissions", QString::number(row.permissions));
-    SoapReply::addElement(record, QStringLiteral("PictureFileAssetRenditions"));
+    pugi::xml_node renditions
+        = SoapReply::addElement(record, QStringLiteral("PictureFileAssetRenditions"));
+    for (const RenditionRow &rendition : Renditions::forAsset(m_database, row.id))
+        Renditions::writeRecord(
+            renditions, QStringLiteral("PictureFileAssetRendition"), m_config, rendition);
 }

@@ -57,6 +57,52 @@ std::optional<AssetRow> find(Database &database, qint64 accountId, const QString
     return readRow(query);
 }
 
+std::optional<AssetRow> findAny(Database &database, const QString &id)
+{
+    const QByteArray sql = QByteArray("SELECT ") + kColumns + " FROM assets WHERE id = ?1";
+    Statement query = database.prepare(sql.constData());
+    query.bind(1, id.trimmed());
+    if (!query.step())
+        return std::nullopt;
+    return readRow(query);
+}
+
+std::optional<ImportedView> findImported(Database &database, qint64 accountId, const QString &id)
+{
+    const std::optional<AssetRow> target = findAny(database, id);
+    if (!target || !target->isFolder() || target->accountId == accountId)
+        return std::nullopt;
+    std::optional<AssetRow> current = target;
+    for (int depth = 0; current; ++depth) {
+        Statement import = database.prepare("SELECT max(l.include_sub_folders) FROM imports i "
+                                            "JOIN symbolic_links l ON l.id = i.link_id "
+                                            "WHERE i.account_id = ?1 AND i.asset_id = ?2");
+        import.bind(1, accountId).bind(2, current->id);
+        if (import.step() && !import.isNull(0)) {
+            const bool includeSubFolders = import.integer(0) != 0;
+            if (depth == 0 || includeSubFolders)
+                return ImportedView {*target, includeSubFolders};
+        }
+        if (current->parentId.isEmpty())
+            break;
+        current = findAny(database, current->parentId);
+    }
+    return std::nullopt;
+}
+
+QList<AssetRow> importedAlbums(Database &database, qint64 accountId)
+{
+    Statement query = database.prepare(
+        "SELECT DISTINCT asset_id FROM imports WHERE account_id = ?1 ORDER BY created, asset_id");
+    query.bind(1, accountId);
+    QList<AssetRow> rows;
+    while (query.step()) {
+        if (const auto row = findAny(database, query.text(0)))
+            rows.append(*row);
+    }
+    return rows;
+}
+
 AssetRow require(Database &database, qint64 accountId, const QString &id, const QString &kind)
 {
     const std::optional<AssetRow> row = find(database, accountId, id);
@@ -130,16 +176,28 @@ void insert(Database &database, const AssetRow &row)
         .run();
 }
 
-void destroy(Database &database, qint64 accountId, const QString &id)
+QStringList destroy(Database &database, qint64 accountId, const QString &id)
 {
+    const char *const doomed = "WITH RECURSIVE doomed(id) AS (SELECT ?1 UNION ALL "
+                               "SELECT a.id FROM assets a JOIN doomed d ON a.parent_id = d.id "
+                               "WHERE a.account_id = ?2) ";
+    Statement files = database.prepare((QByteArray(doomed)
+        + "SELECT file_name FROM renditions WHERE asset_id IN (SELECT id FROM doomed) "
+          "UNION ALL SELECT upload_file FROM commands WHERE upload_file <> '' "
+          "AND asset_id IN (SELECT id FROM doomed)")
+                                           .constData());
+    files.bind(1, id.trimmed()).bind(2, accountId);
+    QStringList fileNames;
+    while (files.step())
+        fileNames.append(files.text(0));
     database
-        .prepare("WITH RECURSIVE doomed(id) AS (SELECT ?1 UNION ALL "
-                 "SELECT a.id FROM assets a JOIN doomed d ON a.parent_id = d.id "
-                 "WHERE a.account_id = ?2) "
-                 "DELETE FROM assets WHERE account_id = ?2 AND id IN (SELECT id FROM doomed)")
+        .prepare((QByteArray(doomed)
+            + "DELETE FROM assets WHERE account_id = ?2 AND id IN (SELECT id FROM doomed)")
+                     .constData())
         .bind(1, id.trimmed())
         .bind(2, accountId)
         .run();
+    return fileNames;
 }
 
 void touch(Database &database, const QString &id)

@@ -4,6 +4,7 @@
 
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 #include <optional>
 
@@ -42,6 +43,17 @@ struct AssetRow
 namespace AssetStore {
 
 std::optional<AssetRow> find(Database &database, qint64 accountId, const QString &id);
+
+// An album another account published and this one imported, or an album inside it when the
+// web address includes sub-albums: readable, never changeable.
+struct ImportedView
+{
+    AssetRow album;
+    bool includeSubFolders = false;
+};
+std::optional<ImportedView> findImported(Database &database, qint64 accountId, const QString &id);
+// The albums the account imported, in import order.
+QList<AssetRow> importedAlbums(Database &database, qint64 accountId);
 // Faults with "Unknown ..." when the asset is not the account's or not of the wanted kind
 // (empty kind: any).
 AssetRow require(Database &database, qint64 accountId, const QString &id, const QString &kind = {});
@@ -51,8 +63,9 @@ void requireAlbumOrRoot(Database &database, qint64 accountId, const QString &par
 QList<AssetRow> children(Database &database, qint64 accountId, const QString &parentId);
 qint64 childCount(Database &database, qint64 accountId, const QString &parentId);
 void insert(Database &database, const AssetRow &row);
-// The asset and, for an album, everything below it.
-void destroy(Database &database, qint64 accountId, const QString &id);
+// The asset and, for an album, everything below it. Returns the names of the stored files
+// (renditions, uploads) that belonged to them, for removal once committed.
+QStringList destroy(Database &database, qint64 accountId, const QString &id);
 void touch(Database &database, const QString &id);
 
 QString newIdentifier();

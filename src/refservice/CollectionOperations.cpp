@@ -1,3 +1,4 @@
+#include "refservice/CommandBatches.h"
 #include "refservice/OperationContext.h"
 #include "refservice/ServiceDates.h"
 #include "refservice/ServiceFault.h"
@@ -6,8 +7,8 @@ namespace {
 
 QString requireComputerIdentifier(const OperationContext &context)
 {
-    const QString identifier
-        = context.request().text(QStringLiteral("computerIdentifier")).trimmed();
+    const QString identifier = OperationContext::normalizedComputer(
+        context.request().text(QStringLiteral("computerIdentifier")));
     if (identifier.isEmpty())
         throw ServiceFault(QStringLiteral("The computer identifier is empty."));
     return identifier;
@@ -43,8 +44,8 @@ void checkComputer(OperationContext &context)
 {
     context.requireServiceKey();
     // A workstation that sends no identifier at all is simply not known yet.
-    const QString identifier
-        = context.request().textOr(QStringLiteral("computerIdentifier"), {}).trimmed();
+    const QString identifier = OperationContext::normalizedComputer(
+        context.request().textOr(QStringLiteral("computerIdentifier"), {}));
     const bool known = !identifier.isEmpty() && computerExists(context.database(), identifier);
     context.reply().setResultText(known ? QStringLiteral("true") : QStringLiteral("false"));
 }
@@ -82,8 +83,13 @@ void visit(OperationContext &context)
         .bind(1, ServiceDates::now())
         .bind(2, identifier)
         .run();
-    context.reply().addOutput(QStringLiteral("nextVisitIntervalMilliseconds"),
-        QString::number(context.config().visitIntervalMs));
+    CommandBatches::applyStatuses(context, identifier,
+        context.request().node(QStringLiteral("previousCommandBatchesStatuses")));
+    // A visit that brings work leaves the interval out: the workstation comes back as soon as
+    // it has done the work.
+    if (CommandBatches::issue(context, identifier, context.reply().result()) == 0)
+        context.reply().addOutput(QStringLiteral("nextVisitIntervalMilliseconds"),
+            QString::number(context.config().visitIntervalMs));
 }
 
 } // namespace

@@ -58,6 +58,89 @@ CREATE TABLE IF NOT EXISTS assets (
 );
 CREATE INDEX IF NOT EXISTS assets_by_parent ON assets(account_id, parent_id);
 CREATE INDEX IF NOT EXISTS assets_by_moniker ON assets(moniker);
+CREATE TABLE IF NOT EXISTS renditions (
+    id TEXT PRIMARY KEY,
+    asset_id TEXT NOT NULL REFERENCES assets(id) ON DELETE CASCADE,
+    name TEXT NOT NULL,
+    width INTEGER NOT NULL,
+    height INTEGER NOT NULL,
+    file_size INTEGER NOT NULL,
+    file_name TEXT NOT NULL,
+    etag TEXT NOT NULL,
+    created TEXT NOT NULL,
+    UNIQUE (asset_id, name)
+);
+CREATE TABLE IF NOT EXISTS commands (
+    id TEXT PRIMARY KEY,
+    asset_id TEXT NOT NULL REFERENCES assets(id) ON DELETE CASCADE,
+    rendition_name TEXT NOT NULL,
+    width INTEGER NOT NULL,
+    height INTEGER NOT NULL,
+    crop_mode INTEGER NOT NULL,
+    return_names TEXT NOT NULL,
+    state TEXT NOT NULL CHECK (state IN ('pending', 'issued', 'done', 'failed')),
+    issues INTEGER NOT NULL DEFAULT 0,
+    batch_id TEXT NOT NULL DEFAULT '',
+    issued_to TEXT NOT NULL DEFAULT '',
+    upload_token TEXT UNIQUE,
+    upload_file TEXT NOT NULL DEFAULT '',
+    upload_size INTEGER NOT NULL DEFAULT 0,
+    upload_etag TEXT NOT NULL DEFAULT '',
+    created TEXT NOT NULL
+);
+CREATE INDEX IF NOT EXISTS commands_by_state ON commands(state, asset_id);
+CREATE TABLE IF NOT EXISTS bits_sessions (
+    id TEXT PRIMARY KEY,
+    upload_token TEXT NOT NULL,
+    received INTEGER NOT NULL DEFAULT 0,
+    total INTEGER NOT NULL DEFAULT -1,
+    part_file TEXT NOT NULL,
+    created TEXT NOT NULL
+);
+CREATE TABLE IF NOT EXISTS export_links (
+    id TEXT PRIMARY KEY,
+    asset_id TEXT NOT NULL REFERENCES assets(id) ON DELETE CASCADE,
+    email TEXT NOT NULL COLLATE NOCASE,
+    first_name TEXT NOT NULL DEFAULT '',
+    culture TEXT NOT NULL DEFAULT '',
+    short_note TEXT NOT NULL DEFAULT '',
+    include_sub_folders INTEGER NOT NULL DEFAULT 0,
+    allow_forwarding INTEGER NOT NULL DEFAULT 0,
+    direct_access INTEGER NOT NULL DEFAULT 0,
+    created TEXT NOT NULL,
+    last_access TEXT NOT NULL DEFAULT '',
+    hits INTEGER NOT NULL DEFAULT 0,
+    UNIQUE (asset_id, email)
+);
+CREATE TABLE IF NOT EXISTS symbolic_links (
+    id TEXT PRIMARY KEY,
+    asset_id TEXT NOT NULL REFERENCES assets(id) ON DELETE CASCADE,
+    name TEXT NOT NULL DEFAULT '',
+    description TEXT NOT NULL DEFAULT '',
+    alias TEXT NOT NULL DEFAULT '',
+    password_salt BLOB,
+    password_hash BLOB,
+    password_iterations INTEGER NOT NULL DEFAULT 0,
+    include_sub_folders INTEGER NOT NULL DEFAULT 0,
+    created TEXT NOT NULL,
+    last_access TEXT NOT NULL DEFAULT '',
+    hits INTEGER NOT NULL DEFAULT 0
+);
+CREATE TABLE IF NOT EXISTS imports (
+    account_id INTEGER NOT NULL REFERENCES accounts(id) ON DELETE CASCADE,
+    link_id TEXT NOT NULL REFERENCES symbolic_links(id) ON DELETE CASCADE,
+    asset_id TEXT NOT NULL REFERENCES assets(id) ON DELETE CASCADE,
+    created TEXT NOT NULL,
+    PRIMARY KEY (account_id, asset_id)
+);
+CREATE TABLE IF NOT EXISTS outbox (
+    seq INTEGER PRIMARY KEY AUTOINCREMENT,
+    kind TEXT NOT NULL,
+    recipient TEXT NOT NULL,
+    subject TEXT NOT NULL,
+    body TEXT NOT NULL,
+    created TEXT NOT NULL
+);
 )sql";
 
 QString lastError(sqlite3 *db)

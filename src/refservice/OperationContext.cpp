@@ -12,6 +12,14 @@ OperationContext::OperationContext(
     , m_config(config)
 { }
 
+QString OperationContext::normalizedComputer(const QString &identifier)
+{
+    QString normalized = identifier.trimmed();
+    if (normalized.startsWith(u'{') && normalized.endsWith(u'}'))
+        normalized = normalized.mid(1, normalized.size() - 2).trimmed();
+    return normalized.toUpper();
+}
+
 void OperationContext::requireServiceKey() const
 {
     if (m_request.text(m_config.serviceKeyElement) != m_config.serviceKey)

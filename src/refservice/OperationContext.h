@@ -33,17 +33,26 @@ public:
     Database &database() { return m_database; }
     const ServiceConfig &config() const { return m_config; }
 
+    // Workstations send their identifier bare or in braces ("{...}"), in either case: one form.
+    static QString normalizedComputer(const QString &identifier);
+
     // Faults unless the request carries the deployment's service key.
     void requireServiceKey() const;
     // The live session named by sessionIdentifier; faults when unknown or expired and marks it
     // used otherwise.
     Session requireSession();
 
+    // Files to remove once the transaction has committed (never before: a rollback must find
+    // them still there).
+    void removeAfterCommit(const QString &path) { m_filesToRemove.append(path); }
+    const QStringList &filesToRemove() const { return m_filesToRemove; }
+
 private:
     const SoapRequest &m_request;
     SoapReply &m_reply;
     Database &m_database;
     const ServiceConfig &m_config;
+    QStringList m_filesToRemove;
 };
 
 using Operation = std::function<void(OperationContext &)>;
@@ -52,3 +61,4 @@ using OperationTable = QHash<QString, Operation>;
 void registerCollectionOperations(OperationTable &table);
 void registerAccountOperations(OperationTable &table);
 void registerAssetOperations(OperationTable &table);
+void registerSharingOperations(OperationTable &table);

@@ -1,5 +1,7 @@
 #include "refservice/ReferenceService.h"
 
+#include "refservice/Outbox.h"
+
 #include <QDir>
 
 namespace {
@@ -7,6 +9,8 @@ namespace {
 const QString kCollectionPath = QStringLiteral("/Pondrel/CollectionServices.asmx");
 const QString kPublishingPath = QStringLiteral("/Pondrel/PublishingServices.asmx");
 const QString kAgeSessionsPath = QStringLiteral("/Pondrel/Admin/AgeSessions");
+const QString kFaultsPath = QStringLiteral("/Pondrel/Admin/Faults");
+const QString kOutboxPath = QStringLiteral("/Pondrel/Outbox");
 
 HttpResponse plain(int status, const QByteArray &text)
 {
@@ -26,9 +30,18 @@ ReferenceService::~ReferenceService()
 
 bool ReferenceService::start(QString &errorMsg)
 {
-    if (!QDir().mkpath(m_config.dataDirectory)) {
-        errorMsg = QStringLiteral("cannot create the data folder %1").arg(m_config.dataDirectory);
-        return false;
+    for (const QString &folder :
+        {m_config.dataDirectory, m_config.renditionsDirectory(), m_config.uploadsDirectory()}) {
+        if (!QDir().mkpath(folder)) {
+            errorMsg = QStringLiteral("cannot create the data folder %1").arg(folder);
+            return false;
+        }
+    }
+    for (const QString &text : m_config.faults) {
+        const std::optional<FaultSpec> fault = FaultSpec::parse(text, errorMsg);
+        if (!fault)
+            return false;
+        m_faults.add(*fault);
     }
     if (!m_config.logFile.isEmpty() && !m_log.open(m_config.logFile, errorMsg))
         return false;
@@ -42,10 +55,13 @@ bool ReferenceService::start(QString &errorMsg)
     OperationTable publishing;
     registerAccountOperations(publishing);
     registerAssetOperations(publishing);
+    registerSharingOperations(publishing);
     m_collection = std::make_unique<SoapEndpoint>(
-        m_config.collectionNamespace(), collection, *m_database, m_config, m_log);
+        m_config.collectionNamespace(), collection, *m_database, m_config, m_log, m_faults);
     m_publishing = std::make_unique<SoapEndpoint>(
-        m_config.publishingNamespace(), publishing, *m_database, m_config, m_log);
+        m_config.publishingNamespace(), publishing, *m_database, m_config, m_log, m_faults);
+    m_uploads = std::make_unique<BitsUploadEndpoint>(*m_database, m_config, m_log, m_faults);
+    m_pages = std::make_unique<PublicPages>(*m_database, m_config);
 
     m_server = std::make_unique<HttpServer>(
         [this](const HttpRequest &request) { return route(request); },
@@ -68,18 +84,31 @@ void ReferenceService::stop()
 {
     // The server goes first: no request may be running when the storage closes.
     m_server.reset();
+    m_pages.reset();
+    m_uploads.reset();
     m_publishing.reset();
     m_collection.reset();
     m_database.reset();
 }
 
-qint64 ReferenceService::bodyLimit(const QString &) const
+qint64 ReferenceService::bodyLimit(const QString &path) const
 {
-    return SoapEndpoint::kMaximumBody;
+    return path.startsWith(BitsUploadEndpoint::kPathPrefix) ? BitsUploadEndpoint::kMaximumUpload
+                                                            : SoapEndpoint::kMaximumBody;
 }
 
-HttpResponse ReferenceService::route(const HttpRequest &request) const
+HttpResponse ReferenceService::route(const HttpRequest &request)
 {
+    if (request.path.startsWith(BitsUploadEndpoint::kPathPrefix))
+        return m_uploads->handle(request);
+    if (request.path.startsWith(PublicPages::kRenditionPrefix))
+        return m_pages->rendition(request);
+    if (request.path.compare(PublicPages::kGalleryPath, Qt::CaseInsensitive) == 0)
+        return m_pages->gallery(request);
+    if (request.path == kOutboxPath)
+        return outbox(request);
+    if (request.path == kFaultsPath)
+        return adminFaults(request);
     if (request.path.compare(kCollectionPath, Qt::CaseInsensitive) == 0)
         return m_collection->handle(request);
     if (request.path.compare(kPublishingPath, Qt::CaseInsensitive) == 0)
@@ -110,4 +139,36 @@ HttpResponse ReferenceService::ageSessions(const HttpRequest &request) const
         return plain(500, error.what());
     }
     return plain(200, QByteArray::number(m_database->changes()));
+}
+
+HttpResponse ReferenceService::outbox(const HttpRequest &request) const
+{
+    if (!request.fromLoopback)
+        return plain(403, "Forbidden");
+    const auto lock = m_database->lock();
+    return HttpResponse::text(200, "application/json", Outbox::json(*m_database));
+}
+
+// GET lists the faults in play; POST replaces them with the body's lines (empty: none).
+HttpResponse ReferenceService::adminFaults(const HttpRequest &request)
+{
+    if (!request.fromLoopback)
+        return plain(403, "Forbidden");
+    if (request.method == "POST") {
+        QList<FaultSpec> faults;
+        for (const QString &line :
+            QString::fromUtf8(request.body).split(u'\n', Qt::SkipEmptyParts)) {
+            if (line.trimmed().isEmpty())
+                continue;
+            QString errorMsg;
+            const std::optional<FaultSpec> fault = FaultSpec::parse(line, errorMsg);
+            if (!fault)
+                return plain(400, errorMsg.toUtf8());
+            faults.append(*fault);
+        }
+        m_faults.replaceAll(faults);
+    } else if (request.method != "GET") {
+        return plain(405, "Use GET or POST");
+    }
+    return plain(200, m_faults.describe().join(u'\n').toUtf8());
 }

@@ -1,7 +1,10 @@
 #pragma once
 
+#include "refservice/BitsUploadEndpoint.h"
 #include "refservice/Database.h"
+#include "refservice/FaultInjector.h"
 #include "refservice/HttpServer.h"
+#include "refservice/PublicPages.h"
 #include "refservice/RequestLog.h"
 #include "refservice/ServiceConfig.h"
 #include "refservice/SoapEndpoint.h"
@@ -22,14 +25,19 @@ public:
     const ServiceConfig &config() const { return m_config; }
 
 private:
-    HttpResponse route(const HttpRequest &request) const;
+    HttpResponse route(const HttpRequest &request);
     qint64 bodyLimit(const QString &path) const;
     HttpResponse ageSessions(const HttpRequest &request) const;
+    HttpResponse outbox(const HttpRequest &request) const;
+    HttpResponse adminFaults(const HttpRequest &request);
 
     ServiceConfig m_config;
     RequestLog m_log;
     std::unique_ptr<Database> m_database;
     std::unique_ptr<SoapEndpoint> m_collection;
     std::unique_ptr<SoapEndpoint> m_publishing;
+    std::unique_ptr<BitsUploadEndpoint> m_uploads;
+    std::unique_ptr<PublicPages> m_pages;
+    FaultInjector m_faults;
     std::unique_ptr<HttpServer> m_server;
 };

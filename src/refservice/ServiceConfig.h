@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 // Everything the command line decides about one run of the service.
 struct ServiceConfig
@@ -15,6 +16,10 @@ struct ServiceConfig
     qint64 visitIntervalMs = 60000;
     QString logFile;
     int threads = 8;
+    // How RenderPicture commands write their fields: "attributes", "elements" or "mixed".
+    QString commandStyle = QStringLiteral("attributes");
+    QStringList faults; // OPERATION:KIND[:ARG]
+    bool demo = false;
 
     QString collectionNamespace() const
     {
@@ -24,4 +29,6 @@ struct ServiceConfig
     {
         return namespaceBase + QStringLiteral("/Pondrel/PublishingServices");
     }
+    QString renditionsDirectory() const { return dataDirectory + QStringLiteral("/renditions"); }
+    QString uploadsDirectory() const { return dataDirectory + QStringLiteral("/uploads"); }
 };

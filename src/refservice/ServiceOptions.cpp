@@ -72,8 +72,21 @@ std::optional<ServiceConfig> parse(const QStringList &arguments, QString &errorM
     const QCommandLineOption log(QStringLiteral("log"),
         QStringLiteral("Append one line per request to FILE (never passwords or bodies)."),
         QStringLiteral("FILE"));
+    const QCommandLineOption commandStyle(QStringLiteral("command-style"),
+        QStringLiteral("How RenderPicture commands carry their fields: attributes, elements or "
+                       "mixed (default attributes)."),
+        QStringLiteral("STYLE"), config.commandStyle);
+    const QCommandLineOption fault(QStringLiteral("fault"),
+        QStringLiteral("Misbehave for tests, repeatable: [N*]OPERATION:KIND[:ARG] with KIND "
+                       "delay:MS, soapfault:TEXT, http500, drop, empty, html, bits403 or "
+                       "bits-no-session; OPERATION a SOAP operation, a BITS packet type, Upload "
+                       "or *. Also POST /Pondrel/Admin/Faults."),
+        QStringLiteral("SPEC"));
+    const QCommandLineOption demo(QStringLiteral("demo"),
+        QStringLiteral("Create a demo account with albums and pictures if it is missing, and "
+                       "print its e-mail address and password."));
     parser.addOptions({help, listen, data, publicUrl, serviceKey, serviceKeyElement, namespaceBase,
-        visitInterval, log});
+        visitInterval, log, commandStyle, fault, demo});
     parser.addVersionOption();
 
     if (!parser.parse(arguments)) {
@@ -117,6 +130,15 @@ std::optional<ServiceConfig> parse(const QStringList &arguments, QString &errorM
         return std::nullopt;
     }
     config.logFile = parser.value(log);
+    config.commandStyle = parser.value(commandStyle);
+    if (!QStringList {
+            QStringLiteral("attributes"), QStringLiteral("elements"), QStringLiteral("mixed")}
+             .contains(config.commandStyle)) {
+        errorMsg = QStringLiteral("--command-style wants attributes, elements or mixed");
+        return std::nullopt;
+    }
+    config.faults = parser.values(fault);
+    config.demo = parser.isSet(demo);
     return config;
 }
 

@@ -1,16 +1,20 @@
 #include "refservice/SoapEndpoint.h"
 
+#include "refservice/FaultInjector.h"
 #include "refservice/Gzip.h"
 #include "refservice/RequestLog.h"
 #include "refservice/ServiceFault.h"
 
+#include <QFile>
+
 SoapEndpoint::SoapEndpoint(QString operationNamespace, OperationTable operations,
-    Database &database, const ServiceConfig &config, RequestLog &log)
+    Database &database, const ServiceConfig &config, RequestLog &log, FaultInjector &faults)
     : m_namespace(std::move(operationNamespace))
     , m_operations(std::move(operations))
     , m_database(database)
     , m_config(config)
     , m_log(log)
+    , m_faults(faults)
 { }
 
 HttpResponse SoapEndpoint::soapResponse(
@@ -48,6 +52,11 @@ HttpResponse SoapEndpoint::handle(const HttpRequest &request) const
     if (!soap)
         return faultResponse(errorMsg);
     operation = soap->operation();
+    if (const std::optional<FaultSpec> fault = m_faults.take({operation})) {
+        m_log.write(QStringLiteral("playing fault %1").arg(fault->toString()));
+        if (const std::optional<HttpResponse> played = FaultInjector::play(*fault))
+            return *played;
+    }
     if (!soap->operationNamespace().isEmpty() && soap->operationNamespace() != m_namespace)
         return faultResponse(
             QStringLiteral("The namespace %1 is not served here.").arg(soap->operationNamespace()));
@@ -77,5 +86,7 @@ QByteArray SoapEndpoint::run(const SoapRequest &soap) const
     OperationContext context(soap, reply, m_database, m_config);
     m_operations.value(soap.operation())(context);
     transaction.commit();
+    for (const QString &path : context.filesToRemove())
+        QFile::remove(path);
     return reply.serialize();
 }

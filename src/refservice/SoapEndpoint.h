@@ -3,6 +3,7 @@
 #include "refservice/HttpMessage.h"
 #include "refservice/OperationContext.h"
 
+class FaultInjector;
 class RequestLog;
 
 // One SOAP web service: parses the envelope, runs the named operation in one transaction and
@@ -13,7 +14,7 @@ public:
     static constexpr qint64 kMaximumBody = 16 * 1024 * 1024;
 
     SoapEndpoint(QString operationNamespace, OperationTable operations, Database &database,
-        const ServiceConfig &config, RequestLog &log);
+        const ServiceConfig &config, RequestLog &log, FaultInjector &faults);
 
     HttpResponse handle(const HttpRequest &request) const;
 
@@ -27,4 +28,5 @@ private:
     Database &m_database;
     const ServiceConfig &m_config;
     RequestLog &m_log;
+    FaultInjector &m_faults;
 };

@@ -1,0 +1,45 @@
+#pragma once
+
+#include "refservice/HttpMessage.h"
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+#include <mutex>
+#include <optional>
+
+// One planned misbehaviour: "[N*]OPERATION:KIND[:ARG]". OPERATION is a SOAP operation, a BITS
+// packet type ("Create-Session", "Fragment", "Close-Session", "Cancel-Session"), "Upload" for
+// every BITS request, or "*"; N limits how many requests it hits (no N: every one).
+struct FaultSpec
+{
+    QString operation;
+    QString kind;
+    QString argument;
+    int remaining = -1;
+
+    static std::optional<FaultSpec> parse(const QString &text, QString &errorMsg);
+    QString toString() const;
+};
+
+// The faults the service plays for tests, from --fault and POST /Pondrel/Admin/Faults.
+// Shared by every pool thread.
+class FaultInjector
+{
+public:
+    void add(const FaultSpec &fault);
+    void replaceAll(const QList<FaultSpec> &faults);
+    QStringList describe() const;
+
+    // The first fault that matches one of the names, counted as used.
+    std::optional<FaultSpec> take(const QStringList &operationNames);
+
+    // Waits for "delay" and returns nothing; for every other kind the reply to send instead.
+    // soapFault builds the body of a SOAP fault with the argument as message.
+    static std::optional<HttpResponse> play(const FaultSpec &fault);
+
+private:
+    mutable std::mutex m_mutex;
+    QList<FaultSpec> m_faults;
+};

@@ -1,0 +1,252 @@
+#include "refservice/PublicPages.h"
+
+#include "refservice/AssetStore.h"
+#include "refservice/PasswordHasher.h"
+#include "refservice/Renditions.h"
+#include "refservice/ServiceDates.h"
+#include "refservice/SharingRecords.h"
+
+#include <QDateTime>
+#include <QFile>
+#include <QLocale>
+
+#include <pugixml.hpp>
+
+#include <sstream>
+
+namespace {
+
+HttpResponse page(int status, const QString &title, const QString &body)
+{
+    const QString html = QStringLiteral("<!DOCTYPE html>\n<html><head><meta charset=\"utf-8\">"
+                                        "<title>%1</title></head><body>%2</body></html>\n")
+                             .arg(title.toHtmlEscaped(), body);
+    return HttpResponse::text(status, "text/html; charset=utf-8", html.toUtf8());
+}
+
+struct GalleryPicture
+{
+    AssetRow picture;
+    std::optional<RenditionRow> thumbnail;
+    std::optional<RenditionRow> preview;
+};
+
+// The pictures of the album, and of the albums inside it when asked, that have renditions.
+void collectPictures(Database &database, const AssetRow &album, bool includeSubFolders,
+    QList<GalleryPicture> &pictures)
+{
+    for (const AssetRow &row : AssetStore::children(database, album.accountId, album.id)) {
+        if (row.isFolder()) {
+            if (includeSubFolders)
+                collectPictures(database, row, true, pictures);
+            continue;
+        }
+        GalleryPicture entry {row, std::nullopt, std::nullopt};
+        for (const RenditionRow &rendition : Renditions::forAsset(database, row.id)) {
+            if (rendition.name == QLatin1String("Thumbnail"))
+                entry.thumbnail = rendition;
+            else if (rendition.name == QLatin1String("Preview"))
+                entry.preview = rendition;
+        }
+        if (entry.thumbnail || entry.preview)
+            pictures.append(entry);
+    }
+}
+
+QString rfc822(const QString &isoDate)
+{
+    const QDateTime date = QDateTime::fromString(isoDate, Qt::ISODate);
+    return QLocale::c().toString(date.toUTC(), QStringLiteral("ddd, dd MMM yyyy HH:mm:ss"))
+        + " +0000";
+}
+
+} // namespace
+
+struct PublicPages::Album
+{
+    AssetRow album;
+    bool includeSubFolders = false;
+    QString galleryUrl;
+    QString feedUrl;
+    QString title;
+    QString description;
+};
+
+PublicPages::PublicPages(Database &database, const ServiceConfig &config)
+    : m_database(database)
+    , m_config(config)
+{ }
+
+HttpResponse PublicPages::rendition(const HttpRequest &request) const
+{
+    if (request.method != "GET" && request.method != "HEAD")
+        return HttpResponse::text(405, "text/plain", "Use GET\n");
+    QString id = request.path.mid(kRenditionPrefix.size());
+    if (id.endsWith(QLatin1String(".jpg")))
+        id.chop(4);
+    std::optional<RenditionRow> rendition;
+    {
+        const auto lock = m_database.lock();
+        rendition = Renditions::find(m_database, id);
+    }
+    if (!rendition)
+        return HttpResponse::text(404, "text/plain", "No such rendition\n");
+    const QByteArray etag = '"' + rendition->etag.toLatin1() + '"';
+    if (request.header("If-None-Match").contains(etag)) {
+        HttpResponse response;
+        response.status = 304;
+        response.setHeader("ETag", etag);
+        return response;
+    }
+    QFile file(Renditions::filePath(m_config, rendition->fileName));
+    if (!file.open(QIODevice::ReadOnly))
+        return HttpResponse::text(404, "text/plain", "No such rendition\n");
+    HttpResponse response = HttpResponse::text(200, "image/jpeg", file.readAll());
+    response.setHeader("ETag", etag);
+    response.setHeader("Cache-Control", "public, max-age=31536000, immutable");
+    if (request.method == "HEAD")
+        response.body.clear();
+    return response;
+}
+
+HttpResponse PublicPages::gallery(const HttpRequest &request) const
+{
+    if (request.method != "GET" && request.method != "HEAD")
+        return HttpResponse::text(405, "text/plain", "Use GET\n");
+    const auto lock = m_database.lock();
+    Transaction transaction(m_database);
+    Album album;
+    const bool asFeed = request.query.contains(QStringLiteral("r"));
+    const QString exportId = request.query.value(QStringLiteral("e"));
+    const QString linkId = asFeed ? request.query.value(QStringLiteral("r"))
+                                  : request.query.value(QStringLiteral("a"));
+    QString assetId;
+    if (!exportId.isEmpty()) {
+        Statement query
+            = m_database.prepare("SELECT asset_id, include_sub_folders FROM export_links "
+                                 "WHERE id = ?1 AND direct_access = 1");
+        query.bind(1, exportId);
+        if (!query.step())
+            return page(404, QStringLiteral("Not found"),
+                QStringLiteral("<p>This invitation no longer exists.</p>"));
+        assetId = query.text(0);
+        album.includeSubFolders = query.integer(1) != 0;
+        m_database
+            .prepare("UPDATE export_links SET hits = hits + 1, last_access = ?1 WHERE id = ?2")
+            .bind(1, ServiceDates::now())
+            .bind(2, exportId)
+            .run();
+    } else {
+        Statement query = m_database.prepare(
+            "SELECT asset_id, include_sub_folders, name, description, password_salt, "
+            "password_hash, password_iterations FROM symbolic_links WHERE id = ?1");
+        query.bind(1, linkId);
+        if (linkId.isEmpty() || !query.step())
+            return page(404, QStringLiteral("Not found"),
+                QStringLiteral("<p>This web address no longer exists.</p>"));
+        const PasswordHash password {query.blob(4), query.blob(5), int(query.integer(6))};
+        if (password.iterations > 0
+            && !PasswordHasher::verify(request.query.value(QStringLiteral("p")), password))
+            return page(401, QStringLiteral("Password needed"),
+                QStringLiteral("<form><input type=\"hidden\" name=\"a\" value=\"%1\">"
+                               "<input type=\"password\" name=\"p\"><input type=\"submit\"></form>")
+                    .arg(linkId.toHtmlEscaped()));
+        assetId = query.text(0);
+        album.includeSubFolders = query.integer(1) != 0;
+        album.title = query.text(2);
+        album.description = query.text(3);
+        album.galleryUrl = SharingRecords::galleryUrl(m_config, linkId);
+        album.feedUrl = SharingRecords::feedUrl(m_config, linkId);
+        if (!asFeed)
+            m_database
+                .prepare(
+                    "UPDATE symbolic_links SET hits = hits + 1, last_access = ?1 WHERE id = ?2")
+                .bind(1, ServiceDates::now())
+                .bind(2, linkId)
+                .run();
+    }
+    Statement owner = m_database.prepare("SELECT account_id FROM assets WHERE id = ?1");
+    owner.bind(1, assetId);
+    if (!owner.step())
+        return page(404, QStringLiteral("Not found"),
+            QStringLiteral("<p>This album no longer exists.</p>"));
+    album.album = AssetStore::require(m_database, owner.integer(0), assetId);
+    if (album.title.isEmpty())
+        album.title = album.album.name;
+    if (album.description.isEmpty())
+        album.description = album.album.description;
+    if (album.galleryUrl.isEmpty())
+        album.galleryUrl = SharingRecords::directAccessUrl(m_config, exportId);
+    HttpResponse response = asFeed ? feed(album) : galleryPage(album);
+    transaction.commit();
+    if (request.method == "HEAD")
+        response.body.clear();
+    return response;
+}
+
+HttpResponse PublicPages::galleryPage(const Album &album) const
+{
+    QList<GalleryPicture> pictures;
+    collectPictures(m_database, album.album, album.includeSubFolders, pictures);
+    QString body = QStringLiteral("<h1>%1</h1>\n").arg(album.title.toHtmlEscaped());
+    if (!album.description.isEmpty())
+        body += QStringLiteral("<p class=\"description\">%1</p>\n")
+                    .arg(album.description.toHtmlEscaped());
+    if (!album.feedUrl.isEmpty())
+        body += QStringLiteral("<p><a class=\"feed\" href=\"%1\">RSS</a></p>\n")
+                    .arg(album.feedUrl.toHtmlEscaped());
+    body += QStringLiteral("<ul class=\"pictures\">\n");
+    for (const GalleryPicture &entry : pictures) {
+        const RenditionRow &shown = entry.thumbnail ? *entry.thumbnail : *entry.preview;
+        const RenditionRow &large = entry.preview ? *entry.preview : *entry.thumbnail;
+        body += QStringLiteral("<li><a href=\"%1\"><img src=\"%2\" width=\"%3\" height=\"%4\" "
+                               "alt=\"%5\"></a><br>%5</li>\n")
+                    .arg(Renditions::url(m_config, large).toHtmlEscaped(),
+                        Renditions::url(m_config, shown).toHtmlEscaped())
+                    .arg(shown.width)
+                    .arg(shown.height)
+                    .arg(entry.picture.name.toHtmlEscaped());
+    }
+    body += QStringLiteral("</ul>\n");
+    return page(200, album.title, body);
+}
+
+HttpResponse PublicPages::feed(const Album &album) const
+{
+    QList<GalleryPicture> pictures;
+    collectPictures(m_database, album.album, album.includeSubFolders, pictures);
+    pugi::xml_document document;
+    pugi::xml_node declaration = document.append_child(pugi::node_declaration);
+    declaration.append_attribute("version") = "1.0";
+    declaration.append_attribute("encoding") = "utf-8";
+    pugi::xml_node rss = document.append_child("rss");
+    rss.append_attribute("version") = "2.0";
+    pugi::xml_node channel = rss.append_child("channel");
+    auto text = [](pugi::xml_node parent, const char *name, const QString &value) {
+        parent.append_child(name).text().set(value.toUtf8().constData());
+    };
+    text(channel, "title", album.title);
+    text(channel, "link", album.galleryUrl);
+    text(channel, "description", album.description.isEmpty() ? album.title : album.description);
+    text(channel, "lastBuildDate", rfc822(album.album.modified));
+    for (const GalleryPicture &entry : pictures) {
+        const RenditionRow &large = entry.preview ? *entry.preview : *entry.thumbnail;
+        pugi::xml_node item = channel.append_child("item");
+        text(item, "title", entry.picture.name);
+        text(item, "link", Renditions::url(m_config, large));
+        pugi::xml_node guid = item.append_child("guid");
+        guid.append_attribute("isPermaLink") = "false";
+        guid.text().set(entry.picture.id.toUtf8().constData());
+        if (!entry.picture.description.isEmpty())
+            text(item, "description", entry.picture.description);
+        text(item, "pubDate", rfc822(entry.picture.created));
+        pugi::xml_node enclosure = item.append_child("enclosure");
+        enclosure.append_attribute("url") = Renditions::url(m_config, large).toUtf8().constData();
+        enclosure.append_attribute("length") = QByteArray::number(large.fileSize).constData();
+        enclosure.append_attribute("type") = "image/jpeg";
+    }
+    std::ostringstream stream;
+    document.save(stream, "  ", pugi::format_default, pugi::encoding_utf8);
+    return HttpResponse::text(
+        200, "application/rss+xml; charset=utf-8", QByteArray::fromStdString(stream.str()));
+}

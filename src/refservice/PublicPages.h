@@ -1,0 +1,27 @@
+#pragma once
+
+#include "refservice/Database.h"
+#include "refservice/HttpMessage.h"
+#include "refservice/ServiceConfig.h"
+
+// What browsers and the Publisher's loader fetch with plain GET: rendition files, the web
+// gallery of a published or shared album and its RSS feed.
+class PublicPages
+{
+public:
+    static inline const QString kRenditionPrefix = QStringLiteral("/Pondrel/Renditions/");
+    static inline const QString kGalleryPath = QStringLiteral("/Pondrel/Gallery.aspx");
+
+    PublicPages(Database &database, const ServiceConfig &config);
+
+    HttpResponse rendition(const HttpRequest &request) const;
+    HttpResponse gallery(const HttpRequest &request) const;
+
+private:
+    struct Album;
+    HttpResponse galleryPage(const Album &album) const;
+    HttpResponse feed(const Album &album) const;
+
+    Database &m_database;
+    const ServiceConfig &m_config;
+};
