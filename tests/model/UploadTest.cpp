@@ -237,6 +237,27 @@ TEST_F(UploadTest, PictureWithoutExifDateOrOfAnotherTypeIsStillCreated)
         mediaTypes, (QStringList {QStringLiteral("image/jpeg"), QStringLiteral("image/png")}));
 }
 
+TEST_F(UploadTest, FileSizeBeyondTwoGibibytesTravelsWhole)
+{
+    // A real picture followed by sparse padding: its header reads as usual, its size is just
+    // past what 32 bits hold. The item comes from a draft record, so the file is never decoded.
+    const QString file = writeJpeg(QStringLiteral("large.jpg"), TestJpeg::quadrants(64, 48), {});
+    QFile padded(file);
+    ASSERT_TRUE(padded.open(QIODevice::ReadWrite));
+    const qint64 size = (qint64(1) << 31) + 7;
+    ASSERT_TRUE(padded.resize(size));
+    padded.close();
+
+    const oruItem item
+        = oruItem::initWithAsset({{QStringLiteral("AssetType"), QStringLiteral("Draft")},
+            {QStringLiteral("CS_AssetKind"), QStringLiteral("PictureFileAsset")},
+            {QStringLiteral("CS_LocalFileName"), file}});
+    ASSERT_TRUE(oruNetworkUpload::uploadPictureAsset(*m_network, item, m_albumId))
+        << m_network->errorMsg().toStdString();
+    EXPECT_EQ(picturesInAlbum().first().toMap().value(QStringLiteral("FileSize")).toString(),
+        QStringLiteral("2147483655"));
+}
+
 TEST_F(UploadTest, PictureFollowsASymbolicLinkToItsFile)
 {
     const QString file = writeJpeg(QStringLiteral("target.jpg"), TestJpeg::quadrants(64, 48), {});
