@@ -96,11 +96,12 @@ bool oruNetwork::signOn(const QString &accountId, const QString &password)
     ORU_LOG(QStringLiteral("%1, %2").arg(accountId, masked(password)));
     const QVariantMap reply = m_publishingServices->SignOn(
         {m_serviceKey, computerIdentifierArgument(), accountId, password});
-    if (reply.isEmpty())
-        return refuseSignOn(translated(kNoResponse));
     if (!succeeded(reply))
         return refuseSignOn(m_errorMsg);
-    m_sessionIdentifier = reply.value(QStringLiteral("SignOnResult")).toString();
+    const QString session = reply.value(QStringLiteral("SignOnResult")).toString();
+    if (session.isEmpty())
+        return refuseSignOn(translated(kNoResponse));
+    m_sessionIdentifier = session;
     // Without the account's details the client would be signed on as nobody: treat it as a
     // refused sign-on, keeping only the session the service handed out.
     const std::optional<QVariantMap> account = getAccountInfo();

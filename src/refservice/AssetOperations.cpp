@@ -78,7 +78,9 @@ void getAssets(OperationContext &context)
     }
     pugi::xml_node assets
         = SoapReply::addElement(context.reply().result(), QStringLiteral("Assets"));
-    const AssetRecordWriter writer(database, context.config(), session);
+    AssetRecordWriter writer(database, context.config(), session);
+    writer.setIncludedLinks(context.request().boolean(QStringLiteral("includeExportLinks"), true),
+        context.request().boolean(QStringLiteral("includeSymbolicLinks"), true));
     for (const AssetRow &row : rows)
         writer.write(assets, row);
 }

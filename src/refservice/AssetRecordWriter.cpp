@@ -65,18 +65,22 @@ void AssetRecordWriter::writeFolder(pugi::xml_node record, const AssetRow &row) 
     // Sharing details are the owner's business; an importer sees the album only.
     if (row.accountId != m_session.accountId)
         return;
-    pugi::xml_node exportLinks
-        = SoapReply::addElement(record, QStringLiteral("FolderAssetExportLinks"));
-    if (SharingRecords::writeExportLinks(
-            m_database, m_config, row.id, exportLinks, QStringLiteral("FolderAssetExportLink"))
-        == 0)
-        record.remove_child(exportLinks);
-    pugi::xml_node symbolicLinks
-        = SoapReply::addElement(record, QStringLiteral("FolderAssetSymbolicLinks"));
-    if (SharingRecords::writeSymbolicLinks(
-            m_database, m_config, row.id, symbolicLinks, QStringLiteral("FolderAssetSymbolicLink"))
-        == 0)
-        record.remove_child(symbolicLinks);
+    if (m_includeExportLinks) {
+        pugi::xml_node exportLinks
+            = SoapReply::addElement(record, QStringLiteral("FolderAssetExportLinks"));
+        if (SharingRecords::writeExportLinks(
+                m_database, m_config, row.id, exportLinks, QStringLiteral("FolderAssetExportLink"))
+            == 0)
+            record.remove_child(exportLinks);
+    }
+    if (m_includeSymbolicLinks) {
+        pugi::xml_node symbolicLinks
+            = SoapReply::addElement(record, QStringLiteral("FolderAssetSymbolicLinks"));
+        if (SharingRecords::writeSymbolicLinks(m_database, m_config, row.id, symbolicLinks,
+                QStringLiteral("FolderAssetSymbolicLink"))
+            == 0)
+            record.remove_child(symbolicLinks);
+    }
 }
 
 void AssetRecordWriter::writePicture(pugi::xml_node record, const AssetRow &row) const

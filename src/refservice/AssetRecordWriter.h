@@ -11,6 +11,13 @@ class AssetRecordWriter
 public:
     AssetRecordWriter(Database &database, const ServiceConfig &config, const Session &session);
 
+    // Whether albums list their export links and their web addresses (both by default).
+    void setIncludedLinks(bool exportLinks, bool symbolicLinks)
+    {
+        m_includeExportLinks = exportLinks;
+        m_includeSymbolicLinks = symbolicLinks;
+    }
+
     void write(pugi::xml_node parent, const AssetRow &row) const;
 
 private:
@@ -21,4 +28,6 @@ private:
     Database &m_database;
     const ServiceConfig &m_config;
     const Session &m_session;
+    bool m_includeExportLinks = true;
+    bool m_includeSymbolicLinks = true;
 };

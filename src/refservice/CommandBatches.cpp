@@ -98,6 +98,23 @@ void announceWallpaper(Database &database, const ServiceConfig &config,
             .arg(Renditions::url(config, rendition)));
 }
 
+// Upload sessions still open on the command's address die with it.
+void dropUploadSessions(OperationContext &context, const QString &commandId)
+{
+    Database &database = context.database();
+    Statement sessions = database.prepare("SELECT s.part_file FROM bits_sessions s JOIN commands c "
+                                          "ON c.upload_token = s.upload_token "
+                                          "WHERE c.id = ?1");
+    sessions.bind(1, commandId);
+    while (sessions.step())
+        context.removeAfterCommit(sessions.text(0));
+    database
+        .prepare("DELETE FROM bits_sessions WHERE upload_token = "
+                 "(SELECT upload_token FROM commands WHERE id = ?1)")
+        .bind(1, commandId)
+        .run();
+}
+
 void succeed(
     OperationContext &context, const IssuedCommand &command, const QMap<QString, QString> &reported)
 {
@@ -114,6 +131,7 @@ void succeed(
     rendition.etag = command.uploadEtag;
     if (const auto replaced = Renditions::makeReady(database, rendition))
         context.removeAfterCommit(Renditions::filePath(context.config(), *replaced));
+    dropUploadSessions(context, command.id);
     database.prepare("UPDATE commands SET state = 'done', upload_file = '' WHERE id = ?1")
         .bind(1, command.id)
         .run();
@@ -130,6 +148,7 @@ void retry(OperationContext &context, const IssuedCommand &command, bool markPic
     Database &database = context.database();
     if (!command.uploadFile.isEmpty())
         context.removeAfterCommit(Renditions::filePath(context.config(), command.uploadFile));
+    dropUploadSessions(context, command.id);
     const bool giveUp = command.issues >= CommandBatches::kMaximumIssues;
     database
         .prepare("UPDATE commands SET state = ?1, upload_file = '', upload_size = 0, "

@@ -1,8 +1,10 @@
 #include "refservice/ReferenceService.h"
 
+#include "refservice/DemoContent.h"
 #include "refservice/Outbox.h"
 
 #include <QDir>
+#include <QFile>
 
 namespace {
 
@@ -50,6 +52,15 @@ bool ReferenceService::start(QString &errorMsg)
     if (!m_database)
         return false;
 
+    if (m_config.demo && !DemoContent::ensure(*m_database, m_config, errorMsg))
+        return false;
+    try {
+        dropAbandonedUploads();
+    } catch (const StorageError &error) {
+        errorMsg = QString::fromUtf8(error.what());
+        return false;
+    }
+
     OperationTable collection;
     registerCollectionOperations(collection);
     OperationTable publishing;
@@ -78,6 +89,17 @@ bool ReferenceService::start(QString &errorMsg)
         return false;
     m_log.write(QStringLiteral("listening on port %1").arg(port()));
     return true;
+}
+
+// Upload sessions nobody closed or cancelled within a day are gone for good.
+void ReferenceService::dropAbandonedUploads()
+{
+    const char *const abandoned = "created < strftime('%Y-%m-%dT%H:%M:%S+00:00', 'now', '-1 day')";
+    Statement parts = m_database->prepare(
+        (QByteArray("SELECT part_file FROM bits_sessions WHERE ") + abandoned).constData());
+    while (parts.step())
+        QFile::remove(parts.text(0));
+    m_database->execute((QByteArray("DELETE FROM bits_sessions WHERE ") + abandoned).constData());
 }
 
 void ReferenceService::stop()

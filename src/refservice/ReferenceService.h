@@ -26,6 +26,7 @@ public:
 
 private:
     HttpResponse route(const HttpRequest &request);
+    void dropAbandonedUploads();
     qint64 bodyLimit(const QString &path) const;
     HttpResponse ageSessions(const HttpRequest &request) const;
     HttpResponse outbox(const HttpRequest &request) const;

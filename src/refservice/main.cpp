@@ -1,3 +1,4 @@
+#include "refservice/DemoContent.h"
 #include "refservice/ReferenceService.h"
 #include "refservice/ServiceOptions.h"
 
@@ -49,6 +50,9 @@ int main(int argc, char **argv)
         ? QStringLiteral("[%1]").arg(config->listenHost)
         : config->listenHost;
     std::printf("listening on http://%s:%u\n", qPrintable(host), unsigned(service.port()));
+    if (config->demo)
+        std::printf("demo account: %s password: %s\n", qPrintable(DemoContent::kEmail),
+            qPrintable(DemoContent::kPassword));
     std::fflush(stdout);
 
     int received = 0;

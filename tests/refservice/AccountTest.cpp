@@ -111,10 +111,9 @@ TEST_F(AccountTest, SignOnUpdateSignOffAndExpiry)
         QStringLiteral("Invalid e-mail address or password."));
     EXPECT_FALSE(updateAccount(*soap, kPassword, QStringLiteral("short")).ok());
     ASSERT_TRUE(updateAccount(*soap, kPassword, QStringLiteral("newsecret")).ok());
-    const pugi::xml_node updated = sessionCall(*soap, "GetAccountInfo", session)
-                                       .resultNode()
-                                       .child("AccountInformation")
-                                       .child("AccountInfo");
+    const SoapResult updatedInfo = sessionCall(*soap, "GetAccountInfo", session);
+    const pugi::xml_node updated
+        = updatedInfo.resultNode().child("AccountInformation").child("AccountInfo");
     EXPECT_EQ(childText(updated, "FirstName"), QStringLiteral("Augusta"));
     EXPECT_EQ(childText(updated, "LastName"), QStringLiteral("King"));
     EXPECT_EQ(childText(updated, "Culture"), QStringLiteral("en-GB"));

@@ -150,7 +150,8 @@ TEST_F(AssetTreeTest, PictureWithoutTakenDateAndBadParameters)
     };
     const SoapResult created = call(*soap, "CreatePictureFileAsset", parameters);
     ASSERT_TRUE(created.ok()) << created.fault.toStdString();
-    const pugi::xml_node record = list(*soap, home, album).pictures.value(0);
+    const Listing listed = list(*soap, home, album);
+    const pugi::xml_node record = listed.pictures.value(0);
     EXPECT_EQ(
         childText(record, "DatePictureTakenUtc"), QStringLiteral("0001-01-01T00:00:00+00:00"));
     EXPECT_EQ(childText(record, "FileSize"), QStringLiteral("5000000000"));
@@ -219,13 +220,15 @@ TEST_F(AssetTreeTest, RenameRatePermissionsThumbnailOptions)
             {QStringLiteral("automaticThumbnailOptions"), QStringLiteral("ThumbnailSome")}})
                      .ok());
 
-    const pugi::xml_node albumRecord = list(*soap, home, QString()).folders.value(0);
+    const Listing rootListing = list(*soap, home, QString());
+    const pugi::xml_node albumRecord = rootListing.folders.value(0);
     EXPECT_EQ(childText(albumRecord, "Name"), QStringLiteral("After"));
     EXPECT_EQ(childText(albumRecord, "Description"), QStringLiteral("Renamed album"));
     EXPECT_EQ(childText(albumRecord, "FolderAssetSharingPermissions"), QStringLiteral("3"));
     EXPECT_EQ(
         childText(albumRecord, "AutomaticThumbnailOptions"), QStringLiteral("ThumbnailLastImage"));
-    const pugi::xml_node pictureRecord = list(*soap, home, album).pictures.value(0);
+    const Listing albumListing = list(*soap, home, album);
+    const pugi::xml_node pictureRecord = albumListing.pictures.value(0);
     EXPECT_EQ(childText(pictureRecord, "Rating"), QStringLiteral("Outstanding"));
     EXPECT_EQ(childText(pictureRecord, "PictureFileAssetSharingPermissions"), QStringLiteral("12"));
 }

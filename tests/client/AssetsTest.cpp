@@ -1,0 +1,331 @@
+#include "ClientTestSupport.h"
+
+#include "support/Values.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+const QString kKind = QStringLiteral("CS_AssetKind");
+
+class AssetsTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(fixture.start()) << fixture.errorMsg().toStdString();
+        client = fixture.signedOnClient();
+        ASSERT_TRUE(client);
+    }
+
+    QString album(const QString &parent, const QString &name)
+    {
+        const QString identifier = RefServiceFixture::createAlbum(*client, parent, name);
+        EXPECT_FALSE(identifier.isEmpty()) << name.toStdString();
+        return identifier;
+    }
+
+    QString picture(const QString &parent, const QString &name)
+    {
+        const QString identifier = RefServiceFixture::createPicture(*client, parent, name);
+        EXPECT_FALSE(identifier.isEmpty()) << name.toStdString();
+        return identifier;
+    }
+
+    // The one record with that identifier under parent; empty when it is not listed.
+    QVariantMap record(const QString &parent, const QString &identifier)
+    {
+        const std::optional<QVariantList> assets = client->getAssets(parent);
+        if (!assets)
+            return {};
+        for (const QVariant &asset : *assets) {
+            if (asset.toMap().value(QStringLiteral("UniqueIdentifier")) == identifier)
+                return asset.toMap();
+        }
+        return {};
+    }
+
+    static QStringList names(const QVariantList &assets)
+    {
+        QStringList list;
+        for (const QVariant &asset : assets)
+            list.append(asset.toMap().value(QStringLiteral("Name")).toString());
+        return list;
+    }
+
+    RefServiceFixture fixture;
+    std::unique_ptr<oruNetwork> client;
+};
+
+TEST_F(AssetsTest, AnEmptyAlbumGivesAnEmptyListNotNone)
+{
+    const QString empty = album({}, QStringLiteral("Empty"));
+    const std::optional<QVariantList> assets = client->getAssets(empty);
+    ASSERT_TRUE(assets) << client->errorMsg().toStdString();
+    EXPECT_TRUE(assets->isEmpty());
+}
+
+TEST_F(AssetsTest, ASinglePictureIsOneRecordOfItsKind)
+{
+    const QString holiday = album({}, QStringLiteral("Holiday"));
+    const QString beach = picture(holiday, QStringLiteral("beach.jpg"));
+
+    const std::optional<QVariantList> assets = client->getAssets(holiday);
+    ASSERT_TRUE(assets);
+    ASSERT_EQ(assets->size(), 1);
+    const QVariantMap record = assets->at(0).toMap();
+    EXPECT_EQ(record.value(kKind), QStringLiteral("PictureFileAsset"));
+    EXPECT_EQ(record.value(QStringLiteral("UniqueIdentifier")), beach);
+    EXPECT_EQ(record.value(QStringLiteral("Name")), QStringLiteral("beach.jpg"));
+    EXPECT_EQ(record.value(QStringLiteral("SourceWidth")), QStringLiteral("2000"));
+    EXPECT_EQ(record.value(QStringLiteral("AssetType")), QStringLiteral("Local"));
+    EXPECT_TRUE(Values::isNullMarker(record.value(QStringLiteral("Comments"))));
+}
+
+TEST_F(AssetsTest, AlbumsComeBeforePicturesEachInTheServiceOrder)
+{
+    const QString trips = album({}, QStringLiteral("Trips"));
+    picture(trips, QStringLiteral("first.jpg"));
+    album(trips, QStringLiteral("Rome"));
+    picture(trips, QStringLiteral("second.jpg"));
+    album(trips, QStringLiteral("Oslo"));
+    picture(trips, QStringLiteral("third.jpg"));
+
+    const std::optional<QVariantList> assets = client->getAssets(trips);
+    ASSERT_TRUE(assets);
+    EXPECT_EQ(names(*assets),
+        QStringList({QStringLiteral("Rome"), QStringLiteral("Oslo"), QStringLiteral("first.jpg"),
+            QStringLiteral("second.jpg"), QStringLiteral("third.jpg")}));
+    QStringList kinds;
+    for (const QVariant &asset : *assets)
+        kinds.append(asset.toMap().value(kKind).toString());
+    EXPECT_EQ(kinds,
+        QStringList({QStringLiteral("FolderAsset"), QStringLiteral("FolderAsset"),
+            QStringLiteral("PictureFileAsset"), QStringLiteral("PictureFileAsset"),
+            QStringLiteral("PictureFileAsset")}));
+    EXPECT_EQ(record({}, trips).value(QStringLiteral("Children")), QStringLiteral("5"));
+}
+
+TEST_F(AssetsTest, ListingFailsWithoutAValidSession)
+{
+    const QString somewhere = album({}, QStringLiteral("Somewhere"));
+    EXPECT_FALSE(client->getAssets(QStringLiteral("no-such-album")));
+    EXPECT_FALSE(client->errorMsg().isEmpty());
+    client->signOff();
+    EXPECT_FALSE(client->getAssets(somewhere));
+    EXPECT_TRUE(fixture.alert->shown.isEmpty());
+}
+
+TEST_F(AssetsTest, RenameRatingPermissionsAndThumbnailOptionsRoundTrip)
+{
+    const QString before = album({}, QStringLiteral("Before"));
+    const QString shot = picture(before, QStringLiteral("shot.jpg"));
+
+    ASSERT_TRUE(client->renameAsset(before, QStringLiteral("After"), QStringLiteral("Renamed")));
+    ASSERT_TRUE(client->setAssetRating(shot, 3));
+    ASSERT_TRUE(client->setFolderAssetPermissions(before, QStringLiteral("17")));
+    ASSERT_TRUE(client->setPictureAssetPermissions(shot, 4294967295u));
+    ASSERT_TRUE(client->setFolderThumbnailOptions(before, 0));
+
+    const QVariantMap folder = record({}, before);
+    EXPECT_EQ(folder.value(QStringLiteral("Name")), QStringLiteral("After"));
+    EXPECT_EQ(folder.value(QStringLiteral("Description")), QStringLiteral("Renamed"));
+    EXPECT_EQ(folder.value(QStringLiteral("FolderAssetSharingPermissions")), QStringLiteral("17"));
+    EXPECT_EQ(
+        folder.value(QStringLiteral("AutomaticThumbnailOptions")), QStringLiteral("ThumbnailNone"));
+    const QVariantMap photo = record(before, shot);
+    EXPECT_EQ(photo.value(QStringLiteral("Rating")), QStringLiteral("Good"));
+    EXPECT_EQ(photo.value(QStringLiteral("PictureFileAssetSharingPermissions")),
+        QStringLiteral("4294967295"));
+
+    ASSERT_TRUE(client->setAssetRating(shot, 5));
+    ASSERT_TRUE(client->setFolderThumbnailOptions(before, 4));
+    EXPECT_EQ(record(before, shot).value(QStringLiteral("Rating")), QStringLiteral("Outstanding"));
+    EXPECT_EQ(record({}, before).value(QStringLiteral("AutomaticThumbnailOptions")),
+        QStringLiteral("ThumbnailLastImages"));
+}
+
+TEST_F(AssetsTest, IndexesAndPermissionsWithoutAMeaningAreRefusedBeforeAnyCall)
+{
+    const QString kept = album({}, QStringLiteral("Kept"));
+    const int before = fixture.requestCount(QStringLiteral("SetAssetRating"))
+        + fixture.requestCount(QStringLiteral("SetFolderAssetAutomaticThumbnailOptions"))
+        + fixture.requestCount(QStringLiteral("SetFolderAssetSharingPermissions"));
+
+    EXPECT_FALSE(client->setAssetRating(kept, 6));
+    EXPECT_FALSE(client->setAssetRating(kept, -1));
+    EXPECT_FALSE(client->setFolderThumbnailOptions(kept, 5));
+    EXPECT_FALSE(client->setFolderAssetPermissions(kept, QStringLiteral("seventeen")));
+    EXPECT_FALSE(client->setFolderAssetPermissions(kept, QStringLiteral("4294967296")));
+    EXPECT_FALSE(client->errorMsg().isEmpty());
+
+    const int after = fixture.requestCount(QStringLiteral("SetAssetRating"))
+        + fixture.requestCount(QStringLiteral("SetFolderAssetAutomaticThumbnailOptions"))
+        + fixture.requestCount(QStringLiteral("SetFolderAssetSharingPermissions"));
+    EXPECT_EQ(after, before);
+    EXPECT_EQ(record({}, kept).value(QStringLiteral("Rating")), QStringLiteral("Unrated"));
+}
+
+TEST_F(AssetsTest, DestroyedAssetsAreGoneAndUnknownOnesFail)
+{
+    const QString doomed = album({}, QStringLiteral("Doomed"));
+    const QString first = picture(doomed, QStringLiteral("a.jpg"));
+    picture(doomed, QStringLiteral("b.jpg"));
+
+    ASSERT_TRUE(client->destroyPictureAsset(first));
+    const std::optional<QVariantList> left = client->getAssets(doomed);
+    ASSERT_TRUE(left);
+    EXPECT_EQ(names(*left), QStringList({QStringLiteral("b.jpg")}));
+    EXPECT_FALSE(client->destroyPictureAsset(first));
+
+    ASSERT_TRUE(client->destroyFolderAsset(doomed));
+    const std::optional<QVariantList> root = client->getAssets({});
+    ASSERT_TRUE(root);
+    EXPECT_TRUE(root->isEmpty());
+    EXPECT_FALSE(client->destroyFolderAsset(doomed));
+    EXPECT_FALSE(client->errorMsg().isEmpty());
+}
+
+TEST_F(AssetsTest, DetachingStopsAtTheFirstFailureWithOneAlert)
+{
+    EXPECT_TRUE(client->detachImportedAssets({}));
+    EXPECT_EQ(fixture.requestCount(QStringLiteral("DetachImportedAsset")), 0);
+
+    EXPECT_FALSE(client->detachImportedAssets(
+        {QStringLiteral("not-imported-1"), QStringLiteral("not-imported-2")}));
+    EXPECT_EQ(fixture.requestCount(QStringLiteral("DetachImportedAsset")), 1);
+    ASSERT_EQ(fixture.alert->shown.size(), 1);
+    EXPECT_EQ(fixture.alert->shown.at(0).first, QStringLiteral("Removing items failed."));
+    EXPECT_TRUE(fixture.alert->shown.at(0).second.contains(QStringLiteral("not-imported-1")));
+    EXPECT_FALSE(fixture.alert->shown.at(0).second.contains(QStringLiteral("---> ")));
+}
+
+class SharingTest : public AssetsTest
+{
+protected:
+    // The album behind a web address, imported into the other client's account.
+    static QString importInto(oruNetwork &other, const QString &address)
+    {
+        PublishingServices &publishing = other.publishingServices();
+        const QString operation = QStringLiteral("ImportAssetFromSymbolicLink");
+        const QVariantMap reply = publishing.soapCall(publishing.endpointURL(), operation,
+            publishing.soapAction(operation), publishing.methodNamespace(),
+            {other.sessionIdentifier(), address},
+            {QStringLiteral("sessionIdentifier"), QStringLiteral("symbolicLink")});
+        return reply.value(QStringLiteral("ImportAssetFromSymbolicLinkResult")).toString();
+    }
+};
+
+TEST_F(SharingTest, SharingByEmailListsAndRevokesTheRecipients)
+{
+    const QString shared = album({}, QStringLiteral("Shared"));
+    const oruAssetItem item {shared};
+    const QVariantList recipients
+        = {oruNetwork::recipientRecord(QStringLiteral("Bob"), QStringLiteral("bob@example.com"),
+               QStringLiteral("Look!"), true, false),
+            oruNetwork::recipientRecord(
+                QStringLiteral("Eve"), QStringLiteral("eve@example.com"), {}, false, true)};
+    ASSERT_TRUE(client->sendSharing(item, recipients, true, QStringLiteral("Default")))
+        << client->errorMsg().toStdString();
+    // The album's record lists its recipients because the listing asks for export links.
+    const QVariantList listed = Values::asList(record({}, shared)
+                                                   .value(QStringLiteral("FolderAssetExportLinks"))
+                                                   .toMap()
+                                                   .value(QStringLiteral("FolderAssetExportLink")));
+    EXPECT_EQ(listed.size(), 2);
+
+    const std::optional<QVariantMap> links = client->getExportLinksInfo(item);
+    ASSERT_TRUE(links) << client->errorMsg().toStdString();
+    const QVariantList infos
+        = Values::asList(links->value(QStringLiteral("GetExportLinksInfoResult"))
+                             .toMap()
+                             .value(QStringLiteral("ExportLinkInfo")));
+    ASSERT_EQ(infos.size(), 2);
+    EXPECT_TRUE(client->revokeExportLink(item, QStringLiteral("bob@example.com")));
+    const std::optional<QVariantMap> remaining = client->getExportLinksInfo(item);
+    ASSERT_TRUE(remaining);
+    const QVariantList left
+        = Values::asList(remaining->value(QStringLiteral("GetExportLinksInfoResult"))
+                             .toMap()
+                             .value(QStringLiteral("ExportLinkInfo")));
+    ASSERT_EQ(left.size(), 1);
+    EXPECT_EQ(left.at(0).toMap().value(QStringLiteral("EmailAddress")),
+        QStringLiteral("eve@example.com"));
+}
+
+TEST_F(SharingTest, AWebAddressIsCreatedDescribedAndDestroyed)
+{
+    const QString published = album({}, QStringLiteral("Published"));
+    const std::optional<QString> address = client->createSymbolicLink({published},
+        QStringLiteral("Our trip"), QStringLiteral("Pictures"), QStringLiteral("trip"), {}, true);
+    ASSERT_TRUE(address) << client->errorMsg().toStdString();
+    const QVariantList listed
+        = Values::asList(record({}, published)
+                             .value(QStringLiteral("FolderAssetSymbolicLinks"))
+                             .toMap()
+                             .value(QStringLiteral("FolderAssetSymbolicLink")));
+    ASSERT_EQ(listed.size(), 1);
+    EXPECT_EQ(listed.at(0).toMap().value(QStringLiteral("Url")), *address);
+
+    const std::optional<QVariantMap> info = client->getSymbolicLinksInfo(*address);
+    ASSERT_TRUE(info) << client->errorMsg().toStdString();
+    EXPECT_EQ(info->value(QStringLiteral("GetSymbolicLinkInfoResult"))
+                  .toMap()
+                  .value(QStringLiteral("Name")),
+        QStringLiteral("Our trip"));
+    EXPECT_TRUE(client->destroySymbolicLink(*address));
+    EXPECT_FALSE(client->getSymbolicLinksInfo(*address));
+    EXPECT_FALSE(client->destroySymbolicLink(*address));
+    ASSERT_EQ(fixture.alert->shown.size(), 1);
+    EXPECT_EQ(fixture.alert->shown.at(0).first, QStringLiteral("Destroying album share failed."));
+}
+
+TEST_F(SharingTest, AWallpaperRequestIsAccepted)
+{
+    const QString holder = album({}, QStringLiteral("Walls"));
+    const QString shot = picture(holder, QStringLiteral("wall.jpg"));
+    client->setScreenSizeProvider([] { return QSizeF(2560, 1600); });
+    EXPECT_TRUE(client->requestWallpaper({shot, 1, 2000, 3000}))
+        << client->errorMsg().toStdString();
+    EXPECT_FALSE(client->requestWallpaper({QStringLiteral("no-such-picture"), 1, 10, 10}));
+    ASSERT_EQ(fixture.alert->shown.size(), 1);
+    EXPECT_EQ(
+        fixture.alert->shown.at(0).first, QStringLiteral("Request for wallpaper has failed."));
+}
+
+TEST_F(SharingTest, ImportedAlbumsAreDetachedInOrderUntilTheFirstFailure)
+{
+    const QString first = album({}, QStringLiteral("First"));
+    const QString second = album({}, QStringLiteral("Second"));
+    const std::optional<QString> firstAddress
+        = client->createSymbolicLink({first}, QStringLiteral("1"), {}, {}, {}, true);
+    const std::optional<QString> secondAddress
+        = client->createSymbolicLink({second}, QStringLiteral("2"), {}, {}, {}, true);
+    ASSERT_TRUE(firstAddress && secondAddress) << client->errorMsg().toStdString();
+
+    const std::unique_ptr<oruNetwork> friendClient
+        = fixture.signedOnClient(QStringLiteral("bob@example.com"));
+    ASSERT_TRUE(friendClient);
+    ASSERT_EQ(importInto(*friendClient, *firstAddress), first);
+    ASSERT_EQ(importInto(*friendClient, *secondAddress), second);
+    const std::optional<QVariantList> imported = friendClient->getAssets({});
+    ASSERT_TRUE(imported);
+    ASSERT_EQ(imported->size(), 2);
+    EXPECT_EQ(
+        imported->at(0).toMap().value(QStringLiteral("AssetType")), QStringLiteral("Imported"));
+
+    EXPECT_FALSE(friendClient->detachImportedAssets({first, QStringLiteral("unknown"), second}));
+    const std::optional<QVariantList> left = friendClient->getAssets({});
+    ASSERT_TRUE(left);
+    ASSERT_EQ(left->size(), 1);
+    EXPECT_EQ(left->at(0).toMap().value(QStringLiteral("UniqueIdentifier")), second);
+    ASSERT_EQ(fixture.alert->shown.size(), 1);
+    EXPECT_EQ(fixture.alert->shown.at(0).first, QStringLiteral("Removing items failed."));
+
+    EXPECT_TRUE(friendClient->detachImportedAssets({second}));
+    EXPECT_TRUE(friendClient->getAssets({})->isEmpty());
+    // The owner's albums stay where they are.
+    EXPECT_EQ(client->getAssets({})->size(), 2);
+}
+
+} // namespace

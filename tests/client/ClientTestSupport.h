@@ -1,0 +1,87 @@
+#pragma once
+
+#include "RefServiceProcess.h"
+#include "ScratchHome.h"
+
+#include "client/oruAlert.h"
+#include "client/oruNetwork.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QPair>
+#include <QString>
+#include <QTemporaryDir>
+
+#include <memory>
+#include <vector>
+
+// Sets an environment variable (or removes it, for a null value) while the object lives.
+class ScopedEnvironment
+{
+public:
+    ScopedEnvironment(const char *name, const QByteArray &value);
+    ~ScopedEnvironment();
+    ScopedEnvironment(const ScopedEnvironment &) = delete;
+    ScopedEnvironment &operator=(const ScopedEnvironment &) = delete;
+
+private:
+    QByteArray m_name;
+    QByteArray m_saved;
+    bool m_wasSet;
+};
+
+// The program-supplied presenter of a test: keeps every alert instead of showing it.
+class RecordingAlert : public oruAlert
+{
+public:
+    void show(const QString &title, const QString &message) override
+    {
+        shown.append({title, message});
+    }
+    QList<QPair<QString, QString>> shown;
+};
+
+// Points the deployment settings at serviceUrl, with no proxy from the environment.
+class ServiceEnvironment
+{
+public:
+    explicit ServiceEnvironment(const QString &serviceUrl);
+
+private:
+    std::vector<std::unique_ptr<ScopedEnvironment>> m_variables;
+};
+
+// A scratch home and a reference service of its own that logs one line per request, with the
+// deployment settings pointing at it.
+class RefServiceFixture
+{
+public:
+    RefServiceFixture();
+
+    // Set up the service; false (with the reason in errorMsg) when it could not start.
+    bool start();
+    QString errorMsg() const { return m_errorMsg; }
+    // How many requests for the operation the service has answered (with a reply or a fault).
+    int requestCount(const QString &operation) const;
+
+    // A client presenting its alerts to the recorder.
+    std::unique_ptr<oruNetwork> newClient();
+    // A registered client signed on to a new account.
+    std::unique_ptr<oruNetwork> signedOnClient(
+        const QString &email = QStringLiteral("ada@example.com"));
+
+    // Albums and pictures as the commit of drafts makes them; the identifier, or empty.
+    static QString createAlbum(oruNetwork &client, const QString &parent, const QString &name);
+    static QString createPicture(oruNetwork &client, const QString &parent, const QString &name);
+
+    static inline const QString kPassword = QStringLiteral("s3cret-words");
+
+    ScratchHome home;
+    QTemporaryDir logDir;
+    std::shared_ptr<RecordingAlert> alert = std::make_shared<RecordingAlert>();
+    std::unique_ptr<RefServiceProcess> service;
+
+private:
+    std::unique_ptr<ServiceEnvironment> m_environment;
+    QString m_errorMsg;
+};

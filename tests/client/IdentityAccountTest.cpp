@@ -1,0 +1,238 @@
+#include "ClientTestSupport.h"
+#include "StandardErrorCapture.h"
+
+#include "support/Preferences.h"
+
+#include <QRegularExpression>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+const QRegularExpression kUuidPattern(
+    QStringLiteral("^[0-9A-F]{8}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{12}$"));
+const QString kEmail = QStringLiteral("ada@example.com");
+const QString kBadCredentials = QStringLiteral("Invalid e-mail address or password.");
+
+// A loopback port that nothing listens on: bound for a moment, then released.
+quint16 closedLoopbackPort()
+{
+    const int socket = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address {};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    ::bind(socket, reinterpret_cast<sockaddr *>(&address), length);
+    ::getsockname(socket, reinterpret_cast<sockaddr *>(&address), &length);
+    ::close(socket);
+    return ntohs(address.sin_port);
+}
+
+class IdentityAccountTest : public ::testing::Test
+{
+protected:
+    void SetUp() override { ASSERT_TRUE(fixture.start()) << fixture.errorMsg().toStdString(); }
+
+    void expectSignedOff(const oruNetwork &client)
+    {
+        EXPECT_FALSE(client.isLogged());
+        EXPECT_EQ(client.firstName(), QString());
+        EXPECT_EQ(client.emailAddress(), QString());
+        EXPECT_EQ(client.password(), QString());
+        EXPECT_EQ(client.culture(), QString());
+    }
+
+    RefServiceFixture fixture;
+};
+
+TEST_F(IdentityAccountTest, FirstStartRegistersAndStoresTheIdentifierSecondStartRegistersNothing)
+{
+    ASSERT_FALSE(Preferences::shared().contains(oruNetwork::kComputerIDKey));
+
+    const std::unique_ptr<oruNetwork> first = fixture.newClient();
+    EXPECT_EQ(first->computerIdentifier(), oruNetwork::kPlaceholderComputerIdentifier);
+    ASSERT_TRUE(first->registerComputerIfNeeded()) << first->errorMsg().toStdString();
+    const QString identifier = first->computerIdentifier();
+    EXPECT_TRUE(kUuidPattern.match(identifier).hasMatch()) << identifier.toStdString();
+    EXPECT_EQ(Preferences::shared().value(oruNetwork::kComputerIDKey).toString(), identifier);
+    EXPECT_EQ(fixture.requestCount(QStringLiteral("CheckComputer")), 1);
+    EXPECT_EQ(fixture.requestCount(QStringLiteral("RegisterComputer")), 1);
+
+    const std::unique_ptr<oruNetwork> second = fixture.newClient();
+    ASSERT_TRUE(second->registerComputerIfNeeded());
+    EXPECT_EQ(second->computerIdentifier(), identifier);
+    EXPECT_EQ(Preferences::shared().value(oruNetwork::kComputerIDKey).toString(), identifier);
+    EXPECT_EQ(fixture.requestCount(QStringLiteral("CheckComputer")), 2);
+    EXPECT_EQ(fixture.requestCount(QStringLiteral("RegisterComputer")), 1);
+    EXPECT_TRUE(fixture.alert->shown.isEmpty());
+}
+
+TEST_F(IdentityAccountTest, AnIdentifierTheServiceDoesNotKnowIsReplacedAndStored)
+{
+    const QString forgotten = QStringLiteral("0F8E5B2A-0000-4000-8000-000000000001");
+    ASSERT_TRUE(Preferences::shared().setValue(oruNetwork::kComputerIDKey, forgotten));
+
+    const std::unique_ptr<oruNetwork> client = fixture.newClient();
+    ASSERT_TRUE(client->registerComputerIfNeeded());
+    EXPECT_NE(client->computerIdentifier(), forgotten);
+    EXPECT_EQ(Preferences::shared().value(oruNetwork::kComputerIDKey).toString(),
+        client->computerIdentifier());
+    EXPECT_EQ(fixture.requestCount(QStringLiteral("RegisterComputer")), 1);
+    EXPECT_TRUE(client->checkComputer());
+}
+
+TEST(IdentityOfflineTest, AStoredIdentifierSurvivesAServiceThatCannotBeReached)
+{
+    ScratchHome home;
+    const quint16 closedPort = closedLoopbackPort();
+    ASSERT_NE(closedPort, 0);
+    const ServiceEnvironment environment(QStringLiteral("http://127.0.0.1:%1").arg(closedPort));
+    const QString stored = QStringLiteral("0F8E5B2A-0000-4000-8000-000000000002");
+    ASSERT_TRUE(Preferences::shared().setValue(oruNetwork::kComputerIDKey, stored));
+
+    oruNetwork client(std::make_shared<RecordingAlert>());
+    EXPECT_FALSE(client.registerComputerIfNeeded());
+    EXPECT_FALSE(client.errorMsg().isEmpty());
+    EXPECT_EQ(client.computerIdentifier(), stored);
+    EXPECT_EQ(Preferences::shared().value(oruNetwork::kComputerIDKey).toString(), stored);
+}
+
+TEST_F(IdentityAccountTest, AGoodSignOnFillsTheAccountFieldsAndANewAccountIsNotSignedOn)
+{
+    const std::unique_ptr<oruNetwork> client = fixture.newClient();
+    ASSERT_TRUE(client->registerComputerIfNeeded());
+    ASSERT_TRUE(client->createNewAccount(
+        QStringLiteral("Ada"), QStringLiteral("Lovelace"), RefServiceFixture::kPassword, kEmail))
+        << client->errorMsg().toStdString();
+    expectSignedOff(*client);
+    EXPECT_TRUE(client->sessionIdentifier().isEmpty());
+
+    ASSERT_TRUE(client->signOn(kEmail, RefServiceFixture::kPassword));
+    EXPECT_TRUE(client->isLogged());
+    EXPECT_FALSE(client->sessionIdentifier().isEmpty());
+    EXPECT_EQ(client->firstName(), QStringLiteral("Ada"));
+    EXPECT_EQ(client->emailAddress(), kEmail);
+    EXPECT_EQ(client->culture(), QStringLiteral("en-US"));
+    EXPECT_EQ(client->password(), RefServiceFixture::kPassword);
+    EXPECT_TRUE(client->getSessionInfo());
+    EXPECT_TRUE(fixture.alert->shown.isEmpty());
+
+    const std::optional<QVariantMap> info = client->getAccountInfo();
+    ASSERT_TRUE(info);
+    EXPECT_EQ(info->value(QStringLiteral("LastName")), QStringLiteral("Lovelace"));
+    EXPECT_EQ(info->value(QStringLiteral("Culture")), QStringLiteral("en-US"));
+}
+
+TEST_F(IdentityAccountTest, ARefusedSignOnClearsTheAccountAndShowsTheFaultAfterItsMarker)
+{
+    const std::unique_ptr<oruNetwork> client = fixture.signedOnClient(kEmail);
+    ASSERT_TRUE(client);
+    ASSERT_TRUE(client->isLogged());
+
+    EXPECT_FALSE(client->signOn(kEmail, QStringLiteral("not-the-password")));
+    expectSignedOff(*client);
+    EXPECT_TRUE(client->errorMsg().contains(QStringLiteral("---> ")))
+        << client->errorMsg().toStdString();
+    EXPECT_TRUE(client->errorMsg().endsWith(kBadCredentials));
+    ASSERT_EQ(fixture.alert->shown.size(), 1);
+    EXPECT_EQ(fixture.alert->shown.at(0).first, QStringLiteral("Login failed."));
+    EXPECT_EQ(fixture.alert->shown.at(0).second, kBadCredentials);
+}
+
+TEST_F(IdentityAccountTest, SignOffForgetsTheAccountButKeepsTheSessionText)
+{
+    const std::unique_ptr<oruNetwork> client = fixture.signedOnClient(kEmail);
+    ASSERT_TRUE(client);
+    const QString session = client->sessionIdentifier();
+    client->setVisitTimer(std::make_unique<QTimer>());
+    client->visitTimer()->start(60'000);
+
+    EXPECT_TRUE(client->signOff());
+    expectSignedOff(*client);
+    EXPECT_EQ(client->visitTimer(), nullptr);
+    EXPECT_EQ(client->sessionIdentifier(), session);
+    EXPECT_FALSE(client->getAccountInfo());
+    EXPECT_FALSE(client->getSessionInfo());
+    EXPECT_FALSE(client->errorMsg().isEmpty());
+
+    EXPECT_FALSE(client->getAccountInfoAsTypedDataSet());
+    ASSERT_EQ(fixture.alert->shown.size(), 1);
+    EXPECT_EQ(fixture.alert->shown.at(0).first,
+        QStringLiteral("Retrieving of infos for account failed."));
+}
+
+TEST_F(IdentityAccountTest, UpdateWithoutANewPasswordKeepsItAndWithOneReplacesIt)
+{
+    const std::unique_ptr<oruNetwork> client = fixture.signedOnClient(kEmail);
+    ASSERT_TRUE(client);
+
+    ASSERT_TRUE(client->updateAccountInfo(QStringLiteral("Augusta"), QStringLiteral("King"), {}))
+        << client->errorMsg().toStdString();
+    EXPECT_EQ(client->password(), RefServiceFixture::kPassword);
+    const std::optional<QVariantMap> renamed = client->getAccountInfo();
+    ASSERT_TRUE(renamed);
+    EXPECT_EQ(renamed->value(QStringLiteral("FirstName")), QStringLiteral("Augusta"));
+    EXPECT_EQ(renamed->value(QStringLiteral("LastName")), QStringLiteral("King"));
+    EXPECT_EQ(renamed->value(QStringLiteral("EmailAddress")), kEmail);
+    EXPECT_EQ(renamed->value(QStringLiteral("Culture")), QStringLiteral("en-US"));
+
+    const QString newPassword = QStringLiteral("analytical-engine");
+    ASSERT_TRUE(
+        client->updateAccountInfo(QStringLiteral("Augusta"), QStringLiteral("King"), newPassword));
+    EXPECT_EQ(client->password(), newPassword);
+
+    const std::unique_ptr<oruNetwork> other = fixture.newClient();
+    ASSERT_TRUE(other->registerComputerIfNeeded());
+    EXPECT_FALSE(other->signOn(kEmail, RefServiceFixture::kPassword));
+    EXPECT_TRUE(other->signOn(kEmail, newPassword));
+    EXPECT_EQ(other->firstName(), QStringLiteral("Augusta"));
+
+    fixture.alert->shown.clear();
+    EXPECT_FALSE(client->updateAccountInfo(QStringLiteral("A"), QStringLiteral("K"), "short"));
+    EXPECT_EQ(client->password(), newPassword);
+    ASSERT_EQ(fixture.alert->shown.size(), 1);
+    EXPECT_EQ(fixture.alert->shown.at(0).first, QStringLiteral("Update of the account failed."));
+    EXPECT_EQ(fixture.alert->shown.at(0).second,
+        QStringLiteral("The password must have at least 6 characters."));
+}
+
+TEST_F(IdentityAccountTest, ASecondAccountForTheSameAddressIsRefusedWithAnAlert)
+{
+    const std::unique_ptr<oruNetwork> client = fixture.signedOnClient(kEmail);
+    ASSERT_TRUE(client);
+    EXPECT_FALSE(client->createNewAccount(
+        QStringLiteral("Ada"), QStringLiteral("Again"), RefServiceFixture::kPassword, kEmail));
+    EXPECT_TRUE(client->errorMsg().contains(QStringLiteral("already exists")));
+    ASSERT_EQ(fixture.alert->shown.size(), 1);
+    EXPECT_EQ(fixture.alert->shown.at(0).first, QStringLiteral("Creation of new account failed."));
+    // The failed creation leaves the signed-on account alone.
+    EXPECT_TRUE(client->isLogged());
+}
+
+TEST_F(IdentityAccountTest, PasswordsNeverReachTheDebugLog)
+{
+    ASSERT_TRUE(Preferences::shared().setValue(QStringLiteral("Debug"), true));
+    const QString newPassword = QStringLiteral("difference-engine");
+    QString log;
+    {
+        StandardErrorCapture capture;
+        const std::unique_ptr<oruNetwork> client = fixture.signedOnClient(kEmail);
+        ASSERT_TRUE(client);
+        ASSERT_TRUE(
+            client->updateAccountInfo(QStringLiteral("Ada"), QStringLiteral("L"), newPassword));
+        EXPECT_FALSE(client->signOn(kEmail, QStringLiteral("wrong-guess")));
+        log = capture.text();
+    }
+    EXPECT_TRUE(log.contains(kEmail)) << "the debug log was not written";
+    EXPECT_TRUE(log.contains(QStringLiteral("newPassword:'********'")));
+    EXPECT_FALSE(log.contains(RefServiceFixture::kPassword));
+    EXPECT_FALSE(log.contains(newPassword));
+    EXPECT_FALSE(log.contains(QStringLiteral("wrong-guess")));
+}
+
+} // namespace

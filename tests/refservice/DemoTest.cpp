@@ -1,0 +1,56 @@
+#include "RefServiceProcess.h"
+#include "SoapTestClient.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+QStringList albumNames(const SoapResult &listing)
+{
+    QStringList names;
+    for (pugi::xml_node album : listing.resultNode().child("Assets").children("FolderAsset"))
+        names.append(childText(album, "Name"));
+    return names;
+}
+
+TEST(RefServiceDemo, DemoAccountHasAlbumsWithPicturesAndSurvivesARestart)
+{
+    RefServiceProcess service {{QStringLiteral("--demo")}};
+    ASSERT_TRUE(service.start()) << service.errorMsg().toStdString();
+    SoapTestClient soap(service.baseUrl());
+    const QString computer = QStringLiteral("DDDDDDDD-0000-0000-0000-000000000001");
+    const SoapResult signedOn = soap.signOn(
+        computer, QStringLiteral("demo@pondrel.example"), QStringLiteral("pondrel-demo"));
+    ASSERT_TRUE(signedOn.ok()) << signedOn.fault.toStdString();
+    const SoapResult root = soap.getAssets(signedOn.result(), QString());
+    EXPECT_EQ(
+        albumNames(root), QStringList({QStringLiteral("Landscapes"), QStringLiteral("Travels")}));
+
+    const pugi::xml_node landscapes = root.resultNode().child("Assets").child("FolderAsset");
+    const QString thumbnail
+        = childText(landscapes.child("FolderAssetRenditions").child("FolderAssetRendition"), "Url");
+    const HttpResult picture = SoapTestClient::request(thumbnail, "GET", {});
+    EXPECT_EQ(picture.status, 200);
+    EXPECT_TRUE(picture.body.startsWith("\xFF\xD8\xFF"));
+    const SoapResult inside
+        = soap.getAssets(signedOn.result(), childText(landscapes, "UniqueIdentifier"));
+    int pictures = 0;
+    for (pugi::xml_node record : inside.resultNode().child("Assets").children("PictureFileAsset")) {
+        ++pictures;
+        EXPECT_EQ(std::distance(record.child("PictureFileAssetRenditions").children().begin(),
+                      record.child("PictureFileAssetRenditions").children().end()),
+            2);
+        EXPECT_EQ(childText(record, "AssetType"), QStringLiteral("Remote"));
+    }
+    EXPECT_EQ(pictures, 4);
+
+    ASSERT_TRUE(service.restart());
+    SoapTestClient again(service.baseUrl());
+    const QString session = again
+                                .signOn(computer, QStringLiteral("demo@pondrel.example"),
+                                    QStringLiteral("pondrel-demo"))
+                                .result();
+    EXPECT_EQ(albumNames(again.getAssets(session, QString())).size(), 2); // not made twice
+}
+
+} // namespace
