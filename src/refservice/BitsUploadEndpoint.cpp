@@ -121,7 +121,7 @@ HttpResponse BitsUploadEndpoint::handle(const HttpRequest &request) const
     m_log.write(QStringLiteral("BITS_POST %1 %2").arg(request.path, packetName));
 
     bool withoutSessionId = false;
-    if (const std::optional<FaultSpec> fault
+    if (const std::optional<PlannedFault> fault
         = m_faults.take({packetName, QStringLiteral("Upload")})) {
         m_log.write(QStringLiteral("playing fault %1").arg(fault->toString()));
         withoutSessionId = fault->kind == QLatin1String("bits-no-session");

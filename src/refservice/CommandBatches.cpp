@@ -177,22 +177,27 @@ void applyStatus(OperationContext &context, const QString &computer, const pugi:
         retry(context, *command, !succeeded);
 }
 
-void collectStatuses(const pugi::xml_node &node, QList<pugi::xml_node> &statuses)
+// Every CommandStatus that carries an outcome, at any depth. pugixml's walker keeps its own
+// stack, so a hostile nesting depth cannot exhaust ours.
+class StatusCollector : public pugi::xml_tree_walker
 {
-    for (pugi::xml_node child : node.children()) {
-        if (child.type() != pugi::node_element)
-            continue;
-        const bool isCommandStatus
-            = SoapRequest::localName(child) == QLatin1String("CommandStatus");
-        bool hasOutcome = false;
-        for (pugi::xml_node field : child.children())
-            hasOutcome |= SoapRequest::localName(field) == QLatin1String("CommandExecutionStatus");
-        if (isCommandStatus && hasOutcome)
-            statuses.append(child);
-        else
-            collectStatuses(child, statuses);
+public:
+    QList<pugi::xml_node> statuses;
+
+    bool for_each(pugi::xml_node &node) override
+    {
+        if (node.type() != pugi::node_element
+            || SoapRequest::localName(node) != QLatin1String("CommandStatus"))
+            return true;
+        for (pugi::xml_node field : node.children()) {
+            if (SoapRequest::localName(field) == QLatin1String("CommandExecutionStatus")) {
+                statuses.append(node);
+                break;
+            }
+        }
+        return true;
     }
-}
+};
 
 struct PendingPicture
 {
@@ -253,10 +258,23 @@ namespace CommandBatches {
 
 void applyStatuses(OperationContext &context, const QString &computer, pugi::xml_node statuses)
 {
-    QList<pugi::xml_node> found;
-    collectStatuses(statuses, found);
-    for (const pugi::xml_node &status : found)
+    StatusCollector collector;
+    statuses.traverse(collector);
+    for (const pugi::xml_node &status : collector.statuses)
         applyStatus(context, computer, status);
+    // The workstation reports every batch of its last visit on the next one (and a visit whose
+    // reply it lost takes the statuses with it), so what it did not report now is lost: it goes
+    // out again with a fresh address.
+    Statement unreported = context.database().prepare(
+        "SELECT id FROM commands WHERE state = 'issued' AND issued_to = ?1");
+    unreported.bind(1, computer);
+    QStringList lost;
+    while (unreported.step())
+        lost.append(unreported.text(0));
+    for (const QString &id : lost) {
+        if (const auto command = issuedCommand(context.database(), id, computer))
+            retry(context, *command, false);
+    }
 }
 
 int issue(OperationContext &context, const QString &computer, pugi::xml_node visitResult)

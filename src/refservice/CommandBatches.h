@@ -10,7 +10,8 @@ namespace CommandBatches {
 // A command goes out at most this often: once, then re-issued up to three times.
 inline constexpr int kMaximumIssues = 4;
 
-// Applies the statuses of earlier batches that were issued to this computer.
+// Applies the statuses of earlier batches that were issued to this computer; commands it was
+// given and does not report go back in the queue.
 void applyStatuses(OperationContext &context, const QString &computer, pugi::xml_node statuses);
 
 // Writes one CommandBatch per picture of this computer with commands waiting, each command

@@ -12,10 +12,10 @@ const QStringList kKinds = {QStringLiteral("delay"), QStringLiteral("soapfault")
 
 } // namespace
 
-std::optional<FaultSpec> FaultSpec::parse(const QString &text, QString &errorMsg)
+std::optional<PlannedFault> PlannedFault::parse(const QString &text, QString &errorMsg)
 {
     QString rest = text.trimmed();
-    FaultSpec fault;
+    PlannedFault fault;
     const qsizetype star = rest.indexOf(u'*');
     const qsizetype colon = rest.indexOf(u':');
     if (star > 0 && (colon < 0 || star < colon)) {
@@ -48,7 +48,7 @@ std::optional<FaultSpec> FaultSpec::parse(const QString &text, QString &errorMsg
     return fault;
 }
 
-QString FaultSpec::toString() const
+QString PlannedFault::toString() const
 {
     QString text = remaining > 0 ? QString::number(remaining) + u'*' : QString();
     text += operation + u':' + kind;
@@ -57,13 +57,13 @@ QString FaultSpec::toString() const
     return text;
 }
 
-void FaultInjector::add(const FaultSpec &fault)
+void FaultInjector::add(const PlannedFault &fault)
 {
     const std::lock_guard<std::mutex> guard(m_mutex);
     m_faults.append(fault);
 }
 
-void FaultInjector::replaceAll(const QList<FaultSpec> &faults)
+void FaultInjector::replaceAll(const QList<PlannedFault> &faults)
 {
     const std::lock_guard<std::mutex> guard(m_mutex);
     m_faults = faults;
@@ -73,19 +73,19 @@ QStringList FaultInjector::describe() const
 {
     const std::lock_guard<std::mutex> guard(m_mutex);
     QStringList lines;
-    for (const FaultSpec &fault : m_faults)
+    for (const PlannedFault &fault : m_faults)
         lines.append(fault.toString());
     return lines;
 }
 
-std::optional<FaultSpec> FaultInjector::take(const QStringList &operationNames)
+std::optional<PlannedFault> FaultInjector::take(const QStringList &operationNames)
 {
     const std::lock_guard<std::mutex> guard(m_mutex);
     for (qsizetype i = 0; i < m_faults.size(); ++i) {
-        FaultSpec &fault = m_faults[i];
+        PlannedFault &fault = m_faults[i];
         if (fault.operation != QLatin1String("*") && !operationNames.contains(fault.operation))
             continue;
-        const FaultSpec taken = fault;
+        const PlannedFault taken = fault;
         if (fault.remaining > 0 && --fault.remaining == 0)
             m_faults.removeAt(i);
         return taken;
@@ -93,7 +93,7 @@ std::optional<FaultSpec> FaultInjector::take(const QStringList &operationNames)
     return std::nullopt;
 }
 
-std::optional<HttpResponse> FaultInjector::play(const FaultSpec &fault)
+std::optional<HttpResponse> FaultInjector::play(const PlannedFault &fault)
 {
     if (fault.kind == QLatin1String("delay")) {
         QThread::msleep(fault.argument.toULong());

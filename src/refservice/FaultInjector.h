@@ -12,14 +12,14 @@
 // One planned misbehaviour: "[N*]OPERATION:KIND[:ARG]". OPERATION is a SOAP operation, a BITS
 // packet type ("Create-Session", "Fragment", "Close-Session", "Cancel-Session"), "Upload" for
 // every BITS request, or "*"; N limits how many requests it hits (no N: every one).
-struct FaultSpec
+struct PlannedFault
 {
     QString operation;
     QString kind;
     QString argument;
     int remaining = -1;
 
-    static std::optional<FaultSpec> parse(const QString &text, QString &errorMsg);
+    static std::optional<PlannedFault> parse(const QString &text, QString &errorMsg);
     QString toString() const;
 };
 
@@ -28,18 +28,18 @@ struct FaultSpec
 class FaultInjector
 {
 public:
-    void add(const FaultSpec &fault);
-    void replaceAll(const QList<FaultSpec> &faults);
+    void add(const PlannedFault &fault);
+    void replaceAll(const QList<PlannedFault> &faults);
     QStringList describe() const;
 
     // The first fault that matches one of the names, counted as used.
-    std::optional<FaultSpec> take(const QStringList &operationNames);
+    std::optional<PlannedFault> take(const QStringList &operationNames);
 
     // Waits for "delay" and returns nothing; for every other kind the reply to send instead.
     // soapFault builds the body of a SOAP fault with the argument as message.
-    static std::optional<HttpResponse> play(const FaultSpec &fault);
+    static std::optional<HttpResponse> play(const PlannedFault &fault);
 
 private:
     mutable std::mutex m_mutex;
-    QList<FaultSpec> m_faults;
+    QList<PlannedFault> m_faults;
 };

@@ -35,21 +35,25 @@ struct GalleryPicture
 void collectPictures(Database &database, const AssetRow &album, bool includeSubFolders,
     QList<GalleryPicture> &pictures)
 {
-    for (const AssetRow &row : AssetStore::children(database, album.accountId, album.id)) {
-        if (row.isFolder()) {
-            if (includeSubFolders)
-                collectPictures(database, row, true, pictures);
-            continue;
+    QList<AssetRow> albums {album}; // breadth first, without recursion
+    for (qsizetype next = 0; next < albums.size(); ++next) {
+        const AssetRow current = albums[next];
+        for (const AssetRow &row : AssetStore::children(database, current.accountId, current.id)) {
+            if (row.isFolder()) {
+                if (includeSubFolders)
+                    albums.append(row);
+                continue;
+            }
+            GalleryPicture entry {row, std::nullopt, std::nullopt};
+            for (const RenditionRow &rendition : Renditions::forAsset(database, row.id)) {
+                if (rendition.name == QLatin1String("Thumbnail"))
+                    entry.thumbnail = rendition;
+                else if (rendition.name == QLatin1String("Preview"))
+                    entry.preview = rendition;
+            }
+            if (entry.thumbnail || entry.preview)
+                pictures.append(entry);
         }
-        GalleryPicture entry {row, std::nullopt, std::nullopt};
-        for (const RenditionRow &rendition : Renditions::forAsset(database, row.id)) {
-            if (rendition.name == QLatin1String("Thumbnail"))
-                entry.thumbnail = rendition;
-            else if (rendition.name == QLatin1String("Preview"))
-                entry.preview = rendition;
-        }
-        if (entry.thumbnail || entry.preview)
-            pictures.append(entry);
     }
 }
 
@@ -104,9 +108,7 @@ HttpResponse PublicPages::rendition(const HttpRequest &request) const
     HttpResponse response = HttpResponse::text(200, "image/jpeg", file.readAll());
     response.setHeader("ETag", etag);
     response.setHeader("Cache-Control", "public, max-age=31536000, immutable");
-    if (request.method == "HEAD")
-        response.body.clear();
-    return response;
+    return response; // for HEAD libmicrohttpd sends the headers only
 }
 
 HttpResponse PublicPages::gallery(const HttpRequest &request) const
@@ -179,9 +181,7 @@ HttpResponse PublicPages::gallery(const HttpRequest &request) const
         album.galleryUrl = SharingRecords::directAccessUrl(m_config, exportId);
     HttpResponse response = asFeed ? feed(album) : galleryPage(album);
     transaction.commit();
-    if (request.method == "HEAD")
-        response.body.clear();
-    return response;
+    return response; // for HEAD libmicrohttpd sends the headers only
 }
 
 HttpResponse PublicPages::galleryPage(const Album &album) const

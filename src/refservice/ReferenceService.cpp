@@ -40,7 +40,7 @@ bool ReferenceService::start(QString &errorMsg)
         }
     }
     for (const QString &text : m_config.faults) {
-        const std::optional<FaultSpec> fault = FaultSpec::parse(text, errorMsg);
+        const std::optional<PlannedFault> fault = PlannedFault::parse(text, errorMsg);
         if (!fault)
             return false;
         m_faults.add(*fault);
@@ -177,13 +177,13 @@ HttpResponse ReferenceService::adminFaults(const HttpRequest &request)
     if (!request.fromLoopback)
         return plain(403, "Forbidden");
     if (request.method == "POST") {
-        QList<FaultSpec> faults;
+        QList<PlannedFault> faults;
         for (const QString &line :
             QString::fromUtf8(request.body).split(u'\n', Qt::SkipEmptyParts)) {
             if (line.trimmed().isEmpty())
                 continue;
             QString errorMsg;
-            const std::optional<FaultSpec> fault = FaultSpec::parse(line, errorMsg);
+            const std::optional<PlannedFault> fault = PlannedFault::parse(line, errorMsg);
             if (!fault)
                 return plain(400, errorMsg.toUtf8());
             faults.append(*fault);

@@ -81,7 +81,7 @@ std::optional<ServiceConfig> parse(const QStringList &arguments, QString &errorM
                        "delay:MS, soapfault:TEXT, http500, drop, empty, html, bits403 or "
                        "bits-no-session; OPERATION a SOAP operation, a BITS packet type, Upload "
                        "or *. Also POST /Pondrel/Admin/Faults."),
-        QStringLiteral("SPEC"));
+        QStringLiteral("FAULT"));
     const QCommandLineOption demo(QStringLiteral("demo"),
         QStringLiteral("Create a demo account with albums and pictures if it is missing, and "
                        "print its e-mail address and password."));

@@ -6,6 +6,7 @@
 #include "refservice/ServiceDates.h"
 #include "refservice/ServiceFault.h"
 #include "refservice/SharingRecords.h"
+#include "refservice/SoapReply.h"
 
 #include <QRegularExpression>
 #include <QUuid>
@@ -279,6 +280,26 @@ void detachImportedAsset(OperationContext &context)
     context.reply().setResultText(QStringLiteral("true"));
 }
 
+// Who can reach the album: one edge per invitation and per web address. Nothing in the
+// system reads more than that, so startNode, depth and format are accepted and not used.
+void getExportGraph(OperationContext &context)
+{
+    const Session session = context.requireSession();
+    const AssetRow album = AssetStore::require(context.database(), session.accountId,
+        context.request().text(QStringLiteral("assetIdentifier")), QStringLiteral("folder"));
+    pugi::xml_node graph
+        = SoapReply::addElement(context.reply().result(), QStringLiteral("ExportGraph"));
+    pugi::xml_node root = SoapReply::addElement(graph, QStringLiteral("Vertex"));
+    SoapReply::addText(root, QStringLiteral("UniqueIdentifier"), album.id);
+    SoapReply::addText(root, QStringLiteral("Name"), album.name);
+    pugi::xml_node invitations = SoapReply::addElement(graph, QStringLiteral("ExportLinks"));
+    SharingRecords::writeExportLinks(context.database(), context.config(), album.id, invitations,
+        QStringLiteral("ExportLinkInfo"));
+    pugi::xml_node addresses = SoapReply::addElement(graph, QStringLiteral("SymbolicLinks"));
+    SharingRecords::writeSymbolicLinks(context.database(), context.config(), album.id, addresses,
+        QStringLiteral("SymbolicLinkInfo"));
+}
+
 void requestWallpaper(OperationContext &context)
 {
     const Session session = context.requireSession();
@@ -304,6 +325,7 @@ void registerSharingOperations(OperationTable &table)
     table.insert(QStringLiteral("ExportAssetEx"), exportAssetEx);
     table.insert(QStringLiteral("GetExportLinksInfo"), getExportLinksInfo);
     table.insert(QStringLiteral("RevokeExportLink"), revokeExportLink);
+    table.insert(QStringLiteral("GetExportGraph"), getExportGraph);
     table.insert(QStringLiteral("CreateSymbolicLink"), createSymbolicLink);
     table.insert(QStringLiteral("GetSymbolicLinkInfo"), getSymbolicLinkInfo);
     table.insert(QStringLiteral("DestroySymbolicLink"), destroySymbolicLink);

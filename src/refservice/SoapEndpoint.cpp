@@ -52,7 +52,7 @@ HttpResponse SoapEndpoint::handle(const HttpRequest &request) const
     if (!soap)
         return faultResponse(errorMsg);
     operation = soap->operation();
-    if (const std::optional<FaultSpec> fault = m_faults.take({operation})) {
+    if (const std::optional<PlannedFault> fault = m_faults.take({operation})) {
         m_log.write(QStringLiteral("playing fault %1").arg(fault->toString()));
         if (const std::optional<HttpResponse> played = FaultInjector::play(*fault))
             return *played;

@@ -1,6 +1,7 @@
 #include "UploadTestSupport.h"
 
 #include <QDir>
+#include <QSet>
 
 #include <gtest/gtest.h>
 
@@ -187,6 +188,11 @@ TEST_F(RenditionRoadTest, BitsErrorPathsLeaveNothingBehind)
     const HttpResult tooBig = AgentSide::bits(
         url, "Fragment", {session, "Content-Range: bytes 0-9/100000000"}, bytes.left(10));
     EXPECT_EQ(tooBig.status, 413);
+    const HttpResult overLimit
+        = AgentSide::bits(url, "Fragment", {session, "Content-Range: bytes 0-67108864/67108865"},
+            QByteArray(64 * 1024 * 1024 + 1, 'o'));
+    EXPECT_EQ(overLimit.status, 413);
+    EXPECT_FALSE(overLimit.header("BITS-Error-Code").isEmpty());
     const HttpResult half = AgentSide::bits(
         url, "Fragment", {session, "Content-Range: bytes 0-499/1000"}, bytes.left(500));
     EXPECT_EQ(half.status, 200);
@@ -244,6 +250,31 @@ TEST_F(RenditionRoadTest, FailuresMarkThePictureAndStopAfterThreeRetries)
     EXPECT_EQ(issues, 4); // issued once and re-issued three times
     EXPECT_EQ(
         visit.output(QStringLiteral("nextVisitIntervalMilliseconds")), QStringLiteral("60000"));
+}
+
+TEST_F(RenditionRoadTest, UnreportedCommandsGoOutAgainWithFreshAddresses)
+{
+    const QList<AgentSide::Command> first = AgentSide::commandsOf(agent->visit());
+    ASSERT_EQ(first.size(), 2);
+    // An upload arrived, but the statuses were lost with the next visit's request.
+    ASSERT_EQ(
+        AgentSide::upload(first[0].fields.value("url"), AgentSide::fakeJpeg(400, 'l')).status, 200);
+    const QList<AgentSide::Command> second = AgentSide::commandsOf(agent->visit());
+    ASSERT_EQ(second.size(), 2);
+    QSet<QString> firstIds, secondIds;
+    for (int i = 0; i < 2; ++i) {
+        firstIds.insert(first[i].fields.value("id"));
+        secondIds.insert(second[i].fields.value("id"));
+        EXPECT_NE(second[i].fields.value("url"), first[0].fields.value("url"));
+        EXPECT_NE(second[i].fields.value("url"), first[1].fields.value("url"));
+    }
+    EXPECT_EQ(firstIds, secondIds);
+    const QByteArray protocol = "BITS-Supported-Protocols: {7df0354d-249b-430f-820d-3d2a9bef4931}";
+    EXPECT_EQ(
+        AgentSide::bits(first[1].fields.value("url"), "Create-Session", {protocol}).status, 404);
+    EXPECT_TRUE(renditionFiles().isEmpty()); // the orphaned upload is gone
+    const SoapResult listing = agent->soap().getAssets(agent->session(), album);
+    EXPECT_EQ(childText(pictureRecord(listing), "RetrievalAttemptFailed"), QStringLiteral("false"));
 }
 
 TEST_F(RenditionRoadTest, StatusesFromAnotherComputerChangeNothing)

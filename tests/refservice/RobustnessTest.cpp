@@ -112,6 +112,28 @@ TEST_F(RobustnessTest, BadRequestsAreFaultsAndTheServerGoesOn)
     expectStillServing();
 }
 
+TEST_F(RobustnessTest, DeeplyNestedParametersAreHarmless)
+{
+    ASSERT_TRUE(soap->registerComputer(kComputer).ok());
+    constexpr int kDepth = 500000;
+    QByteArray nested;
+    nested.reserve(kDepth * 7);
+    for (int i = 0; i < kDepth; ++i)
+        nested += "<a>";
+    for (int i = 0; i < kDepth; ++i)
+        nested += "</a>";
+    const QByteArray body
+        = "<soap:Envelope xmlns:soap=\"http://schemas.xmlsoap.org/soap/envelope/\">"
+          "<soap:Body><Visit xmlns=\"http://services.trevane.com/Pondrel/CollectionServices\">"
+          "<serviceKey>pondrel-desktop</serviceKey><computerIdentifier>"
+        + kComputer.toUtf8() + "</computerIdentifier><previousCommandBatchesStatuses>" + nested
+        + "</previousCommandBatchesStatuses></Visit></soap:Body></soap:Envelope>";
+    const SoapResult visit
+        = soap->postRaw(QStringLiteral("/Pondrel/CollectionServices.asmx"), body);
+    EXPECT_TRUE(visit.ok()) << visit.fault.toStdString() << visit.http.transportError.toStdString();
+    expectStillServing();
+}
+
 TEST_F(RobustnessTest, OversizedBodyIsRefused)
 {
     const QByteArray padding(17 * 1024 * 1024, 'x');

@@ -156,6 +156,20 @@ TEST_F(SharingTest, InvitationsLinksAndRevocation)
                   record.child("FolderAssetExportLinks").children("FolderAssetExportLink").end()),
         2);
 
+    const SoapResult graph = call("GetExportGraph",
+        {{QStringLiteral("sessionIdentifier"), owner->session()},
+            {QStringLiteral("assetIdentifier"), album}, {QStringLiteral("startNode"), QString()},
+            {QStringLiteral("depth"), QStringLiteral("1")}, {QStringLiteral("format"), QString()}});
+    ASSERT_TRUE(graph.ok()) << graph.fault.toStdString();
+    EXPECT_EQ(
+        childText(graph.resultNode().child("ExportGraph").child("Vertex"), "UniqueIdentifier"),
+        album);
+    EXPECT_EQ(
+        childText(
+            graph.resultNode().child("ExportGraph").child("ExportLinks").child("ExportLinkInfo"),
+            "EmailAddress"),
+        QStringLiteral("bob@example.org"));
+
     auto revoke = [&](const char *email) {
         return call("RevokeExportLink",
             {{QStringLiteral("sessionIdentifier"), owner->session()},
