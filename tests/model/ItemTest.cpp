@@ -307,20 +307,6 @@ TEST_F(ItemTest, RootIsTheEmptyIdentifierNotAMissingOne)
     EXPECT_FALSE(oruItem::initWithAsset(QVariantMap()).isRoot());
 }
 
-TEST_F(ItemTest, CopiesAreIndependent)
-{
-    oruItem original = oruItem::initWithEmptyAlbum();
-    original.setName(QStringLiteral("Before"));
-    original.setThumbnailPic(TestJpeg::filled(4, 4, Qt::red));
-    oruItem copy = original;
-    copy.setName(QStringLiteral("After"));
-    copy.setPermissions(9);
-    EXPECT_EQ(original.name(), "Before");
-    EXPECT_EQ(original.permissions(), 3u);
-    EXPECT_EQ(copy.thumbnailPic()->pixelColor(0, 0), QColor(Qt::red));
-    EXPECT_TRUE(copy.isFolder());
-}
-
 TEST_F(ItemTest, DescriptionListsTheFieldsForTheLog)
 {
     oruItem item = oruItem::initWithAsset(albumRecordFromService());
