@@ -17,6 +17,8 @@
 #include <memory>
 #include <optional>
 
+class Picture;
+
 // What the asset operations read of one of the Publisher's items: the asset's identifier and,
 // for a wallpaper request, its orientation (1 to 8) and pixel size.
 struct oruAssetItem
@@ -132,6 +134,62 @@ public:
     static std::optional<QString> md5(const QString &text);
     static bool checkHashIsSame(const QString &path, const QString &hash);
 
+    // The visit cycle, which only the Agent runs. Everything below happens on the thread of
+    // visitCycleContext(): the delayed visits and the visit timer fire there, and
+    // visitAndProcess() must be called there (it needs an event loop: the main thread or a
+    // worker QThread). Service calls, decoding, rendering and uploads block that thread.
+    static inline const QString kSavedBatchFileName = QStringLiteral("Pondrel_Batch.plist");
+    // A service interval of this or less schedules nothing.
+    static constexpr int kMinimumVisitIntervalMs = 5000;
+    // The visit that follows a processed batch, to report its statuses.
+    static constexpr int kFollowUpVisitDelayMs = 5000;
+    // Failure codes of a command status.
+    static inline const QString kErrorNotInPhotoDB = QStringLiteral("-1");
+    static inline const QString kErrorFileNotOnDisk = QStringLiteral("-2");
+    static inline const QString kErrorNotValidImage = QStringLiteral("-3");
+    static inline const QString kErrorRenderingFailed = QStringLiteral("-4");
+    static inline const QString kErrorHashDiffers = QStringLiteral("-5");
+    static inline const QString kErrorUploadRefused = QStringLiteral("-6");
+
+    // "Rendering 2 of 3…" while a batch is worked on.
+    using VisitProgressHandler = std::function<void(const QString &text)>;
+    // After every visitAndProcess(): whether it went well, and a line for the user ("Last visit
+    // failed: …").
+    using VisitOutcomeHandler = std::function<void(bool succeeded, const QString &text)>;
+
+    // One visit: a saved batch from disk, or the service's Visit with the statuses of the last
+    // run. False only when the service call failed (errorMsg tells why); the statuses it carried
+    // are then kept for the next visit.
+    bool visit();
+    // The command records of a "Commands" document: every "Command" element at any depth.
+    static QVariantList parseCommands(const QString &commands);
+    // One "Command" element's XML as a flat record of its attributes and leaf elements.
+    static QVariantMap parseSingleCommand(const QString &command);
+    // Runs every batch of commandBatch(), leaving their statuses for the next visit.
+    void processCommandBatch();
+    // Renders one RenderPicture command from the batch's decoded picture and uploads it. The
+    // command's status record: "Succeeded", or "Failed" with its own code and description.
+    // An upload that got no HTTP answer at all also sets curlAbort.
+    QVariantMap renderPictureCommand(const QVariantMap &command, const Picture &image);
+    static QString savedBatchFilename();
+    bool commandBatchEmpty() const { return m_commandBatch.isEmpty(); }
+    // A one-shot visit after the interval in whole seconds, when it is above 5000 ms.
+    void scheduleNextVisit(qint32 milliseconds);
+    // A visit, then the processing of any batch it brought and a follow-up visit 5 s later.
+    void visitAndProcess();
+    // Whether the timed visit is pending.
+    bool visitPending() const;
+    // The e-mail address from a "Login" notification's user info ("LastLogin"); without one
+    // the empty text, which the visit digests like any other.
+    void takeLoginNotification(const QVariantMap &userInfo);
+    // Lives in the thread that made the client. An Agent that visits on a worker thread moves it
+    // there before the first visit and starts visits through it:
+    //     QMetaObject::invokeMethod(orunet.visitCycleContext(), [&] { orunet.visitAndProcess(); });
+    QObject *visitCycleContext() const { return m_visitCycleContext.get(); }
+    // Called on the cycle's thread; a handler forwards to the GUI thread itself.
+    void setVisitProgressHandler(VisitProgressHandler handler);
+    void setVisitOutcomeHandler(VisitOutcomeHandler handler);
+
     // Fields.
     QString serviceKey() const { return m_serviceKey; }
     void setServiceKey(const QString &key) { m_serviceKey = key; }
@@ -183,6 +241,8 @@ private:
     void forgetAccount();
     bool refuseSignOn(const QString &message);
     QVariant computerIdentifierArgument() const;
+    std::optional<QVariantList> savedCommandBatch();
+    void reportVisitProgress(const QString &text) const;
 
     QString m_serviceKey;
     QString m_computerIdentifier = kPlaceholderComputerIdentifier;
@@ -203,4 +263,7 @@ private:
     QVariantList m_resultOfLastCommand;
     std::shared_ptr<oruAlert> m_alert;
     ScreenSizeProvider m_screenSize;
+    std::unique_ptr<QObject> m_visitCycleContext = std::make_unique<QObject>();
+    VisitProgressHandler m_visitProgress;
+    VisitOutcomeHandler m_visitOutcome;
 };

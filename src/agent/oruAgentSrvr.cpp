@@ -1,0 +1,13 @@
+#include "agent/oruAgentSrvr.h"
+
+#include "agent/oruAgent.h"
+
+oruAgentSrvr::oruAgentSrvr(oruAgent &agent)
+    : QDBusAbstractAdaptor(&agent)
+    , m_agent(agent)
+{ }
+
+QString oruAgentSrvr::getOfflineStatusRequest(const QString &request)
+{
+    return m_agent.getOfflineStatusRequest(request);
+}

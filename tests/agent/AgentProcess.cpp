@@ -1,0 +1,81 @@
+#include "AgentProcess.h"
+
+#include "RecordingProxy.h"
+
+#include <QDBusMessage>
+#include <QDBusReply>
+#include <QDir>
+
+AgentProcess::AgentProcess(QDBusConnection bus, QString serviceUrl)
+    : m_bus(std::move(bus))
+    , m_serviceUrl(std::move(serviceUrl))
+{ }
+
+AgentProcess::~AgentProcess()
+{
+    if (isRunning()) {
+        m_process.kill();
+        m_process.waitForFinished(5000);
+    }
+}
+
+QString AgentProcess::programPath()
+{
+    return QDir(qEnvironmentVariable("PONDREL_BIN_DIR")).filePath(QStringLiteral("pondrel-agent"));
+}
+
+bool AgentProcess::start(const QStringList &arguments)
+{
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("PONDREL_SERVICE_URL"), m_serviceUrl);
+    m_process.setProcessEnvironment(environment);
+    m_process.start(programPath(), arguments);
+    if (!m_process.waitForStarted(5000))
+        return false;
+    return pumpUntil(
+               [this] { return getOfflineStatusRequest().has_value() || !isRunning(); }, 15000)
+        && isRunning();
+}
+
+std::optional<int> AgentProcess::runToEnd(const QStringList &arguments, int timeoutMs)
+{
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("PONDREL_SERVICE_URL"), m_serviceUrl);
+    m_process.setProcessEnvironment(environment);
+    m_process.start(programPath(), arguments);
+    if (!m_process.waitForStarted(5000))
+        return std::nullopt;
+    return waitForExit(timeoutMs);
+}
+
+std::optional<int> AgentProcess::waitForExit(int timeoutMs)
+{
+    if (!pumpUntil([this] { return !isRunning(); }, timeoutMs))
+        return std::nullopt;
+    if (m_process.exitStatus() != QProcess::NormalExit)
+        return std::nullopt;
+    return m_process.exitCode();
+}
+
+std::optional<QString> AgentProcess::getOfflineStatusRequest() const
+{
+    QDBusMessage call = QDBusMessage::createMethodCall(QStringLiteral("com.trevane.oru_agent"),
+        QStringLiteral("/oruAgentSrvr"), QStringLiteral("com.trevane.oruAgentSrvr"),
+        QStringLiteral("getOfflineStatusRequest"));
+    call << QStringLiteral("status");
+    const QDBusReply<QString> reply = m_bus.call(call, QDBus::Block, 3000);
+    if (!reply.isValid())
+        return std::nullopt;
+    return reply.value();
+}
+
+QString AgentProcess::standardError()
+{
+    m_stderr += m_process.readAllStandardError();
+    return QString::fromUtf8(m_stderr);
+}
+
+QString AgentProcess::standardOutput()
+{
+    return QString::fromUtf8(m_process.readAllStandardOutput());
+}

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QDBusConnection>
+#include <QProcess>
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+// One pondrel-agent for a test, started from $PONDREL_BIN_DIR with the test's environment
+// (its scratch HOME, its private bus) and the service at serviceUrl.
+class AgentProcess
+{
+public:
+    AgentProcess(QDBusConnection bus, QString serviceUrl);
+    ~AgentProcess();
+    AgentProcess(const AgentProcess &) = delete;
+    AgentProcess &operator=(const AgentProcess &) = delete;
+
+    // Starts it and waits until its remote object answers, that is until it observes the
+    // notifications.
+    bool start(const QStringList &arguments = {QStringLiteral("--headless")});
+    // Starts it and waits for it to end; its exit code, or none if it did not end in time.
+    std::optional<int> runToEnd(const QStringList &arguments, int timeoutMs);
+    // Waits for the program to end (while the test's events run); its exit code or none.
+    std::optional<int> waitForExit(int timeoutMs);
+    bool isRunning() const { return m_process.state() == QProcess::Running; }
+    qint64 pid() const { return m_process.processId(); }
+
+    std::optional<QString> getOfflineStatusRequest() const;
+    QString standardError();
+    QString standardOutput();
+
+    static QString programPath();
+
+private:
+    QDBusConnection m_bus;
+    QString m_serviceUrl;
+    QProcess m_process;
+    QByteArray m_stderr;
+};

@@ -1,0 +1,154 @@
+#include "PrivateBus.h"
+#include "RecordingProxy.h"
+#include "ScratchHome.h"
+
+#include "agent/AgentTray.h"
+#include "agent/oruAgent.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+// Answers the next modal question by the button with that text, and keeps what it asked.
+struct QuestionAnswerer
+{
+    explicit QuestionAnswerer(const QString &answer)
+    {
+        QTimer::singleShot(0, [this, answer] { answerWhenShown(answer); });
+    }
+
+    void answerWhenShown(const QString &answer)
+    {
+        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+        if (!box) {
+            QTimer::singleShot(10, [this, answer] { answerWhenShown(answer); });
+            return;
+        }
+        text = box->text();
+        informativeText = box->informativeText();
+        for (QAbstractButton *button : box->buttons()) {
+            buttons.append(button->text());
+            if (static_cast<QAbstractButton *>(box->defaultButton()) == button)
+                defaultButton = button->text();
+        }
+        for (QAbstractButton *button : box->buttons()) {
+            if (button->text() == answer) {
+                button->click();
+                return;
+            }
+        }
+    }
+
+    QString text;
+    QString informativeText;
+    QStringList buttons;
+    QString defaultButton;
+};
+
+class AgentTrayTest : public ::testing::Test
+{
+protected:
+    void SetUp() override { ASSERT_TRUE(bus.isValid()); }
+
+    ScratchHome home;
+    PrivateBus bus;
+};
+
+TEST_F(AgentTrayTest, MenuOffersTheFourActionsAndTheTooltipFollowsTheCycle)
+{
+    oruAgent agent(bus.connection());
+    AgentTray tray(agent);
+    QStringList titles;
+    for (const QAction *action : tray.statusMenu().actions()) {
+        if (!action->isSeparator())
+            titles.append(action->text());
+    }
+    EXPECT_EQ(
+        titles, (QStringList {"About Pondrel Agent", "Open Pondrel Publisher", "Visit", "Quit"}));
+    EXPECT_EQ(tray.statusItem().contextMenu(), &tray.statusMenu());
+    EXPECT_FALSE(tray.statusItem().icon().isNull());
+    EXPECT_EQ(tray.statusItem().toolTip(), QStringLiteral("Idle"));
+
+    emit agent.statusChanged(QStringLiteral("Rendering 2 of 3…"));
+    EXPECT_EQ(tray.statusItem().toolTip(), QStringLiteral("Rendering 2 of 3…"));
+    emit agent.statusChanged(QStringLiteral("Last visit failed: no route"));
+    EXPECT_EQ(tray.statusItem().toolTip(), QStringLiteral("Last visit failed: no route"));
+}
+
+TEST_F(AgentTrayTest, TheIconDrawsAtPanelSizes)
+{
+    oruAgent agent(bus.connection());
+    AgentTray tray(agent);
+    const QIcon icon = tray.statusItem().icon();
+    for (const int size : {16, 22, 24, 32, 48}) {
+        const QImage image = icon.pixmap(size, size).toImage();
+        ASSERT_EQ(image.width(), size);
+        // Both a light and a dark part, so it shows on light and on dark panels.
+        int light = 0;
+        int dark = 0;
+        for (int y = 0; y < size; ++y) {
+            for (int x = 0; x < size; ++x) {
+                const QColor pixel = image.pixelColor(x, y);
+                if (pixel.alpha() < 200)
+                    continue;
+                if (pixel.lightness() > 200)
+                    ++light;
+                else if (pixel.lightness() < 60)
+                    ++dark;
+            }
+        }
+        EXPECT_GT(light, size) << size;
+        EXPECT_GT(dark, size) << size;
+    }
+}
+
+TEST_F(AgentTrayTest, QuitAsksAndStaysOnNo)
+{
+    oruAgent agent(bus.connection());
+    AgentTray tray(agent);
+    QuestionAnswerer answerer(QStringLiteral("No"));
+    tray.quitAction();
+    EXPECT_EQ(answerer.text, QStringLiteral("Do you really want to quit?"));
+    EXPECT_EQ(answerer.informativeText,
+        QStringLiteral("If you quit the Pondrel Agent, your friends and relatives will not be "
+                       "able to receive wallpapers or order prints from your album."));
+    EXPECT_EQ(answerer.buttons.size(), 2);
+    EXPECT_TRUE(answerer.buttons.contains("Yes"));
+    EXPECT_TRUE(answerer.buttons.contains("No"));
+    EXPECT_EQ(answerer.defaultButton, QStringLiteral("Yes"));
+    EXPECT_FALSE(agent.isQuitting());
+    EXPECT_TRUE(tray.statusMenu().isEnabled());
+}
+
+TEST_F(AgentTrayTest, QuitOnYesQuitsAndClosesTheMenu)
+{
+    oruAgent agent(bus.connection());
+    AgentTray tray(agent);
+    QuestionAnswerer answerer(QStringLiteral("Yes"));
+    tray.quitAction();
+    EXPECT_TRUE(agent.isQuitting());
+    EXPECT_FALSE(tray.statusMenu().isEnabled());
+    EXPECT_EQ(tray.statusItem().toolTip(), QStringLiteral("Quitting after the current picture…"));
+}
+
+TEST_F(AgentTrayTest, RefreshIsPostedForThePublisher)
+{
+    oruAgent agent(bus.connection());
+    oruNotifications publisher(bus.connection());
+    std::vector<oruNotification> refreshes;
+    ASSERT_TRUE(publisher.observe(oruNotifications::kRefresh, oruNotifications::kPublisherObject,
+        [&](const oruNotification &notification) { refreshes.push_back(notification); }));
+    pumpFor(100);
+    ASSERT_TRUE(agent.sendRefreshNotification());
+    ASSERT_TRUE(pumpUntil([&] { return !refreshes.empty(); }, 3000));
+    EXPECT_EQ(refreshes.front().name, QStringLiteral("Refresh"));
+    EXPECT_TRUE(refreshes.front().userInfo.isEmpty());
+}
+
+} // namespace

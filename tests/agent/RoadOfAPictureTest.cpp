@@ -1,0 +1,172 @@
+#include "AgentProcess.h"
+#include "PrivateBus.h"
+#include "RecordingProxy.h"
+#include "RefServiceProcess.h"
+#include "ScratchHome.h"
+
+#include "client/oruNetwork.h"
+#include "client/oruNotifications.h"
+#include "support/Paths.h"
+#include "support/Values.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QImage>
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+
+namespace {
+
+const QString kEmail = QStringLiteral("ann.road@example.com");
+const QString kPassword = QStringLiteral("a long way home 7");
+const QString kMoniker = QStringLiteral("moniker-of-the-harbour");
+
+// The real programs: the reference service, pondrel-agent, and this test in the Publisher's
+// place, creating a picture on the service with the client library and entering it in the
+// photo database, then posting "Visit" as the Publisher does after a commit.
+class RoadOfAPicture : public ::testing::Test
+{
+protected:
+    void startService(const QStringList &arguments = {})
+    {
+        requestLog = QDir(home.path()).filePath(QStringLiteral("requests.log"));
+        service = std::make_unique<RefServiceProcess>(
+            arguments + QStringList {QStringLiteral("--log"), requestLog});
+        ASSERT_TRUE(service->start()) << service->errorMsg().toStdString();
+        qputenv("PONDREL_SERVICE_URL", service->baseUrl().toUtf8());
+        ASSERT_TRUE(Paths::ensureFolder(Paths::applicationSupportFolder()));
+        client = std::make_unique<oruNetwork>();
+        ASSERT_TRUE(client->registerComputerIfNeeded()) << client->errorMsg().toStdString();
+        ASSERT_TRUE(client->createNewAccount("Ann", "Road", kPassword, kEmail))
+            << client->errorMsg().toStdString();
+        ASSERT_TRUE(client->signOn(kEmail, kPassword)) << client->errorMsg().toStdString();
+        createPicture();
+    }
+
+    void TearDown() override { qunsetenv("PONDREL_SERVICE_URL"); }
+
+    void createPicture()
+    {
+        const QString picture = QDir(home.path()).filePath(QStringLiteral("harbour.jpg"));
+        QImage image(1600, 1200, QImage::Format_RGB32);
+        for (int y = 0; y < image.height(); ++y) {
+            for (int x = 0; x < image.width(); ++x)
+                image.setPixelColor(x, y, QColor(x % 256, y % 256, (x * y) % 256));
+        }
+        ASSERT_TRUE(image.save(picture, "JPEG", 90));
+        const QString hash = oruNetwork::sha1FromFile(picture).value_or(QString());
+        const QString now
+            = QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyy-MM-ddTHH:mm:ssZ"));
+        const QVariantMap reply
+            = client->publishingServices().call(QStringLiteral("CreatePictureFileAsset"),
+                {client->sessionIdentifier(), "", "Harbour", "", "image/jpeg", "Unrated", now, now,
+                    QFileInfo(picture).size(), hash, kMoniker, 0, 1600, 1200, "RotateNoneFlipNone",
+                    now});
+        ASSERT_FALSE(reply.contains("error")) << reply.value("error").toString().toStdString();
+        ASSERT_TRUE(client->addPhotoToDB(picture, kMoniker, hash));
+    }
+
+    // Name to {width, height} of the picture's ready renditions.
+    QMap<QString, QList<qint64>> readyRenditions()
+    {
+        QMap<QString, QList<qint64>> ready;
+        for (const QVariant &asset : client->getAssets(QString()).value_or(QVariantList())) {
+            const QVariantMap renditions
+                = asset.toMap().value(QStringLiteral("PictureFileAssetRenditions")).toMap();
+            for (const QVariant &rendition :
+                Values::asList(renditions.value(QStringLiteral("PictureFileAssetRendition")))) {
+                const QVariantMap record = rendition.toMap();
+                ready.insert(record.value(QStringLiteral("Name")).toString(),
+                    {record.value(QStringLiteral("Width")).toLongLong(),
+                        record.value(QStringLiteral("Height")).toLongLong()});
+            }
+        }
+        return ready;
+    }
+
+    int serviceLogCount(const QByteArray &text) const
+    {
+        QFile log(requestLog);
+        return log.open(QIODevice::ReadOnly) ? int(log.readAll().count(text)) : 0;
+    }
+
+    QString serviceLog() const
+    {
+        QFile log(requestLog);
+        return log.open(QIODevice::ReadOnly) ? QString::fromUtf8(log.readAll()) : QString();
+    }
+
+    void postVisit()
+    {
+        ASSERT_TRUE(oruNotifications::post(
+            oruNotifications::kVisit, oruNotifications::kAgentObject, {}, bus.connection()));
+    }
+
+    ScratchHome home;
+    PrivateBus bus;
+    std::unique_ptr<RefServiceProcess> service;
+    std::unique_ptr<oruNetwork> client;
+    QString requestLog;
+};
+
+TEST_F(RoadOfAPicture, AVisitSignalBringsBothRenditionsToTheService)
+{
+    startService();
+    AgentProcess agent(bus.connection(), service->baseUrl());
+    ASSERT_TRUE(agent.start()) << agent.standardError().toStdString();
+    EXPECT_TRUE(readyRenditions().isEmpty());
+
+    postVisit();
+    ASSERT_TRUE(pumpUntil([&] { return readyRenditions().size() == 2; }, 30000));
+    const auto ready = readyRenditions();
+    EXPECT_EQ(ready.value(QStringLiteral("Thumbnail")), (QList<qint64> {200, 150}));
+    EXPECT_EQ(ready.value(QStringLiteral("Preview")), (QList<qint64> {1024, 768}));
+    EXPECT_FALSE(QFileInfo::exists(oruNetwork::savedBatchFilename()));
+    EXPECT_EQ(serviceLogCount(" Visit "), 2) << "one visit for the batch, one to report it";
+}
+
+TEST_F(RoadOfAPicture, TheAgentAnswersDuringABatchAndAQuitKeepsTheRestForTheNextStart)
+{
+    // The first rendition's upload is held up for a while on the service's side.
+    startService({QStringLiteral("--fault"), QStringLiteral("1*Fragment:delay:6000"),
+        QStringLiteral("--visit-interval-ms"), QStringLiteral("6000")});
+    {
+        AgentProcess agent(bus.connection(), service->baseUrl());
+        ASSERT_TRUE(agent.start()) << agent.standardError().toStdString();
+        postVisit();
+        ASSERT_TRUE(pumpUntil([&] { return serviceLogCount("playing fault") == 1; }, 15000));
+
+        // The bus is answered while the visit thread waits for the upload.
+        const auto answer = agent.getOfflineStatusRequest();
+        EXPECT_EQ(answer, QStringLiteral("FALSE"));
+        EXPECT_EQ(serviceLogCount("Fragment\n"), 1) << "the upload is still under way";
+
+        ASSERT_EQ(::kill(pid_t(agent.pid()), SIGTERM), 0);
+        pumpFor(1000);
+        EXPECT_TRUE(agent.isRunning()) << "it waits for the picture being uploaded";
+        EXPECT_EQ(agent.waitForExit(20000), std::optional<int>(0));
+    }
+    // The second rendition was never started and the batch waits in its file.
+    EXPECT_EQ(serviceLogCount("Create-Session"), 1) << serviceLog().toStdString();
+    EXPECT_TRUE(QFileInfo::exists(oruNetwork::savedBatchFilename()));
+    EXPECT_EQ(serviceLogCount(" Visit "), 1);
+
+    AgentProcess restarted(bus.connection(), service->baseUrl());
+    ASSERT_TRUE(restarted.start()) << restarted.standardError().toStdString();
+    postVisit();
+    ASSERT_TRUE(
+        pumpUntil([&] { return !QFileInfo::exists(oruNetwork::savedBatchFilename()); }, 30000));
+    ASSERT_TRUE(pumpUntil([&] { return serviceLogCount(" Visit ") == 2; }, 15000))
+        << "the batch from the file is done first, then reported";
+    EXPECT_EQ(serviceLogCount("Create-Session"), 3) << serviceLog().toStdString();
+    // The replayed upload of the first rendition finds its address used up and is reported as
+    // failed; the service hands the command out again and the Agent's next visits finish it.
+    EXPECT_TRUE(pumpUntil([&] { return readyRenditions().size() == 2; }, 40000))
+        << serviceLog().toStdString();
+}
+
+} // namespace

@@ -1,0 +1,240 @@
+#include "VisitTestSupport.h"
+
+#include "client/oruNetwork.h"
+#include "support/Paths.h"
+#include "support/Values.h"
+
+#include "RefServiceProcess.h"
+#include "ScratchHome.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QEventLoop>
+#include <QFile>
+#include <QFileInfo>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+using namespace VisitTestSupport;
+
+namespace {
+
+const QString kEmail = QStringLiteral("ann.visit@example.com");
+const QString kPassword = QStringLiteral("correct horse 42");
+const QString kMoniker = QStringLiteral("moniker-of-the-lake");
+
+// A workstation with a signed-on account, one picture created on the service from this
+// client and entered in the local photo database, against a service of its own.
+class VisitService : public ::testing::Test
+{
+protected:
+    void startWith(const QStringList &serviceArguments)
+    {
+        requestLog = QDir(home.path()).filePath("requests.log");
+        service = std::make_unique<RefServiceProcess>(
+            serviceArguments + QStringList {"--log", requestLog});
+        ASSERT_TRUE(service->start()) << service->errorMsg().toStdString();
+        qputenv("PONDREL_SERVICE_URL", service->baseUrl().toUtf8());
+        ASSERT_TRUE(Paths::ensureFolder(Paths::applicationSupportFolder()));
+        client = std::make_unique<oruNetwork>();
+        ASSERT_TRUE(client->registerComputer()) << client->errorMsg().toStdString();
+        ASSERT_TRUE(client->createNewAccount("Ann", "Visit", kPassword, kEmail))
+            << client->errorMsg().toStdString();
+        ASSERT_TRUE(client->signOn(kEmail, kPassword)) << client->errorMsg().toStdString();
+        createPicture();
+    }
+
+    void TearDown() override { qunsetenv("PONDREL_SERVICE_URL"); }
+
+    void createPicture()
+    {
+        picture = QDir(home.path()).filePath("lake.jpg");
+        ASSERT_TRUE(writeJpeg(picture, QSize(1600, 1200)));
+        const QString hash = oruNetwork::sha1FromFile(picture).value_or(QString());
+        const QString now = QDateTime::currentDateTimeUtc().toString("yyyy-MM-ddTHH:mm:ssZ");
+        const QVariantMap reply = client->publishingServices().call("CreatePictureFileAsset",
+            {client->sessionIdentifier(), "", "Lake", "", "image/jpeg", "Unrated", now, now,
+                QFileInfo(picture).size(), hash, kMoniker, 0, 1600, 1200, "RotateNoneFlipNone",
+                now});
+        ASSERT_FALSE(reply.contains("error")) << reply.value("error").toString().toStdString();
+        ASSERT_TRUE(client->addPhotoToDB(picture, kMoniker, hash));
+    }
+
+    // Name to {width, height, file size} of the picture's ready renditions.
+    QMap<QString, QList<qint64>> readyRenditions()
+    {
+        QMap<QString, QList<qint64>> ready;
+        const std::optional<QVariantList> assets = client->getAssets("");
+        for (const QVariant &asset : assets.value_or(QVariantList())) {
+            const QVariantMap renditions
+                = asset.toMap().value("PictureFileAssetRenditions").toMap();
+            for (const QVariant &rendition :
+                Values::asList(renditions.value("PictureFileAssetRendition"))) {
+                const QVariantMap record = rendition.toMap();
+                ready.insert(record.value("Name").toString(),
+                    {record.value("Width").toLongLong(), record.value("Height").toLongLong(),
+                        record.value("FileSize").toLongLong()});
+            }
+        }
+        return ready;
+    }
+
+    int visitsSeenByService() const
+    {
+        QFile log(requestLog);
+        if (!log.open(QIODevice::ReadOnly))
+            return 0;
+        return int(log.readAll().count(" Visit "));
+    }
+
+    QList<QVariantMap> reportedStatuses() const
+    {
+        QList<QVariantMap> statuses;
+        for (const QVariant &entry : client->previousCommandBatchesStatuses()) {
+            for (const QVariant &status : commandStatuses(entry))
+                statuses.append(status.toMap());
+        }
+        return statuses;
+    }
+
+    ScratchHome home;
+    std::unique_ptr<RefServiceProcess> service;
+    std::unique_ptr<oruNetwork> client;
+    QString picture;
+    QString requestLog;
+};
+
+QString returnValue(const QVariantMap &status, const QString &name)
+{
+    for (const QVariant &entry : status.value("ReturnParameters").toList()) {
+        const QVariantMap parameter = entry.toMap().value("ReturnParameter").toMap();
+        if (parameter.value("Name") == name)
+            return parameter.value("Value").toString();
+    }
+    return {};
+}
+
+} // namespace
+
+TEST_F(VisitService, AVisitBringsTheBatchAndTheNextReportsTheRenditions)
+{
+    startWith({"--command-style", "mixed", "--visit-interval-ms", "7999"});
+
+    ASSERT_TRUE(client->visit()) << client->errorMsg().toStdString();
+    ASSERT_EQ(client->commandBatch().size(), 1);
+    const QVariantMap batch = client->commandBatch().at(0).toMap();
+    EXPECT_EQ(batch.value("Moniker"), kMoniker);
+    const QVariantList commands = batch.value("Commands").toList();
+    ASSERT_EQ(commands.size(), 2);
+    EXPECT_EQ(commands.at(0).toMap().value("type"), "RenderPicture");
+    EXPECT_TRUE(QFileInfo::exists(oruNetwork::savedBatchFilename()));
+    EXPECT_FALSE(client->visitPending()); // work came: no timed visit
+
+    client->processCommandBatch();
+    EXPECT_FALSE(client->curlAbort());
+    EXPECT_FALSE(QFileInfo::exists(oruNetwork::savedBatchFilename()));
+    const QList<QVariantMap> statuses = reportedStatuses();
+    ASSERT_EQ(statuses.size(), 2);
+    QMap<QString, QList<qint64>> reported;
+    for (const QVariantMap &status : statuses) {
+        EXPECT_EQ(status.value("CommandExecutionStatus"), "Succeeded")
+            << status.value("ErrorDescription").toString().toStdString();
+        EXPECT_EQ(status.value("ErrorCode"), "0");
+        const QString id = status.value("UniqueIdentifier").toString();
+        EXPECT_EQ(returnValue(status, "fileSize").toLongLong(),
+            QFileInfo(QDir::temp().filePath(id + ".jpg")).size());
+        reported.insert(id,
+            {returnValue(status, "width").toLongLong(), returnValue(status, "height").toLongLong(),
+                returnValue(status, "fileSize").toLongLong()});
+    }
+    EXPECT_TRUE(readyRenditions().isEmpty()); // not before the statuses are reported
+
+    ASSERT_TRUE(client->visit()) << client->errorMsg().toStdString();
+    EXPECT_TRUE(client->previousCommandBatchesStatuses().isEmpty());
+    EXPECT_TRUE(client->commandBatchEmpty());
+    ASSERT_TRUE(client->visitPending());
+    EXPECT_EQ(client->visitTimer()->interval(), 7000);
+
+    const QMap<QString, QList<qint64>> ready = readyRenditions();
+    ASSERT_EQ(ready.keys(), (QStringList {"Preview", "Thumbnail"}));
+    // Mode 1 fits a 4:3 picture into the square canvases.
+    EXPECT_EQ(ready.value("Thumbnail").mid(0, 2), (QList<qint64> {200, 150}));
+    EXPECT_EQ(ready.value("Preview").mid(0, 2), (QList<qint64> {1024, 768}));
+    QList<QList<qint64>> sent = reported.values();
+    QList<QList<qint64>> stored = ready.values();
+    std::sort(sent.begin(), sent.end());
+    std::sort(stored.begin(), stored.end());
+    EXPECT_EQ(sent, stored);
+}
+
+TEST_F(VisitService, AnUploadWithoutAnswerIsReplayedFromTheSavedFile)
+{
+    startWith({"--fault", "1*Fragment:drop"});
+
+    ASSERT_TRUE(client->visit()) << client->errorMsg().toStdString();
+    ASSERT_EQ(client->commandBatch().size(), 1);
+    const QVariantList received = client->commandBatch();
+    client->processCommandBatch();
+    EXPECT_TRUE(client->curlAbort());
+    EXPECT_TRUE(client->previousCommandBatchesStatuses().isEmpty());
+    EXPECT_TRUE(QFileInfo::exists(oruNetwork::savedBatchFilename()));
+    EXPECT_EQ(visitsSeenByService(), 1);
+
+    // The next visit takes the batch from the file and does not go to the service.
+    ASSERT_TRUE(client->visit());
+    EXPECT_EQ(client->commandBatch(), received);
+    EXPECT_EQ(visitsSeenByService(), 1);
+
+    client->processCommandBatch();
+    EXPECT_FALSE(client->curlAbort());
+    EXPECT_FALSE(QFileInfo::exists(oruNetwork::savedBatchFilename()));
+    ASSERT_EQ(reportedStatuses().size(), 2);
+    for (const QVariantMap &status : reportedStatuses())
+        EXPECT_EQ(status.value("CommandExecutionStatus"), "Succeeded");
+
+    ASSERT_TRUE(client->visit());
+    EXPECT_EQ(visitsSeenByService(), 2);
+    EXPECT_EQ(readyRenditions().keys(), (QStringList {"Preview", "Thumbnail"}));
+}
+
+TEST_F(VisitService, ARefusedUploadIsReportedAsRefused)
+{
+    startWith({"--fault", "1*Create-Session:http500"});
+
+    ASSERT_TRUE(client->visit());
+    client->processCommandBatch();
+    EXPECT_FALSE(client->curlAbort());
+    const QList<QVariantMap> statuses = reportedStatuses();
+    ASSERT_EQ(statuses.size(), 2);
+    EXPECT_EQ(statuses.at(0).value("CommandExecutionStatus"), "Failed");
+    EXPECT_EQ(statuses.at(0).value("ErrorCode"), "-6");
+    EXPECT_TRUE(statuses.at(0).value("ErrorDescription").toString().contains("500"));
+    EXPECT_EQ(statuses.at(1).value("CommandExecutionStatus"), "Succeeded");
+}
+
+TEST_F(VisitService, TheCycleFollowsABatchWithAVisitFiveSecondsLater)
+{
+    startWith({"--command-style", "elements"});
+    QStringList progress;
+    QList<bool> outcomes;
+    QEventLoop loop;
+    client->setVisitProgressHandler([&](const QString &text) { progress.append(text); });
+    client->setVisitOutcomeHandler([&](bool succeeded, const QString &) {
+        outcomes.append(succeeded);
+        if (outcomes.size() == 2)
+            loop.quit();
+    });
+    QTimer::singleShot(30000, &loop, &QEventLoop::quit);
+
+    client->visitAndProcess();
+    ASSERT_EQ(outcomes, QList<bool> {true});
+    EXPECT_EQ(progress, (QStringList {"Rendering 1 of 2…", "Rendering 2 of 2…"}));
+    EXPECT_EQ(reportedStatuses().size(), 2);
+    loop.exec();
+
+    EXPECT_EQ(outcomes, (QList<bool> {true, true}));
+    EXPECT_TRUE(client->previousCommandBatchesStatuses().isEmpty());
+    EXPECT_TRUE(client->visitPending()); // the service's interval, 60 s by default
+    EXPECT_EQ(readyRenditions().size(), 2);
+}
