@@ -1,6 +1,7 @@
 #include "ToolCommand.h"
 
 #include "client/oruNetwork.h"
+#include "client/oruNotifications.h"
 #include "model/AcceptedPictureFiles.h"
 #include "model/oruItem.h"
 #include "model/oruNetwork_upload.h"
@@ -8,8 +9,6 @@
 #include "support/Preferences.h"
 
 #include <QDBusConnection>
-#include <QDBusMessage>
-#include <QDBusMetaType>
 #include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
@@ -171,16 +170,12 @@ private:
 // so a missing session bus is reported but is no failure of the publication.
 void askAgentToVisit()
 {
-    qDBusRegisterMetaType<QMap<QString, QString>>();
-    QDBusMessage signal = QDBusMessage::createSignal(QStringLiteral("/com/trevane/pondrel"),
-        QStringLiteral("com.trevane.pondrel.Notification"), QStringLiteral("Visit"));
-    signal << QStringLiteral("com.trevane.oruagent")
-           << QVariant::fromValue(QMap<QString, QString>());
-    QDBusConnection bus = QDBusConnection::sessionBus();
-    if (!bus.isConnected() || !bus.send(signal))
-        ToolOutput::err(QStringLiteral(
-            "note: the Agent could not be told to visit now (no session bus); it will render "
-            "the pictures at its next visit"));
+    QString errorMsg;
+    if (!oruNotifications::post(oruNotifications::kVisit, oruNotifications::kAgentObject, {},
+            QDBusConnection::sessionBus(), &errorMsg))
+        ToolOutput::err(QStringLiteral("note: the Agent could not be told to visit now (%1); it "
+                                       "will render the pictures at its next visit")
+                            .arg(errorMsg));
 }
 
 QString defaultAlbumName()

@@ -6,6 +6,7 @@
 
 #include <QCoreApplication>
 #include <QDBusConnection>
+#include <QDBusMessage>
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFileInfo>
@@ -86,6 +87,23 @@ double difference(const QImage &a, const QImage &b)
     return total / (3.0 * size.width() * size.height());
 }
 
+// The Agent offers its remote object once its notification observers are in place.
+bool waitUntilAgentListens()
+{
+    const QDeadlineTimer deadline(20'000);
+    while (!deadline.hasExpired()) {
+        const QDBusMessage reply = QDBusConnection::sessionBus().call(
+            QDBusMessage::createMethodCall(QStringLiteral("com.trevane.oru_agent"),
+                QStringLiteral("/oruAgentSrvr"), QStringLiteral("com.trevane.oruAgentSrvr"),
+                QStringLiteral("getOfflineStatusRequest"))
+            << QStringLiteral("status"));
+        if (reply.type() == QDBusMessage::ReplyMessage)
+            return true;
+        QThread::msleep(100);
+    }
+    return false;
+}
+
 // The road of a picture with the real programs: pondrel-tool publish creates the pictures,
 // tells the Agent to visit, the Agent renders and uploads, the service serves the renditions.
 TEST(PublishEndToEnd, EveryExamplePictureGetsUprightRenditions)
@@ -116,8 +134,7 @@ TEST(PublishEndToEnd, EveryExamplePictureGetsUprightRenditions)
     agent.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     agent.start(agentProgram, {QStringLiteral("--headless")});
     ASSERT_TRUE(agent.waitForStarted()) << agent.errorString().toStdString();
-    // Let the Agent register on the bus before the notification is sent.
-    QThread::msleep(1000);
+    ASSERT_TRUE(waitUntilAgentListens()) << "the Agent never answered on the bus";
 
     QProcess tool;
     tool.start(qEnvironmentVariable("PONDREL_BIN_DIR") + "/pondrel-tool",
