@@ -179,6 +179,9 @@ public:
     void visitAndProcess();
     // Whether the timed visit is pending.
     bool visitPending() const;
+    // Cancels the timed visit and any follow-up visit; on the cycle's thread, before the client
+    // or that thread goes. The next visitAndProcess() starts the cycle again.
+    void stopVisitCycle();
     // The e-mail address from a "Login" notification's user info ("LastLogin"); without one
     // the empty text, which the visit digests like any other.
     void takeLoginNotification(const QVariantMap &userInfo);

@@ -38,6 +38,16 @@ bool oruNetwork::visitPending() const
     return visitTimer() && visitTimer()->isActive();
 }
 
+void oruNetwork::stopVisitCycle()
+{
+    setVisitTimer(nullptr);
+    // Pending follow-ups are bound to the context and go with it. It may be the very object
+    // whose queued call runs this, so it is deleted once that call has returned.
+    auto stopped = std::make_unique<QObject>();
+    std::swap(stopped, m_visitCycleContext);
+    stopped.release()->deleteLater();
+}
+
 void oruNetwork::visitAndProcess()
 {
     ORU_LOG(QStringLiteral("MARK"));

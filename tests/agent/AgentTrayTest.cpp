@@ -1,5 +1,6 @@
 #include "PrivateBus.h"
 #include "RecordingProxy.h"
+#include "RefServiceProcess.h"
 #include "ScratchHome.h"
 
 #include "agent/AgentTray.h"
@@ -135,6 +136,37 @@ TEST_F(AgentTrayTest, QuitOnYesQuitsAndClosesTheMenu)
     EXPECT_TRUE(agent.isQuitting());
     EXPECT_FALSE(tray.statusMenu().isEnabled());
     EXPECT_EQ(tray.statusItem().toolTip(), QStringLiteral("Quitting after the current picture…"));
+}
+
+TEST_F(AgentTrayTest, TheMenusVisitAsksTheServiceFiveSecondsLater)
+{
+    RefServiceProcess service;
+    ASSERT_TRUE(service.start()) << service.errorMsg().toStdString();
+    RecordingProxy proxy;
+    ASSERT_TRUE(proxy.start(service.port()));
+    qputenv("PONDREL_SERVICE_URL", proxy.baseUrl().toUtf8());
+    oruAgent agent(bus.connection());
+    AgentTray tray(agent);
+    agent.start();
+    // Registered (the computer is new, so it is checked, then registered) and idle again.
+    ASSERT_TRUE(pumpUntil(
+        [&] {
+            return !proxy.requestsFor("RegisterComputer").empty()
+                && tray.statusItem().toolTip() == "Idle";
+        },
+        10000))
+        << tray.statusItem().toolTip().toStdString();
+    ASSERT_TRUE(proxy.requestsFor("Visit").empty());
+
+    QAction *visit = tray.statusMenu().actions().at(2);
+    const qint64 chosenAt = proxy.elapsedMs();
+    visit->trigger();
+    ASSERT_TRUE(pumpUntil([&] { return !proxy.requestsFor("Visit").empty(); }, 15000));
+    EXPECT_GE(proxy.requestsFor("Visit").front().receivedAtMs - chosenAt, 4990);
+    ASSERT_TRUE(pumpUntil([&] { return tray.statusItem().toolTip().startsWith("Idle\n"); }, 5000))
+        << tray.statusItem().toolTip().toStdString();
+    EXPECT_TRUE(tray.statusItem().toolTip().contains("Last visit at"));
+    qunsetenv("PONDREL_SERVICE_URL");
 }
 
 TEST_F(AgentTrayTest, RefreshIsPostedForThePublisher)

@@ -12,9 +12,14 @@
 #include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
+#include <QSet>
+#include <QThread>
 #include <QTimer>
 
 #include <gtest/gtest.h>
+
+#include <condition_variable>
+#include <mutex>
 
 using namespace VisitTestSupport;
 
@@ -236,5 +241,47 @@ TEST_F(VisitService, TheCycleFollowsABatchWithAVisitFiveSecondsLater)
     EXPECT_EQ(outcomes, (QList<bool> {true, true}));
     EXPECT_TRUE(client->previousCommandBatchesStatuses().isEmpty());
     EXPECT_TRUE(client->visitPending()); // the service's interval, 60 s by default
+    EXPECT_EQ(readyRenditions().size(), 2);
+}
+
+TEST_F(VisitService, TheCycleRunsOnAWorkerThreadAndStops)
+{
+    startWith({"--visit-interval-ms", "60000"});
+    QThread worker;
+    client->visitCycleContext()->moveToThread(&worker);
+    std::mutex lock;
+    std::condition_variable changed;
+    QList<bool> outcomes;
+    QSet<QThread *> threads;
+    client->setVisitOutcomeHandler([&](bool succeeded, const QString &) {
+        const std::lock_guard<std::mutex> guard(lock);
+        outcomes.append(succeeded);
+        threads.insert(QThread::currentThread());
+        changed.notify_all();
+    });
+    worker.start();
+    QMetaObject::invokeMethod(client->visitCycleContext(), [&] { client->visitAndProcess(); });
+    {
+        std::unique_lock<std::mutex> guard(lock);
+        ASSERT_TRUE(changed.wait_for(
+            guard, std::chrono::seconds(30), [&] { return outcomes.size() == 2; }));
+    }
+    EXPECT_EQ(outcomes, (QList<bool> {true, true}));
+    EXPECT_EQ(threads, QSet<QThread *> {&worker});
+
+    bool pendingBefore = false;
+    bool pendingAfter = true;
+    QMetaObject::invokeMethod(
+        client->visitCycleContext(),
+        [&] {
+            pendingBefore = client->visitPending();
+            client->stopVisitCycle();
+            pendingAfter = client->visitPending();
+        },
+        Qt::BlockingQueuedConnection);
+    worker.quit();
+    ASSERT_TRUE(worker.wait(10000));
+    EXPECT_TRUE(pendingBefore);
+    EXPECT_FALSE(pendingAfter);
     EXPECT_EQ(readyRenditions().size(), 2);
 }
