@@ -158,6 +158,36 @@ TEST_F(UploadTest, AlbumIsCreatedWithTheItemsSettings)
     EXPECT_TRUE(read.isLocal());
 }
 
+TEST_F(UploadTest, AlbumReadWhileBrowsingIsSentWithAThumbnailOption)
+{
+    // Browsing leaves the thumbnail option unset; the service still needs a valid name.
+    oruItem album = oruItem::initWithEmptyAlbum();
+    album.setName(QStringLiteral("Browsed"));
+    album.setThumbnailOptions(oruItem::kThumbnailOptionsNotSet);
+    album.setRating(17);
+    ASSERT_TRUE(oruNetworkUpload::uploadFolderItem(*m_network, album, m_albumId))
+        << m_network->errorMsg().toStdString();
+    const QVariantMap record
+        = m_network->getAssets(m_albumId).value_or(QVariantList()).first().toMap();
+    EXPECT_EQ(record.value(QStringLiteral("AutomaticThumbnailOptions")).toString(),
+        "ThumbnailFirstImage");
+    EXPECT_EQ(record.value(QStringLiteral("Rating")).toString(), "Unrated");
+}
+
+TEST_F(UploadTest, PictureWhosePhotoRecordCannotBeWrittenIsNotCreated)
+{
+    const QString file = writeJpeg(QStringLiteral("orphan.jpg"), TestJpeg::quadrants(64, 48), {});
+    const oruItem item = oruItem::initWithFile(file, 3);
+    // A plain file where the photo database's folder belongs: nothing can be written there.
+    QFile blocker(m_home.dataHome() + QStringLiteral("/Trevane"));
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+
+    EXPECT_FALSE(oruNetworkUpload::uploadPictureAsset(*m_network, item, m_albumId));
+    EXPECT_FALSE(m_network->errorMsg().isEmpty());
+    EXPECT_TRUE(picturesInAlbum().isEmpty());
+}
+
 TEST_F(UploadTest, AlbumRefusedLeavesTheServicesMessage)
 {
     oruItem album = oruItem::initWithEmptyAlbum();
