@@ -1,0 +1,213 @@
+// Draft items made from twelve-megapixel JPEGs, pictures created on the reference service over
+// loopback, and photo-record additions to databases of growing size.
+
+#include "RefServiceProcess.h"
+#include "ScratchHome.h"
+#include "client/oruNetwork.h"
+#include "client/oruNetwork_photoDB.h"
+#include "model/oruItem.h"
+#include "model/oruNetwork_upload.h"
+#include "support/PropertyList.h"
+
+#include <QBuffer>
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QImage>
+#include <QLinearGradient>
+#include <QPainter>
+#include <QTemporaryDir>
+
+#include <benchmark/benchmark.h>
+#include <exiv2/exiv2.hpp>
+
+#include <memory>
+
+namespace {
+
+constexpr int kPictureCount = 200;
+
+// A camera-like 4000 x 3000 picture: smooth gradients and some detail, so the JPEG has a
+// realistic size.
+QImage cameraScene()
+{
+    QImage image(4000, 3000, QImage::Format_RGB32);
+    QPainter painter(&image);
+    QLinearGradient sky(0, 0, 4000, 3000);
+    sky.setColorAt(0, QColor(30, 90, 200));
+    sky.setColorAt(1, QColor(240, 200, 120));
+    painter.fillRect(image.rect(), sky);
+    for (int index = 0; index < 400; ++index)
+        painter.fillRect((index * 997) % 3900, (index * 613) % 2900, 60 + index % 90,
+            40 + index % 70, QColor::fromHsv((index * 37) % 360, 180, 200));
+    return image;
+}
+
+QByteArray jpegBytes(const QImage &image, int quality)
+{
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "JPEG", quality);
+    return bytes;
+}
+
+void addExifMetadata(const QString &path, const QImage &scene, bool withThumbnail)
+{
+    auto file = Exiv2::ImageFactory::open(std::string(QFile::encodeName(path).constData()));
+    file->readMetadata();
+    Exiv2::ExifData &exif = file->exifData();
+    exif["Exif.Image.Orientation"] = uint16_t(6);
+    exif["Exif.Photo.DateTimeDigitized"] = std::string("2008:03:01 15:05:09");
+    if (withThumbnail) {
+        const QByteArray thumbnail = jpegBytes(scene.scaled(160, 120), 85);
+        Exiv2::ExifThumb(exif).setJpegThumbnail(
+            reinterpret_cast<const Exiv2::byte *>(thumbnail.constData()), long(thumbnail.size()));
+    }
+    file->writeMetadata();
+}
+
+// 200 copies of one twelve-megapixel JPEG, with or without an Exif thumbnail.
+class PictureFolder
+{
+public:
+    explicit PictureFolder(bool withThumbnail)
+    {
+        const QImage scene = cameraScene();
+        const QString first = m_dir.filePath(QStringLiteral("IMG_0000.jpg"));
+        QFile out(first);
+        out.open(QIODevice::WriteOnly);
+        out.write(jpegBytes(scene, 90));
+        out.close();
+        addExifMetadata(first, scene, withThumbnail);
+        m_paths << first;
+        for (int index = 1; index < kPictureCount; ++index) {
+            const QString path
+                = m_dir.filePath(QStringLiteral("IMG_%1.jpg").arg(index, 4, 10, QLatin1Char('0')));
+            QFile::copy(first, path);
+            m_paths << path;
+        }
+    }
+    const QStringList &paths() const { return m_paths; }
+
+private:
+    QTemporaryDir m_dir;
+    QStringList m_paths;
+};
+
+PictureFolder &picturesWithoutThumbnail()
+{
+    static PictureFolder folder(false);
+    return folder;
+}
+
+PictureFolder &picturesWithThumbnail()
+{
+    static PictureFolder folder(true);
+    return folder;
+}
+
+void itemsFromFiles(benchmark::State &state, PictureFolder &folder)
+{
+    ScratchHome home;
+    for (auto _ : state) {
+        for (const QString &path : folder.paths())
+            benchmark::DoNotOptimize(oruItem::initWithFile(path, 3));
+    }
+    state.SetItemsProcessed(state.iterations() * kPictureCount);
+}
+
+void BM_InitWithFile_DctScaledDecode(benchmark::State &state)
+{
+    itemsFromFiles(state, picturesWithoutThumbnail());
+}
+BENCHMARK(BM_InitWithFile_DctScaledDecode)->Unit(benchmark::kMillisecond)->Iterations(2);
+
+void BM_InitWithFile_ExifThumbnail(benchmark::State &state)
+{
+    itemsFromFiles(state, picturesWithThumbnail());
+}
+BENCHMARK(BM_InitWithFile_ExifThumbnail)->Unit(benchmark::kMillisecond)->Iterations(2);
+
+void BM_UploadPictureAsset(benchmark::State &state)
+{
+    ScratchHome home;
+    RefServiceProcess service;
+    if (!service.start()) {
+        state.SkipWithError(service.errorMsg().toUtf8().constData());
+        return;
+    }
+    qputenv("PONDREL_SERVICE_URL", service.baseUrl().toUtf8());
+    oruNetwork network;
+    oruItem album = oruItem::initWithEmptyAlbum();
+    album.setName(QStringLiteral("Bench"));
+    std::optional<QString> albumId;
+    if (network.registerComputerIfNeeded()
+        && network.createNewAccount(QStringLiteral("B"), QStringLiteral("B"),
+            QStringLiteral("secret1"), QStringLiteral("bench@example.com"))
+        && network.signOn(QStringLiteral("bench@example.com"), QStringLiteral("secret1")))
+        albumId = oruNetworkUpload::uploadFolderItem(network, album, QStringLiteral(""));
+    if (!albumId) {
+        state.SkipWithError(network.errorMsg().toUtf8().constData());
+        return;
+    }
+    std::vector<oruItem> items;
+    for (const QString &path : picturesWithThumbnail().paths())
+        items.push_back(oruItem::initWithFile(path, 3));
+    size_t next = 0;
+    for (auto _ : state) {
+        if (!oruNetworkUpload::uploadPictureAsset(network, items[next % items.size()], *albumId)) {
+            state.SkipWithError(network.errorMsg().toUtf8().constData());
+            break;
+        }
+        ++next;
+    }
+    state.SetItemsProcessed(state.iterations());
+    qunsetenv("PONDREL_SERVICE_URL");
+}
+BENCHMARK(BM_UploadPictureAsset)->Unit(benchmark::kMillisecond)->Iterations(200);
+
+// One more record into a database that already holds state.range(0) of them.
+void BM_AddPhotoToDB(benchmark::State &state)
+{
+    ScratchHome home;
+    QVariantMap records;
+    const QDateTime date = QDateTime::currentDateTimeUtc();
+    for (qint64 index = 0; index < state.range(0); ++index) {
+        records.insert(oruNetwork::stringWithUUID(),
+            QVariantMap {{oruNetworkPhotoDB::kPathKey,
+                             QStringLiteral("/home/ann/Pictures/2008/IMG_%1.jpg").arg(index)},
+                {oruNetworkPhotoDB::kHashKey,
+                    QStringLiteral("%1").arg(index, 40, 16, QLatin1Char('0'))},
+                {oruNetworkPhotoDB::kDateKey, date}});
+    }
+    QDir().mkpath(QFileInfo(oruNetworkPhotoDB::photoDBName()).path());
+    if (!PropertyList::saveToPList(records, oruNetworkPhotoDB::photoDBName())) {
+        state.SkipWithError("could not write the photo database");
+        return;
+    }
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(oruNetworkPhotoDB::addPhotoToDB(
+            QStringLiteral("/home/ann/Pictures/new.jpg"), oruNetwork::stringWithUUID(),
+            QStringLiteral("da39a3ee5e6b4b0d3255bfef95601890afd80709")));
+    }
+    state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_AddPhotoToDB)->Unit(benchmark::kMillisecond)->Arg(1000)->Iterations(50);
+BENCHMARK(BM_AddPhotoToDB)->Unit(benchmark::kMillisecond)->Arg(10000)->Iterations(10);
+BENCHMARK(BM_AddPhotoToDB)->Unit(benchmark::kMillisecond)->Arg(100000)->Iterations(3);
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    if (!qEnvironmentVariableIsSet("PONDREL_BIN_DIR"))
+        qputenv("PONDREL_BIN_DIR", PONDREL_BENCH_BIN_DIR);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
