@@ -33,9 +33,14 @@ QVariantMap renderCommand(const QString &id, int width, int height, int cropMode
 class Rendering : public ::testing::Test
 {
 protected:
-    void SetUp() override { qputenv("TMPDIR", m_temporary.path().toLocal8Bit()); }
+    // One level down, so that a file steered to ".." would still land in the scratch folder.
+    void SetUp() override
+    {
+        ASSERT_TRUE(QDir().mkpath(temporaryFile("")));
+        qputenv("TMPDIR", temporaryFile("").toLocal8Bit());
+    }
     void TearDown() override { qputenv("TMPDIR", m_savedTemporary); }
-    QString temporaryFile(const QString &name) const { return m_temporary.filePath(name); }
+    QString temporaryFile(const QString &name) const { return m_temporary.filePath("tmp/" + name); }
 
     // Renders a picture file through the whole command path and reads the JPEG back.
     static QImage renderFile(const QString &path, const QVariantMap &command)
@@ -221,7 +226,7 @@ TEST_F(Rendering, BadIdentifiersAndSizesFailWithAReasonAndWriteNothing)
         EXPECT_FALSE(renderPictureCommand(command, picture, errorMsg));
         EXPECT_FALSE(errorMsg.isEmpty());
     }
-    EXPECT_FALSE(QFile::exists(temporaryFile("../escape.jpg")));
+    EXPECT_FALSE(QFile::exists(m_temporary.filePath("escape.jpg")));
     EXPECT_FALSE(QFile::exists(temporaryFile("zero.jpg")));
 }
 

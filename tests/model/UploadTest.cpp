@@ -14,9 +14,8 @@ using namespace TestPictures;
 namespace {
 
 // Sets TZ for the lifetime of the object.
-class TimeZoneScope
+struct TimeZoneScope
 {
-public:
     explicit TimeZoneScope(const char *zone)
     {
         qputenv("TZ", zone);
@@ -24,16 +23,11 @@ public:
     }
     ~TimeZoneScope()
     {
-        if (m_hadPrevious)
-            qputenv("TZ", m_previous);
-        else
-            qunsetenv("TZ");
+        saved ? qputenv("TZ", *saved) : qunsetenv("TZ");
         tzset();
     }
-
-private:
-    QByteArray m_previous = qgetenv("TZ");
-    bool m_hadPrevious = qEnvironmentVariableIsSet("TZ");
+    const std::optional<QByteArray> saved
+        = qEnvironmentVariableIsSet("TZ") ? std::optional(qgetenv("TZ")) : std::nullopt;
 };
 
 TEST(ExifTimeToUTC, LocalTimeOfTheDateInTheZoneBecomesUtc)

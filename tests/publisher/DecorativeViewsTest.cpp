@@ -1,8 +1,6 @@
 #include "PhotoViewTestSupport.h"
 
 #include "publisher/views/CTGradient.h"
-#include "publisher/views/KeyCommand.h"
-#include "publisher/views/ScrollViewExtras.h"
 #include "publisher/views/ToolbarButton.h"
 #include "publisher/views/oruAboutBoxController.h"
 #include "publisher/views/oruHeaderView.h"
@@ -128,21 +126,6 @@ TEST(ToolbarButton, DarkensPressedImagesAndFadesDisabledOnes)
     EXPECT_EQ(qRed(faded), 255);
     EXPECT_NEAR(qGreen(faded), 153, 3);
     EXPECT_EQ(page.grab().toImage().pixel(35, 5), qRgb(255, 255, 255));
-}
-
-TEST(ScrollViewExtras, ScrollToTopAndBottom)
-{
-    QScrollArea area;
-    auto *document = new QWidget;
-    document->resize(200, 2000);
-    area.setWidget(document);
-    area.resize(220, 300);
-    area.show();
-    ScrollViewExtras::scrollToBottom(&area);
-    EXPECT_EQ(area.verticalScrollBar()->value(), area.verticalScrollBar()->maximum());
-    EXPECT_GT(area.verticalScrollBar()->value(), 0);
-    ScrollViewExtras::scrollToTop(&area);
-    EXPECT_EQ(area.verticalScrollBar()->value(), 0);
 }
 
 TEST(oruMetaView, HandsSelectAllAndDropsOnAndTakesEveryCommandOnce)
