@@ -118,35 +118,6 @@ TEST(PhotoViewGeometry, MissingPictureIsAWhitePlaceholderSquare)
     EXPECT_GT(qGray(shot.pixel(16, 60)), 200);
 }
 
-TEST(PhotoViewGeometry, HitTestingFollowsRowsAndColumnsWithItsQuirks)
-{
-    TestSource source;
-    source.count = 10;
-    ScrolledGrid grid(1000);
-    grid.view->setDelegate(&source);
-    grid.view->setPhotoSize(220);
-    grid.view->updateGridAndFrame();
-
-    // 220 + 50 = 270 is capped to 250: three columns use 750 of the 1000.
-    ASSERT_EQ(grid.view->columns(), 3u);
-    ASSERT_EQ(grid.view->gridSize(), QSizeF(250, 245));
-    EXPECT_EQ(grid.view->photoIndexForPoint(QPointF(10, 10)), 0u);
-    EXPECT_EQ(grid.view->photoIndexForPoint(QPointF(260, 250)), 4u);
-    EXPECT_EQ(grid.view->photoIndexForPoint(QPointF(-40, -3)), 0u);
-    // Right of the last column the index runs on into the next row's cells.
-    EXPECT_EQ(grid.view->photoIndexForPoint(QPointF(800, 10)), 3u);
-    EXPECT_FALSE(grid.view->gridRectForIndex(3).contains(QPointF(800, 10)));
-    // Below the last item the index lies beyond the count.
-    EXPECT_GE(grid.view->photoIndexForPoint(QPointF(600, 3 * 245 + 5)), 10u);
-
-    const IndexRange range = grid.view->photoIndexRangeForRect(QRectF(260, 250, 200, 300));
-    EXPECT_EQ(range.location, 4u);
-    EXPECT_EQ(range.length, 4u);
-    const IndexRange tail = grid.view->photoIndexRangeForRect(QRectF(0, 700, 1000, 600));
-    EXPECT_EQ(tail.location, 6u);
-    EXPECT_EQ(tail.location + tail.length - 1, 9u);
-}
-
 TEST(PhotoViewGeometry, OnlyTheCellsOfTheDirtyRectangleAreAsked)
 {
     struct CountingSource : TestSource
