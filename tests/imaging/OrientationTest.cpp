@@ -2,35 +2,20 @@
 #include "imaging/NSImage_extras.h"
 #include "imaging/oruUtils.h"
 
-#include <QPointF>
+#include <QTransform>
 
 #include <gtest/gtest.h>
 
 namespace {
 
-// Where the upright picture receives the stored point (x, y), with the origin at the bottom-left
-// corner and y growing upward, W and H the stored size.
-QPointF uprightPoint(int orientation, QPointF p, double W, double H)
+// The upright picture by Qt's own transforms: mirrored left to right (or not), then turned
+// clockwise by the given degrees.
+QImage uprightByQt(const QImage &stored, int orientation)
 {
-    const double x = p.x(), y = p.y();
-    switch (orientation) {
-    case 2:
-        return {W - x, y};
-    case 3:
-        return {W - x, H - y};
-    case 4:
-        return {x, H - y};
-    case 5:
-        return {H - y, W - x};
-    case 6:
-        return {y, W - x};
-    case 7:
-        return {y, x};
-    case 8:
-        return {H - y, x};
-    default:
-        return {x, y};
-    }
+    static const std::pair<bool, int> steps[] {{false, 0}, {true, 0}, {false, 180}, {true, 180},
+        {true, 270}, {false, 90}, {true, 90}, {false, 270}};
+    const auto [mirror, degrees] = steps[orientation - 1];
+    return stored.mirrored(mirror, false).transformed(QTransform().rotate(degrees));
 }
 
 // A 3 x 2 bitmap whose every pixel is distinct.
@@ -45,7 +30,7 @@ QImage numberedPixels()
 
 } // namespace
 
-TEST(oruUtils, NamesAndOrientationsRoundTrip)
+TEST(oruUtils, NamesAndOrientationsRoundTripAndUnknownsAreUpright)
 {
     const QStringList names {"RotateNoneFlipNone", "RotateNoneFlipX", "Rotate180FlipNone",
         "RotateNoneFlipY", "Rotate270FlipY", "Rotate90FlipNone", "Rotate270FlipX",
@@ -55,47 +40,21 @@ TEST(oruUtils, NamesAndOrientationsRoundTrip)
         EXPECT_EQ(oruUtils::orientationFromRotateMode(names.at(orientation - 1)), orientation);
     }
     EXPECT_EQ(oruUtils::orientationFromRotateMode("Nada"), 0);
+    for (const int odd : {0, -3, 9})
+        EXPECT_EQ(oruUtils::rotateModeFromOrientation(odd), "RotateNoneFlipNone");
+    for (const QString odd : {"", "Rotate45FlipZ", "rotatenoneflipx"})
+        EXPECT_EQ(oruUtils::orientationFromRotateMode(odd), 1) << odd.toStdString();
 }
 
-TEST(oruUtils, UnknownValuesFallBackToUpright)
-{
-    EXPECT_EQ(oruUtils::rotateModeFromOrientation(0), "RotateNoneFlipNone");
-    EXPECT_EQ(oruUtils::rotateModeFromOrientation(-3), "RotateNoneFlipNone");
-    EXPECT_EQ(oruUtils::rotateModeFromOrientation(9), "RotateNoneFlipNone");
-    EXPECT_EQ(oruUtils::orientationFromRotateMode(QString()), 1);
-    EXPECT_EQ(oruUtils::orientationFromRotateMode("Rotate45FlipZ"), 1);
-    EXPECT_EQ(oruUtils::orientationFromRotateMode("rotatenoneflipx"), 1);
-}
-
-TEST(Orientation, EveryOrientationMovesPixelsAsTheOrientationTableSays)
-{
-    const QImage stored = numberedPixels();
-    const double W = stored.width(), H = stored.height();
-    for (int orientation = 1; orientation <= 8; ++orientation) {
-        SCOPED_TRACE(orientation);
-        const QImage upright = Orientation::orientedImage(stored, orientation);
-        const bool quarter = orientation >= 5;
-        ASSERT_EQ(upright.size(), quarter ? stored.size().transposed() : stored.size());
-        for (int y = 0; y < stored.height(); ++y) {
-            for (int x = 0; x < stored.width(); ++x) {
-                // Pixel centres, turned into bottom-left coordinates and back.
-                const QPointF centre(x + 0.5, H - (y + 0.5));
-                const QPointF moved = uprightPoint(orientation, centre, W, H);
-                const int ux = int(moved.x() - 0.5);
-                const int uy = int(upright.height() - moved.y() - 0.5);
-                EXPECT_EQ(upright.pixel(ux, uy), stored.pixel(x, y)) << x << "," << y;
-            }
-        }
-    }
-}
-
-TEST(Orientation, StoredRectIsThePartThatTurnsIntoTheUprightRect)
+// Every pixel moves as the orientation table says; storedRect maps each upright pixel back to
+// the stored one that holds its colour; laying on the side composes with the quarter turn.
+TEST(Orientation, EveryOrientationMovesPixelsAsTheTableSays)
 {
     const QImage stored = numberedPixels();
     for (int orientation = 1; orientation <= 8; ++orientation) {
         SCOPED_TRACE(orientation);
         const QImage upright = Orientation::orientedImage(stored, orientation);
-        // Every single upright pixel must map back onto the stored pixel that holds its colour.
+        EXPECT_EQ(upright, uprightByQt(stored, orientation));
         for (int y = 0; y < upright.height(); ++y) {
             for (int x = 0; x < upright.width(); ++x) {
                 const QRectF part = Orientation::storedRect(
@@ -104,23 +63,14 @@ TEST(Orientation, StoredRectIsThePartThatTurnsIntoTheUprightRect)
                 EXPECT_EQ(stored.pixel(int(part.x()), int(part.y())), upright.pixel(x, y));
             }
         }
-    }
-}
-
-TEST(Orientation, LayingOnTheSideComposesWithTheQuarterTurn)
-{
-    const QImage stored = numberedPixels();
-    for (int orientation = 1; orientation <= 8; ++orientation) {
-        SCOPED_TRACE(orientation);
-        const QImage laidDown
-            = Orientation::orientedImage(Orientation::orientedImage(stored, orientation), 8);
         const int composed = Orientation::followedByQuarterTurnCounterClockwise(orientation);
-        EXPECT_EQ(Orientation::orientedImage(stored, composed), laidDown);
+        EXPECT_EQ(
+            Orientation::orientedImage(stored, composed), Orientation::orientedImage(upright, 8));
     }
     EXPECT_EQ(Orientation::followedByQuarterTurnCounterClockwise(0), 8);
 }
 
-TEST(NSImageExtras, RotateAccordingToExifOrientation)
+TEST(NSImageExtras, TurnsKeepTheProfileAndGoTheRightWay)
 {
     const Picture picture(QImage(400, 300, QImage::Format_RGB32), QByteArray("profile"));
     const std::optional<Picture> turned = rotateAccordingToExifOrientation(picture, 6);
@@ -128,32 +78,15 @@ TEST(NSImageExtras, RotateAccordingToExifOrientation)
     EXPECT_EQ(turned->bitmap().size(), QSize(300, 400));
     EXPECT_EQ(turned->size(), QSize(300, 400));
     EXPECT_EQ(turned->iccProfile(), "profile");
-
-    for (const int unsupported : {0, 9}) {
-        const std::optional<Picture> same = rotateAccordingToExifOrientation(picture, unsupported);
-        ASSERT_TRUE(same);
-        EXPECT_EQ(same->bitmap().size(), QSize(400, 300));
-    }
+    for (const int unsupported : {0, 9})
+        EXPECT_EQ(rotateAccordingToExifOrientation(picture, unsupported)->bitmap().size(),
+            QSize(400, 300));
     EXPECT_FALSE(rotateAccordingToExifOrientation(Picture(), 6));
-}
 
-TEST(NSImageExtras, RotateImageTurnsByAQuarter)
-{
-    const Picture picture(numberedPixels());
-    const std::optional<Picture> clockwise = rotateImage(picture, true);
-    const std::optional<Picture> counter = rotateImage(picture, false);
-    ASSERT_TRUE(clockwise && counter);
-    EXPECT_EQ(clockwise->bitmap().size(), QSize(2, 3));
-    // Clockwise: the stored bottom-left pixel becomes the top-left one.
-    EXPECT_EQ(clockwise->bitmap().pixel(0, 0), picture.bitmap().pixel(0, 1));
-    // Counter-clockwise: the stored top-right pixel becomes the top-left one.
-    EXPECT_EQ(counter->bitmap().pixel(0, 0), picture.bitmap().pixel(2, 0));
-    EXPECT_EQ(rotateClockwise(picture)->bitmap(), clockwise->bitmap());
-}
-
-TEST(NSImageExtras, RescaleRectKeepsOriginAndFitsTheTighterSide)
-{
-    EXPECT_EQ(rescaleRect(QRectF(5, 7, 400, 300), QSizeF(200, 200)), QRectF(5, 7, 200, 150));
-    EXPECT_EQ(
-        rescaleRect(QRectF(0, 0, 100, 300), QSizeF(200, 200)), QRectF(0, 0, 100.0 / 1.5, 200));
+    // Clockwise the stored bottom-left pixel becomes the top-left one; counter-clockwise the
+    // stored top-right one does.
+    const Picture numbered(numberedPixels());
+    EXPECT_EQ(rotateImage(numbered, true)->bitmap(), uprightByQt(numbered.bitmap(), 6));
+    EXPECT_EQ(rotateImage(numbered, false)->bitmap(), uprightByQt(numbered.bitmap(), 8));
+    EXPECT_EQ(rotateImage(numbered, true)->bitmap().pixel(0, 0), numbered.bitmap().pixel(0, 1));
 }

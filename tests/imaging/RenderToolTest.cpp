@@ -1,63 +1,36 @@
 #include "TestPictures.h"
 
-#include <QCoreApplication>
-#include <QFile>
 #include <QFileInfo>
-#include <QImage>
-#include <QProcess>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
-namespace {
-
-struct ToolRun
-{
-    int exitCode = -1;
-    QString output;
-};
-
-ToolRun runTool(const QStringList &arguments)
-{
-    QProcess tool;
-    // All programs are built into one folder, the test's own.
-    const QString programs
-        = qEnvironmentVariable("PONDREL_BIN_DIR", QCoreApplication::applicationDirPath());
-    tool.start(programs + "/pondrel-tool", QStringList {"render"} + arguments);
-    tool.waitForFinished(60000);
-    return {tool.exitStatus() == QProcess::NormalExit ? tool.exitCode() : -1,
-        QString::fromUtf8(tool.readAllStandardOutput()).trimmed()};
-}
-
-} // namespace
+using TestPictures::runTool;
 
 TEST(RenderTool, RendersOnePictureAndPrintsWhatItMade)
 {
     REQUIRE_EXIF_PICTURES();
     QTemporaryDir folder;
     const QString out = folder.filePath("out.jpg");
-    const ToolRun run
-        = runTool({TestPictures::exifOrientationFolder() + "/Landscape_6.jpg", out, "--width",
+    const TestPictures::ToolRun run = runTool(
+        {"render", TestPictures::exifOrientationFolder() + "/Landscape_6.jpg", out, "--width",
             "300", "--height", "300", "--crop-mode", "1", "--rotate-flip", "Rotate90FlipNone"});
-    ASSERT_EQ(run.exitCode, 0) << run.output.toStdString();
-    const QStringList fields = run.output.split(' ');
-    ASSERT_EQ(fields.size(), 2) << run.output.toStdString();
-    EXPECT_EQ(fields.at(0), "300x200");
-    EXPECT_EQ(fields.at(1).toLongLong(), QFileInfo(out).size());
+    ASSERT_EQ(run.exitCode, 0) << run.standardError.toStdString();
+    EXPECT_EQ(
+        run.standardOutput.trimmed(), QStringLiteral("300x200 %1").arg(QFileInfo(out).size()));
     EXPECT_EQ(QImage(out).size(), QSize(300, 200));
 }
 
 TEST(RenderTool, ExitStatusTellsBadUsageFromFailure)
 {
     QTemporaryDir folder;
-    EXPECT_EQ(runTool({"--width", "10", "--height", "10"}).exitCode, 2);
-    EXPECT_EQ(runTool({"picture.jpg", "--width", "10", "--height", "10"}).exitCode, 2);
-    EXPECT_EQ(runTool({"picture.jpg", "out.jpg", "--width", "ten", "--height", "10"}).exitCode, 2);
-    const QString text = folder.filePath("notes.txt");
-    QFile file(text);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write("not a picture");
-    file.close();
+    EXPECT_EQ(runTool({"render", "--width", "10", "--height", "10"}).exitCode, 2);
+    EXPECT_EQ(runTool({"render", "picture.jpg", "--width", "10", "--height", "10"}).exitCode, 2);
     EXPECT_EQ(
-        runTool({text, folder.filePath("x.jpg"), "--width", "10", "--height", "10"}).exitCode, 1);
+        runTool({"render", "a.jpg", "b.jpg", "--width", "ten", "--height", "10"}).exitCode, 2);
+    const QString text = folder.filePath("notes.txt");
+    ASSERT_TRUE(TestPictures::writeBytes(text, "not a picture"));
+    EXPECT_EQ(runTool({"render", text, folder.filePath("x.jpg"), "--width", "10", "--height", "10"})
+                  .exitCode,
+        1);
 }

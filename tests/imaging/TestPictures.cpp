@@ -3,8 +3,14 @@
 #include "imaging/PictureRendering.h"
 #include "imaging/Resampler.h"
 
+#include <QBuffer>
+#include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QPainter>
+#include <QProcess>
+
+#include <exiv2/exiv2.hpp>
 
 #include <cstdlib>
 
@@ -30,35 +36,73 @@ QImage scene(int width, int height)
     return image;
 }
 
-QImage bands(int width, int height)
+QImage quadrants(int width, int height)
 {
-    QImage image(width, height, QImage::Format_RGB32);
-    image.fill(Qt::red);
+    QImage image = filled(width, height, Qt::white);
     QPainter painter(&image);
-    painter.fillRect(QRect(0, 0, width / 8, height), Qt::blue);
-    painter.fillRect(QRect(width - width / 8, 0, width / 8, height), Qt::green);
+    const int halfWidth = width / 2, halfHeight = height / 2;
+    painter.fillRect(0, 0, halfWidth, halfHeight, Qt::red);
+    painter.fillRect(halfWidth, 0, width - halfWidth, halfHeight, Qt::green);
+    painter.fillRect(0, halfHeight, halfWidth, height - halfHeight, Qt::blue);
     return image;
 }
 
-bool writeJpeg(
-    const QImage &image, const QString &path, float quality, const QByteArray &iccProfile)
+QImage filled(int width, int height, QColor colour)
 {
-    return saveBMAsJPEG(Picture(image, iccProfile), quality, path);
+    QImage image(width, height, QImage::Format_RGB32);
+    image.fill(colour);
+    return image;
+}
+
+bool writeJpeg(const QString &path, const QImage &image, const Metadata &metadata)
+{
+    if (!saveBMAsJPEG(Picture(image, metadata.iccProfile), 0.9f, path))
+        return false;
+    if (!metadata.orientation && metadata.dateTimeDigitized.isEmpty()
+        && metadata.exifThumbnail.isNull())
+        return true;
+    try {
+        auto file = Exiv2::ImageFactory::open(std::string(QFile::encodeName(path).constData()));
+        file->readMetadata();
+        Exiv2::ExifData &exif = file->exifData();
+        if (metadata.orientation)
+            exif["Exif.Image.Orientation"] = uint16_t(*metadata.orientation);
+        if (!metadata.dateTimeDigitized.isEmpty())
+            exif["Exif.Photo.DateTimeDigitized"] = metadata.dateTimeDigitized.toStdString();
+        if (!metadata.exifThumbnail.isNull()) {
+            QByteArray bytes;
+            QBuffer buffer(&bytes);
+            buffer.open(QIODevice::WriteOnly);
+            metadata.exifThumbnail.save(&buffer, "JPEG", 90);
+            Exiv2::ExifThumb(exif).setJpegThumbnail(
+                reinterpret_cast<const Exiv2::byte *>(bytes.constData()), long(bytes.size()));
+        }
+        file->writeMetadata();
+        return true;
+    } catch (const Exiv2::AnyError &) {
+        return false;
+    }
+}
+
+bool writeBytes(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
 }
 
 double meanDifference(const QImage &a, const QImage &b, QSize size)
 {
-    if (a.size() != b.size() || a.isNull())
+    if (a.isNull() || b.isNull())
         return 255;
-    const QImage first = Resampler::resampled(
-        a.convertToFormat(QImage::Format_RGB32), QRectF(QPointF(0, 0), QSizeF(a.size())), size);
-    const QImage second = Resampler::resampled(
-        b.convertToFormat(QImage::Format_RGB32), QRectF(QPointF(0, 0), QSizeF(b.size())), size);
+    const auto shrunk = [size](const QImage &image) {
+        return Resampler::resampled(image.convertToFormat(QImage::Format_RGB32),
+            QRectF(QPointF(0, 0), QSizeF(image.size())), size);
+    };
+    const QImage first = shrunk(a), second = shrunk(b);
     double total = 0;
     for (int y = 0; y < size.height(); ++y) {
         for (int x = 0; x < size.width(); ++x) {
-            const QRgb p = first.pixel(x, y);
-            const QRgb q = second.pixel(x, y);
+            const QRgb p = first.pixel(x, y), q = second.pixel(x, y);
             total += std::abs(qRed(p) - qRed(q)) + std::abs(qGreen(p) - qGreen(q))
                 + std::abs(qBlue(p) - qBlue(q));
         }
@@ -66,21 +110,29 @@ double meanDifference(const QImage &a, const QImage &b, QSize size)
     return total / (3.0 * size.width() * size.height());
 }
 
-QRgb pixel(const Picture &picture, int x, int y)
-{
-    return picture.bitmap().pixel(x, y);
-}
-
-bool isWhite(QRgb colour, int tolerance)
-{
-    return isNear(colour, Qt::white, tolerance);
-}
-
 bool isNear(QRgb colour, QColor expected, int tolerance)
 {
     return std::abs(qRed(colour) - expected.red()) <= tolerance
         && std::abs(qGreen(colour) - expected.green()) <= tolerance
         && std::abs(qBlue(colour) - expected.blue()) <= tolerance;
+}
+
+QRgb colourAt(const QImage &image, double x, double y)
+{
+    return image.pixel(int(x * image.width()), int(y * image.height()));
+}
+
+ToolRun runTool(const QStringList &arguments)
+{
+    QProcess tool;
+    // All programs are built into one folder.
+    tool.start(qEnvironmentVariable("PONDREL_BIN_DIR", QCoreApplication::applicationDirPath())
+            + QStringLiteral("/pondrel-tool"),
+        arguments);
+    tool.waitForFinished(120'000);
+    return {tool.exitStatus() == QProcess::NormalExit ? tool.exitCode() : -1,
+        QString::fromUtf8(tool.readAllStandardOutput()),
+        QString::fromUtf8(tool.readAllStandardError())};
 }
 
 } // namespace TestPictures

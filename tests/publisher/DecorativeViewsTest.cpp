@@ -1,8 +1,6 @@
 #include "PhotoViewTestSupport.h"
 
 #include "publisher/views/CTGradient.h"
-#include "publisher/views/KeyCommand.h"
-#include "publisher/views/ScrollViewExtras.h"
 #include "publisher/views/ToolbarButton.h"
 #include "publisher/views/oruAboutBoxController.h"
 #include "publisher/views/oruHeaderView.h"
@@ -20,19 +18,9 @@
 
 #include <gtest/gtest.h>
 
-namespace {
-
-CTGradient::CTGradientElement stop(float grey, float position)
-{
-    return {grey, grey, grey, 1.0f, position};
-}
-
-} // namespace
-
-TEST(CTGradient, EvaluatesStopsLinearly)
+TEST(CTGradient, EvaluatesStopsLinearlyAndAlongTheHueCircle)
 {
     EXPECT_EQ(CTGradient().colorAtPosition(0.3f), QColor::fromRgbF(1, 1, 1, 1));
-
     CTGradient single;
     single.addElement({0.2f, 0.4f, 0.6f, 1.0f, 0.5f});
     for (const float t : {0.0f, 0.5f, 1.0f})
@@ -43,23 +31,26 @@ TEST(CTGradient, EvaluatesStopsLinearly)
     EXPECT_NEAR(ramp.colorAtPosition(0.25f).blueF(), 0.25, 1e-3);
     EXPECT_EQ(ramp.colorAtPosition(-1.0f), QColor(Qt::black));
     EXPECT_EQ(ramp.colorAtPosition(2.0f), QColor(Qt::white));
-}
 
-TEST(CTGradient, AStopAtAnExistingPositionGoesAfterIt)
-{
+    // A stop at an existing position goes after it: up to the shared position the first of the
+    // pair ends the ramp, past it the second starts.
     CTGradient gradient;
-    gradient.addElement(stop(0.0f, 0.0f));
-    gradient.addElement(stop(1.0f, 1.0f));
-    gradient.addElement(stop(0.3f, 0.5f));
-    gradient.addElement(stop(0.7f, 0.5f));
-    const auto &list = gradient.elementList();
-    ASSERT_EQ(list.size(), 4u);
-    EXPECT_FLOAT_EQ(list[1].red, 0.3f);
-    EXPECT_FLOAT_EQ(list[2].red, 0.7f);
-    EXPECT_FLOAT_EQ(list[3].position, 1.0f);
-    // Up to the shared position the first of the pair ends the ramp; past it the second starts.
+    for (const auto &[grey, position] :
+        {std::pair {0.0f, 0.0f}, {1.0f, 1.0f}, {0.3f, 0.5f}, {0.7f, 0.5f}})
+        gradient.addElement({grey, grey, grey, 1.0f, position});
+    ASSERT_EQ(gradient.elementList().size(), 4u);
+    EXPECT_FLOAT_EQ(gradient.elementList()[1].red, 0.3f);
+    EXPECT_FLOAT_EQ(gradient.elementList()[2].red, 0.7f);
     EXPECT_NEAR(gradient.colorAtPosition(0.5f).redF(), 0.3, 1e-3);
     EXPECT_NEAR(gradient.colorAtPosition(0.75f).redF(), 0.85, 1e-3);
+
+    // Chromatic blending from red (0) upwards to blue (240) passes green (120); the inverse
+    // mode goes downwards through magenta (300).
+    CTGradient hues = CTGradient::gradientWithBeginningColor(Qt::red, Qt::blue);
+    hues.setBlendingMode(CTGradient::CTChromaticBlendingMode);
+    EXPECT_NEAR(hues.colorAtPosition(0.5f).hsvHueF(), 1.0 / 3, 0.01);
+    hues.setBlendingMode(CTGradient::CTInverseChromaticBlendingMode);
+    EXPECT_NEAR(hues.colorAtPosition(0.5f).hsvHueF(), 300.0 / 360, 0.01);
 }
 
 TEST(CTGradient, FillsAlongTheAngleInsideTheRectangleOnly)
@@ -78,20 +69,8 @@ TEST(CTGradient, FillsAlongTheAngleInsideTheRectangleOnly)
     EXPECT_EQ(qGray(image.pixel(35, 12)), qGray(image.pixel(35, 48)));
     EXPECT_LT(qGray(image.pixel(60, 61)), 10);
     EXPECT_GT(qGray(image.pixel(60, 98)), 240);
-    EXPECT_EQ(image.pixel(5, 30), qRgb(255, 0, 0));
-    EXPECT_EQ(image.pixel(112, 30), qRgb(255, 0, 0));
-    EXPECT_EQ(image.pixel(60, 55), qRgb(255, 0, 0));
-}
-
-TEST(CTGradient, ChromaticModeWalksTheHueCircle)
-{
-    CTGradient gradient = CTGradient::gradientWithBeginningColor(Qt::red, Qt::blue);
-    gradient.setBlendingMode(CTGradient::CTChromaticBlendingMode);
-    // Red (0) upwards to blue (240) passes green (120).
-    EXPECT_NEAR(gradient.colorAtPosition(0.5f).hsvHueF(), 1.0 / 3, 0.01);
-    gradient.setBlendingMode(CTGradient::CTInverseChromaticBlendingMode);
-    // Downwards it passes magenta (300).
-    EXPECT_NEAR(gradient.colorAtPosition(0.5f).hsvHueF(), 300.0 / 360, 0.01);
+    for (const QPoint outside : {QPoint(5, 30), QPoint(112, 30), QPoint(60, 55)})
+        EXPECT_EQ(image.pixel(outside), qRgb(255, 0, 0));
 }
 
 TEST(oruHeaderView, DrawsItsRuleOverTheFirst400PointsOnly)
@@ -149,21 +128,6 @@ TEST(ToolbarButton, DarkensPressedImagesAndFadesDisabledOnes)
     EXPECT_EQ(page.grab().toImage().pixel(35, 5), qRgb(255, 255, 255));
 }
 
-TEST(ScrollViewExtras, ScrollToTopAndBottom)
-{
-    QScrollArea area;
-    auto *document = new QWidget;
-    document->resize(200, 2000);
-    area.setWidget(document);
-    area.resize(220, 300);
-    area.show();
-    ScrollViewExtras::scrollToBottom(&area);
-    EXPECT_EQ(area.verticalScrollBar()->value(), area.verticalScrollBar()->maximum());
-    EXPECT_GT(area.verticalScrollBar()->value(), 0);
-    ScrollViewExtras::scrollToTop(&area);
-    EXPECT_EQ(area.verticalScrollBar()->value(), 0);
-}
-
 TEST(oruMetaView, HandsSelectAllAndDropsOnAndTakesEveryCommandOnce)
 {
     TestHost host;
@@ -217,12 +181,11 @@ TEST(oruAboutBoxController, FillsThePanelOnceAndShowsIt)
     EXPECT_TRUE(panel->isVisible());
     EXPECT_EQ(panel->objectName(), QStringLiteral("AboutBox"));
     EXPECT_EQ(panel->windowTitle(), QStringLiteral("About Pondrel Publisher"));
-    EXPECT_EQ(panel->findChild<QLabel *>("appNameField")->text(), "Pondrel Publisher");
     EXPECT_EQ(panel->findChild<QLabel *>("versionField")->text(), "Version 1.2.3");
+    EXPECT_EQ(panel->findChild<QLabel *>("appNameField")->text(), "Pondrel Publisher");
+    EXPECT_TRUE(panel->findChild<QLabel *>("copyrightField")->text().contains("Copyright"));
     auto *credits = panel->findChild<QTextBrowser *>("creditsField");
     EXPECT_TRUE(credits->toPlainText().contains("Pondrel Publisher"));
-    EXPECT_TRUE(panel->findChild<QLabel *>("copyrightField")->text().contains("Copyright"));
-
     panel->hide();
     about.showPanel();
     EXPECT_EQ(about.panel(), panel);

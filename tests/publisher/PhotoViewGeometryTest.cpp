@@ -4,7 +4,6 @@
 
 #include <QPainter>
 #include <QScrollBar>
-#include <QSignalSpy>
 
 #include <gtest/gtest.h>
 
@@ -26,14 +25,11 @@ TEST(PhotoViewGeometry, WithoutItemsTheViewIsContentWideAndFlatAndTakesNoFocus)
     ScrolledGrid grid(640);
     grid.view->setDelegate(&source);
     grid.view->updateGridAndFrame();
-
     EXPECT_EQ(grid.view->size(), QSize(640, 0));
     EXPECT_EQ(grid.view->columns(), 0u);
-    EXPECT_EQ(grid.view->rows(), 0u);
     EXPECT_EQ(grid.view->focusPolicy(), Qt::NoFocus);
     EXPECT_EQ(grid.view->photoRectForIndex(0), QRectF());
     EXPECT_EQ(grid.view->photoIndexRangeForRect(QRectF(0, 0, 640, 600)).length, 0u);
-
     // Items arriving make the view focusable; leaving again takes the focus back.
     source.count = 2;
     grid.view->updateGridAndFrame();
@@ -43,43 +39,37 @@ TEST(PhotoViewGeometry, WithoutItemsTheViewIsContentWideAndFlatAndTakesNoFocus)
     EXPECT_EQ(grid.view->focusPolicy(), Qt::NoFocus);
 }
 
-TEST(PhotoViewGeometry, FewItemsInAWideAreaGetCellsOfAtMost250)
+TEST(PhotoViewGeometry, ColumnsShareTheWidthInCellsOfAtMost250)
 {
-    TestSource source;
-    source.count = 3;
-    ScrolledGrid grid(1500);
-    grid.view->setDelegate(&source);
-    grid.view->updateGridAndFrame();
-
-    EXPECT_EQ(grid.view->columns(), 3u);
-    EXPECT_EQ(grid.view->rows(), 1u);
-    EXPECT_EQ(grid.view->gridSize(), QSizeF(250, 125));
-    EXPECT_EQ(grid.view->size(), QSize(1500, 125));
-    EXPECT_EQ(grid.view->gridRectForIndex(2), QRectF(500, 0, 250, 125));
-}
-
-TEST(PhotoViewGeometry, SpareWidthIsSpreadOverTheColumns)
-{
-    TestSource source;
-    source.count = 20;
-    ScrolledGrid grid(1000);
-    grid.view->setDelegate(&source);
-    grid.view->updateGridAndFrame();
-
-    // floor(1000 / 150) = 6 columns, each 150 + 100 / 6 wide; 20 items need 4 rows of 125.
-    EXPECT_EQ(grid.view->columns(), 6u);
-    EXPECT_EQ(grid.view->rows(), 4u);
-    EXPECT_NEAR(grid.view->gridSize().width(), 150 + 100.0 / 6, 1e-4);
-    EXPECT_EQ(grid.view->size(), QSize(1000, 500));
-    const QRectF cell13 = grid.view->gridRectForIndex(13);
-    EXPECT_NEAR(cell13.x(), grid.view->gridSize().width(), 1e-3);
-    EXPECT_EQ(cell13.y(), 250);
-
-    // Narrower than one cell still gives one column.
-    grid.area.resize(90, 600);
-    grid.view->updateGridAndFrame();
-    EXPECT_EQ(grid.view->columns(), 1u);
-    EXPECT_EQ(grid.view->rows(), 20u);
+    const struct
+    {
+        int width;
+        quint32 count, columns, rows;
+        double cellWidth;
+        int height;
+    } cases[] {
+        // Few items in a wide area: one cell each, capped at 250.
+        {1500, 3, 3, 1, 250, 125},
+        // floor(1000 / 150) = 6 columns share the spare 100; 20 items need 4 rows of 125.
+        {1000, 20, 6, 4, 150 + 100.0 / 6, 500},
+        // Narrower than one cell still gives one column, as wide as the area.
+        {90, 20, 1, 20, 90, 2500},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.width);
+        TestSource source;
+        source.count = c.count;
+        ScrolledGrid grid(c.width);
+        grid.view->setDelegate(&source);
+        grid.view->updateGridAndFrame();
+        EXPECT_EQ(grid.view->columns(), c.columns);
+        EXPECT_EQ(grid.view->rows(), c.rows);
+        EXPECT_NEAR(grid.view->gridSize().width(), c.cellWidth, 1e-4);
+        EXPECT_EQ(grid.view->height(), c.height);
+        const quint32 last = c.count - 1;
+        EXPECT_NEAR(grid.view->gridRectForIndex(last).x(), last % c.columns * c.cellWidth, 1e-3);
+        EXPECT_EQ(grid.view->gridRectForIndex(last).y(), last / c.columns * 125);
+    }
 }
 
 TEST(PhotoViewGeometry, PictureIsScaledToPhotoSizeAndSitsLeftAndLow)
@@ -128,35 +118,6 @@ TEST(PhotoViewGeometry, MissingPictureIsAWhitePlaceholderSquare)
     EXPECT_GT(qGray(shot.pixel(16, 60)), 200);
 }
 
-TEST(PhotoViewGeometry, HitTestingFollowsRowsAndColumnsWithItsQuirks)
-{
-    TestSource source;
-    source.count = 10;
-    ScrolledGrid grid(1000);
-    grid.view->setDelegate(&source);
-    grid.view->setPhotoSize(220);
-    grid.view->updateGridAndFrame();
-
-    // 220 + 50 = 270 is capped to 250: three columns use 750 of the 1000.
-    ASSERT_EQ(grid.view->columns(), 3u);
-    ASSERT_EQ(grid.view->gridSize(), QSizeF(250, 245));
-    EXPECT_EQ(grid.view->photoIndexForPoint(QPointF(10, 10)), 0u);
-    EXPECT_EQ(grid.view->photoIndexForPoint(QPointF(260, 250)), 4u);
-    EXPECT_EQ(grid.view->photoIndexForPoint(QPointF(-40, -3)), 0u);
-    // Right of the last column the index runs on into the next row's cells.
-    EXPECT_EQ(grid.view->photoIndexForPoint(QPointF(800, 10)), 3u);
-    EXPECT_FALSE(grid.view->gridRectForIndex(3).contains(QPointF(800, 10)));
-    // Below the last item the index lies beyond the count.
-    EXPECT_GE(grid.view->photoIndexForPoint(QPointF(600, 3 * 245 + 5)), 10u);
-
-    const IndexRange range = grid.view->photoIndexRangeForRect(QRectF(260, 250, 200, 300));
-    EXPECT_EQ(range.location, 4u);
-    EXPECT_EQ(range.length, 4u);
-    const IndexRange tail = grid.view->photoIndexRangeForRect(QRectF(0, 700, 1000, 600));
-    EXPECT_EQ(tail.location, 6u);
-    EXPECT_EQ(tail.location + tail.length - 1, 9u);
-}
-
 TEST(PhotoViewGeometry, OnlyTheCellsOfTheDirtyRectangleAreAsked)
 {
     struct CountingSource : TestSource
@@ -184,37 +145,6 @@ TEST(PhotoViewGeometry, OnlyTheCellsOfTheDirtyRectangleAreAsked)
     EXPECT_EQ(source.asked.size(), 13u);
 }
 
-TEST(PhotoViewGeometry, SettersAnnounceChangesOnlyForNewValues)
-{
-    MUPhotoView view;
-    QSignalSpy size(&view, &MUPhotoView::photoSizeChanged);
-    QSignalSpy box(&view, &MUPhotoView::shadowBoxColorChanged);
-    view.setPhotoSize(120);
-    view.setPhotoSize(120);
-    EXPECT_EQ(size.count(), 1);
-
-    view.setBackgroundColor(QColor::fromRgbF(0.1f, 0.2f, 0.3f));
-    EXPECT_EQ(view.shadowBoxColor(), QColor::fromRgbF(1, 1, 1, 0.5f));
-    view.setBackgroundColor(Qt::white);
-    EXPECT_EQ(view.shadowBoxColor(), QColor::fromRgbF(0, 0, 0, 0.5f));
-    EXPECT_EQ(box.count(), 2);
-}
-
-TEST(PhotoViewGeometry, SizeChangesDrawFastUntilASecondHasPassedSinceTheLastOne)
-{
-    MUPhotoView view;
-    EXPECT_TRUE(view.isDonePhotoResizing());
-    view.setPhotoSize(110);
-    view.setPhotoSize(120);
-    EXPECT_FALSE(view.isDonePhotoResizing());
-    QTest::qWait(700);
-    view.setPhotoSize(130);
-    QTest::qWait(700);
-    // Ticks have run, but the last change is younger than a second.
-    EXPECT_FALSE(view.isDonePhotoResizing());
-    EXPECT_TRUE(QTest::qWaitFor([&] { return view.isDonePhotoResizing(); }, 3000));
-}
-
 TEST(PhotoViewGeometry, ScrollingToTheEndWithoutItemsDoesNothing)
 {
     TestSource source;
@@ -224,7 +154,6 @@ TEST(PhotoViewGeometry, ScrollingToTheEndWithoutItemsDoesNothing)
     grid.view->updateGridAndFrame();
     EXPECT_TRUE(grid.view->doCommand(KeyCommand::scrollToEndOfDocument));
     EXPECT_EQ(grid.area.verticalScrollBar()->value(), 0);
-
     source.count = 100;
     grid.view->updateGridAndFrame();
     grid.view->doCommand(KeyCommand::scrollToEndOfDocument);
@@ -232,6 +161,8 @@ TEST(PhotoViewGeometry, ScrollingToTheEndWithoutItemsDoesNothing)
     EXPECT_GT(grid.area.verticalScrollBar()->maximum(), 0);
 }
 
+// Until a second has passed since the last size change, cells are drawn from the cheap pictures
+// (the delegate's fast ones, or the view's own small copies).
 TEST(PhotoViewGeometry, WhileSizesSettleCellsAreDrawnFromTheCheapPictures)
 {
     struct TwoPictureSource : TestSource
@@ -246,27 +177,30 @@ TEST(PhotoViewGeometry, WhileSizesSettleCellsAreDrawnFromTheCheapPictures)
     ScrolledGrid grid(300);
     grid.view->setDelegate(&source);
     grid.view->updateGridAndFrame();
+    EXPECT_TRUE(grid.view->isDonePhotoResizing());
     ASSERT_TRUE(QTest::qWaitFor([&] { return isColor(grid.grabView().pixel(65, 72), Qt::blue); }));
 
+    grid.view->setPhotoSize(90);
+    QTest::qWait(700);
     grid.view->setPhotoSize(80);
     grid.view->updateGridAndFrame();
     // 80 x 60, 15 from the left, bottom 15 above the cell's (105 high) bottom.
     EXPECT_EQ(grid.view->photoRectForIndex(0), QRectF(15, 30, 80, 60));
     EXPECT_TRUE(isColor(grid.grabView().pixel(55, 60), Qt::red));
+    QTest::qWait(700);
+    // Ticks have run, but the last change is younger than a second.
+    EXPECT_FALSE(grid.view->isDonePhotoResizing());
     EXPECT_TRUE(QTest::qWaitFor([&] { return grid.view->isDonePhotoResizing(); }, 3000));
     EXPECT_TRUE(isColor(grid.grabView().pixel(55, 60), Qt::blue));
-}
 
-TEST(PhotoViewGeometry, OwnPicturesAreDrawnFromTheirCopiesWhileSizesSettle)
-{
-    ScrolledGrid grid(300);
-    grid.view->setPhotosArray({solidPicture(400, 200, Qt::green)});
-    grid.view->updateGridAndFrame();
-    EXPECT_EQ(grid.view->photoRectForIndex(0), QRectF(15, 60, 100, 50));
-    grid.view->setPhotoSize(120);
-    grid.view->updateGridAndFrame();
+    ScrolledGrid own(300);
+    own.view->setPhotosArray({solidPicture(400, 200, Qt::green)});
+    own.view->updateGridAndFrame();
+    EXPECT_EQ(own.view->photoRectForIndex(0), QRectF(15, 60, 100, 50));
+    own.view->setPhotoSize(120);
+    own.view->updateGridAndFrame();
     // The fast copy (100 x 50) is drawn at the new size all the same.
-    EXPECT_EQ(grid.view->photoRectForIndex(0), QRectF(15, 145 - 60 - 15, 120, 60));
-    EXPECT_TRUE(isColor(grid.grabView().pixel(75, 100), Qt::green));
-    EXPECT_FALSE(isColor(grid.grabView().pixel(75, 68), Qt::green));
+    EXPECT_EQ(own.view->photoRectForIndex(0), QRectF(15, 70, 120, 60));
+    EXPECT_TRUE(isColor(own.grabView().pixel(75, 100), Qt::green));
+    EXPECT_FALSE(isColor(own.grabView().pixel(75, 68), Qt::green));
 }
