@@ -40,6 +40,9 @@ struct SoapResult
 };
 
 QString childText(const pugi::xml_node &node, const char *name);
+// Expects each named child element of node to hold its text (an empty text: present and empty).
+void expectChildren(
+    const pugi::xml_node &node, const QList<QPair<const char *, QString>> &expected);
 
 class SoapTestClient
 {
@@ -55,15 +58,20 @@ public:
         const SoapParameters &parameters);
     static SoapResult parseReply(const HttpResult &http);
 
-    SoapResult collection(const QString &operation, const SoapParameters &parameters) const;
-    SoapResult publishing(const QString &operation, const SoapParameters &parameters) const;
+    SoapResult collection(const QString &operation, const SoapParameters &parameters) const
+    {
+        return call("CollectionServices", operation, parameters);
+    }
+    SoapResult publishing(const QString &operation, const SoapParameters &parameters) const
+    {
+        return call("PublishingServices", operation, parameters);
+    }
     SoapResult postRaw(
         const QString &path, const QByteArray &body, const QList<QByteArray> &headers = {}) const;
 
     // Conveniences for the common steps; each asserts nothing, the caller checks ok().
     SoapResult createAccount(const QString &email, const QString &password,
-        const QString &firstName = QStringLiteral("Ada"),
-        const QString &lastName = QStringLiteral("Lovelace")) const;
+        const QString &firstName = "Ada", const QString &lastName = "Lovelace") const;
     SoapResult registerComputer(const QString &computer) const;
     SoapResult signOn(const QString &computer, const QString &email, const QString &password) const;
     SoapResult createFolder(
@@ -71,9 +79,14 @@ public:
     SoapResult createPicture(const QString &session, const QString &parent, const QString &name,
         const QString &moniker = {}) const;
     SoapResult getAssets(const QString &session, const QString &parent) const;
+    // CheckComputer with the service key.
+    SoapResult checkComputer(const QString &computer) const;
 
     QString baseUrl() const { return m_baseUrl; }
 
 private:
+    SoapResult call(
+        const char *service, const QString &operation, const SoapParameters &parameters) const;
+
     QString m_baseUrl;
 };
