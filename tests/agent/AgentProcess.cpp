@@ -24,28 +24,26 @@ QString AgentProcess::programPath()
     return QDir(qEnvironmentVariable("PONDREL_BIN_DIR")).filePath(QStringLiteral("pondrel-agent"));
 }
 
-bool AgentProcess::start(const QStringList &arguments)
+bool AgentProcess::launch(const QStringList &arguments)
 {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("PONDREL_SERVICE_URL"), m_serviceUrl);
     m_process.setProcessEnvironment(environment);
     m_process.start(programPath(), arguments);
-    if (!m_process.waitForStarted(5000))
-        return false;
-    return pumpUntil(
-               [this] { return getOfflineStatusRequest().has_value() || !isRunning(); }, 15000)
+    return m_process.waitForStarted(5000);
+}
+
+bool AgentProcess::start(const QStringList &arguments)
+{
+    return launch(arguments)
+        && pumpUntil(
+            [this] { return getOfflineStatusRequest().has_value() || !isRunning(); }, 15000)
         && isRunning();
 }
 
 std::optional<int> AgentProcess::runToEnd(const QStringList &arguments, int timeoutMs)
 {
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("PONDREL_SERVICE_URL"), m_serviceUrl);
-    m_process.setProcessEnvironment(environment);
-    m_process.start(programPath(), arguments);
-    if (!m_process.waitForStarted(5000))
-        return std::nullopt;
-    return waitForExit(timeoutMs);
+    return launch(arguments) ? waitForExit(timeoutMs) : std::nullopt;
 }
 
 std::optional<int> AgentProcess::waitForExit(int timeoutMs)

@@ -33,9 +33,9 @@ class RoadOfAPicture : public ::testing::Test
 protected:
     void startService(const QStringList &arguments = {})
     {
-        requestLog = QDir(home.path()).filePath(QStringLiteral("requests.log"));
-        service = std::make_unique<RefServiceProcess>(
-            arguments + QStringList {QStringLiteral("--log"), requestLog});
+        requestLog = QDir(home.path()).filePath("requests.log");
+        service
+            = std::make_unique<RefServiceProcess>(arguments + QStringList {"--log", requestLog});
         ASSERT_TRUE(service->start()) << service->errorMsg().toStdString();
         qputenv("PONDREL_SERVICE_URL", service->baseUrl().toUtf8());
         ASSERT_TRUE(Paths::ensureFolder(Paths::applicationSupportFolder()));
@@ -51,12 +51,9 @@ protected:
 
     void createPicture()
     {
-        const QString picture = QDir(home.path()).filePath(QStringLiteral("harbour.jpg"));
+        const QString picture = QDir(home.path()).filePath("harbour.jpg");
         QImage image(1600, 1200, QImage::Format_RGB32);
-        for (int y = 0; y < image.height(); ++y) {
-            for (int x = 0; x < image.width(); ++x)
-                image.setPixelColor(x, y, QColor(x % 256, y % 256, (x * y) % 256));
-        }
+        image.fill(QColor(20, 90, 160));
         ASSERT_TRUE(image.save(picture, "JPEG", 90));
         const QString hash = oruNetwork::sha1FromFile(picture).value_or(QString());
         const QString now
@@ -88,17 +85,12 @@ protected:
         return ready;
     }
 
-    int serviceLogCount(const QByteArray &text) const
+    QByteArray serviceLog() const
     {
         QFile log(requestLog);
-        return log.open(QIODevice::ReadOnly) ? int(log.readAll().count(text)) : 0;
+        return log.open(QIODevice::ReadOnly) ? log.readAll() : QByteArray();
     }
-
-    QString serviceLog() const
-    {
-        QFile log(requestLog);
-        return log.open(QIODevice::ReadOnly) ? QString::fromUtf8(log.readAll()) : QString();
-    }
+    int serviceLogCount(const QByteArray &text) const { return int(serviceLog().count(text)); }
 
     void postVisit()
     {
@@ -132,8 +124,7 @@ TEST_F(RoadOfAPicture, AVisitSignalBringsBothRenditionsToTheService)
 TEST_F(RoadOfAPicture, TheAgentAnswersDuringABatchAndAQuitKeepsTheRestForTheNextStart)
 {
     // The first rendition's upload is held up for a while on the service's side.
-    startService({QStringLiteral("--fault"), QStringLiteral("1*Fragment:delay:6000"),
-        QStringLiteral("--visit-interval-ms"), QStringLiteral("6000")});
+    startService({"--fault", "1*Fragment:delay:6000", "--visit-interval-ms", "6000"});
     {
         AgentProcess agent(bus.connection(), service->baseUrl());
         ASSERT_TRUE(agent.start()) << agent.standardError().toStdString();
@@ -141,8 +132,7 @@ TEST_F(RoadOfAPicture, TheAgentAnswersDuringABatchAndAQuitKeepsTheRestForTheNext
         ASSERT_TRUE(pumpUntil([&] { return serviceLogCount("playing fault") == 1; }, 15000));
 
         // The bus is answered while the visit thread waits for the upload.
-        const auto answer = agent.getOfflineStatusRequest();
-        EXPECT_EQ(answer, QStringLiteral("FALSE"));
+        EXPECT_EQ(agent.getOfflineStatusRequest(), QStringLiteral("FALSE"));
         EXPECT_EQ(serviceLogCount("Fragment\n"), 1) << "the upload is still under way";
 
         ASSERT_EQ(::kill(pid_t(agent.pid()), SIGTERM), 0);
@@ -151,7 +141,7 @@ TEST_F(RoadOfAPicture, TheAgentAnswersDuringABatchAndAQuitKeepsTheRestForTheNext
         EXPECT_EQ(agent.waitForExit(20000), std::optional<int>(0));
     }
     // The second rendition was never started and the batch waits in its file.
-    EXPECT_EQ(serviceLogCount("Create-Session"), 1) << serviceLog().toStdString();
+    EXPECT_EQ(serviceLogCount("Create-Session"), 1) << serviceLog().constData();
     EXPECT_TRUE(QFileInfo::exists(oruNetwork::savedBatchFilename()));
     EXPECT_EQ(serviceLogCount(" Visit "), 1);
 
@@ -160,13 +150,15 @@ TEST_F(RoadOfAPicture, TheAgentAnswersDuringABatchAndAQuitKeepsTheRestForTheNext
     postVisit();
     ASSERT_TRUE(
         pumpUntil([&] { return !QFileInfo::exists(oruNetwork::savedBatchFilename()); }, 30000));
-    ASSERT_TRUE(pumpUntil([&] { return serviceLogCount(" Visit ") == 2; }, 15000))
+    ASSERT_TRUE(pumpUntil([&] { return serviceLogCount(" Visit ") >= 2; }, 15000))
         << "the batch from the file is done first, then reported";
-    EXPECT_EQ(serviceLogCount("Create-Session"), 3) << serviceLog().toStdString();
+    const QByteArray log = serviceLog();
+    const qsizetype reported = log.indexOf(" Visit ", log.indexOf(" Visit ") + 1);
+    EXPECT_EQ(log.left(reported).count("Create-Session"), 3) << log.constData();
     // The replayed upload of the first rendition finds its address used up and is reported as
     // failed; the service hands the command out again and the Agent's next visits finish it.
     EXPECT_TRUE(pumpUntil([&] { return readyRenditions().size() == 2; }, 40000))
-        << serviceLog().toStdString();
+        << serviceLog().constData();
 }
 
 } // namespace
