@@ -152,7 +152,7 @@ TEST_F(RobustnessTest, TwoHundredConcurrentRequestsOverEightConnectionsSurviveAR
 {
     const QString session = signedOnSession();
     ASSERT_TRUE(soap->registerComputer(kComputer).ok());
-    const QByteArray url = (service.baseUrl() + kPublishing).toUtf8();
+    const QString url = service.baseUrl() + kPublishing;
     constexpr int kConnections = 8;
     constexpr int kPerConnection = 25;
     std::atomic<int> succeeded {0};
@@ -160,37 +160,17 @@ TEST_F(RobustnessTest, TwoHundredConcurrentRequestsOverEightConnectionsSurviveAR
     std::vector<std::thread> threads;
     for (int t = 0; t < kConnections; ++t) {
         threads.emplace_back([&, t] {
-            std::unique_ptr<CURL, decltype(&curl_easy_cleanup)> curl(
+            std::unique_ptr<CURL, decltype(&curl_easy_cleanup)> connection(
                 curl_easy_init(), curl_easy_cleanup);
-            std::unique_ptr<curl_slist, decltype(&curl_slist_free_all)> headers(
-                curl_slist_append(nullptr, "Content-Type: text/xml; charset=utf-8"),
-                curl_slist_free_all);
             for (int i = 0; i < kPerConnection; ++i) {
-                const QByteArray body
-                    = SoapTestClient::envelope("CreateFolderAsset", kPublishingNamespace,
+                const HttpResult reply = SoapTestClient::request(url, "POST",
+                    SoapTestClient::envelope("CreateFolderAsset", kPublishingNamespace,
                         {{"sessionIdentifier", session}, {"parentIdentifier", ""},
-                            {"folderName", QString("album-%1-%2").arg(t).arg(i)}});
-                QByteArray reply;
-                curl_easy_setopt(curl.get(), CURLOPT_URL, url.constData());
-                curl_easy_setopt(curl.get(), CURLOPT_PROXY, "");
-                curl_easy_setopt(curl.get(), CURLOPT_HTTPHEADER, headers.get());
-                curl_easy_setopt(curl.get(), CURLOPT_POSTFIELDS, body.constData());
-                curl_easy_setopt(curl.get(), CURLOPT_POSTFIELDSIZE, long(body.size()));
-                curl_easy_setopt(
-                    curl.get(), CURLOPT_WRITEFUNCTION,
-                    +[](char *data, size_t size, size_t count, void *target) {
-                        static_cast<QByteArray *>(target)->append(data, qsizetype(size * count));
-                        return size * count;
-                    });
-                curl_easy_setopt(curl.get(), CURLOPT_WRITEDATA, &reply);
-                long status = 0;
-                long opened = 0;
-                if (curl_easy_perform(curl.get()) != CURLE_OK)
-                    continue;
-                curl_easy_getinfo(curl.get(), CURLINFO_RESPONSE_CODE, &status);
-                succeeded += status == 200 && reply.contains("<CreateFolderAssetResult>");
-                curl_easy_getinfo(curl.get(), CURLINFO_NUM_CONNECTS, &opened);
-                connectionsOpened += opened;
+                            {"folderName", QString("album-%1-%2").arg(t).arg(i)}}),
+                    {"Content-Type: text/xml; charset=utf-8"}, connection.get());
+                succeeded
+                    += reply.status == 200 && reply.body.contains("<CreateFolderAssetResult>");
+                connectionsOpened += reply.newConnections;
             }
         });
     }

@@ -10,15 +10,6 @@
 
 namespace {
 
-struct CurlDeleter
-{
-    void operator()(CURL *curl) const { curl_easy_cleanup(curl); }
-};
-struct ListDeleter
-{
-    void operator()(curl_slist *list) const { curl_slist_free_all(list); }
-};
-
 size_t collectBody(char *data, size_t size, size_t count, void *target)
 {
     static_cast<QByteArray *>(target)->append(data, qsizetype(size * count));
@@ -101,31 +92,35 @@ SoapTestClient::SoapTestClient(QString baseUrl)
 { }
 
 HttpResult SoapTestClient::request(const QString &url, const QByteArray &method,
-    const QByteArray &body, const QList<QByteArray> &headers)
+    const QByteArray &body, const QList<QByteArray> &headers, void *reusedHandle)
 {
     HttpResult result;
-    std::unique_ptr<CURL, CurlDeleter> curl(curl_easy_init());
-    std::unique_ptr<curl_slist, ListDeleter> list;
+    std::unique_ptr<CURL, decltype(&curl_easy_cleanup)> owned(
+        reusedHandle ? nullptr : curl_easy_init(), curl_easy_cleanup);
+    CURL *const curl = reusedHandle ? reusedHandle : owned.get();
+    std::unique_ptr<curl_slist, decltype(&curl_slist_free_all)> list(nullptr, curl_slist_free_all);
     for (const QByteArray &header : headers)
         list.reset(curl_slist_append(list.release(), header.constData()));
     const QByteArray urlBytes = url.toUtf8();
-    curl_easy_setopt(curl.get(), CURLOPT_URL, urlBytes.constData());
-    curl_easy_setopt(curl.get(), CURLOPT_CUSTOMREQUEST, method.constData());
+    curl_easy_setopt(curl, CURLOPT_URL, urlBytes.constData());
+    curl_easy_setopt(curl, CURLOPT_CUSTOMREQUEST, method.constData());
     if (method != "GET") {
-        curl_easy_setopt(curl.get(), CURLOPT_POSTFIELDS, body.constData());
-        curl_easy_setopt(curl.get(), CURLOPT_POSTFIELDSIZE_LARGE, curl_off_t(body.size()));
+        curl_easy_setopt(curl, CURLOPT_POSTFIELDS, body.constData());
+        curl_easy_setopt(curl, CURLOPT_POSTFIELDSIZE_LARGE, curl_off_t(body.size()));
     }
-    curl_easy_setopt(curl.get(), CURLOPT_HTTPHEADER, list.get());
-    curl_easy_setopt(curl.get(), CURLOPT_WRITEFUNCTION, collectBody);
-    curl_easy_setopt(curl.get(), CURLOPT_WRITEDATA, &result.body);
-    curl_easy_setopt(curl.get(), CURLOPT_HEADERFUNCTION, collectHeader);
-    curl_easy_setopt(curl.get(), CURLOPT_HEADERDATA, &result);
-    curl_easy_setopt(curl.get(), CURLOPT_TIMEOUT, 60L);
-    curl_easy_setopt(curl.get(), CURLOPT_PROXY, "");
-    const CURLcode code = curl_easy_perform(curl.get());
+    curl_easy_setopt(curl, CURLOPT_HTTPHEADER, list.get());
+    curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, collectBody);
+    curl_easy_setopt(curl, CURLOPT_WRITEDATA, &result.body);
+    curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, collectHeader);
+    curl_easy_setopt(curl, CURLOPT_HEADERDATA, &result);
+    curl_easy_setopt(curl, CURLOPT_TIMEOUT, 60L);
+    curl_easy_setopt(curl, CURLOPT_PROXY, "");
+    const CURLcode code = curl_easy_perform(curl);
     if (code != CURLE_OK)
         result.transportError = QString::fromUtf8(curl_easy_strerror(code));
-    curl_easy_getinfo(curl.get(), CURLINFO_RESPONSE_CODE, &result.status);
+    curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &result.status);
+    curl_easy_getinfo(curl, CURLINFO_NUM_CONNECTS, &result.newConnections);
+    curl_easy_setopt(curl, CURLOPT_HTTPHEADER, nullptr);
     return result;
 }
 

@@ -18,6 +18,7 @@ struct HttpResult
     QByteArray body; // as received (not decompressed)
     QList<QPair<QByteArray, QByteArray>> headers;
     QString transportError;
+    long newConnections = 0; // connections opened for this request
 
     QByteArray header(const QByteArray &name) const;
 };
@@ -52,8 +53,10 @@ public:
 
     explicit SoapTestClient(QString baseUrl);
 
+    // One request; on reusedHandle (a curl easy handle) when given, so that its connection is
+    // kept alive between requests.
     static HttpResult request(const QString &url, const QByteArray &method, const QByteArray &body,
-        const QList<QByteArray> &headers = {});
+        const QList<QByteArray> &headers = {}, void *reusedHandle = nullptr);
     static QByteArray envelope(const QString &operation, const QString &operationNamespace,
         const SoapParameters &parameters);
     static SoapResult parseReply(const HttpResult &http);
