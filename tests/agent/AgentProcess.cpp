@@ -21,13 +21,13 @@ AgentProcess::~AgentProcess()
 
 QString AgentProcess::programPath()
 {
-    return QDir(qEnvironmentVariable("PONDREL_BIN_DIR")).filePath(QStringLiteral("pondrel-agent"));
+    return QDir(qEnvironmentVariable("PONDREL_BIN_DIR")).filePath("pondrel-agent");
 }
 
 bool AgentProcess::launch(const QStringList &arguments)
 {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("PONDREL_SERVICE_URL"), m_serviceUrl);
+    environment.insert("PONDREL_SERVICE_URL", m_serviceUrl);
     m_process.setProcessEnvironment(environment);
     m_process.start(programPath(), arguments);
     return m_process.waitForStarted(5000);
@@ -57,10 +57,9 @@ std::optional<int> AgentProcess::waitForExit(int timeoutMs)
 
 std::optional<QString> AgentProcess::getOfflineStatusRequest() const
 {
-    QDBusMessage call = QDBusMessage::createMethodCall(QStringLiteral("com.trevane.oru_agent"),
-        QStringLiteral("/oruAgentSrvr"), QStringLiteral("com.trevane.oruAgentSrvr"),
-        QStringLiteral("getOfflineStatusRequest"));
-    call << QStringLiteral("status");
+    QDBusMessage call = QDBusMessage::createMethodCall("com.trevane.oru_agent", "/oruAgentSrvr",
+        "com.trevane.oruAgentSrvr", "getOfflineStatusRequest");
+    call << "status";
     const QDBusReply<QString> reply = m_bus.call(call, QDBus::Block, 3000);
     if (!reply.isValid())
         return std::nullopt;

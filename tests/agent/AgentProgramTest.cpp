@@ -151,7 +151,7 @@ TEST_F(AgentProgramTest, RememberedAccountVisitsLoginsOfflineRequestsDebugLogAnd
     ASSERT_TRUE(pumpUntil([&] { return visits().size() == 4; }, 10000));
     EXPECT_EQ(accountHashes(visits()[3]), hashOf("bob@example.org"));
 
-    EXPECT_EQ(agent->getOfflineStatusRequest(), QStringLiteral("FALSE"));
+    EXPECT_EQ(agent->getOfflineStatusRequest(), "FALSE");
     expectOfflineStatus(*agent, kSomeoneElse, "online", "FALSE");
     expectOfflineStatus(*agent, oruNotifications::kAgentObject, "online", "TRUE");
     expectOfflineStatus(*agent, oruNotifications::kAgentObject, "status", "TRUE");
@@ -199,7 +199,7 @@ TEST_F(AgentProgramTest, WithoutAccountOrDebugItWaitsForAWakeAndQuitsOnSignals)
     EXPECT_EQ(accountHashes(visits().front()), hashOf(QString()));
 
     expectOfflineStatus(*agent, oruNotifications::kAgentObject, "online", "TRUE");
-    EXPECT_EQ(logFileText(), QStringLiteral("line of an earlier run\n"));
+    EXPECT_EQ(logFileText(), "line of an earlier run\n");
     EXPECT_FALSE(agent->standardError().contains("offlineNotification"));
 
     for (const int signalNumber : {SIGTERM, SIGINT}) {

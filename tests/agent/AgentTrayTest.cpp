@@ -72,7 +72,7 @@ TEST_F(AgentTrayTest, MenuTooltipIconAndRefresh)
     EXPECT_EQ(
         titles, (QStringList {"About Pondrel Agent", "Open Pondrel Publisher", "Visit", "Quit"}));
     EXPECT_EQ(tray.statusItem().contextMenu(), &tray.statusMenu());
-    EXPECT_EQ(tray.statusItem().toolTip(), QStringLiteral("Idle"));
+    EXPECT_EQ(tray.statusItem().toolTip(), "Idle");
     for (const QString status : {"Rendering 2 of 3…", "Last visit failed: no route"}) {
         emit agent.statusChanged(status);
         EXPECT_EQ(tray.statusItem().toolTip(), status);
@@ -103,7 +103,7 @@ TEST_F(AgentTrayTest, MenuTooltipIconAndRefresh)
     pumpFor(100);
     ASSERT_TRUE(agent.sendRefreshNotification());
     ASSERT_TRUE(pumpUntil([&] { return !refreshes.empty(); }, 3000));
-    EXPECT_EQ(refreshes.front().name, QStringLiteral("Refresh"));
+    EXPECT_EQ(refreshes.front().name, "Refresh");
     EXPECT_TRUE(refreshes.front().userInfo.isEmpty());
 }
 
@@ -114,14 +114,14 @@ TEST_F(AgentTrayTest, QuitAsksStaysOnNoAndQuitsOnYes)
     {
         QuestionAnswerer answerer("No");
         tray.quitAction();
-        EXPECT_EQ(answerer.text, QStringLiteral("Do you really want to quit?"));
+        EXPECT_EQ(answerer.text, "Do you really want to quit?");
         EXPECT_EQ(answerer.informativeText,
             QStringLiteral("If you quit the Pondrel Agent, your friends and relatives will not be "
                            "able to receive wallpapers or order prints from your album."));
         EXPECT_EQ(answerer.buttons.size(), 2);
         EXPECT_TRUE(answerer.buttons.contains("Yes"));
         EXPECT_TRUE(answerer.buttons.contains("No"));
-        EXPECT_EQ(answerer.defaultButton, QStringLiteral("Yes"));
+        EXPECT_EQ(answerer.defaultButton, "Yes");
         EXPECT_FALSE(agent.isQuitting());
         EXPECT_TRUE(tray.statusMenu().isEnabled());
     }
@@ -129,7 +129,7 @@ TEST_F(AgentTrayTest, QuitAsksStaysOnNoAndQuitsOnYes)
     tray.quitAction();
     EXPECT_TRUE(agent.isQuitting());
     EXPECT_FALSE(tray.statusMenu().isEnabled());
-    EXPECT_EQ(tray.statusItem().toolTip(), QStringLiteral("Quitting after the current picture…"));
+    EXPECT_EQ(tray.statusItem().toolTip(), "Quitting after the current picture…");
 }
 
 TEST_F(AgentTrayTest, TheMenusVisitAsksTheServiceFiveSecondsLater)

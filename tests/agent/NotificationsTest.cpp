@@ -39,21 +39,20 @@ TEST_F(NotificationsTest, PostSendsTheNameAsMemberAndObjectAndUserInfoAsArgument
 {
     RawListener listener(bus.connection());
     pumpFor(100);
-    ASSERT_TRUE(oruNotifications::post(QStringLiteral("Login"), oruNotifications::kAgentObject,
-        {{QStringLiteral("LastLogin"), QStringLiteral("ann@example.org")}}, bus.connection()));
+    ASSERT_TRUE(oruNotifications::post("Login", oruNotifications::kAgentObject,
+        {{"LastLogin", "ann@example.org"}}, bus.connection()));
     ASSERT_TRUE(pumpUntil([&] { return !listener.messages.empty(); }, 3000));
 
     const QDBusMessage &message = listener.messages.front();
     EXPECT_EQ(message.type(), QDBusMessage::SignalMessage);
-    EXPECT_EQ(message.path(), QStringLiteral("/com/trevane/pondrel"));
-    EXPECT_EQ(message.interface(), QStringLiteral("com.trevane.pondrel.Notification"));
-    EXPECT_EQ(message.member(), QStringLiteral("Login"));
-    EXPECT_EQ(message.signature(), QStringLiteral("sa{ss}"));
+    EXPECT_EQ(message.path(), "/com/trevane/pondrel");
+    EXPECT_EQ(message.interface(), "com.trevane.pondrel.Notification");
+    EXPECT_EQ(message.member(), "Login");
+    EXPECT_EQ(message.signature(), "sa{ss}");
     ASSERT_EQ(message.arguments().size(), 2);
-    EXPECT_EQ(message.arguments().at(0).toString(), QStringLiteral("com.trevane.oruagent"));
+    EXPECT_EQ(message.arguments().at(0).toString(), "com.trevane.oruagent");
     const auto userInfo = qdbus_cast<oruUserInfo>(message.arguments().at(1).value<QDBusArgument>());
-    EXPECT_EQ(
-        userInfo, (oruUserInfo {{QStringLiteral("LastLogin"), QStringLiteral("ann@example.org")}}));
+    EXPECT_EQ(userInfo, (oruUserInfo {{"LastLogin", "ann@example.org"}}));
 }
 
 TEST_F(NotificationsTest, ObserversGetTheirNameAndObjectReadLenientlyAndMayObserveMore)
@@ -92,8 +91,8 @@ TEST_F(NotificationsTest, ObserversGetTheirNameAndObjectReadLenientlyAndMayObser
             oruNotifications::kPath, oruNotifications::kInterface, oruNotifications::kOffline);
     };
     sender.send(offlineSignal() << oruNotifications::kAgentObject);
-    sender.send(offlineSignal() << oruNotifications::kAgentObject
-                                << QVariantMap {{"request", QStringLiteral("online")}});
+    sender.send(
+        offlineSignal() << oruNotifications::kAgentObject << QVariantMap {{"request", "online"}});
     sender.send(offlineSignal() << 7);
     // A closing marker, so the test knows the others have been handled.
     post(oruNotifications::kOffline, "end", {});
@@ -102,12 +101,12 @@ TEST_F(NotificationsTest, ObserversGetTheirNameAndObjectReadLenientlyAndMayObser
     pumpFor(200);
 
     ASSERT_EQ(visits.size(), 1u);
-    EXPECT_EQ(visits[0].name, QStringLiteral("Visit"));
-    EXPECT_EQ(visits[0].object, QStringLiteral("com.trevane.oruagent"));
+    EXPECT_EQ(visits[0].name, "Visit");
+    EXPECT_EQ(visits[0].object, "com.trevane.oruagent");
     EXPECT_EQ(visits[0].userInfo, (oruUserInfo {{"k", "v"}}));
     ASSERT_EQ(anyRefresh.size(), 2u);
-    EXPECT_EQ(anyRefresh[0].object, QStringLiteral("com.trevane.pondrel"));
-    EXPECT_EQ(anyRefresh[1].object, QStringLiteral("anyone"));
+    EXPECT_EQ(anyRefresh[0].object, "com.trevane.pondrel");
+    EXPECT_EQ(anyRefresh[1].object, "anyone");
     ASSERT_EQ(offline.size(), 3u);
     EXPECT_EQ(offline[0].object, oruNotifications::kAgentObject);
     EXPECT_TRUE(offline[0].userInfo.isEmpty());
@@ -122,8 +121,8 @@ TEST_F(NotificationsTest, ObserversGetTheirNameAndObjectReadLenientlyAndMayObser
 
 TEST(NotificationsWithoutBus, PostAndObserveFailWithAReason)
 {
-    const QDBusConnection none = QDBusConnection::connectToBus(
-        QStringLiteral("unix:path=/nonexistent/bus"), QStringLiteral("no-bus"));
+    const QDBusConnection none
+        = QDBusConnection::connectToBus("unix:path=/nonexistent/bus", "no-bus");
     QString errorMsg;
     EXPECT_FALSE(oruNotifications::post(
         oruNotifications::kVisit, oruNotifications::kAgentObject, {}, none, &errorMsg));
@@ -131,7 +130,7 @@ TEST(NotificationsWithoutBus, PostAndObserveFailWithAReason)
     oruNotifications center(none);
     EXPECT_FALSE(center.observe(oruNotifications::kVisit, QString(), [](const auto &) {}));
     EXPECT_FALSE(center.errorMsg().isEmpty());
-    QDBusConnection::disconnectFromBus(QStringLiteral("no-bus"));
+    QDBusConnection::disconnectFromBus("no-bus");
 }
 
 } // namespace

@@ -21,9 +21,9 @@
 
 namespace {
 
-const QString kEmail = QStringLiteral("ann.road@example.com");
-const QString kPassword = QStringLiteral("a long way home 7");
-const QString kMoniker = QStringLiteral("moniker-of-the-harbour");
+const QString kEmail = "ann.road@example.com";
+const QString kPassword = "a long way home 7";
+const QString kMoniker = "moniker-of-the-harbour";
 
 // The real programs: the reference service, pondrel-agent, and this test in the Publisher's
 // place, creating a picture on the service with the client library and entering it in the
@@ -56,13 +56,11 @@ protected:
         image.fill(QColor(20, 90, 160));
         ASSERT_TRUE(image.save(picture, "JPEG", 90));
         const QString hash = oruNetwork::sha1FromFile(picture).value_or(QString());
-        const QString now
-            = QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyy-MM-ddTHH:mm:ssZ"));
-        const QVariantMap reply
-            = client->publishingServices().call(QStringLiteral("CreatePictureFileAsset"),
-                {client->sessionIdentifier(), "", "Harbour", "", "image/jpeg", "Unrated", now, now,
-                    QFileInfo(picture).size(), hash, kMoniker, 0, 1600, 1200, "RotateNoneFlipNone",
-                    now});
+        const QString now = QDateTime::currentDateTimeUtc().toString("yyyy-MM-ddTHH:mm:ssZ");
+        const QVariantMap reply = client->publishingServices().call("CreatePictureFileAsset",
+            {client->sessionIdentifier(), "", "Harbour", "", "image/jpeg", "Unrated", now, now,
+                QFileInfo(picture).size(), hash, kMoniker, 0, 1600, 1200, "RotateNoneFlipNone",
+                now});
         ASSERT_FALSE(reply.contains("error")) << reply.value("error").toString().toStdString();
         ASSERT_TRUE(client->addPhotoToDB(picture, kMoniker, hash));
     }
@@ -73,13 +71,12 @@ protected:
         QMap<QString, QList<qint64>> ready;
         for (const QVariant &asset : client->getAssets(QString()).value_or(QVariantList())) {
             const QVariantMap renditions
-                = asset.toMap().value(QStringLiteral("PictureFileAssetRenditions")).toMap();
+                = asset.toMap().value("PictureFileAssetRenditions").toMap();
             for (const QVariant &rendition :
-                Values::asList(renditions.value(QStringLiteral("PictureFileAssetRendition")))) {
+                Values::asList(renditions.value("PictureFileAssetRendition"))) {
                 const QVariantMap record = rendition.toMap();
-                ready.insert(record.value(QStringLiteral("Name")).toString(),
-                    {record.value(QStringLiteral("Width")).toLongLong(),
-                        record.value(QStringLiteral("Height")).toLongLong()});
+                ready.insert(record.value("Name").toString(),
+                    {record.value("Width").toLongLong(), record.value("Height").toLongLong()});
             }
         }
         return ready;
@@ -115,8 +112,8 @@ TEST_F(RoadOfAPicture, AVisitSignalBringsBothRenditionsToTheService)
     postVisit();
     ASSERT_TRUE(pumpUntil([&] { return readyRenditions().size() == 2; }, 30000));
     const auto ready = readyRenditions();
-    EXPECT_EQ(ready.value(QStringLiteral("Thumbnail")), (QList<qint64> {200, 150}));
-    EXPECT_EQ(ready.value(QStringLiteral("Preview")), (QList<qint64> {1024, 768}));
+    EXPECT_EQ(ready.value("Thumbnail"), (QList<qint64> {200, 150}));
+    EXPECT_EQ(ready.value("Preview"), (QList<qint64> {1024, 768}));
     EXPECT_FALSE(QFileInfo::exists(oruNetwork::savedBatchFilename()));
     EXPECT_EQ(serviceLogCount(" Visit "), 2) << "one visit for the batch, one to report it";
 }
@@ -132,7 +129,7 @@ TEST_F(RoadOfAPicture, TheAgentAnswersDuringABatchAndAQuitKeepsTheRestForTheNext
         ASSERT_TRUE(pumpUntil([&] { return serviceLogCount("playing fault") == 1; }, 15000));
 
         // The bus is answered while the visit thread waits for the upload.
-        EXPECT_EQ(agent.getOfflineStatusRequest(), QStringLiteral("FALSE"));
+        EXPECT_EQ(agent.getOfflineStatusRequest(), "FALSE");
         EXPECT_EQ(serviceLogCount("Fragment\n"), 1) << "the upload is still under way";
 
         ASSERT_EQ(::kill(pid_t(agent.pid()), SIGTERM), 0);
