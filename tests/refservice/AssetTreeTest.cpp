@@ -119,12 +119,15 @@ TEST_F(AssetTreeTest, ThreeLevelsWithPicturesAndEveryField)
 TEST_F(AssetTreeTest, PictureWithoutTakenDateAndBadParameters)
 {
     const QString album = folder(home, QString(), "Album");
-    const SoapParameters parameters = {{"sessionIdentifier", home}, {"parentIdentifier", album},
-        {"pictureName", "a.jpg"}, {"pictureDescription", ""}, {"mediaType", "image/jpeg"},
-        {"rating", "Unrated"}, {"creationDateUtc", "2008-03-01T14:05:09Z"},
-        {"lastModificationDateUtc", "2008-03-01T14:05:09Z"}, {"fileSize", "5000000000"},
-        {"hash", "ab"}, {"moniker", "M"}, {"sharingPermissions", "4294967295"}, {"width", "10"},
-        {"height", "20"}, {"rotateFlipType", "RotateNoneFlipNone"}};
+    // No date taken; a size over 4 GiB and every permission bit.
+    SoapParameters parameters = SoapTestClient::pictureParameters(home, album, "a.jpg");
+    ASSERT_EQ(parameters.takeLast().first, "datePictureTakenUtc");
+    for (auto &[name, value] : parameters) {
+        if (name == "fileSize")
+            value = "5000000000";
+        else if (name == "sharingPermissions")
+            value = "4294967295";
+    }
     const SoapResult created = soap->publishing("CreatePictureFileAsset", parameters);
     ASSERT_TRUE(created.ok()) << created.fault.toStdString();
     expectChildren(list(*soap, home, album).pictures.value(0),

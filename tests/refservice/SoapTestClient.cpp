@@ -207,18 +207,22 @@ SoapResult SoapTestClient::createFolder(
 SoapResult SoapTestClient::createPicture(const QString &session, const QString &parent,
     const QString &name, const QString &moniker) const
 {
-    return publishing("CreatePictureFileAsset",
-        {{"sessionIdentifier", session}, {"parentIdentifier", parent}, {"pictureName", name},
-            {"pictureDescription", "a picture"}, {"mediaType", "image/jpeg"}, {"rating", "Good"},
-            {"creationDateUtc", "2008-03-01T14:05:09Z"},
-            {"lastModificationDateUtc", "2008-03-02T10:00:00Z"}, {"fileSize", "123456"},
-            {"hash", "0123456789abcdef0123456789abcdef01234567"},
-            {"moniker",
-                moniker.isEmpty() ? QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper()
-                                  : moniker},
-            {"sharingPermissions", "7"}, {"width", "2000"}, {"height", "3000"},
-            {"rotateFlipType", "Rotate90FlipNone"},
-            {"datePictureTakenUtc", "2008-03-01T13:00:00Z"}});
+    return publishing("CreatePictureFileAsset", pictureParameters(session, parent, name, moniker));
+}
+
+SoapParameters SoapTestClient::pictureParameters(
+    const QString &session, const QString &parent, const QString &name, const QString &moniker)
+{
+    return {{"sessionIdentifier", session}, {"parentIdentifier", parent}, {"pictureName", name},
+        {"pictureDescription", "a picture"}, {"mediaType", "image/jpeg"}, {"rating", "Good"},
+        {"creationDateUtc", "2008-03-01T14:05:09Z"},
+        {"lastModificationDateUtc", "2008-03-02T10:00:00Z"}, {"fileSize", "123456"},
+        {"hash", "0123456789abcdef0123456789abcdef01234567"},
+        {"moniker",
+            moniker.isEmpty() ? QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper()
+                              : moniker},
+        {"sharingPermissions", "7"}, {"width", "2000"}, {"height", "3000"},
+        {"rotateFlipType", "Rotate90FlipNone"}, {"datePictureTakenUtc", "2008-03-01T13:00:00Z"}};
 }
 
 SoapResult SoapTestClient::getAssets(const QString &session, const QString &parent) const

@@ -79,6 +79,9 @@ public:
     SoapResult signOn(const QString &computer, const QString &email, const QString &password) const;
     SoapResult createFolder(
         const QString &session, const QString &parent, const QString &name) const;
+    // The sixteen parameters of CreatePictureFileAsset, each with a value of its own kind.
+    static SoapParameters pictureParameters(const QString &session, const QString &parent,
+        const QString &name, const QString &moniker = {});
     SoapResult createPicture(const QString &session, const QString &parent, const QString &name,
         const QString &moniker = {}) const;
     SoapResult getAssets(const QString &session, const QString &parent) const;
