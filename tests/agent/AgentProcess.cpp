@@ -21,31 +21,29 @@ AgentProcess::~AgentProcess()
 
 QString AgentProcess::programPath()
 {
-    return QDir(qEnvironmentVariable("PONDREL_BIN_DIR")).filePath(QStringLiteral("pondrel-agent"));
+    return QDir(qEnvironmentVariable("PONDREL_BIN_DIR")).filePath("pondrel-agent");
+}
+
+bool AgentProcess::launch(const QStringList &arguments)
+{
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("PONDREL_SERVICE_URL", m_serviceUrl);
+    m_process.setProcessEnvironment(environment);
+    m_process.start(programPath(), arguments);
+    return m_process.waitForStarted(5000);
 }
 
 bool AgentProcess::start(const QStringList &arguments)
 {
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("PONDREL_SERVICE_URL"), m_serviceUrl);
-    m_process.setProcessEnvironment(environment);
-    m_process.start(programPath(), arguments);
-    if (!m_process.waitForStarted(5000))
-        return false;
-    return pumpUntil(
-               [this] { return getOfflineStatusRequest().has_value() || !isRunning(); }, 15000)
+    return launch(arguments)
+        && pumpUntil(
+            [this] { return getOfflineStatusRequest().has_value() || !isRunning(); }, 15000)
         && isRunning();
 }
 
 std::optional<int> AgentProcess::runToEnd(const QStringList &arguments, int timeoutMs)
 {
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("PONDREL_SERVICE_URL"), m_serviceUrl);
-    m_process.setProcessEnvironment(environment);
-    m_process.start(programPath(), arguments);
-    if (!m_process.waitForStarted(5000))
-        return std::nullopt;
-    return waitForExit(timeoutMs);
+    return launch(arguments) ? waitForExit(timeoutMs) : std::nullopt;
 }
 
 std::optional<int> AgentProcess::waitForExit(int timeoutMs)
@@ -59,10 +57,9 @@ std::optional<int> AgentProcess::waitForExit(int timeoutMs)
 
 std::optional<QString> AgentProcess::getOfflineStatusRequest() const
 {
-    QDBusMessage call = QDBusMessage::createMethodCall(QStringLiteral("com.trevane.oru_agent"),
-        QStringLiteral("/oruAgentSrvr"), QStringLiteral("com.trevane.oruAgentSrvr"),
-        QStringLiteral("getOfflineStatusRequest"));
-    call << QStringLiteral("status");
+    QDBusMessage call = QDBusMessage::createMethodCall("com.trevane.oru_agent", "/oruAgentSrvr",
+        "com.trevane.oruAgentSrvr", "getOfflineStatusRequest");
+    call << "status";
     const QDBusReply<QString> reply = m_bus.call(call, QDBus::Block, 3000);
     if (!reply.isValid())
         return std::nullopt;

@@ -34,6 +34,8 @@ public:
     static QString programPath();
 
 private:
+    bool launch(const QStringList &arguments);
+
     QDBusConnection m_bus;
     QString m_serviceUrl;
     QProcess m_process;

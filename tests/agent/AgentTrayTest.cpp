@@ -33,17 +33,16 @@ struct QuestionAnswerer
         }
         text = box->text();
         informativeText = box->informativeText();
+        QAbstractButton *chosen = nullptr;
         for (QAbstractButton *button : box->buttons()) {
             buttons.append(button->text());
             if (static_cast<QAbstractButton *>(box->defaultButton()) == button)
                 defaultButton = button->text();
+            if (button->text() == answer)
+                chosen = button;
         }
-        for (QAbstractButton *button : box->buttons()) {
-            if (button->text() == answer) {
-                button->click();
-                return;
-            }
-        }
+        if (chosen)
+            chosen->click();
     }
 
     QString text;
@@ -61,7 +60,7 @@ protected:
     PrivateBus bus;
 };
 
-TEST_F(AgentTrayTest, MenuOffersTheFourActionsAndTheTooltipFollowsTheCycle)
+TEST_F(AgentTrayTest, MenuTooltipIconAndRefresh)
 {
     oruAgent agent(bus.connection());
     AgentTray tray(agent);
@@ -73,19 +72,12 @@ TEST_F(AgentTrayTest, MenuOffersTheFourActionsAndTheTooltipFollowsTheCycle)
     EXPECT_EQ(
         titles, (QStringList {"About Pondrel Agent", "Open Pondrel Publisher", "Visit", "Quit"}));
     EXPECT_EQ(tray.statusItem().contextMenu(), &tray.statusMenu());
-    EXPECT_FALSE(tray.statusItem().icon().isNull());
-    EXPECT_EQ(tray.statusItem().toolTip(), QStringLiteral("Idle"));
+    EXPECT_EQ(tray.statusItem().toolTip(), "Idle");
+    for (const QString status : {"Rendering 2 of 3…", "Last visit failed: no route"}) {
+        emit agent.statusChanged(status);
+        EXPECT_EQ(tray.statusItem().toolTip(), status);
+    }
 
-    emit agent.statusChanged(QStringLiteral("Rendering 2 of 3…"));
-    EXPECT_EQ(tray.statusItem().toolTip(), QStringLiteral("Rendering 2 of 3…"));
-    emit agent.statusChanged(QStringLiteral("Last visit failed: no route"));
-    EXPECT_EQ(tray.statusItem().toolTip(), QStringLiteral("Last visit failed: no route"));
-}
-
-TEST_F(AgentTrayTest, TheIconDrawsAtPanelSizes)
-{
-    oruAgent agent(bus.connection());
-    AgentTray tray(agent);
     const QIcon icon = tray.statusItem().icon();
     for (const int size : {16, 22, 24, 32, 48}) {
         const QImage image = icon.pixmap(size, size).toImage();
@@ -96,46 +88,48 @@ TEST_F(AgentTrayTest, TheIconDrawsAtPanelSizes)
         for (int y = 0; y < size; ++y) {
             for (int x = 0; x < size; ++x) {
                 const QColor pixel = image.pixelColor(x, y);
-                if (pixel.alpha() < 200)
-                    continue;
-                if (pixel.lightness() > 200)
-                    ++light;
-                else if (pixel.lightness() < 60)
-                    ++dark;
+                light += pixel.alpha() >= 200 && pixel.lightness() > 200;
+                dark += pixel.alpha() >= 200 && pixel.lightness() < 60;
             }
         }
         EXPECT_GT(light, size) << size;
         EXPECT_GT(dark, size) << size;
     }
+
+    oruNotifications publisher(bus.connection());
+    std::vector<oruNotification> refreshes;
+    ASSERT_TRUE(publisher.observe(oruNotifications::kRefresh, oruNotifications::kPublisherObject,
+        [&](const oruNotification &notification) { refreshes.push_back(notification); }));
+    pumpFor(100);
+    ASSERT_TRUE(agent.sendRefreshNotification());
+    ASSERT_TRUE(pumpUntil([&] { return !refreshes.empty(); }, 3000));
+    EXPECT_EQ(refreshes.front().name, "Refresh");
+    EXPECT_TRUE(refreshes.front().userInfo.isEmpty());
 }
 
-TEST_F(AgentTrayTest, QuitAsksAndStaysOnNo)
+TEST_F(AgentTrayTest, QuitAsksStaysOnNoAndQuitsOnYes)
 {
     oruAgent agent(bus.connection());
     AgentTray tray(agent);
-    QuestionAnswerer answerer(QStringLiteral("No"));
-    tray.quitAction();
-    EXPECT_EQ(answerer.text, QStringLiteral("Do you really want to quit?"));
-    EXPECT_EQ(answerer.informativeText,
-        QStringLiteral("If you quit the Pondrel Agent, your friends and relatives will not be "
-                       "able to receive wallpapers or order prints from your album."));
-    EXPECT_EQ(answerer.buttons.size(), 2);
-    EXPECT_TRUE(answerer.buttons.contains("Yes"));
-    EXPECT_TRUE(answerer.buttons.contains("No"));
-    EXPECT_EQ(answerer.defaultButton, QStringLiteral("Yes"));
-    EXPECT_FALSE(agent.isQuitting());
-    EXPECT_TRUE(tray.statusMenu().isEnabled());
-}
-
-TEST_F(AgentTrayTest, QuitOnYesQuitsAndClosesTheMenu)
-{
-    oruAgent agent(bus.connection());
-    AgentTray tray(agent);
-    QuestionAnswerer answerer(QStringLiteral("Yes"));
+    {
+        QuestionAnswerer answerer("No");
+        tray.quitAction();
+        EXPECT_EQ(answerer.text, "Do you really want to quit?");
+        EXPECT_EQ(answerer.informativeText,
+            QStringLiteral("If you quit the Pondrel Agent, your friends and relatives will not be "
+                           "able to receive wallpapers or order prints from your album."));
+        EXPECT_EQ(answerer.buttons.size(), 2);
+        EXPECT_TRUE(answerer.buttons.contains("Yes"));
+        EXPECT_TRUE(answerer.buttons.contains("No"));
+        EXPECT_EQ(answerer.defaultButton, "Yes");
+        EXPECT_FALSE(agent.isQuitting());
+        EXPECT_TRUE(tray.statusMenu().isEnabled());
+    }
+    QuestionAnswerer answerer("Yes");
     tray.quitAction();
     EXPECT_TRUE(agent.isQuitting());
     EXPECT_FALSE(tray.statusMenu().isEnabled());
-    EXPECT_EQ(tray.statusItem().toolTip(), QStringLiteral("Quitting after the current picture…"));
+    EXPECT_EQ(tray.statusItem().toolTip(), "Quitting after the current picture…");
 }
 
 TEST_F(AgentTrayTest, TheMenusVisitAsksTheServiceFiveSecondsLater)
@@ -158,29 +152,14 @@ TEST_F(AgentTrayTest, TheMenusVisitAsksTheServiceFiveSecondsLater)
         << tray.statusItem().toolTip().toStdString();
     ASSERT_TRUE(proxy.requestsFor("Visit").empty());
 
-    QAction *visit = tray.statusMenu().actions().at(2);
     const qint64 chosenAt = proxy.elapsedMs();
-    visit->trigger();
+    tray.statusMenu().actions().at(2)->trigger();
     ASSERT_TRUE(pumpUntil([&] { return !proxy.requestsFor("Visit").empty(); }, 15000));
     EXPECT_GE(proxy.requestsFor("Visit").front().receivedAtMs - chosenAt, 4990);
     ASSERT_TRUE(pumpUntil([&] { return tray.statusItem().toolTip().startsWith("Idle\n"); }, 5000))
         << tray.statusItem().toolTip().toStdString();
     EXPECT_TRUE(tray.statusItem().toolTip().contains("Last visit at"));
     qunsetenv("PONDREL_SERVICE_URL");
-}
-
-TEST_F(AgentTrayTest, RefreshIsPostedForThePublisher)
-{
-    oruAgent agent(bus.connection());
-    oruNotifications publisher(bus.connection());
-    std::vector<oruNotification> refreshes;
-    ASSERT_TRUE(publisher.observe(oruNotifications::kRefresh, oruNotifications::kPublisherObject,
-        [&](const oruNotification &notification) { refreshes.push_back(notification); }));
-    pumpFor(100);
-    ASSERT_TRUE(agent.sendRefreshNotification());
-    ASSERT_TRUE(pumpUntil([&] { return !refreshes.empty(); }, 3000));
-    EXPECT_EQ(refreshes.front().name, QStringLiteral("Refresh"));
-    EXPECT_TRUE(refreshes.front().userInfo.isEmpty());
 }
 
 } // namespace

@@ -7,9 +7,7 @@ PrivateBus::PrivateBus(QByteArray addressVariable)
     , m_addressVariable(std::move(addressVariable))
     , m_savedAddress(qgetenv(m_addressVariable.constData()))
 {
-    m_daemon.start(QStringLiteral("dbus-daemon"),
-        {QStringLiteral("--session"), QStringLiteral("--nofork"), QStringLiteral("--nopidfile"),
-            QStringLiteral("--print-address=1")});
+    m_daemon.start("dbus-daemon", {"--session", "--nofork", "--nopidfile", "--print-address=1"});
     if (!m_daemon.waitForStarted(5000))
         return;
     while (!m_daemon.canReadLine() && m_daemon.waitForReadyRead(5000)) { }

@@ -43,7 +43,7 @@ bool RecordingProxy::start(quint16 upstreamPort)
 
 QString RecordingProxy::baseUrl() const
 {
-    return QStringLiteral("http://127.0.0.1:%1").arg(m_server.serverPort());
+    return QString("http://127.0.0.1:%1").arg(m_server.serverPort());
 }
 
 std::vector<RecordingProxy::Request> RecordingProxy::requestsFor(const QByteArray &operation) const

@@ -21,9 +21,9 @@
 
 namespace {
 
-const QString kEmail = QStringLiteral("ann.road@example.com");
-const QString kPassword = QStringLiteral("a long way home 7");
-const QString kMoniker = QStringLiteral("moniker-of-the-harbour");
+const QString kEmail = "ann.road@example.com";
+const QString kPassword = "a long way home 7";
+const QString kMoniker = "moniker-of-the-harbour";
 
 // The real programs: the reference service, pondrel-agent, and this test in the Publisher's
 // place, creating a picture on the service with the client library and entering it in the
@@ -33,9 +33,9 @@ class RoadOfAPicture : public ::testing::Test
 protected:
     void startService(const QStringList &arguments = {})
     {
-        requestLog = QDir(home.path()).filePath(QStringLiteral("requests.log"));
-        service = std::make_unique<RefServiceProcess>(
-            arguments + QStringList {QStringLiteral("--log"), requestLog});
+        requestLog = QDir(home.path()).filePath("requests.log");
+        service
+            = std::make_unique<RefServiceProcess>(arguments + QStringList {"--log", requestLog});
         ASSERT_TRUE(service->start()) << service->errorMsg().toStdString();
         qputenv("PONDREL_SERVICE_URL", service->baseUrl().toUtf8());
         ASSERT_TRUE(Paths::ensureFolder(Paths::applicationSupportFolder()));
@@ -51,21 +51,16 @@ protected:
 
     void createPicture()
     {
-        const QString picture = QDir(home.path()).filePath(QStringLiteral("harbour.jpg"));
+        const QString picture = QDir(home.path()).filePath("harbour.jpg");
         QImage image(1600, 1200, QImage::Format_RGB32);
-        for (int y = 0; y < image.height(); ++y) {
-            for (int x = 0; x < image.width(); ++x)
-                image.setPixelColor(x, y, QColor(x % 256, y % 256, (x * y) % 256));
-        }
+        image.fill(QColor(20, 90, 160));
         ASSERT_TRUE(image.save(picture, "JPEG", 90));
         const QString hash = oruNetwork::sha1FromFile(picture).value_or(QString());
-        const QString now
-            = QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyy-MM-ddTHH:mm:ssZ"));
-        const QVariantMap reply
-            = client->publishingServices().call(QStringLiteral("CreatePictureFileAsset"),
-                {client->sessionIdentifier(), "", "Harbour", "", "image/jpeg", "Unrated", now, now,
-                    QFileInfo(picture).size(), hash, kMoniker, 0, 1600, 1200, "RotateNoneFlipNone",
-                    now});
+        const QString now = QDateTime::currentDateTimeUtc().toString("yyyy-MM-ddTHH:mm:ssZ");
+        const QVariantMap reply = client->publishingServices().call("CreatePictureFileAsset",
+            {client->sessionIdentifier(), "", "Harbour", "", "image/jpeg", "Unrated", now, now,
+                QFileInfo(picture).size(), hash, kMoniker, 0, 1600, 1200, "RotateNoneFlipNone",
+                now});
         ASSERT_FALSE(reply.contains("error")) << reply.value("error").toString().toStdString();
         ASSERT_TRUE(client->addPhotoToDB(picture, kMoniker, hash));
     }
@@ -76,29 +71,23 @@ protected:
         QMap<QString, QList<qint64>> ready;
         for (const QVariant &asset : client->getAssets(QString()).value_or(QVariantList())) {
             const QVariantMap renditions
-                = asset.toMap().value(QStringLiteral("PictureFileAssetRenditions")).toMap();
+                = asset.toMap().value("PictureFileAssetRenditions").toMap();
             for (const QVariant &rendition :
-                Values::asList(renditions.value(QStringLiteral("PictureFileAssetRendition")))) {
+                Values::asList(renditions.value("PictureFileAssetRendition"))) {
                 const QVariantMap record = rendition.toMap();
-                ready.insert(record.value(QStringLiteral("Name")).toString(),
-                    {record.value(QStringLiteral("Width")).toLongLong(),
-                        record.value(QStringLiteral("Height")).toLongLong()});
+                ready.insert(record.value("Name").toString(),
+                    {record.value("Width").toLongLong(), record.value("Height").toLongLong()});
             }
         }
         return ready;
     }
 
-    int serviceLogCount(const QByteArray &text) const
+    QByteArray serviceLog() const
     {
         QFile log(requestLog);
-        return log.open(QIODevice::ReadOnly) ? int(log.readAll().count(text)) : 0;
+        return log.open(QIODevice::ReadOnly) ? log.readAll() : QByteArray();
     }
-
-    QString serviceLog() const
-    {
-        QFile log(requestLog);
-        return log.open(QIODevice::ReadOnly) ? QString::fromUtf8(log.readAll()) : QString();
-    }
+    int serviceLogCount(const QByteArray &text) const { return int(serviceLog().count(text)); }
 
     void postVisit()
     {
@@ -123,8 +112,8 @@ TEST_F(RoadOfAPicture, AVisitSignalBringsBothRenditionsToTheService)
     postVisit();
     ASSERT_TRUE(pumpUntil([&] { return readyRenditions().size() == 2; }, 30000));
     const auto ready = readyRenditions();
-    EXPECT_EQ(ready.value(QStringLiteral("Thumbnail")), (QList<qint64> {200, 150}));
-    EXPECT_EQ(ready.value(QStringLiteral("Preview")), (QList<qint64> {1024, 768}));
+    EXPECT_EQ(ready.value("Thumbnail"), (QList<qint64> {200, 150}));
+    EXPECT_EQ(ready.value("Preview"), (QList<qint64> {1024, 768}));
     EXPECT_FALSE(QFileInfo::exists(oruNetwork::savedBatchFilename()));
     EXPECT_EQ(serviceLogCount(" Visit "), 2) << "one visit for the batch, one to report it";
 }
@@ -132,8 +121,7 @@ TEST_F(RoadOfAPicture, AVisitSignalBringsBothRenditionsToTheService)
 TEST_F(RoadOfAPicture, TheAgentAnswersDuringABatchAndAQuitKeepsTheRestForTheNextStart)
 {
     // The first rendition's upload is held up for a while on the service's side.
-    startService({QStringLiteral("--fault"), QStringLiteral("1*Fragment:delay:6000"),
-        QStringLiteral("--visit-interval-ms"), QStringLiteral("6000")});
+    startService({"--fault", "1*Fragment:delay:6000", "--visit-interval-ms", "6000"});
     {
         AgentProcess agent(bus.connection(), service->baseUrl());
         ASSERT_TRUE(agent.start()) << agent.standardError().toStdString();
@@ -141,8 +129,7 @@ TEST_F(RoadOfAPicture, TheAgentAnswersDuringABatchAndAQuitKeepsTheRestForTheNext
         ASSERT_TRUE(pumpUntil([&] { return serviceLogCount("playing fault") == 1; }, 15000));
 
         // The bus is answered while the visit thread waits for the upload.
-        const auto answer = agent.getOfflineStatusRequest();
-        EXPECT_EQ(answer, QStringLiteral("FALSE"));
+        EXPECT_EQ(agent.getOfflineStatusRequest(), "FALSE");
         EXPECT_EQ(serviceLogCount("Fragment\n"), 1) << "the upload is still under way";
 
         ASSERT_EQ(::kill(pid_t(agent.pid()), SIGTERM), 0);
@@ -151,7 +138,7 @@ TEST_F(RoadOfAPicture, TheAgentAnswersDuringABatchAndAQuitKeepsTheRestForTheNext
         EXPECT_EQ(agent.waitForExit(20000), std::optional<int>(0));
     }
     // The second rendition was never started and the batch waits in its file.
-    EXPECT_EQ(serviceLogCount("Create-Session"), 1) << serviceLog().toStdString();
+    EXPECT_EQ(serviceLogCount("Create-Session"), 1) << serviceLog().constData();
     EXPECT_TRUE(QFileInfo::exists(oruNetwork::savedBatchFilename()));
     EXPECT_EQ(serviceLogCount(" Visit "), 1);
 
@@ -160,13 +147,15 @@ TEST_F(RoadOfAPicture, TheAgentAnswersDuringABatchAndAQuitKeepsTheRestForTheNext
     postVisit();
     ASSERT_TRUE(
         pumpUntil([&] { return !QFileInfo::exists(oruNetwork::savedBatchFilename()); }, 30000));
-    ASSERT_TRUE(pumpUntil([&] { return serviceLogCount(" Visit ") == 2; }, 15000))
+    ASSERT_TRUE(pumpUntil([&] { return serviceLogCount(" Visit ") >= 2; }, 15000))
         << "the batch from the file is done first, then reported";
-    EXPECT_EQ(serviceLogCount("Create-Session"), 3) << serviceLog().toStdString();
+    const QByteArray log = serviceLog();
+    const qsizetype reported = log.indexOf(" Visit ", log.indexOf(" Visit ") + 1);
+    EXPECT_EQ(log.left(reported).count("Create-Session"), 3) << log.constData();
     // The replayed upload of the first rendition finds its address used up and is reported as
     // failed; the service hands the command out again and the Agent's next visits finish it.
     EXPECT_TRUE(pumpUntil([&] { return readyRenditions().size() == 2; }, 40000))
-        << serviceLog().toStdString();
+        << serviceLog().constData();
 }
 
 } // namespace

@@ -5,8 +5,8 @@
 
 namespace {
 
-const QString kHome = QStringLiteral("AAAAAAAA-0000-0000-0000-000000000001");
-const QString kLaptop = QStringLiteral("AAAAAAAA-0000-0000-0000-000000000002");
+const QString kHome = "AAAAAAAA-0000-0000-0000-000000000001";
+const QString kLaptop = "AAAAAAAA-0000-0000-0000-000000000002";
 
 struct Listing
 {
@@ -28,11 +28,6 @@ Listing list(const SoapTestClient &soap, const QString &session, const QString &
     return listing;
 }
 
-SoapResult call(const SoapTestClient &soap, const char *operation, const SoapParameters &parameters)
-{
-    return soap.publishing(QString::fromLatin1(operation), parameters);
-}
-
 class AssetTreeTest : public ::testing::Test
 {
 protected:
@@ -40,13 +35,21 @@ protected:
     {
         ASSERT_TRUE(service.start()) << service.errorMsg().toStdString();
         soap = std::make_unique<SoapTestClient>(service.baseUrl());
-        ASSERT_TRUE(soap->createAccount(QStringLiteral("ann@example.org"), "password1").ok());
+        ASSERT_TRUE(soap->createAccount("ann@example.org", "password1").ok());
         ASSERT_TRUE(soap->registerComputer(kHome).ok());
         ASSERT_TRUE(soap->registerComputer(kLaptop).ok());
-        home = soap->signOn(kHome, QStringLiteral("ann@example.org"), "password1").result();
-        laptop = soap->signOn(kLaptop, QStringLiteral("ann@example.org"), "password1").result();
+        home = soap->signOn(kHome, "ann@example.org", "password1").result();
+        laptop = soap->signOn(kLaptop, "ann@example.org", "password1").result();
         ASSERT_FALSE(home.isEmpty());
         ASSERT_FALSE(laptop.isEmpty());
+    }
+
+    // A publishing operation on one asset: the session, then the asset under its parameter name.
+    SoapResult call(const char *operation, const QString &session, const char *assetParameter,
+        const QString &asset, const SoapParameters &more = {}) const
+    {
+        return soap->publishing(operation,
+            SoapParameters {{"sessionIdentifier", session}, {assetParameter, asset}} + more);
     }
 
     QString folder(const QString &session, const QString &parent, const QString &name)
@@ -69,60 +72,45 @@ TEST_F(AssetTreeTest, ThreeLevelsWithPicturesAndEveryField)
     EXPECT_TRUE(empty.reply.resultNode().child("Assets"));
     EXPECT_FALSE(empty.reply.resultNode().child("Assets").first_child());
 
-    const QString trips = folder(home, QString(), QStringLiteral("Trips"));
-    const QString italy = folder(home, trips, QStringLiteral("Italy"));
-    const QString rome = folder(home, italy, QStringLiteral("Rome & <Vatican>"));
-    const SoapResult picture
-        = soap->createPicture(home, rome, QStringLiteral("forum.jpg"), QStringLiteral("MONIKER-1"));
+    const QString trips = folder(home, QString(), "Trips");
+    const QString italy = folder(home, trips, "Italy");
+    const QString rome = folder(home, italy, "Rome & <Vatican>");
+    const SoapResult picture = soap->createPicture(home, rome, "forum.jpg", "MONIKER-1");
     ASSERT_TRUE(picture.ok()) << picture.fault.toStdString();
-    ASSERT_TRUE(soap->createPicture(home, italy, QStringLiteral("map.jpg")).ok());
-    ASSERT_TRUE(soap->createPicture(home, italy, QStringLiteral("coast.jpg")).ok());
+    ASSERT_TRUE(soap->createPicture(home, italy, "map.jpg").ok());
+    ASSERT_TRUE(soap->createPicture(home, italy, "coast.jpg").ok());
 
     const Listing root = list(*soap, home, QString());
     ASSERT_EQ(root.folders.size(), 1);
-    EXPECT_EQ(childText(root.folders[0], "Name"), QStringLiteral("Trips"));
-    EXPECT_EQ(childText(root.folders[0], "Children"), QStringLiteral("1"));
+    expectChildren(root.folders[0], {{"Name", "Trips"}, {"Children", "1"}});
 
     const Listing second = list(*soap, home, italy);
     ASSERT_EQ(second.folders.size(), 1);
     ASSERT_EQ(second.pictures.size(), 2);
-    EXPECT_EQ(childText(second.pictures[0], "Name"), QStringLiteral("map.jpg"));
-    EXPECT_EQ(childText(second.pictures[1], "Name"), QStringLiteral("coast.jpg"));
+    EXPECT_EQ(childText(second.pictures[0], "Name"), "map.jpg");
+    EXPECT_EQ(childText(second.pictures[1], "Name"), "coast.jpg");
     const pugi::xml_node album = second.folders[0];
-    EXPECT_EQ(childText(album, "UniqueIdentifier"), rome);
-    EXPECT_EQ(childText(album, "Name"), QStringLiteral("Rome & <Vatican>"));
-    EXPECT_TRUE(album.child("Description"));
-    EXPECT_EQ(childText(album, "Description"), QString());
-    EXPECT_EQ(childText(album, "AssetType"), QStringLiteral("Local"));
-    EXPECT_EQ(childText(album, "AutomaticThumbnailOptions"), QStringLiteral("ThumbnailFirstImage"));
-    EXPECT_EQ(childText(album, "FolderAssetSharingPermissions"), QStringLiteral("0"));
-    EXPECT_TRUE(album.child("FolderAssetRenditions"));
+    expectChildren(album,
+        {{"UniqueIdentifier", rome}, {"Name", "Rome & <Vatican>"}, {"Description", ""},
+            {"AssetType", "Local"}, {"AutomaticThumbnailOptions", "ThumbnailFirstImage"},
+            {"FolderAssetSharingPermissions", "0"}, {"FolderAssetRenditions", ""}});
     EXPECT_FALSE(album.child("FolderAssetExportLinks"));
     EXPECT_FALSE(album.child("FolderAssetSymbolicLinks"));
 
     const Listing third = list(*soap, home, rome);
     ASSERT_EQ(third.pictures.size(), 1);
     const pugi::xml_node record = third.pictures[0];
-    EXPECT_EQ(childText(record, "UniqueIdentifier"), picture.result());
-    EXPECT_EQ(childText(record, "Name"), QStringLiteral("forum.jpg"));
-    EXPECT_EQ(childText(record, "Description"), QStringLiteral("a picture"));
-    EXPECT_EQ(childText(record, "MediaType"), QStringLiteral("image/jpeg"));
-    EXPECT_EQ(childText(record, "Rating"), QStringLiteral("Good"));
-    EXPECT_EQ(
-        childText(record, "FileCreationDateUtc"), QStringLiteral("2008-03-01T14:05:09+00:00"));
-    EXPECT_EQ(childText(record, "FileLastModificationDateUtc"),
-        QStringLiteral("2008-03-02T10:00:00+00:00"));
-    EXPECT_EQ(
-        childText(record, "DatePictureTakenUtc"), QStringLiteral("2008-03-01T13:00:00+00:00"));
-    EXPECT_EQ(childText(record, "ReplacementDateUtc"), QStringLiteral("0001-01-01T00:00:00+00:00"));
-    EXPECT_EQ(childText(record, "FileSize"), QStringLiteral("123456"));
-    EXPECT_EQ(
-        childText(record, "Hash"), QStringLiteral("0123456789abcdef0123456789abcdef01234567"));
-    EXPECT_EQ(childText(record, "PictureFileAssetSharingPermissions"), QStringLiteral("7"));
-    EXPECT_EQ(childText(record, "SourceWidth"), QStringLiteral("2000"));
-    EXPECT_EQ(childText(record, "SourceHeight"), QStringLiteral("3000"));
-    EXPECT_EQ(childText(record, "RotateFlipType"), QStringLiteral("Rotate90FlipNone"));
-    EXPECT_EQ(childText(record, "RetrievalAttemptFailed"), QStringLiteral("false"));
+    expectChildren(record,
+        {{"UniqueIdentifier", picture.result()}, {"Name", "forum.jpg"},
+            {"Description", "a picture"}, {"MediaType", "image/jpeg"}, {"Rating", "Good"},
+            {"FileCreationDateUtc", "2008-03-01T14:05:09+00:00"},
+            {"FileLastModificationDateUtc", "2008-03-02T10:00:00+00:00"},
+            {"DatePictureTakenUtc", "2008-03-01T13:00:00+00:00"},
+            {"ReplacementDateUtc", "0001-01-01T00:00:00+00:00"}, {"FileSize", "123456"},
+            {"Hash", "0123456789abcdef0123456789abcdef01234567"},
+            {"PictureFileAssetSharingPermissions", "7"}, {"SourceWidth", "2000"},
+            {"SourceHeight", "3000"}, {"RotateFlipType", "Rotate90FlipNone"},
+            {"RetrievalAttemptFailed", "false"}});
     EXPECT_TRUE(record.child("PictureFileAssetRenditions"));
     EXPECT_FALSE(record.child("PictureFileAssetRenditions").first_child());
     EXPECT_FALSE(QDateTime::fromString(childText(record, "CreationDateUtc"), Qt::ISODate).isNull());
@@ -130,128 +118,90 @@ TEST_F(AssetTreeTest, ThreeLevelsWithPicturesAndEveryField)
 
 TEST_F(AssetTreeTest, PictureWithoutTakenDateAndBadParameters)
 {
-    const QString album = folder(home, QString(), QStringLiteral("Album"));
-    SoapParameters parameters = {
-        {QStringLiteral("sessionIdentifier"), home},
-        {QStringLiteral("parentIdentifier"), album},
-        {QStringLiteral("pictureName"), QStringLiteral("a.jpg")},
-        {QStringLiteral("pictureDescription"), QString()},
-        {QStringLiteral("mediaType"), QStringLiteral("image/jpeg")},
-        {QStringLiteral("rating"), QStringLiteral("Unrated")},
-        {QStringLiteral("creationDateUtc"), QStringLiteral("2008-03-01T14:05:09Z")},
-        {QStringLiteral("lastModificationDateUtc"), QStringLiteral("2008-03-01T14:05:09Z")},
-        {QStringLiteral("fileSize"), QStringLiteral("5000000000")},
-        {QStringLiteral("hash"), QStringLiteral("ab")},
-        {QStringLiteral("moniker"), QStringLiteral("M")},
-        {QStringLiteral("sharingPermissions"), QStringLiteral("4294967295")},
-        {QStringLiteral("width"), QStringLiteral("10")},
-        {QStringLiteral("height"), QStringLiteral("20")},
-        {QStringLiteral("rotateFlipType"), QStringLiteral("RotateNoneFlipNone")},
-    };
-    const SoapResult created = call(*soap, "CreatePictureFileAsset", parameters);
+    const QString album = folder(home, QString(), "Album");
+    // No date taken; a size over 4 GiB and every permission bit.
+    SoapParameters parameters = SoapTestClient::pictureParameters(home, album, "a.jpg");
+    ASSERT_EQ(parameters.takeLast().first, "datePictureTakenUtc");
+    for (auto &[name, value] : parameters) {
+        if (name == "fileSize")
+            value = "5000000000";
+        else if (name == "sharingPermissions")
+            value = "4294967295";
+    }
+    const SoapResult created = soap->publishing("CreatePictureFileAsset", parameters);
     ASSERT_TRUE(created.ok()) << created.fault.toStdString();
-    const Listing listed = list(*soap, home, album);
-    const pugi::xml_node record = listed.pictures.value(0);
-    EXPECT_EQ(
-        childText(record, "DatePictureTakenUtc"), QStringLiteral("0001-01-01T00:00:00+00:00"));
-    EXPECT_EQ(childText(record, "FileSize"), QStringLiteral("5000000000"));
-    EXPECT_EQ(
-        childText(record, "PictureFileAssetSharingPermissions"), QStringLiteral("4294967295"));
+    expectChildren(list(*soap, home, album).pictures.value(0),
+        {{"DatePictureTakenUtc", "0001-01-01T00:00:00+00:00"}, {"FileSize", "5000000000"},
+            {"PictureFileAssetSharingPermissions", "4294967295"}});
 
-    auto with = [&](const QString &name, const QString &value) {
+    const QList<QPair<QString, QString>> badValues
+        = {{"width", "wide"}, {"rating", "Superb"}, {"creationDateUtc", "yesterday"},
+            {"sharingPermissions", "-1"}, {"parentIdentifier", "no-such-album"}};
+    for (const auto &[name, value] : badValues) {
         SoapParameters changed = parameters;
         for (auto &parameter : changed) {
             if (parameter.first == name)
                 parameter.second = value;
         }
-        return call(*soap, "CreatePictureFileAsset", changed);
-    };
-    EXPECT_FALSE(with(QStringLiteral("width"), QStringLiteral("wide")).ok());
-    EXPECT_FALSE(with(QStringLiteral("rating"), QStringLiteral("Superb")).ok());
-    EXPECT_FALSE(with(QStringLiteral("creationDateUtc"), QStringLiteral("yesterday")).ok());
-    EXPECT_FALSE(with(QStringLiteral("sharingPermissions"), QStringLiteral("-1")).ok());
-    EXPECT_FALSE(with(QStringLiteral("parentIdentifier"), QStringLiteral("no-such-album")).ok());
+        EXPECT_FALSE(soap->publishing("CreatePictureFileAsset", changed).ok())
+            << name.toStdString();
+    }
     EXPECT_EQ(list(*soap, home, album).pictures.size(), 1);
 }
 
 TEST_F(AssetTreeTest, RenameRatePermissionsThumbnailOptions)
 {
-    const QString album = folder(home, QString(), QStringLiteral("Before"));
-    const QString picture = soap->createPicture(home, album, QStringLiteral("p.jpg")).result();
+    const QString album = folder(home, QString(), "Before");
+    const QString picture = soap->createPicture(home, album, "p.jpg").result();
 
-    EXPECT_TRUE(call(*soap, "RenameAsset",
-        {{QStringLiteral("sessionIdentifier"), home},
-            {QStringLiteral("namedAssetIdentifier"), album},
-            {QStringLiteral("name"), QStringLiteral("After")},
-            {QStringLiteral("description"), QStringLiteral("Renamed album")}})
+    EXPECT_TRUE(call("RenameAsset", home, "namedAssetIdentifier", album,
+        {{"name", "After"}, {"description", "Renamed album"}})
                     .ok());
-    EXPECT_FALSE(call(*soap, "RenameAsset",
-        {{QStringLiteral("sessionIdentifier"), home},
-            {QStringLiteral("namedAssetIdentifier"), album},
-            {QStringLiteral("name"), QStringLiteral("  ")},
-            {QStringLiteral("description"), QString()}})
+    EXPECT_FALSE(call(
+        "RenameAsset", home, "namedAssetIdentifier", album, {{"name", "  "}, {"description", ""}})
                      .ok());
-    EXPECT_TRUE(call(*soap, "SetAssetRating",
-        {{QStringLiteral("sessionIdentifier"), home}, {QStringLiteral("assetIdentifier"), picture},
-            {QStringLiteral("rating"), QStringLiteral("Outstanding")}})
-                    .ok());
-    EXPECT_TRUE(call(*soap, "SetFolderAssetSharingPermissions",
-        {{QStringLiteral("sessionIdentifier"), home},
-            {QStringLiteral("folderAssetIdentifier"), album},
-            {QStringLiteral("sharingPermissions"), QStringLiteral("3")}})
-                    .ok());
-    EXPECT_TRUE(call(*soap, "SetPictureFileAssetSharingPermissions",
-        {{QStringLiteral("sessionIdentifier"), home},
-            {QStringLiteral("pictureFileAssetIdentifier"), picture},
-            {QStringLiteral("sharingPermissions"), QStringLiteral("12")}})
-                    .ok());
+    EXPECT_TRUE(
+        call("SetAssetRating", home, "assetIdentifier", picture, {{"rating", "Outstanding"}}).ok());
+    EXPECT_TRUE(call("SetFolderAssetSharingPermissions", home, "folderAssetIdentifier", album,
+        {{"sharingPermissions",
+            "3"}}).ok());
+    EXPECT_TRUE(call("SetPictureFileAssetSharingPermissions", home, "pictureFileAssetIdentifier",
+        picture,
+        {{"sharingPermissions",
+            "12"}}).ok());
     // A picture is not an album: its permissions go through the picture operation only.
-    EXPECT_FALSE(call(*soap, "SetFolderAssetSharingPermissions",
-        {{QStringLiteral("sessionIdentifier"), home},
-            {QStringLiteral("folderAssetIdentifier"), picture},
-            {QStringLiteral("sharingPermissions"), QStringLiteral("3")}})
-                     .ok());
-    EXPECT_TRUE(call(*soap, "SetFolderAssetAutomaticThumbnailOptions",
-        {{QStringLiteral("sessionIdentifier"), home}, {QStringLiteral("folderIdentifier"), album},
-            {QStringLiteral("automaticThumbnailOptions"), QStringLiteral("ThumbnailLastImage")}})
-                    .ok());
-    EXPECT_FALSE(call(*soap, "SetFolderAssetAutomaticThumbnailOptions",
-        {{QStringLiteral("sessionIdentifier"), home}, {QStringLiteral("folderIdentifier"), album},
-            {QStringLiteral("automaticThumbnailOptions"), QStringLiteral("ThumbnailSome")}})
-                     .ok());
+    EXPECT_FALSE(call("SetFolderAssetSharingPermissions", home, "folderAssetIdentifier", picture,
+        {{"sharingPermissions",
+            "3"}}).ok());
+    for (const char *option : {"ThumbnailLastImage", "ThumbnailSome"}) {
+        EXPECT_EQ(call("SetFolderAssetAutomaticThumbnailOptions", home, "folderIdentifier", album,
+                      {{"automaticThumbnailOptions", option}})
+                      .ok(),
+            option == std::string("ThumbnailLastImage"))
+            << option;
+    }
 
-    const Listing rootListing = list(*soap, home, QString());
-    const pugi::xml_node albumRecord = rootListing.folders.value(0);
-    EXPECT_EQ(childText(albumRecord, "Name"), QStringLiteral("After"));
-    EXPECT_EQ(childText(albumRecord, "Description"), QStringLiteral("Renamed album"));
-    EXPECT_EQ(childText(albumRecord, "FolderAssetSharingPermissions"), QStringLiteral("3"));
-    EXPECT_EQ(
-        childText(albumRecord, "AutomaticThumbnailOptions"), QStringLiteral("ThumbnailLastImage"));
-    const Listing albumListing = list(*soap, home, album);
-    const pugi::xml_node pictureRecord = albumListing.pictures.value(0);
-    EXPECT_EQ(childText(pictureRecord, "Rating"), QStringLiteral("Outstanding"));
-    EXPECT_EQ(childText(pictureRecord, "PictureFileAssetSharingPermissions"), QStringLiteral("12"));
+    expectChildren(list(*soap, home, QString()).folders.value(0),
+        {{"Name", "After"}, {"Description", "Renamed album"},
+            {"FolderAssetSharingPermissions", "3"},
+            {"AutomaticThumbnailOptions", "ThumbnailLastImage"}});
+    expectChildren(list(*soap, home, album).pictures.value(0),
+        {{"Rating", "Outstanding"}, {"PictureFileAssetSharingPermissions", "12"}});
 }
 
 TEST_F(AssetTreeTest, DestroyTakesEverythingInside)
 {
-    const QString top = folder(home, QString(), QStringLiteral("Top"));
-    const QString middle = folder(home, top, QStringLiteral("Middle"));
-    const QString bottom = folder(home, middle, QStringLiteral("Bottom"));
-    const QString deep = soap->createPicture(home, bottom, QStringLiteral("deep.jpg")).result();
-    const QString keep = folder(home, QString(), QStringLiteral("Keep"));
-    const QString kept = soap->createPicture(home, keep, QStringLiteral("kept.jpg")).result();
-    const QString loose = soap->createPicture(home, keep, QStringLiteral("loose.jpg")).result();
+    const QString top = folder(home, QString(), "Top");
+    const QString middle = folder(home, top, "Middle");
+    const QString bottom = folder(home, middle, "Bottom");
+    const QString deep = soap->createPicture(home, bottom, "deep.jpg").result();
+    const QString keep = folder(home, QString(), "Keep");
+    const QString kept = soap->createPicture(home, keep, "kept.jpg").result();
+    const QString loose = soap->createPicture(home, keep, "loose.jpg").result();
 
-    EXPECT_TRUE(call(*soap, "DestroyPictureFileAsset",
-        {{QStringLiteral("sessionIdentifier"), home}, {QStringLiteral("assetIdentifier"), loose}})
-                    .ok());
-    EXPECT_FALSE(call(*soap, "DestroyFolderAsset",
-        {{QStringLiteral("sessionIdentifier"), home}, {QStringLiteral("folderIdentifier"), kept}})
-                     .ok());
-    ASSERT_TRUE(call(*soap, "DestroyFolderAsset",
-        {{QStringLiteral("sessionIdentifier"), home}, {QStringLiteral("folderIdentifier"), top}})
-                    .ok());
+    EXPECT_TRUE(call("DestroyPictureFileAsset", home, "assetIdentifier", loose).ok());
+    EXPECT_FALSE(call("DestroyFolderAsset", home, "folderIdentifier", kept).ok());
+    ASSERT_TRUE(call("DestroyFolderAsset", home, "folderIdentifier", top).ok());
 
     const Listing root = list(*soap, home, QString());
     ASSERT_EQ(root.folders.size(), 1);
@@ -259,69 +209,52 @@ TEST_F(AssetTreeTest, DestroyTakesEverythingInside)
     EXPECT_EQ(list(*soap, home, keep).pictures.size(), 1);
     EXPECT_FALSE(list(*soap, home, middle).reply.ok());
     EXPECT_FALSE(list(*soap, home, bottom).reply.ok());
-    EXPECT_FALSE(call(*soap, "SetAssetRating",
-        {{QStringLiteral("sessionIdentifier"), home}, {QStringLiteral("assetIdentifier"), deep},
-            {QStringLiteral("rating"), QStringLiteral("Poor")}})
-                     .ok());
+    EXPECT_FALSE(call("SetAssetRating", home, "assetIdentifier", deep, {{"rating", "Poor"}}).ok());
 }
 
 TEST_F(AssetTreeTest, LocalAndRemoteAcrossTwoComputers)
 {
-    const QString fromHome = folder(home, QString(), QStringLiteral("From home"));
-    const QString fromLaptop = folder(laptop, QString(), QStringLiteral("From laptop"));
-    ASSERT_TRUE(soap->createPicture(laptop, fromHome, QStringLiteral("laptop.jpg")).ok());
+    const QString fromHome = folder(home, QString(), "From home");
+    folder(laptop, QString(), "From laptop");
+    ASSERT_TRUE(soap->createPicture(laptop, fromHome, "laptop.jpg").ok());
 
-    auto typeOf = [&](const Listing &listing, const QString &name) {
+    const auto typeOf = [&](const QString &session, const QString &parent, const QString &name) {
+        const Listing listing = list(*soap, session, parent);
         for (const auto &node : listing.folders + listing.pictures) {
             if (childText(node, "Name") == name)
                 return childText(node, "AssetType");
         }
         return QStringLiteral("missing");
     };
-    const Listing seenAtHome = list(*soap, home, QString());
-    EXPECT_EQ(typeOf(seenAtHome, QStringLiteral("From home")), QStringLiteral("Local"));
-    EXPECT_EQ(typeOf(seenAtHome, QStringLiteral("From laptop")), QStringLiteral("Remote"));
-    const Listing seenOnLaptop = list(*soap, laptop, QString());
-    EXPECT_EQ(typeOf(seenOnLaptop, QStringLiteral("From home")), QStringLiteral("Remote"));
-    EXPECT_EQ(typeOf(seenOnLaptop, QStringLiteral("From laptop")), QStringLiteral("Local"));
-    EXPECT_EQ(typeOf(list(*soap, home, fromHome), QStringLiteral("laptop.jpg")),
-        QStringLiteral("Remote"));
-    EXPECT_EQ(typeOf(list(*soap, laptop, fromHome), QStringLiteral("laptop.jpg")),
-        QStringLiteral("Local"));
-    Q_UNUSED(fromLaptop);
+    EXPECT_EQ(typeOf(home, QString(), "From home"), "Local");
+    EXPECT_EQ(typeOf(home, QString(), "From laptop"), "Remote");
+    EXPECT_EQ(typeOf(laptop, QString(), "From home"), "Remote");
+    EXPECT_EQ(typeOf(laptop, QString(), "From laptop"), "Local");
+    EXPECT_EQ(typeOf(home, fromHome, "laptop.jpg"), "Remote");
+    EXPECT_EQ(typeOf(laptop, fromHome, "laptop.jpg"), "Local");
 }
 
 TEST_F(AssetTreeTest, AnotherAccountSeesAndChangesNothing)
 {
-    const QString album = folder(home, QString(), QStringLiteral("Private"));
-    const QString picture = soap->createPicture(home, album, QStringLiteral("secret.jpg")).result();
-    ASSERT_TRUE(soap->createAccount(QStringLiteral("eve@example.org"), "password2").ok());
-    const QString eve
-        = soap->signOn(kLaptop, QStringLiteral("eve@example.org"), "password2").result();
+    const QString album = folder(home, QString(), "Private");
+    const QString picture = soap->createPicture(home, album, "secret.jpg").result();
+    ASSERT_TRUE(soap->createAccount("eve@example.org", "password2").ok());
+    const QString eve = soap->signOn(kLaptop, "eve@example.org", "password2").result();
 
     EXPECT_TRUE(list(*soap, eve, QString()).folders.isEmpty());
+    const QString nowhere = "00000000-dead-beef-0000-000000000000";
     const SoapResult foreign = list(*soap, eve, album).reply;
-    const SoapResult missing
-        = list(*soap, eve, QStringLiteral("00000000-dead-beef-0000-000000000000")).reply;
     EXPECT_FALSE(foreign.ok());
     // The refusal reads the same as for an identifier that exists nowhere.
-    EXPECT_EQ(foreign.faultMessage().replace(album, QStringLiteral("X")),
-        missing.faultMessage().replace(
-            QStringLiteral("00000000-dead-beef-0000-000000000000"), QStringLiteral("X")));
-    EXPECT_FALSE(call(*soap, "RenameAsset",
-        {{QStringLiteral("sessionIdentifier"), eve},
-            {QStringLiteral("namedAssetIdentifier"), album},
-            {QStringLiteral("name"), QStringLiteral("Mine")},
-            {QStringLiteral("description"), QString()}})
+    EXPECT_EQ(foreign.faultMessage().replace(album, "X"),
+        list(*soap, eve, nowhere).reply.faultMessage().replace(nowhere, "X"));
+    EXPECT_FALSE(call(
+        "RenameAsset", eve, "namedAssetIdentifier", album, {{"name", "Mine"}, {"description", ""}})
                      .ok());
-    EXPECT_FALSE(call(*soap, "DestroyPictureFileAsset",
-        {{QStringLiteral("sessionIdentifier"), eve}, {QStringLiteral("assetIdentifier"), picture}})
-                     .ok());
-    EXPECT_FALSE(soap->createFolder(eve, album, QStringLiteral("Intruder")).ok());
-    const Listing stillThere = list(*soap, home, album);
-    ASSERT_EQ(stillThere.pictures.size(), 1);
-    EXPECT_EQ(childText(list(*soap, home, QString()).folders.value(0), "Name"),
-        QStringLiteral("Private"));
+    EXPECT_FALSE(call("DestroyPictureFileAsset", eve, "assetIdentifier", picture).ok());
+    EXPECT_FALSE(soap->createFolder(eve, album, "Intruder").ok());
+    EXPECT_EQ(list(*soap, home, album).pictures.size(), 1);
+    EXPECT_EQ(childText(list(*soap, home, QString()).folders.value(0), "Name"), "Private");
 }
 
 } // namespace

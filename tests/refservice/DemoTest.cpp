@@ -15,16 +15,14 @@ QStringList albumNames(const SoapResult &listing)
 
 TEST(RefServiceDemo, DemoAccountHasAlbumsWithPicturesAndSurvivesARestart)
 {
-    RefServiceProcess service {{QStringLiteral("--demo")}};
+    RefServiceProcess service {{"--demo"}};
     ASSERT_TRUE(service.start()) << service.errorMsg().toStdString();
     SoapTestClient soap(service.baseUrl());
-    const QString computer = QStringLiteral("DDDDDDDD-0000-0000-0000-000000000001");
-    const SoapResult signedOn = soap.signOn(
-        computer, QStringLiteral("demo@pondrel.example"), QStringLiteral("pondrel-demo"));
+    const QString computer = "DDDDDDDD-0000-0000-0000-000000000001";
+    const SoapResult signedOn = soap.signOn(computer, "demo@pondrel.example", "pondrel-demo");
     ASSERT_TRUE(signedOn.ok()) << signedOn.fault.toStdString();
     const SoapResult root = soap.getAssets(signedOn.result(), QString());
-    EXPECT_EQ(
-        albumNames(root), QStringList({QStringLiteral("Landscapes"), QStringLiteral("Travels")}));
+    EXPECT_EQ(albumNames(root), QStringList({"Landscapes", "Travels"}));
 
     const pugi::xml_node landscapes = root.resultNode().child("Assets").child("FolderAsset");
     const QString thumbnail
@@ -40,16 +38,13 @@ TEST(RefServiceDemo, DemoAccountHasAlbumsWithPicturesAndSurvivesARestart)
         EXPECT_EQ(std::distance(record.child("PictureFileAssetRenditions").children().begin(),
                       record.child("PictureFileAssetRenditions").children().end()),
             2);
-        EXPECT_EQ(childText(record, "AssetType"), QStringLiteral("Remote"));
+        EXPECT_EQ(childText(record, "AssetType"), "Remote");
     }
     EXPECT_EQ(pictures, 4);
 
     ASSERT_TRUE(service.restart());
     SoapTestClient again(service.baseUrl());
-    const QString session = again
-                                .signOn(computer, QStringLiteral("demo@pondrel.example"),
-                                    QStringLiteral("pondrel-demo"))
-                                .result();
+    const QString session = again.signOn(computer, "demo@pondrel.example", "pondrel-demo").result();
     EXPECT_EQ(albumNames(again.getAssets(session, QString())).size(), 2); // not made twice
 }
 

@@ -7,19 +7,7 @@
 
 namespace {
 
-pugi::xml_node pictureRecord(const SoapResult &listing)
-{
-    return listing.resultNode().child("Assets").child("PictureFileAsset");
-}
-
-QMap<QString, pugi::xml_node> renditionsOf(
-    const pugi::xml_node &record, const char *list, const char *item)
-{
-    QMap<QString, pugi::xml_node> renditions;
-    for (pugi::xml_node rendition : record.child(list).children(item))
-        renditions.insert(childText(rendition, "Name"), rendition);
-    return renditions;
-}
+using Rendition = QMap<QString, QString>; // field name to text
 
 class RenditionRoadTest : public ::testing::Test
 {
@@ -27,20 +15,46 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(service.start()) << service.errorMsg().toStdString();
-        agent = std::make_unique<AgentSide>(service, QStringLiteral("road@example.org"));
+        agent = std::make_unique<AgentSide>(service, "road@example.org");
         ASSERT_FALSE(agent->session().isEmpty());
-        album = agent->soap()
-                    .createFolder(agent->session(), QString(), QStringLiteral("Road"))
-                    .result();
-        const SoapResult created = agent->soap().createPicture(
-            agent->session(), album, QStringLiteral("road.jpg"), QStringLiteral("MONIKER-ROAD"));
+        album = agent->soap().createFolder(agent->session(), "", "Road").result();
+        const SoapResult created
+            = agent->soap().createPicture(agent->session(), album, "road.jpg", "MONIKER-ROAD");
         ASSERT_TRUE(created.ok()) << created.fault.toStdString();
         picture = created.result();
     }
 
-    QStringList renditionFiles() const
+    SoapResult pictureListing() const { return agent->soap().getAssets(agent->session(), album); }
+
+    static pugi::xml_node record(const SoapResult &listing)
     {
-        return QDir(service.dataDirectory() + QStringLiteral("/renditions")).entryList(QDir::Files);
+        return listing.resultNode().child("Assets").child("PictureFileAsset");
+    }
+
+    // The picture's renditions as GetAssets lists them, by name.
+    QMap<QString, Rendition> renditions() const
+    {
+        const SoapResult listing = pictureListing();
+        QMap<QString, Rendition> found;
+        for (pugi::xml_node rendition : record(listing)
+                                            .child("PictureFileAssetRenditions")
+                                            .children("PictureFileAssetRendition")) {
+            Rendition fields;
+            for (const char *name : {"Url", "Width", "Height", "FileSize"})
+                fields.insert(name, childText(rendition, name));
+            found.insert(childText(rendition, "Name"), fields);
+        }
+        return found;
+    }
+
+    QString retrievalAttemptFailed() const
+    {
+        return childText(record(pictureListing()), "RetrievalAttemptFailed");
+    }
+
+    QStringList filesIn(const char *folder) const
+    {
+        return QDir(service.dataDirectory() + '/' + folder).entryList(QDir::Files);
     }
 
     RefServiceProcess service;
@@ -53,108 +67,90 @@ TEST_F(RenditionRoadTest, TheWholeRoadOfOnePicture)
 {
     const SoapResult first = agent->visit();
     ASSERT_TRUE(first.ok()) << first.fault.toStdString();
-    EXPECT_TRUE(first.output(QStringLiteral("nextVisitIntervalMilliseconds")).isEmpty());
     EXPECT_FALSE(first.response.child("nextVisitIntervalMilliseconds"));
     const pugi::xml_node batch = first.resultNode().child("CommandBatch");
     ASSERT_TRUE(batch);
     EXPECT_FALSE(batch.next_sibling("CommandBatch"));
-    EXPECT_EQ(childText(batch, "Moniker"), QStringLiteral("MONIKER-ROAD"));
-    EXPECT_EQ(childText(batch, "Hash"), QStringLiteral("0123456789abcdef0123456789abcdef01234567"));
-    EXPECT_EQ(childText(batch, "AssetInternalIdentifier"), picture);
+    expectChildren(batch,
+        {{"Moniker", "MONIKER-ROAD"}, {"Hash", "0123456789abcdef0123456789abcdef01234567"},
+            {"AssetInternalIdentifier", picture}});
     EXPECT_FALSE(childText(batch, "UniqueIdentifier").isEmpty());
 
-    const QList<AgentSide::Command> commands = AgentSide::commandsOf(first);
-    ASSERT_EQ(commands.size(), 2);
     QMap<QString, AgentSide::Command> bySize;
-    for (const auto &command : commands) {
-        EXPECT_EQ(command.fields.value("type"), QStringLiteral("RenderPicture"));
-        EXPECT_EQ(command.fields.value("cropMode"), QStringLiteral("1"));
-        EXPECT_EQ(command.fields.value("RotateFlipType"), QStringLiteral("Rotate90FlipNone"));
-        EXPECT_EQ(command.fields.value("return"), QStringLiteral("fileSize,width,height"));
-        EXPECT_TRUE(command.fields.value("url").startsWith(service.baseUrl() + "/Pondrel/Upload/"));
+    for (const auto &command : AgentSide::commandsOf(first)) {
+        EXPECT_EQ(command.fields.value("type"), "RenderPicture");
+        EXPECT_EQ(command.fields.value("cropMode"), "1");
+        EXPECT_EQ(command.fields.value("RotateFlipType"), "Rotate90FlipNone");
+        EXPECT_EQ(command.fields.value("return"), "fileSize,width,height");
+        EXPECT_TRUE(command.url().startsWith(service.baseUrl() + "/Pondrel/Upload/"));
         EXPECT_EQ(command.fields.value("width"), command.fields.value("height"));
         bySize.insert(command.fields.value("width"), command);
     }
-    ASSERT_TRUE(bySize.contains("200") && bySize.contains("1024"));
-    EXPECT_NE(bySize["200"].fields.value("url"), bySize["1024"].fields.value("url"));
+    ASSERT_EQ(bySize.keys(), QStringList({"1024", "200"}));
+    EXPECT_NE(bySize["200"].url(), bySize["1024"].url());
 
-    const QByteArray thumbnail = AgentSide::fakeJpeg(3000, 't');
-    const QByteArray preview = AgentSide::fakeJpeg(70000, 'p');
-    ASSERT_EQ(AgentSide::upload(bySize["200"].fields.value("url"), thumbnail).status, 200);
-    ASSERT_EQ(AgentSide::upload(bySize["1024"].fields.value("url"), preview, 3).status, 200);
+    const QMap<QString, QByteArray> bytes {{"Thumbnail", AgentSide::fakeJpeg(3000, 't')},
+        {"Preview", AgentSide::fakeJpeg(70000, 'p')}};
+    ASSERT_EQ(AgentSide::upload(bySize["200"].url(), bytes["Thumbnail"]).status, 200);
+    ASSERT_EQ(AgentSide::upload(bySize["1024"].url(), bytes["Preview"], 3).status, 200);
+    EXPECT_TRUE(renditions().isEmpty()) << "uploaded, but not reported yet: nothing is shown";
 
-    // Uploaded, but not reported yet: nothing is shown.
-    EXPECT_TRUE(renditionsOf(pictureRecord(agent->soap().getAssets(agent->session(), album)),
-        "PictureFileAssetRenditions", "PictureFileAssetRendition")
-                    .isEmpty());
-
-    const QString batchId = childText(batch, "UniqueIdentifier");
-    const SoapResult second = agent->visit(AgentSide::batchStatus(batchId,
-        {AgentSide::succeeded(bySize["200"].fields.value("id"), 200, 133, thumbnail.size()),
-            AgentSide::succeeded(bySize["1024"].fields.value("id"), 1024, 683, preview.size())}));
+    const SoapResult second = agent->visit(AgentSide::batchStatus(
+        first.resultNode().child("CommandBatch").child("UniqueIdentifier").child_value(),
+        {AgentSide::succeeded(bySize["200"].id(), 200, 133, bytes["Thumbnail"].size()),
+            AgentSide::succeeded(bySize["1024"].id(), 1024, 683, bytes["Preview"].size())}));
     ASSERT_TRUE(second.ok());
     EXPECT_FALSE(second.resultNode().child("CommandBatch"));
-    EXPECT_EQ(
-        second.output(QStringLiteral("nextVisitIntervalMilliseconds")), QStringLiteral("60000"));
+    EXPECT_EQ(second.output("nextVisitIntervalMilliseconds"), "60000");
 
-    const SoapResult listing = agent->soap().getAssets(agent->session(), album);
-    const pugi::xml_node record = pictureRecord(listing);
-    const auto renditions
-        = renditionsOf(record, "PictureFileAssetRenditions", "PictureFileAssetRendition");
-    ASSERT_EQ(renditions.size(), 2);
-    EXPECT_EQ(childText(record, "RetrievalAttemptFailed"), QStringLiteral("false"));
-    const QMap<QString, QByteArray> expected {{"Thumbnail", thumbnail}, {"Preview", preview}};
-    for (auto it = expected.cbegin(); it != expected.cend(); ++it) {
-        const pugi::xml_node rendition = renditions.value(it.key());
-        EXPECT_EQ(childText(rendition, "FileSize"), QString::number(it.value().size()));
-        const HttpResult download
-            = SoapTestClient::request(childText(rendition, "Url"), "GET", QByteArray());
+    const auto ready = renditions();
+    ASSERT_EQ(ready.size(), 2);
+    EXPECT_EQ(retrievalAttemptFailed(), "false");
+    EXPECT_EQ(ready["Thumbnail"]["Width"], "200");
+    EXPECT_EQ(ready["Thumbnail"]["Height"], "133");
+    EXPECT_EQ(ready["Preview"]["Width"], "1024");
+    for (auto it = bytes.cbegin(); it != bytes.cend(); ++it) {
+        SCOPED_TRACE(it.key().toStdString());
+        const QString url = ready[it.key()]["Url"];
+        EXPECT_EQ(ready[it.key()]["FileSize"], QString::number(it.value().size()));
+        const HttpResult download = SoapTestClient::request(url, "GET", {});
         EXPECT_EQ(download.status, 200);
         EXPECT_EQ(download.header("Content-Type"), QByteArray("image/jpeg"));
         EXPECT_EQ(download.header("Content-Length"), QByteArray::number(it.value().size()));
-        EXPECT_TRUE(download.body == it.value()) << it.key().toStdString();
+        EXPECT_TRUE(download.body == it.value());
         const QByteArray etag = download.header("ETag");
         ASSERT_FALSE(etag.isEmpty());
-        EXPECT_EQ(SoapTestClient::request(
-                      childText(rendition, "Url"), "GET", QByteArray(), {"If-None-Match: " + etag})
-                      .status,
-            304);
+        EXPECT_EQ(SoapTestClient::request(url, "GET", {}, {"If-None-Match: " + etag}).status, 304);
     }
-    EXPECT_EQ(childText(renditions.value("Thumbnail"), "Width"), QStringLiteral("200"));
-    EXPECT_EQ(childText(renditions.value("Thumbnail"), "Height"), QStringLiteral("133"));
-    EXPECT_EQ(childText(renditions.value("Preview"), "Width"), QStringLiteral("1024"));
 
     // The album shows its first picture's thumbnail.
-    const SoapResult root = agent->soap().getAssets(agent->session(), QString());
-    const pugi::xml_node albumRecord = root.resultNode().child("Assets").child("FolderAsset");
-    const pugi::xml_node albumThumbnail
-        = albumRecord.child("FolderAssetRenditions").child("FolderAssetRendition");
-    EXPECT_EQ(childText(albumThumbnail, "Name"), QStringLiteral("Thumbnail"));
-    EXPECT_EQ(childText(albumThumbnail, "Url"), childText(renditions.value("Thumbnail"), "Url"));
+    const SoapResult root = agent->soap().getAssets(agent->session(), "");
+    expectChildren(root.resultNode()
+                       .child("Assets")
+                       .child("FolderAsset")
+                       .child("FolderAssetRenditions")
+                       .child("FolderAssetRendition"),
+        {{"Name", "Thumbnail"}, {"Url", ready["Thumbnail"]["Url"]}});
 
-    // The address is single-use.
-    EXPECT_EQ(AgentSide::upload(bySize["200"].fields.value("url"), thumbnail).status, 410);
+    EXPECT_EQ(AgentSide::upload(bySize["200"].url(), bytes["Thumbnail"]).status, 410)
+        << "the address is single-use";
 
     // Destroying the picture takes its files along.
-    EXPECT_EQ(renditionFiles().size(), 2);
+    EXPECT_EQ(filesIn("renditions").size(), 2);
     ASSERT_TRUE(agent->soap()
-                    .publishing(QStringLiteral("DestroyPictureFileAsset"),
-                        {{QStringLiteral("sessionIdentifier"), agent->session()},
-                            {QStringLiteral("assetIdentifier"), picture}})
+                    .publishing("DestroyPictureFileAsset",
+                        {{"sessionIdentifier", agent->session()}, {"assetIdentifier", picture}})
                     .ok());
-    EXPECT_TRUE(renditionFiles().isEmpty());
-    EXPECT_EQ(
-        SoapTestClient::request(childText(renditions.value("Preview"), "Url"), "GET", {}).status,
-        404);
+    EXPECT_TRUE(filesIn("renditions").isEmpty());
+    EXPECT_EQ(SoapTestClient::request(ready["Preview"]["Url"], "GET", {}).status, 404);
 }
 
 TEST_F(RenditionRoadTest, BitsErrorPathsLeaveNothingBehind)
 {
-    const SoapResult visit = agent->visit();
-    const QList<AgentSide::Command> commands = AgentSide::commandsOf(visit);
+    const QList<AgentSide::Command> commands = AgentSide::commandsOf(agent->visit());
     ASSERT_EQ(commands.size(), 2);
-    const QString url = commands[0].fields.value("url");
-    const QByteArray protocol = "BITS-Supported-Protocols: {7df0354d-249b-430f-820d-3d2a9bef4931}";
+    const QString url = commands[0].url();
+    const QByteArray protocol = AgentSide::kProtocolOffer;
 
     const HttpResult unknownAddress = AgentSide::bits(
         service.baseUrl() + "/Pondrel/Upload/0000deadbeef", "Create-Session", {protocol});
@@ -177,54 +173,42 @@ TEST_F(RenditionRoadTest, BitsErrorPathsLeaveNothingBehind)
         QByteArray("{7df0354d-249b-430f-820d-3d2a9bef4931}"));
     const QByteArray session = "BITS-Session-Id: " + created.header("BITS-Session-Id");
     const QByteArray bytes = AgentSide::fakeJpeg(1000, 'z');
+    const auto fragment = [&](const QByteArray &range, const QByteArray &body) {
+        return AgentSide::bits(url, "Fragment", {session, "Content-Range: bytes " + range}, body);
+    };
 
-    const HttpResult outOfOrder = AgentSide::bits(
-        url, "Fragment", {session, "Content-Range: bytes 500-999/1000"}, bytes.mid(500));
+    const HttpResult outOfOrder = fragment("500-999/1000", bytes.mid(500));
     EXPECT_EQ(outOfOrder.status, 416);
     EXPECT_EQ(outOfOrder.header("BITS-Received-Content-Range"), QByteArray("0"));
-    const HttpResult lying = AgentSide::bits(
-        url, "Fragment", {session, "Content-Range: bytes 0-99/1000"}, bytes.left(50));
-    EXPECT_EQ(lying.status, 400);
-    const HttpResult tooBig = AgentSide::bits(
-        url, "Fragment", {session, "Content-Range: bytes 0-9/100000000"}, bytes.left(10));
-    EXPECT_EQ(tooBig.status, 413);
+    EXPECT_EQ(fragment("0-99/1000", bytes.left(50)).status, 400); // shorter than it says
+    EXPECT_EQ(fragment("0-9/100000000", bytes.left(10)).status, 413);
     const HttpResult overLimit
-        = AgentSide::bits(url, "Fragment", {session, "Content-Range: bytes 0-67108864/67108865"},
-            QByteArray(64 * 1024 * 1024 + 1, 'o'));
+        = fragment("0-67108864/67108865", QByteArray(64 * 1024 * 1024 + 1, 'o'));
     EXPECT_EQ(overLimit.status, 413);
     EXPECT_FALSE(overLimit.header("BITS-Error-Code").isEmpty());
-    const HttpResult half = AgentSide::bits(
-        url, "Fragment", {session, "Content-Range: bytes 0-499/1000"}, bytes.left(500));
+    const HttpResult half = fragment("0-499/1000", bytes.left(500));
     EXPECT_EQ(half.status, 200);
     EXPECT_EQ(half.header("BITS-Received-Content-Range"), QByteArray("500"));
     // Closing half a file is refused; cancelling drops it.
     EXPECT_EQ(AgentSide::bits(url, "Close-Session", {session}).status, 400);
     EXPECT_EQ(AgentSide::bits(url, "Cancel-Session", {session}).status, 200);
-    EXPECT_EQ(AgentSide::bits(
-                  url, "Fragment", {session, "Content-Range: bytes 500-999/1000"}, bytes.mid(500))
-                  .status,
-        400);
+    EXPECT_EQ(fragment("500-999/1000", bytes.mid(500)).status, 400);
 
     // Not a JPEG: refused at close.
-    const QString other = commands[1].fields.value("url");
-    EXPECT_EQ(AgentSide::upload(other, QByteArray(100, 'a')).status, 400);
+    EXPECT_EQ(AgentSide::upload(commands[1].url(), QByteArray(100, 'a')).status, 400);
 
     // The agent says it succeeded, but nothing complete arrived: no rendition, and the commands
     // come again with fresh addresses.
     const SoapResult reported = agent->visit(AgentSide::batchStatus(commands[0].batch,
-        {AgentSide::succeeded(commands[0].fields.value("id"), 200, 200, 1000),
-            AgentSide::succeeded(commands[1].fields.value("id"), 1024, 1024, 100)}));
+        {AgentSide::succeeded(commands[0].id(), 200, 200, 1000),
+            AgentSide::succeeded(commands[1].id(), 1024, 1024, 100)}));
     ASSERT_TRUE(reported.ok());
-    EXPECT_TRUE(renditionsOf(pictureRecord(agent->soap().getAssets(agent->session(), album)),
-        "PictureFileAssetRenditions", "PictureFileAssetRendition")
-                    .isEmpty());
-    EXPECT_TRUE(renditionFiles().isEmpty());
-    EXPECT_TRUE(QDir(service.dataDirectory() + QStringLiteral("/uploads"))
-                    .entryList(QDir::Files)
-                    .isEmpty());
+    EXPECT_TRUE(renditions().isEmpty());
+    EXPECT_TRUE(filesIn("renditions").isEmpty());
+    EXPECT_TRUE(filesIn("uploads").isEmpty());
     const QList<AgentSide::Command> again = AgentSide::commandsOf(reported);
     ASSERT_EQ(again.size(), 2);
-    EXPECT_NE(again[0].fields.value("url"), url);
+    EXPECT_NE(again[0].url(), url);
     EXPECT_EQ(AgentSide::bits(url, "Create-Session", {protocol}).status, 404);
 }
 
@@ -232,115 +216,80 @@ TEST_F(RenditionRoadTest, FailuresMarkThePictureAndStopAfterThreeRetries)
 {
     SoapResult visit = agent->visit();
     int issues = 0;
-    while (true) {
-        const QList<AgentSide::Command> commands = AgentSide::commandsOf(visit);
-        if (commands.isEmpty())
-            break;
-        ++issues;
-        ASSERT_LE(issues, 10);
+    for (QList<AgentSide::Command> commands;
+         !(commands = AgentSide::commandsOf(visit)).isEmpty();) {
+        ASSERT_LE(++issues, 10);
         QList<QByteArray> statuses;
         for (const auto &command : commands)
-            statuses.append(AgentSide::failed(command.fields.value("id"), QStringLiteral("-5")));
+            statuses.append(AgentSide::failed(command.id(), "-5"));
         visit = agent->visit(AgentSide::batchStatus(commands[0].batch, statuses));
         ASSERT_TRUE(visit.ok());
-        EXPECT_EQ(childText(pictureRecord(agent->soap().getAssets(agent->session(), album)),
-                      "RetrievalAttemptFailed"),
-            QStringLiteral("true"));
+        EXPECT_EQ(retrievalAttemptFailed(), "true");
     }
     EXPECT_EQ(issues, 4); // issued once and re-issued three times
-    EXPECT_EQ(
-        visit.output(QStringLiteral("nextVisitIntervalMilliseconds")), QStringLiteral("60000"));
+    EXPECT_EQ(visit.output("nextVisitIntervalMilliseconds"), "60000");
 }
 
-TEST_F(RenditionRoadTest, UnreportedCommandsGoOutAgainWithFreshAddresses)
+TEST_F(RenditionRoadTest, UnreportedOrForeignStatusesChangeNothingButTheAddresses)
 {
     const QList<AgentSide::Command> first = AgentSide::commandsOf(agent->visit());
     ASSERT_EQ(first.size(), 2);
-    // An upload arrived, but the statuses were lost with the next visit's request.
-    ASSERT_EQ(
-        AgentSide::upload(first[0].fields.value("url"), AgentSide::fakeJpeg(400, 'l')).status, 200);
+    // Another computer of the account reports the commands failed: not its pictures.
+    const QString intruder = "EEEEEEEE-0000-0000-0000-000000000000";
+    ASSERT_TRUE(agent->soap().registerComputer(intruder).ok());
+    const SoapResult foreign = agent->visit(
+        AgentSide::batchStatus(first[0].batch,
+            {AgentSide::failed(first[0].id(), "-1"), AgentSide::failed(first[1].id(), "-1")}),
+        intruder);
+    ASSERT_TRUE(foreign.ok()) << foreign.fault.toStdString();
+    EXPECT_FALSE(foreign.resultNode().child("CommandBatch"));
+    EXPECT_EQ(retrievalAttemptFailed(), "false");
+
+    // The commands are still out with the right computer: an upload arrives, but the statuses
+    // are lost with the next visit's request.
+    ASSERT_EQ(AgentSide::upload(first[0].url(), AgentSide::fakeJpeg(400, 'l')).status, 200);
     const QList<AgentSide::Command> second = AgentSide::commandsOf(agent->visit());
     ASSERT_EQ(second.size(), 2);
     QSet<QString> firstIds, secondIds;
     for (int i = 0; i < 2; ++i) {
-        firstIds.insert(first[i].fields.value("id"));
-        secondIds.insert(second[i].fields.value("id"));
-        EXPECT_NE(second[i].fields.value("url"), first[0].fields.value("url"));
-        EXPECT_NE(second[i].fields.value("url"), first[1].fields.value("url"));
+        firstIds.insert(first[i].id());
+        secondIds.insert(second[i].id());
+        EXPECT_NE(second[i].url(), first[0].url());
+        EXPECT_NE(second[i].url(), first[1].url());
     }
     EXPECT_EQ(firstIds, secondIds);
-    const QByteArray protocol = "BITS-Supported-Protocols: {7df0354d-249b-430f-820d-3d2a9bef4931}";
     EXPECT_EQ(
-        AgentSide::bits(first[1].fields.value("url"), "Create-Session", {protocol}).status, 404);
-    EXPECT_TRUE(renditionFiles().isEmpty()); // the orphaned upload is gone
-    const SoapResult listing = agent->soap().getAssets(agent->session(), album);
-    EXPECT_EQ(childText(pictureRecord(listing), "RetrievalAttemptFailed"), QStringLiteral("false"));
-}
-
-TEST_F(RenditionRoadTest, StatusesFromAnotherComputerChangeNothing)
-{
-    const SoapResult first = agent->visit();
-    const QList<AgentSide::Command> commands = AgentSide::commandsOf(first);
-    ASSERT_EQ(commands.size(), 2);
-    const QString intruder = QStringLiteral("EEEEEEEE-0000-0000-0000-000000000000");
-    ASSERT_TRUE(agent->soap().registerComputer(intruder).ok());
-    const QByteArray statuses = AgentSide::batchStatus(commands[0].batch,
-        {AgentSide::failed(commands[0].fields.value("id"), QStringLiteral("-1")),
-            AgentSide::failed(commands[1].fields.value("id"), QStringLiteral("-1"))});
-    const SoapResult foreign = agent->visit(statuses, intruder);
-    ASSERT_TRUE(foreign.ok()) << foreign.fault.toStdString();
-    EXPECT_FALSE(foreign.resultNode().child("CommandBatch")); // not its pictures
-    const SoapResult listing = agent->soap().getAssets(agent->session(), album);
-    EXPECT_EQ(childText(pictureRecord(listing), "RetrievalAttemptFailed"), QStringLiteral("false"));
-    // The commands are still out with the right computer: its upload works.
-    EXPECT_EQ(
-        AgentSide::upload(commands[0].fields.value("url"), AgentSide::fakeJpeg(300, 'o')).status,
-        200);
+        AgentSide::bits(first[1].url(), "Create-Session", {AgentSide::kProtocolOffer}).status, 404);
+    EXPECT_TRUE(filesIn("renditions").isEmpty()); // the orphaned upload is gone
+    EXPECT_EQ(retrievalAttemptFailed(), "false");
 }
 
 TEST_F(RenditionRoadTest, WallpaperIsRenderedAndMailed)
 {
-    // Settle the ordinary renditions first.
-    const SoapResult first = agent->visit();
-    QList<QByteArray> done;
-    for (const auto &command : AgentSide::commandsOf(first)) {
-        const QByteArray bytes = AgentSide::fakeJpeg(500, 'a');
-        ASSERT_EQ(AgentSide::upload(command.fields.value("url"), bytes).status, 200);
-        done.append(AgentSide::succeeded(command.fields.value("id"), 200, 200, bytes.size()));
-    }
-    ASSERT_TRUE(
-        agent->visit(AgentSide::batchStatus(AgentSide::commandsOf(first)[0].batch, done)).ok());
-
-    auto request = [&](int width, int height) {
-        return agent->soap().publishing(QStringLiteral("RequestPictureFileAssetWallpaperRendition"),
-            {{QStringLiteral("sessionIdentifier"), agent->session()},
-                {QStringLiteral("pictureFileAssetIdentifier"), picture},
-                {QStringLiteral("width"), QString::number(width)},
-                {QStringLiteral("height"), QString::number(height)}});
+    ASSERT_TRUE(agent->completeAll(agent->visit()).ok());
+    ASSERT_EQ(renditions().size(), 2);
+    const auto request = [&](int width, int height) {
+        return agent->soap().publishing("RequestPictureFileAssetWallpaperRendition",
+            {{"sessionIdentifier", agent->session()}, {"pictureFileAssetIdentifier", picture},
+                {"width", QString::number(width)}, {"height", QString::number(height)}});
     };
     EXPECT_FALSE(request(2560, 1600).ok());
     ASSERT_TRUE(request(1280, 1024).ok());
-    const SoapResult visit = agent->visit();
-    const QList<AgentSide::Command> commands = AgentSide::commandsOf(visit);
+    const QList<AgentSide::Command> commands = AgentSide::commandsOf(agent->visit());
     ASSERT_EQ(commands.size(), 1);
-    EXPECT_EQ(commands[0].fields.value("width"), QStringLiteral("1280"));
-    EXPECT_EQ(commands[0].fields.value("height"), QStringLiteral("1024"));
-    EXPECT_EQ(commands[0].fields.value("cropMode"), QStringLiteral("2"));
+    EXPECT_EQ(commands[0].fields.value("width"), "1280");
+    EXPECT_EQ(commands[0].fields.value("height"), "1024");
+    EXPECT_EQ(commands[0].fields.value("cropMode"), "2");
     const QByteArray wallpaper = AgentSide::fakeJpeg(9000, 'w');
-    ASSERT_EQ(AgentSide::upload(commands[0].fields.value("url"), wallpaper).status, 200);
+    ASSERT_EQ(AgentSide::upload(commands[0].url(), wallpaper).status, 200);
     ASSERT_TRUE(agent
                     ->visit(AgentSide::batchStatus(commands[0].batch,
-                        {AgentSide::succeeded(
-                            commands[0].fields.value("id"), 1280, 1024, wallpaper.size())}))
+                        {AgentSide::succeeded(commands[0].id(), 1280, 1024, wallpaper.size())}))
                     .ok());
 
-    const SoapResult listing = agent->soap().getAssets(agent->session(), album);
-    const auto renditions = renditionsOf(
-        pictureRecord(listing), "PictureFileAssetRenditions", "PictureFileAssetRendition");
-    ASSERT_TRUE(renditions.contains("Wallpaper"));
-    const QString url = childText(renditions.value("Wallpaper"), "Url");
+    const QString url = renditions().value("Wallpaper").value("Url");
+    ASSERT_FALSE(url.isEmpty());
     EXPECT_TRUE(SoapTestClient::request(url, "GET", {}).body == wallpaper);
-
     const HttpResult outbox
         = SoapTestClient::request(service.baseUrl() + "/Pondrel/Outbox", "GET", {});
     ASSERT_EQ(outbox.status, 200);
@@ -349,34 +298,26 @@ TEST_F(RenditionRoadTest, WallpaperIsRenderedAndMailed)
     EXPECT_TRUE(outbox.body.contains("\"kind\": \"wallpaper\""));
 }
 
-class CommandStyleTest : public ::testing::TestWithParam<const char *>
+TEST(CommandStyleTest, EveryStyleReadsTheSame)
 {
-};
-
-TEST_P(CommandStyleTest, EveryStyleReadsTheSame)
-{
-    RefServiceProcess service {
-        {QStringLiteral("--command-style"), QString::fromLatin1(GetParam())}};
-    ASSERT_TRUE(service.start()) << service.errorMsg().toStdString();
-    AgentSide agent(service, QStringLiteral("style@example.org"));
-    const QString album
-        = agent.soap().createFolder(agent.session(), QString(), QStringLiteral("A")).result();
-    ASSERT_TRUE(agent.soap().createPicture(agent.session(), album, QStringLiteral("p.jpg")).ok());
-    const SoapResult visit = agent.visit();
-    const QList<AgentSide::Command> commands = AgentSide::commandsOf(visit);
-    ASSERT_EQ(commands.size(), 2);
-    for (const char *field :
-        {"type", "id", "width", "height", "cropMode", "RotateFlipType", "url", "return"})
-        EXPECT_FALSE(commands[0].fields.value(QString::fromLatin1(field)).isEmpty()) << field;
-
-    const QByteArray document
-        = visit.resultNode().child("CommandBatch").child("Commands").child_value();
-    const QString style = QString::fromLatin1(GetParam());
-    EXPECT_EQ(document.contains("<Command type="), style != QLatin1String("elements"));
-    EXPECT_EQ(document.contains("<width>"), style != QLatin1String("attributes"));
+    for (const QString style : {"attributes", "elements", "mixed"}) {
+        SCOPED_TRACE(style.toStdString());
+        RefServiceProcess service {{"--command-style", style}};
+        ASSERT_TRUE(service.start()) << service.errorMsg().toStdString();
+        AgentSide agent(service, "style@example.org");
+        const QString album = agent.soap().createFolder(agent.session(), "", "A").result();
+        ASSERT_TRUE(agent.soap().createPicture(agent.session(), album, "p.jpg").ok());
+        const SoapResult visit = agent.visit();
+        const QList<AgentSide::Command> commands = AgentSide::commandsOf(visit);
+        ASSERT_EQ(commands.size(), 2);
+        for (const char *field :
+            {"type", "id", "width", "height", "cropMode", "RotateFlipType", "url", "return"})
+            EXPECT_FALSE(commands[0].fields.value(field).isEmpty()) << field;
+        const QByteArray document
+            = visit.resultNode().child("CommandBatch").child("Commands").child_value();
+        EXPECT_EQ(document.contains("<Command type="), style != "elements");
+        EXPECT_EQ(document.contains("<width>"), style != "attributes");
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Styles, CommandStyleTest, ::testing::Values("attributes", "elements", "mixed"));
 
 } // namespace

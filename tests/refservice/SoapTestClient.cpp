@@ -4,18 +4,11 @@
 
 #include <curl/curl.h>
 
+#include <gtest/gtest.h>
+
 #include <sstream>
 
 namespace {
-
-struct CurlDeleter
-{
-    void operator()(CURL *curl) const { curl_easy_cleanup(curl); }
-};
-struct ListDeleter
-{
-    void operator()(curl_slist *list) const { curl_slist_free_all(list); }
-};
 
 size_t collectBody(char *data, size_t size, size_t count, void *target)
 {
@@ -65,9 +58,17 @@ QString childText(const pugi::xml_node &node, const char *name)
     return QString::fromUtf8(node.child(name).text().get());
 }
 
+void expectChildren(const pugi::xml_node &node, const QList<QPair<const char *, QString>> &expected)
+{
+    for (const auto &[name, text] : expected) {
+        EXPECT_TRUE(node.child(name)) << name;
+        EXPECT_EQ(childText(node, name), text) << name;
+    }
+}
+
 pugi::xml_node SoapResult::resultNode() const
 {
-    return childByLocalName(response, localName(response).chopped(8) + QStringLiteral("Result"));
+    return childByLocalName(response, localName(response).chopped(8) + "Result");
 }
 
 QString SoapResult::result() const
@@ -82,7 +83,7 @@ QString SoapResult::output(const QString &name) const
 
 QString SoapResult::faultMessage() const
 {
-    const qsizetype marker = fault.indexOf(QStringLiteral("---> "));
+    const qsizetype marker = fault.indexOf("---> ");
     return marker < 0 ? fault : fault.mid(marker + 5);
 }
 
@@ -91,31 +92,35 @@ SoapTestClient::SoapTestClient(QString baseUrl)
 { }
 
 HttpResult SoapTestClient::request(const QString &url, const QByteArray &method,
-    const QByteArray &body, const QList<QByteArray> &headers)
+    const QByteArray &body, const QList<QByteArray> &headers, void *reusedHandle)
 {
     HttpResult result;
-    std::unique_ptr<CURL, CurlDeleter> curl(curl_easy_init());
-    std::unique_ptr<curl_slist, ListDeleter> list;
+    std::unique_ptr<CURL, decltype(&curl_easy_cleanup)> owned(
+        reusedHandle ? nullptr : curl_easy_init(), curl_easy_cleanup);
+    CURL *const curl = reusedHandle ? reusedHandle : owned.get();
+    std::unique_ptr<curl_slist, decltype(&curl_slist_free_all)> list(nullptr, curl_slist_free_all);
     for (const QByteArray &header : headers)
         list.reset(curl_slist_append(list.release(), header.constData()));
     const QByteArray urlBytes = url.toUtf8();
-    curl_easy_setopt(curl.get(), CURLOPT_URL, urlBytes.constData());
-    curl_easy_setopt(curl.get(), CURLOPT_CUSTOMREQUEST, method.constData());
+    curl_easy_setopt(curl, CURLOPT_URL, urlBytes.constData());
+    curl_easy_setopt(curl, CURLOPT_CUSTOMREQUEST, method.constData());
     if (method != "GET") {
-        curl_easy_setopt(curl.get(), CURLOPT_POSTFIELDS, body.constData());
-        curl_easy_setopt(curl.get(), CURLOPT_POSTFIELDSIZE_LARGE, curl_off_t(body.size()));
+        curl_easy_setopt(curl, CURLOPT_POSTFIELDS, body.constData());
+        curl_easy_setopt(curl, CURLOPT_POSTFIELDSIZE_LARGE, curl_off_t(body.size()));
     }
-    curl_easy_setopt(curl.get(), CURLOPT_HTTPHEADER, list.get());
-    curl_easy_setopt(curl.get(), CURLOPT_WRITEFUNCTION, collectBody);
-    curl_easy_setopt(curl.get(), CURLOPT_WRITEDATA, &result.body);
-    curl_easy_setopt(curl.get(), CURLOPT_HEADERFUNCTION, collectHeader);
-    curl_easy_setopt(curl.get(), CURLOPT_HEADERDATA, &result);
-    curl_easy_setopt(curl.get(), CURLOPT_TIMEOUT, 60L);
-    curl_easy_setopt(curl.get(), CURLOPT_PROXY, "");
-    const CURLcode code = curl_easy_perform(curl.get());
+    curl_easy_setopt(curl, CURLOPT_HTTPHEADER, list.get());
+    curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, collectBody);
+    curl_easy_setopt(curl, CURLOPT_WRITEDATA, &result.body);
+    curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, collectHeader);
+    curl_easy_setopt(curl, CURLOPT_HEADERDATA, &result);
+    curl_easy_setopt(curl, CURLOPT_TIMEOUT, 60L);
+    curl_easy_setopt(curl, CURLOPT_PROXY, "");
+    const CURLcode code = curl_easy_perform(curl);
     if (code != CURLE_OK)
         result.transportError = QString::fromUtf8(curl_easy_strerror(code));
-    curl_easy_getinfo(curl.get(), CURLINFO_RESPONSE_CODE, &result.status);
+    curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &result.status);
+    curl_easy_getinfo(curl, CURLINFO_NUM_CONNECTS, &result.newConnections);
+    curl_easy_setopt(curl, CURLOPT_HTTPHEADER, nullptr);
     return result;
 }
 
@@ -142,8 +147,8 @@ SoapResult SoapTestClient::parseReply(const HttpResult &http)
     result.document = std::make_shared<pugi::xml_document>();
     if (!result.document->load_buffer(http.body.constData(), size_t(http.body.size())))
         return result;
-    const pugi::xml_node body = childByLocalName(
-        childByLocalName(*result.document, QStringLiteral("Envelope")), QStringLiteral("Body"));
+    const pugi::xml_node body
+        = childByLocalName(childByLocalName(*result.document, "Envelope"), "Body");
     result.response = body.first_child();
     if (localName(result.response) == QLatin1String("Fault"))
         result.fault = QString::fromUtf8(result.response.child("faultstring").text().get());
@@ -158,93 +163,78 @@ SoapResult SoapTestClient::postRaw(
     return parseReply(request(m_baseUrl + path, "POST", body, all));
 }
 
-SoapResult SoapTestClient::collection(
-    const QString &operation, const SoapParameters &parameters) const
+SoapResult SoapTestClient::call(
+    const char *service, const QString &operation, const SoapParameters &parameters) const
 {
-    const QString ns
-        = QString::fromLatin1(kNamespaceBase) + QStringLiteral("/Pondrel/CollectionServices");
-    return postRaw(QStringLiteral("/Pondrel/CollectionServices.asmx"),
-        envelope(operation, ns, parameters), {"SOAPAction: " + (ns + u'/' + operation).toUtf8()});
-}
-
-SoapResult SoapTestClient::publishing(
-    const QString &operation, const SoapParameters &parameters) const
-{
-    const QString ns
-        = QString::fromLatin1(kNamespaceBase) + QStringLiteral("/Pondrel/PublishingServices");
-    return postRaw(QStringLiteral("/Pondrel/PublishingServices.asmx"),
-        envelope(operation, ns, parameters), {"SOAPAction: " + (ns + u'/' + operation).toUtf8()});
+    const QString ns = QString::fromLatin1(kNamespaceBase) + "/Pondrel/" + service;
+    return postRaw(QString("/Pondrel/%1.asmx").arg(service), envelope(operation, ns, parameters),
+        {"SOAPAction: " + (ns + u'/' + operation).toUtf8()});
 }
 
 SoapResult SoapTestClient::createAccount(const QString &email, const QString &password,
     const QString &firstName, const QString &lastName) const
 {
-    return publishing(QStringLiteral("CreateAccount"),
-        {{QStringLiteral("serviceKey"), QString::fromLatin1(kServiceKey)},
-            {QStringLiteral("firstName"), firstName}, {QStringLiteral("lastName"), lastName},
-            {QStringLiteral("emailAddress"), email}, {QStringLiteral("password"), password},
-            {QStringLiteral("culture"), QStringLiteral("en-US")}});
+    return publishing("CreateAccount",
+        {{"serviceKey", QString::fromLatin1(kServiceKey)}, {"firstName", firstName},
+            {"lastName", lastName}, {"emailAddress", email}, {"password", password},
+            {"culture", "en-US"}});
 }
 
 SoapResult SoapTestClient::registerComputer(const QString &computer) const
 {
-    return collection(QStringLiteral("RegisterComputer"),
-        {{QStringLiteral("serviceKey"), QString::fromLatin1(kServiceKey)},
-            {QStringLiteral("computerIdentifier"), computer},
-            {QStringLiteral("computerName"), QStringLiteral("Test Box")},
-            {QStringLiteral("computerDescription"), QStringLiteral("Test Box")}});
+    return collection("RegisterComputer",
+        {{"serviceKey", QString::fromLatin1(kServiceKey)}, {"computerIdentifier", computer},
+            {"computerName", "Test Box"}, {"computerDescription", "Test Box"}});
 }
 
 SoapResult SoapTestClient::signOn(
     const QString &computer, const QString &email, const QString &password) const
 {
-    return publishing(QStringLiteral("SignOn"),
-        {{QStringLiteral("serviceKey"), QString::fromLatin1(kServiceKey)},
-            {QStringLiteral("computerIdentifier"), computer},
-            {QStringLiteral("accountIdentifier"), email}, {QStringLiteral("password"), password}});
+    return publishing("SignOn",
+        {{"serviceKey", QString::fromLatin1(kServiceKey)}, {"computerIdentifier", computer},
+            {"accountIdentifier", email}, {"password", password}});
 }
 
 SoapResult SoapTestClient::createFolder(
     const QString &session, const QString &parent, const QString &name) const
 {
-    return publishing(QStringLiteral("CreateFolderAsset"),
-        {{QStringLiteral("sessionIdentifier"), session},
-            {QStringLiteral("parentIdentifier"), parent}, {QStringLiteral("folderName"), name},
-            {QStringLiteral("folderDescription"), QString()},
-            {QStringLiteral("rating"), QStringLiteral("Unrated")},
-            {QStringLiteral("automaticThumbnailOptions"), QStringLiteral("ThumbnailFirstImage")},
-            {QStringLiteral("sharingPermissions"), QStringLiteral("0")}});
+    return publishing("CreateFolderAsset",
+        {{"sessionIdentifier", session}, {"parentIdentifier", parent}, {"folderName", name},
+            {"folderDescription", QString()}, {"rating", "Unrated"},
+            {"automaticThumbnailOptions", "ThumbnailFirstImage"}, {"sharingPermissions", "0"}});
 }
 
 SoapResult SoapTestClient::createPicture(const QString &session, const QString &parent,
     const QString &name, const QString &moniker) const
 {
-    return publishing(QStringLiteral("CreatePictureFileAsset"),
-        {{QStringLiteral("sessionIdentifier"), session},
-            {QStringLiteral("parentIdentifier"), parent}, {QStringLiteral("pictureName"), name},
-            {QStringLiteral("pictureDescription"), QStringLiteral("a picture")},
-            {QStringLiteral("mediaType"), QStringLiteral("image/jpeg")},
-            {QStringLiteral("rating"), QStringLiteral("Good")},
-            {QStringLiteral("creationDateUtc"), QStringLiteral("2008-03-01T14:05:09Z")},
-            {QStringLiteral("lastModificationDateUtc"), QStringLiteral("2008-03-02T10:00:00Z")},
-            {QStringLiteral("fileSize"), QStringLiteral("123456")},
-            {QStringLiteral("hash"), QStringLiteral("0123456789abcdef0123456789abcdef01234567")},
-            {QStringLiteral("moniker"),
-                moniker.isEmpty() ? QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper()
-                                  : moniker},
-            {QStringLiteral("sharingPermissions"), QStringLiteral("7")},
-            {QStringLiteral("width"), QStringLiteral("2000")},
-            {QStringLiteral("height"), QStringLiteral("3000")},
-            {QStringLiteral("rotateFlipType"), QStringLiteral("Rotate90FlipNone")},
-            {QStringLiteral("datePictureTakenUtc"), QStringLiteral("2008-03-01T13:00:00Z")}});
+    return publishing("CreatePictureFileAsset", pictureParameters(session, parent, name, moniker));
+}
+
+SoapParameters SoapTestClient::pictureParameters(
+    const QString &session, const QString &parent, const QString &name, const QString &moniker)
+{
+    return {{"sessionIdentifier", session}, {"parentIdentifier", parent}, {"pictureName", name},
+        {"pictureDescription", "a picture"}, {"mediaType", "image/jpeg"}, {"rating", "Good"},
+        {"creationDateUtc", "2008-03-01T14:05:09Z"},
+        {"lastModificationDateUtc", "2008-03-02T10:00:00Z"}, {"fileSize", "123456"},
+        {"hash", "0123456789abcdef0123456789abcdef01234567"},
+        {"moniker",
+            moniker.isEmpty() ? QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper()
+                              : moniker},
+        {"sharingPermissions", "7"}, {"width", "2000"}, {"height", "3000"},
+        {"rotateFlipType", "Rotate90FlipNone"}, {"datePictureTakenUtc", "2008-03-01T13:00:00Z"}};
 }
 
 SoapResult SoapTestClient::getAssets(const QString &session, const QString &parent) const
 {
-    return publishing(QStringLiteral("GetAssets"),
-        {{QStringLiteral("sessionIdentifier"), session},
-            {QStringLiteral("parentIdentifier"), parent},
-            {QStringLiteral("commentsFilteringMode"), QStringLiteral("IncludeComments")},
-            {QStringLiteral("includeSymbolicLinks"), QStringLiteral("1")},
-            {QStringLiteral("includeExportLinks"), QStringLiteral("1")}});
+    return publishing("GetAssets",
+        {{"sessionIdentifier", session}, {"parentIdentifier", parent},
+            {"commentsFilteringMode", "IncludeComments"}, {"includeSymbolicLinks", "1"},
+            {"includeExportLinks", "1"}});
+}
+
+SoapResult SoapTestClient::checkComputer(const QString &computer) const
+{
+    return collection("CheckComputer",
+        {{"serviceKey", QString::fromLatin1(kServiceKey)}, {"computerIdentifier", computer}});
 }

@@ -23,24 +23,20 @@ AgentSide::AgentSide(const RefServiceProcess &service, const QString &email)
     : m_soap(service.baseUrl())
     , m_email(email)
 {
-    m_soap.createAccount(email, QStringLiteral("password1"));
+    m_soap.createAccount(email, "password1");
     m_soap.registerComputer(kComputer);
-    m_session = m_soap.signOn(kComputer, email, QStringLiteral("password1")).result();
+    m_session = m_soap.signOn(kComputer, email, "password1").result();
 }
 
 SoapResult AgentSide::visit(const QByteArray &statusesXml, const QString &computer) const
 {
-    const QByteArray ns
-        = QByteArray(SoapTestClient::kNamespaceBase) + "/Pondrel/CollectionServices";
-    const QByteArray body
-        = "<soap:Envelope xmlns:soap=\"http://schemas.xmlsoap.org/soap/envelope/\">"
-          "<soap:Body><Visit xmlns=\""
-        + ns + "\"><serviceKey>" + SoapTestClient::kServiceKey
-        + "</serviceKey><computerIdentifier>{" + computer.toUtf8()
-        + "}</computerIdentifier><accountIdentifiersHashes><string>0123</string>"
-          "</accountIdentifiersHashes><previousCommandBatchesStatuses>"
-        + statusesXml + "</previousCommandBatchesStatuses></Visit></soap:Body></soap:Envelope>";
-    return m_soap.postRaw(QStringLiteral("/Pondrel/CollectionServices.asmx"), body);
+    QByteArray body = SoapTestClient::envelope("Visit",
+        QString::fromLatin1(SoapTestClient::kNamespaceBase) + "/Pondrel/CollectionServices",
+        {{"serviceKey", SoapTestClient::kServiceKey}, {"computerIdentifier", '{' + computer + '}'},
+            {"accountIdentifiersHashes", "@hashes"},
+            {"previousCommandBatchesStatuses", "@statuses"}});
+    body.replace("@hashes", "<string>0123</string>").replace("@statuses", statusesXml);
+    return m_soap.postRaw("/Pondrel/CollectionServices.asmx", body);
 }
 
 QList<AgentSide::Command> AgentSide::commandsOf(const SoapResult &visit)
@@ -70,9 +66,7 @@ HttpResult AgentSide::bits(const QString &url, const QByteArray &packet,
 
 HttpResult AgentSide::upload(const QString &url, const QByteArray &bytes, int pieces)
 {
-    const HttpResult created = bits(url, "Create-Session",
-        {"BITS-Supported-Protocols: {7df0354d-249b-430f-820d-3d2a9bef4931}",
-            "Content-Name: r.jpg"});
+    const HttpResult created = bits(url, "Create-Session", {kProtocolOffer, "Content-Name: r.jpg"});
     if (created.status != 200)
         return created;
     const QByteArray session = "BITS-Session-Id: " + created.header("BITS-Session-Id");
@@ -115,6 +109,21 @@ QByteArray AgentSide::failed(const QString &command, const QString &errorCode)
         + errorCode.toUtf8()
         + "</ErrorCode><ErrorDescription></ErrorDescription><ReturnParameters></ReturnParameters>"
           "</CommandStatus>";
+}
+
+SoapResult AgentSide::completeAll(const SoapResult &visit) const
+{
+    QMap<QString, QList<QByteArray>> statuses;
+    for (const Command &command : commandsOf(visit)) {
+        const int width = command.fields.value("width").toInt();
+        const QByteArray bytes = fakeJpeg(500 + width, 'q');
+        if (upload(command.url(), bytes).status == 200)
+            statuses[command.batch].append(succeeded(command.id(), width, width, bytes.size()));
+    }
+    QByteArray all;
+    for (auto it = statuses.cbegin(); it != statuses.cend(); ++it)
+        all += batchStatus(it.key(), it.value());
+    return this->visit(all);
 }
 
 QByteArray AgentSide::fakeJpeg(int size, char fill)

@@ -10,7 +10,9 @@
 class AgentSide
 {
 public:
-    static inline const QString kComputer = QStringLiteral("CCCCCCCC-1111-2222-3333-444444444444");
+    static inline const QString kComputer = "CCCCCCCC-1111-2222-3333-444444444444";
+    static inline const QByteArray kProtocolOffer
+        = "BITS-Supported-Protocols: {7df0354d-249b-430f-820d-3d2a9bef4931}";
 
     AgentSide(const RefServiceProcess &service, const QString &email);
 
@@ -27,6 +29,8 @@ public:
         QMap<QString, QString> fields;
         QString batch;
         QString moniker;
+        QString url() const { return fields.value("url"); }
+        QString id() const { return fields.value("id"); }
     };
     // The commands of every batch of a visit reply, read in any of the three styles.
     static QList<Command> commandsOf(const SoapResult &visit);
@@ -41,6 +45,10 @@ public:
     static QByteArray batchStatus(const QString &batch, const QList<QByteArray> &commandStatuses);
     static QByteArray succeeded(const QString &command, int width, int height, qint64 size);
     static QByteArray failed(const QString &command, const QString &errorCode);
+
+    // Uploads a JPEG of the command's width for every command of the visit reply and reports
+    // them all as succeeded with the next visit, whose reply it returns.
+    SoapResult completeAll(const SoapResult &visit) const;
 
     // Bytes that look like a JPEG to the service (it checks the markers only).
     static QByteArray fakeJpeg(int size, char fill);
