@@ -1,3 +1,4 @@
+#include "BenchmarkMain.h"
 #include "DemoPhotoSource.h"
 
 #include "publisher/views/MUPhotoView.h"
@@ -127,10 +128,5 @@ int main(int argc, char **argv)
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return runBenchmarks(argc, argv);
 }

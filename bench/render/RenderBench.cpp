@@ -1,9 +1,15 @@
 // RenderPicture commands on a 24-megapixel JPEG made on the fly: one command at each of the
 // service's usual sizes, a batch of the three (one decode) against three separate commands,
-// and, on the same file in the same run, vipsthumbnail at the same sizes as a yardstick, both
-// against the commands in this process and against `pondrel-tool render` as a process of its
-// own, as vipsthumbnail is. All times are wall-clock.
+// each with the decode at the smallest DCT scale the batch allows and, for comparison, at full
+// size; the Publisher's 100-pixel thumbnail of the same file; and, on the same file in the same
+// run, vipsthumbnail at the same sizes as a yardstick, both against the commands in this
+// process and against `pondrel-tool render` as a process of its own, as vipsthumbnail is. All
+// times are wall-clock.
 
+#include "BenchmarkMain.h"
+
+#include "imaging/NSImage_extras.h"
+#include "imaging/PictureDecoder.h"
 #include "imaging/PictureRendering.h"
 
 #include <QCoreApplication>
@@ -20,6 +26,7 @@
 
 #include <cstdio>
 #include <fcntl.h>
+#include <functional>
 #include <optional>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -40,11 +47,23 @@ const QList<Rendition> kRenditions = {{200, 200, 1}, {1024, 1024, 1}, {1920, 120
 
 QString largeJpegPath;
 QTemporaryDir *outputFolder = nullptr;
-// Mean seconds of one command in this process and of `pondrel-tool render`, by rendition.
+// Mean seconds of one command in this process (DCT-scaled decode) and of `pondrel-tool render`,
+// by rendition.
 QMap<int, double> commandSeconds;
 QMap<int, double> toolSeconds;
 // Peak memory of the in-process runs, measured before the benchmarks, by run name.
 QMap<QString, double> peaks;
+
+// How a batch decodes its picture: at the smallest DCT scale its commands allow, or at full size.
+enum class Decode { scaled, fullSize };
+
+std::optional<Picture> decodeFor(const QVariantList &commands, Decode decode, QString &errorMsg)
+{
+    if (decode == Decode::scaled)
+        return decodePictureForCommands(largeJpegPath, commands, errorMsg);
+    const std::optional<PictureDecoder> decoder = PictureDecoder::open(largeJpegPath, errorMsg);
+    return decoder ? decoder->decode(1.0, errorMsg) : std::nullopt;
+}
 
 // 6000 x 4000 with gradients and fine noise, so the JPEG carries a camera-like amount of
 // detail. Made in a child process, so that making it does not count in anyone's peak memory.
@@ -79,10 +98,9 @@ QVariantMap command(const Rendition &rendition, int index)
 
 // One batch as the visit cycle runs it: one decode for all its commands, then each rendered
 // and written. False with the reason in errorMsg.
-bool runBatch(const QVariantList &commands, QString &errorMsg)
+bool runBatch(const QVariantList &commands, Decode decode, QString &errorMsg)
 {
-    const std::optional<Picture> picture
-        = decodePictureForCommands(largeJpegPath, commands, errorMsg);
+    const std::optional<Picture> picture = decodeFor(commands, decode, errorMsg);
     if (!picture)
         return false;
     for (const QVariant &each : commands) {
@@ -122,9 +140,10 @@ double peakResidentMegabytes()
     return 0;
 }
 
-// Peak resident memory in MB of a child process that runs the batches once; the child starts
-// as large as this process at the fork, which main keeps small by measuring first.
-double batchPeakMegabytes(const QList<QVariantList> &batches)
+// Peak resident memory in MB of a child process that does the work once; 0 when the work
+// fails. The child starts as large as this process at the fork, which main keeps small by
+// measuring first.
+double childPeakMegabytes(const std::function<bool()> &work)
 {
     int channel[2];
     if (pipe(channel) != 0)
@@ -132,12 +151,7 @@ double batchPeakMegabytes(const QList<QVariantList> &batches)
     const pid_t child = fork();
     if (child == 0) {
         close(channel[0]);
-        bool ok = true;
-        for (const QVariantList &batch : batches) {
-            QString errorMsg;
-            ok = ok && runBatch(batch, errorMsg);
-        }
-        const double peak = ok ? peakResidentMegabytes() : 0;
+        const double peak = work() ? peakResidentMegabytes() : 0;
         _exit(write(channel[1], &peak, sizeof peak) == sizeof peak ? 0 : 1);
     }
     close(channel[1]);
@@ -150,23 +164,48 @@ double batchPeakMegabytes(const QList<QVariantList> &batches)
     return peak;
 }
 
-QString runName(const QList<int> &renditions, bool oneDecode)
+bool runBatches(const QList<QVariantList> &batches, Decode decode, QString &errorMsg)
+{
+    for (const QVariantList &batch : batches) {
+        if (!runBatch(batch, decode, errorMsg))
+            return false;
+    }
+    return true;
+}
+
+QString runName(const QList<int> &renditions, bool oneDecode, Decode decode)
 {
     QStringList names;
     for (int index : renditions)
         names.append(QString::number(index));
-    return names.join(oneDecode ? QLatin1Char('+') : QLatin1Char(','));
+    return names.join(oneDecode ? QLatin1Char('+') : QLatin1Char(','))
+        + (decode == Decode::fullSize ? QStringLiteral(" full") : QString());
+}
+
+const QString kPublisherThumbnailRun = QStringLiteral("publisher thumbnail");
+
+void measurePeak(const QList<int> &renditions, bool oneDecode, Decode decode)
+{
+    peaks.insert(runName(renditions, oneDecode, decode), childPeakMegabytes([&] {
+        QString errorMsg;
+        return runBatches(batchesOf(renditions, oneDecode), decode, errorMsg);
+    }));
 }
 
 void measurePeaks()
 {
-    for (int index = 0; index < kRenditions.size(); ++index)
-        peaks.insert(runName({index}, true), batchPeakMegabytes(batchesOf({index}, true)));
-    peaks.insert(runName({0, 1, 2}, true), batchPeakMegabytes(batchesOf({0, 1, 2}, true)));
-    peaks.insert(runName({0, 1, 2}, false), batchPeakMegabytes(batchesOf({0, 1, 2}, false)));
+    for (const Decode decode : {Decode::scaled, Decode::fullSize}) {
+        for (int index = 0; index < kRenditions.size(); ++index)
+            measurePeak({index}, true, decode);
+        measurePeak({0, 1, 2}, true, decode);
+        measurePeak({0, 1, 2}, false, decode);
+    }
+    peaks.insert(kPublisherThumbnailRun,
+        childPeakMegabytes([] { return thumbnailImageWithFile(largeJpegPath, 100).has_value(); }));
 }
 
-void renderBatches(benchmark::State &state, const QList<int> &renditions, bool oneDecode)
+void renderBatches(
+    benchmark::State &state, const QList<int> &renditions, bool oneDecode, Decode decode)
 {
     const QList<QVariantList> batches = batchesOf(renditions, oneDecode);
     QElapsedTimer clock;
@@ -175,7 +214,7 @@ void renderBatches(benchmark::State &state, const QList<int> &renditions, bool o
         clock.start();
         for (const QVariantList &batch : batches) {
             QString errorMsg;
-            if (!runBatch(batch, errorMsg)) {
+            if (!runBatch(batch, decode, errorMsg)) {
                 state.SkipWithError(errorMsg.toUtf8().constData());
                 return;
             }
@@ -184,24 +223,41 @@ void renderBatches(benchmark::State &state, const QList<int> &renditions, bool o
         state.SetIterationTime(seconds);
         total += seconds;
     }
-    if (renditions.size() == 1)
+    if (renditions.size() == 1 && decode == Decode::scaled)
         commandSeconds.insert(renditions.first(), total / double(state.iterations()));
-    state.counters["peak_MB"] = peaks.value(runName(renditions, oneDecode));
+    state.counters["peak_MB"] = peaks.value(runName(renditions, oneDecode, decode));
+}
+
+// The last argument of each: 1 decodes at the DCT scale the batch allows, 0 at full size.
+Decode decodeArgument(const benchmark::State &state, int position)
+{
+    return state.range(position) != 0 ? Decode::scaled : Decode::fullSize;
 }
 
 void BM_RenderPictureCommand(benchmark::State &state)
 {
-    renderBatches(state, {int(state.range(0))}, true);
+    renderBatches(state, {int(state.range(0))}, true, decodeArgument(state, 1));
 }
 
 void BM_BatchOfThree(benchmark::State &state)
 {
-    renderBatches(state, {0, 1, 2}, true);
+    renderBatches(state, {0, 1, 2}, true, decodeArgument(state, 0));
 }
 
 void BM_ThreeSeparateCommands(benchmark::State &state)
 {
-    renderBatches(state, {0, 1, 2}, false);
+    renderBatches(state, {0, 1, 2}, false, decodeArgument(state, 0));
+}
+
+void BM_PublisherThumbnail100(benchmark::State &state)
+{
+    for (auto _ : state) {
+        if (!thumbnailImageWithFile(largeJpegPath, 100)) {
+            state.SkipWithError("the thumbnail could not be made");
+            return;
+        }
+    }
+    state.counters["peak_MB"] = peaks.value(kPublisherThumbnailRun);
 }
 
 // Runs the program to its end with its output discarded; false when it could not start or
@@ -318,15 +374,36 @@ void sizeNames(benchmark::internal::Benchmark *benchmark)
         benchmark->Arg(index);
 }
 
+void sizeAndDecodeNames(benchmark::internal::Benchmark *benchmark)
+{
+    benchmark->ArgNames({"size", "dct"});
+    for (const int dct : {1, 0}) {
+        for (int index = 0; index < kRenditions.size(); ++index)
+            benchmark->Args({index, dct});
+    }
+}
+
 } // namespace
 
-// size 0: 200 x 200 fit, 1: 1024 x 1024 fit, 2: 1920 x 1200 fill and crop.
+// size 0: 200 x 200 fit, 1: 1024 x 1024 fit, 2: 1920 x 1200 fill and crop; dct 1: decode at the
+// DCT scale the batch allows, 0: at full size.
 BENCHMARK(BM_RenderPictureCommand)
-    ->Apply(sizeNames)
+    ->Apply(sizeAndDecodeNames)
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_BatchOfThree)->UseManualTime()->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_ThreeSeparateCommands)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_BatchOfThree)
+    ->ArgName("dct")
+    ->Arg(1)
+    ->Arg(0)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ThreeSeparateCommands)
+    ->ArgName("dct")
+    ->Arg(1)
+    ->Arg(0)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PublisherThumbnail100)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PondrelToolRender)->Apply(sizeNames)->UseManualTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Vipsthumbnail)->Apply(sizeNames)->UseManualTime()->Unit(benchmark::kMillisecond);
 
@@ -344,11 +421,5 @@ int main(int argc, char **argv)
         std::fputs("vipsthumbnail not found (Debian package libvips-tools): its comparison is "
                    "skipped\n",
             stderr);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    measurePeaks();
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return runBenchmarks(argc, argv, measurePeaks);
 }

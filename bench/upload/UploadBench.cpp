@@ -1,6 +1,7 @@
 // Draft items made from twelve-megapixel JPEGs, pictures created on the reference service over
 // loopback, and photo-record additions to databases of growing size.
 
+#include "BenchmarkMain.h"
 #include "RefServiceProcess.h"
 #include "ScratchHome.h"
 #include "client/oruNetwork.h"
@@ -206,8 +207,5 @@ int main(int argc, char **argv)
     QCoreApplication app(argc, argv);
     if (!qEnvironmentVariableIsSet("PONDREL_BIN_DIR"))
         qputenv("PONDREL_BIN_DIR", PONDREL_BENCH_BIN_DIR);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return runBenchmarks(argc, argv);
 }

@@ -240,15 +240,21 @@ void oruBITS::describeOutcome(Packet packet)
         m_errorMsg += QStringLiteral(" (BITS-Error-Code %1)").arg(bitsError);
 }
 
+void oruBITS::logUnlessOk(const char *step) const
+{
+    if (m_httpCode != kHttpOk)
+        ORU_LOG(QStringLiteral("%1 result : %2, %3 (%4)")
+                    .arg(QLatin1String(step))
+                    .arg(m_httpCode)
+                    .arg(m_curlResult)
+                    .arg(QLatin1String(curl_easy_strerror(CURLcode(m_curlResult)))));
+}
+
 int oruBITS::startSession()
 {
     resetCurl();
     perform(Packet::Create, headerLinesFor(Packet::Create));
-    if (m_httpCode != kHttpOk)
-        ORU_LOG(QStringLiteral("StartSession result : %1, %2 (%3)")
-                    .arg(m_httpCode)
-                    .arg(m_curlResult)
-                    .arg(QLatin1String(curl_easy_strerror(CURLcode(m_curlResult)))));
+    logUnlessOk("StartSession");
     if (m_errorMsg.isEmpty() && m_session.isEmpty())
         m_errorMsg = QStringLiteral("The BITS server at %1 opened no session: its reply to "
                                     "Create-Session carried no BITS-Session-Id")
@@ -286,11 +292,7 @@ int oruBITS::beginFragment()
     curl_easy_setopt(curl, CURLOPT_READFUNCTION, readFromFile);
     curl_easy_setopt(curl, CURLOPT_READDATA, file.get());
     perform(Packet::Fragment, headerLinesFor(Packet::Fragment, size));
-    if (m_httpCode != kHttpOk)
-        ORU_LOG(QStringLiteral("beginFragment result : %1, %2 (%3)")
-                    .arg(m_httpCode)
-                    .arg(m_curlResult)
-                    .arg(QLatin1String(curl_easy_strerror(CURLcode(m_curlResult)))));
+    logUnlessOk("beginFragment");
     return m_httpCode;
 }
 
@@ -298,11 +300,7 @@ int oruBITS::endSession()
 {
     resetCurl();
     perform(Packet::Close, headerLinesFor(Packet::Close));
-    if (m_httpCode != kHttpOk)
-        ORU_LOG(QStringLiteral("endSession result : %1, %2 (%3)")
-                    .arg(m_httpCode)
-                    .arg(m_curlResult)
-                    .arg(QLatin1String(curl_easy_strerror(CURLcode(m_curlResult)))));
+    logUnlessOk("endSession");
     return m_httpCode;
 }
 

@@ -96,6 +96,8 @@ private:
     enum class Packet { Create, Fragment, Close, Cancel };
 
     void resetCurl();
+    // Logs the step's HTTP status and transfer result when the server did not answer 200.
+    void logUnlessOk(const char *step) const;
     int perform(Packet packet, const QList<QByteArray> &headerLines);
     void readReplyHeaders(Packet packet);
     void describeOutcome(Packet packet);

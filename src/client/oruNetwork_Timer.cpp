@@ -25,6 +25,8 @@ void oruNetwork::scheduleNextVisit(qint32 milliseconds)
     if (!visitTimer()) {
         auto timer = std::make_unique<QTimer>();
         timer->setSingleShot(true);
+        // Coarse timers may fire up to 5% early, which would cut the service's interval short.
+        timer->setTimerType(Qt::PreciseTimer);
         QObject::connect(
             timer.get(), &QTimer::timeout, visitCycleContext(), [this] { visitAndProcess(); });
         setVisitTimer(std::move(timer));
@@ -63,8 +65,8 @@ void oruNetwork::visitAndProcess()
     }
     processCommandBatch();
     // A delayed call of its own, not the visit timer: a new visit does not cancel it.
-    QTimer::singleShot(std::chrono::milliseconds(kFollowUpVisitDelayMs), visitCycleContext(),
-        [this] { visitAndProcess(); });
+    QTimer::singleShot(std::chrono::milliseconds(kFollowUpVisitDelayMs), Qt::PreciseTimer,
+        visitCycleContext(), [this] { visitAndProcess(); });
     if (m_visitOutcome) {
         if (m_curlAbort)
             m_visitOutcome(false,

@@ -1,27 +1,7 @@
 #include "PictureMetadata.h"
 
+#include "ExivImage.h"
 #include "Orientation.h"
-
-#include <QFile>
-
-#include <exiv2/exiv2.hpp>
-
-#include <mutex>
-
-namespace {
-
-// Exiv2 wants its XMP parser set up once before threads use it (the Publisher reads metadata
-// on its import thread); its warnings about odd files are not ours to print.
-void prepareLibrary()
-{
-    static std::once_flag once;
-    std::call_once(once, [] {
-        Exiv2::XmpParser::initialize();
-        Exiv2::LogMsg::setLevel(Exiv2::LogMsg::mute);
-    });
-}
-
-} // namespace
 
 QSize PictureMetadata::uprightPixelSize() const
 {
@@ -30,15 +10,10 @@ QSize PictureMetadata::uprightPixelSize() const
 
 std::optional<PictureMetadata> PictureMetadata::read(const QString &path, QString &errorMsg)
 {
-    prepareLibrary();
     try {
-        const Exiv2::Image::AutoPtr image
-            = Exiv2::ImageFactory::open(std::string(QFile::encodeName(path).constData()));
-        if (!image.get()) {
-            errorMsg = QStringLiteral("not a valid image");
+        const Exiv2::Image::AutoPtr image = openExivImage(path, errorMsg);
+        if (!image.get())
             return std::nullopt;
-        }
-        image->readMetadata();
         PictureMetadata metadata;
         metadata.pixelSize = QSize(image->pixelWidth(), image->pixelHeight());
         const Exiv2::ExifData &exif = image->exifData();

@@ -1,25 +1,14 @@
 #include "ImageSource.h"
 
-#include <QFile>
+#include "imaging/ExivImage.h"
 
 #include <exiv2/exiv2.hpp>
-
-#include <mutex>
 
 namespace {
 
 // Undefined-type entries larger than this (maker notes, embedded profiles) are not image
 // properties anybody reads, and copying them would slow every import down.
 constexpr long kLargestOpaqueValue = 256;
-
-void prepareLibrary()
-{
-    static std::once_flag once;
-    std::call_once(once, [] {
-        Exiv2::XmpParser::initialize();
-        Exiv2::LogMsg::setLevel(Exiv2::LogMsg::mute);
-    });
-}
 
 QString propertyGroup(const std::string &exivGroup)
 {
@@ -100,15 +89,10 @@ QByteArray embeddedThumbnailOf(const Exiv2::ExifData &exif)
 std::optional<ImageSource> ImageSource::open(
     const QString &path, Thumbnail thumbnail, QString &errorMsg)
 {
-    prepareLibrary();
     try {
-        const auto image
-            = Exiv2::ImageFactory::open(std::string(QFile::encodeName(path).constData()));
-        if (!image.get()) {
-            errorMsg = QStringLiteral("not a valid image");
+        const auto image = openExivImage(path, errorMsg);
+        if (!image.get())
             return std::nullopt;
-        }
-        image->readMetadata();
         ImageSource source;
         source.pixelSize = QSize(image->pixelWidth(), image->pixelHeight());
         source.mediaType = QString::fromStdString(image->mimeType());

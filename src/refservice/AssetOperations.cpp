@@ -85,8 +85,12 @@ void getAssets(OperationContext &context)
         writer.write(assets, row);
 }
 
-AssetRow newAsset(const Session &session, const QString &parent, const QString &kind)
+// A new asset of this kind under the album (or the top level) that the request's
+// parentIdentifier names; throws ServiceFault when that is not the account's.
+AssetRow newAsset(OperationContext &context, const Session &session, const QString &kind)
 {
+    const QString parent = context.request().text(QStringLiteral("parentIdentifier")).trimmed();
+    AssetStore::requireAlbumOrRoot(context.database(), session.accountId, parent);
     AssetRow row;
     row.id = AssetStore::newIdentifier();
     row.accountId = session.accountId;
@@ -102,9 +106,7 @@ void createFolderAsset(OperationContext &context)
 {
     const Session session = context.requireSession();
     const SoapRequest &request = context.request();
-    const QString parent = request.text(QStringLiteral("parentIdentifier")).trimmed();
-    AssetStore::requireAlbumOrRoot(context.database(), session.accountId, parent);
-    AssetRow row = newAsset(session, parent, QStringLiteral("folder"));
+    AssetRow row = newAsset(context, session, QStringLiteral("folder"));
     row.name = requireName(request.text(QStringLiteral("folderName")));
     row.description = request.textOr(QStringLiteral("folderDescription"), {});
     row.rating
@@ -131,9 +133,7 @@ void createPictureFileAsset(OperationContext &context)
 {
     const Session session = context.requireSession();
     const SoapRequest &request = context.request();
-    const QString parent = request.text(QStringLiteral("parentIdentifier")).trimmed();
-    AssetStore::requireAlbumOrRoot(context.database(), session.accountId, parent);
-    AssetRow row = newAsset(session, parent, QStringLiteral("picture"));
+    AssetRow row = newAsset(context, session, QStringLiteral("picture"));
     row.name = requireName(request.text(QStringLiteral("pictureName")));
     row.description = request.textOr(QStringLiteral("pictureDescription"), {});
     row.mediaType = request.text(QStringLiteral("mediaType")).trimmed();

@@ -18,11 +18,6 @@ const QString kUsage = QStringLiteral(
     "is registered first if the service does not know it yet.\n"
     "Exit status 1 when signing on fails or the album is empty.\n");
 
-const ToolCommand &self()
-{
-    return *ToolCommand::find(QStringLiteral("assets"));
-}
-
 QString password()
 {
     if (qEnvironmentVariableIsSet("PONDREL_PASSWORD"))
@@ -31,13 +26,11 @@ QString password()
     return input.readLine();
 }
 
-int runAssets(const QStringList &arguments)
+int runAssets(const ToolCommand &self, const QStringList &arguments)
 {
-    if (ToolOutput::wantsHelp(arguments))
-        return self().printHelp();
     if (arguments.isEmpty() || arguments.size() > 2)
-        return self().badUsage(QStringLiteral("assets needs an e-mail address and at most one "
-                                              "album"));
+        return self.badUsage(QStringLiteral("assets needs an e-mail address and at most one "
+                                            "album"));
     oruNetwork client;
     client.makeUserAgent();
     if (!client.registerComputerIfNeeded()) {

@@ -17,11 +17,6 @@ namespace {
 const QString kCollection = QStringLiteral("collection");
 const QString kPublishing = QStringLiteral("publishing");
 
-const ToolCommand &self()
-{
-    return *ToolCommand::find(QStringLiteral("call"));
-}
-
 QString operationList(const QString &service, const std::vector<ServiceOperation> &operations)
 {
     QString text = QStringLiteral("\n%1 operations:\n").arg(service);
@@ -158,26 +153,24 @@ std::optional<QVariantList> argumentsFor(
     return arguments;
 }
 
-int runCall(const QStringList &words)
+int runCall(const ToolCommand &self, const QStringList &words)
 {
-    if (ToolOutput::wantsHelp(words))
-        return self().printHelp();
     if (words.size() < 2)
-        return self().badUsage(QStringLiteral("a service and an operation are needed"));
+        return self.badUsage(QStringLiteral("a service and an operation are needed"));
     const QString service = words.at(0);
     if (service != kCollection && service != kPublishing)
-        return self().badUsage(QStringLiteral("unknown service '%1'").arg(service));
+        return self.badUsage(QStringLiteral("unknown service '%1'").arg(service));
     const std::vector<ServiceOperation> &catalogue = service == kCollection
         ? CollectionServices::catalogue()
         : PublishingServices::catalogue();
     const ServiceOperation *operation = ServiceProxy::findOperation(catalogue, words.at(1));
     if (!operation)
-        return self().badUsage(
+        return self.badUsage(
             QStringLiteral("the %1 service has no operation '%2'").arg(service, words.at(1)));
     QString complaint;
     const std::optional<QVariantList> arguments = argumentsFor(*operation, words.mid(2), complaint);
     if (!arguments)
-        return self().badUsage(complaint);
+        return self.badUsage(complaint);
 
     const QVariantMap reply = proxyFor(service)->call(operation->name, *arguments);
     ToolOutput::out(QString::fromUtf8(QJsonDocument(toJson(reply).toObject()).toJson()));

@@ -19,11 +19,6 @@ const QString kUsage = QStringLiteral(
     "'read' prints the value, the domain, or every domain as an XML property list.\n"
     "Example: pondrel-tool defaults write com.trevane.pondrel Debug -bool true\n");
 
-const ToolCommand &self()
-{
-    return *ToolCommand::find(QStringLiteral("defaults"));
-}
-
 int printAsPropertyList(const QVariant &value)
 {
     QString error;
@@ -45,10 +40,10 @@ QStringList existingDomains()
     return domains;
 }
 
-int readDefaults(const QStringList &arguments)
+int readDefaults(const ToolCommand &self, const QStringList &arguments)
 {
     if (arguments.size() > 2)
-        return self().badUsage(QStringLiteral("read takes at most a domain and a key"));
+        return self.badUsage(QStringLiteral("read takes at most a domain and a key"));
     if (arguments.isEmpty()) {
         QVariantMap everything;
         for (const QString &domain : existingDomains())
@@ -97,14 +92,14 @@ std::optional<QVariant> typedValue(const QString &type, const QString &text)
     return std::nullopt;
 }
 
-int writeDefaults(const QStringList &arguments)
+int writeDefaults(const ToolCommand &self, const QStringList &arguments)
 {
     if (arguments.size() != 3 && arguments.size() != 4)
-        return self().badUsage(QStringLiteral("write needs a domain, a key and a value"));
+        return self.badUsage(QStringLiteral("write needs a domain, a key and a value"));
     const QString type = arguments.size() == 4 ? arguments.at(2) : QStringLiteral("-string");
     const std::optional<QVariant> value = typedValue(type, arguments.last());
     if (!value)
-        return self().badUsage(
+        return self.badUsage(
             QStringLiteral("'%1' is not a valid %2 value").arg(arguments.last(), type.mid(1)));
     Preferences domain(arguments.at(0));
     if (!domain.setValue(arguments.at(1), *value)) {
@@ -114,10 +109,10 @@ int writeDefaults(const QStringList &arguments)
     return ToolCommand::kSuccess;
 }
 
-int deleteDefaults(const QStringList &arguments)
+int deleteDefaults(const ToolCommand &self, const QStringList &arguments)
 {
     if (arguments.isEmpty() || arguments.size() > 2)
-        return self().badUsage(QStringLiteral("delete needs a domain and at most one key"));
+        return self.badUsage(QStringLiteral("delete needs a domain and at most one key"));
     Preferences domain(arguments.at(0));
     if (!QFile::exists(domain.filePath())) {
         ToolOutput::err(QStringLiteral("Domain %1 does not exist").arg(domain.domain()));
@@ -133,21 +128,19 @@ int deleteDefaults(const QStringList &arguments)
     return domain.remove(arguments.at(1)) ? ToolCommand::kSuccess : ToolCommand::kFailure;
 }
 
-int runDefaults(const QStringList &arguments)
+int runDefaults(const ToolCommand &self, const QStringList &arguments)
 {
-    if (ToolOutput::wantsHelp(arguments))
-        return self().printHelp();
     if (arguments.isEmpty())
-        return self().badUsage(QStringLiteral("missing action (read, write or delete)"));
+        return self.badUsage(QStringLiteral("missing action (read, write or delete)"));
     const QString action = arguments.first();
     const QStringList rest = arguments.mid(1);
     if (action == QStringLiteral("read"))
-        return readDefaults(rest);
+        return readDefaults(self, rest);
     if (action == QStringLiteral("write"))
-        return writeDefaults(rest);
+        return writeDefaults(self, rest);
     if (action == QStringLiteral("delete"))
-        return deleteDefaults(rest);
-    return self().badUsage(QStringLiteral("unknown action '%1'").arg(action));
+        return deleteDefaults(self, rest);
+    return self.badUsage(QStringLiteral("unknown action '%1'").arg(action));
 }
 
 const ToolCommandRegistration registration {ToolCommand {QStringLiteral("defaults"),

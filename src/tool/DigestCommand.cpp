@@ -14,11 +14,6 @@ const QString kUsage = QStringLiteral(
     "complete 102,400-byte blocks only, so it differs from sha1sum unless the file's size is a\n"
     "multiple of 102,400. 'md5' is the MD5 of the text's UTF-8 bytes.\n");
 
-const ToolCommand &self()
-{
-    return *ToolCommand::find(QStringLiteral("digest"));
-}
-
 int printDigest(const std::optional<QString> &digest, const QString &failure)
 {
     if (!digest) {
@@ -29,12 +24,10 @@ int printDigest(const std::optional<QString> &digest, const QString &failure)
     return ToolCommand::kSuccess;
 }
 
-int runDigest(const QStringList &arguments)
+int runDigest(const ToolCommand &self, const QStringList &arguments)
 {
-    if (ToolOutput::wantsHelp(arguments))
-        return self().printHelp();
     if (arguments.size() != 2)
-        return self().badUsage(QStringLiteral("expected a kind (sha1 or md5) and one argument"));
+        return self.badUsage(QStringLiteral("expected a kind (sha1 or md5) and one argument"));
     const QString &kind = arguments.at(0);
     const QString &subject = arguments.at(1);
     if (kind == QStringLiteral("sha1"))
@@ -42,7 +35,7 @@ int runDigest(const QStringList &arguments)
             oruNetworkDigest::sha1FromFile(subject), QStringLiteral("Cannot read %1").arg(subject));
     if (kind == QStringLiteral("md5"))
         return printDigest(oruNetworkDigest::md5(subject), QStringLiteral("Digest failed"));
-    return self().badUsage(QStringLiteral("unknown digest '%1'").arg(kind));
+    return self.badUsage(QStringLiteral("unknown digest '%1'").arg(kind));
 }
 
 const ToolCommandRegistration registration {ToolCommand {QStringLiteral("digest"),

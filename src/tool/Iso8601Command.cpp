@@ -22,11 +22,6 @@ const QString kUsage = QStringLiteral(
     "'format' writes the instant INSTANT (read as UTC when it names no zone) as seen in the\n"
     "given zone, in the calendar (default), ordinal or week form.\n");
 
-const ToolCommand &self()
-{
-    return *ToolCommand::find(QStringLiteral("iso8601"));
-}
-
 // Options and the one free word, split at "--" or at the first word that is not an option.
 struct Words
 {
@@ -74,7 +69,7 @@ std::optional<QTimeZone> zoneOption(const QString &value)
     return zone.isValid() ? std::optional<QTimeZone>(zone) : std::nullopt;
 }
 
-int parseCommand(const QStringList &arguments)
+int parseCommand(const ToolCommand &self, const QStringList &arguments)
 {
     const Words words = splitWords(arguments, {QStringLiteral("--separator")});
     bool strict = false;
@@ -86,14 +81,14 @@ int parseCommand(const QStringList &arguments)
         } else if (option == QStringLiteral("--separator") && i + 1 < words.options.size()) {
             const std::optional<char> chosen = separatorOption(words.options.at(++i));
             if (!chosen)
-                return self().badUsage(QStringLiteral("the separator is one ASCII character"));
+                return self.badUsage(QStringLiteral("the separator is one ASCII character"));
             separator = *chosen;
         } else {
-            return self().badUsage(QStringLiteral("unknown or incomplete option '%1'").arg(option));
+            return self.badUsage(QStringLiteral("unknown or incomplete option '%1'").arg(option));
         }
     }
     if (words.free.size() != 1)
-        return self().badUsage(QStringLiteral("parse needs exactly one TEXT"));
+        return self.badUsage(QStringLiteral("parse needs exactly one TEXT"));
 
     ISO8601Parsing::ParseRange range;
     const std::optional<QDateTime> date
@@ -115,7 +110,7 @@ std::optional<QDateTime> instantArgument(const QString &text)
     return date;
 }
 
-int formatCommand(const QStringList &arguments)
+int formatCommand(const ToolCommand &self, const QStringList &arguments)
 {
     const Words words = splitWords(arguments,
         {QStringLiteral("--form"), QStringLiteral("--separator"), QStringLiteral("--zone")});
@@ -133,20 +128,20 @@ int formatCommand(const QStringList &arguments)
         } else if (option == QStringLiteral("--separator") && hasValue) {
             const std::optional<char> chosen = separatorOption(words.options.at(++i));
             if (!chosen)
-                return self().badUsage(QStringLiteral("the separator is one ASCII character"));
+                return self.badUsage(QStringLiteral("the separator is one ASCII character"));
             separator = *chosen;
         } else if (option == QStringLiteral("--zone") && hasValue) {
             zone = zoneOption(words.options.at(++i));
             if (!zone)
-                return self().badUsage(QStringLiteral("the zone reads +HH:MM, -HH:MM or Z"));
+                return self.badUsage(QStringLiteral("the zone reads +HH:MM, -HH:MM or Z"));
         } else {
-            return self().badUsage(QStringLiteral("unknown or incomplete option '%1'").arg(option));
+            return self.badUsage(QStringLiteral("unknown or incomplete option '%1'").arg(option));
         }
     }
     if (!zone)
-        return self().badUsage(QStringLiteral("format needs --zone"));
+        return self.badUsage(QStringLiteral("format needs --zone"));
     if (words.free.size() != 1)
-        return self().badUsage(QStringLiteral("format needs exactly one INSTANT"));
+        return self.badUsage(QStringLiteral("format needs exactly one INSTANT"));
     const std::optional<QDateTime> instant = instantArgument(words.free.first());
     if (!instant) {
         ToolOutput::err(QStringLiteral("'%1' is not an ISO 8601 date").arg(words.free.first()));
@@ -163,23 +158,20 @@ int formatCommand(const QStringList &arguments)
         ToolOutput::out(
             ISO8601Unparsing::ISO8601WeekDateStringWithTime(shown, includeTime, separator));
     else
-        return self().badUsage(QStringLiteral("unknown form '%1'").arg(form));
+        return self.badUsage(QStringLiteral("unknown form '%1'").arg(form));
     return ToolCommand::kSuccess;
 }
 
-int runIso8601(const QStringList &arguments)
+int runIso8601(const ToolCommand &self, const QStringList &arguments)
 {
-    const QStringList beforeText = arguments.mid(0, arguments.indexOf(QStringLiteral("--")));
-    if (ToolOutput::wantsHelp(beforeText))
-        return self().printHelp();
     if (arguments.isEmpty())
-        return self().badUsage(QStringLiteral("missing action (parse or format)"));
+        return self.badUsage(QStringLiteral("missing action (parse or format)"));
     const QString action = arguments.first();
     if (action == QStringLiteral("parse"))
-        return parseCommand(arguments.mid(1));
+        return parseCommand(self, arguments.mid(1));
     if (action == QStringLiteral("format"))
-        return formatCommand(arguments.mid(1));
-    return self().badUsage(QStringLiteral("unknown action '%1'").arg(action));
+        return formatCommand(self, arguments.mid(1));
+    return self.badUsage(QStringLiteral("unknown action '%1'").arg(action));
 }
 
 const ToolCommandRegistration registration {ToolCommand {QStringLiteral("iso8601"),

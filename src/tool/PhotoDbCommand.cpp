@@ -19,11 +19,6 @@ const QString kUsage
                      "'vacuum' drops records whose file has been gone for more than 90 days.\n"
                      "Exit status 1 when there is no database or nothing was found.\n");
 
-const ToolCommand &self()
-{
-    return *ToolCommand::find(QStringLiteral("photodb"));
-}
-
 QString dateText(const QVariant &date)
 {
     return date.metaType() == QMetaType::fromType<QDateTime>()
@@ -75,12 +70,10 @@ int vacuum()
     return ToolCommand::kSuccess;
 }
 
-int runPhotoDb(const QStringList &arguments)
+int runPhotoDb(const ToolCommand &self, const QStringList &arguments)
 {
-    if (ToolOutput::wantsHelp(arguments))
-        return self().printHelp();
     if (arguments.isEmpty())
-        return self().badUsage(QStringLiteral("missing action (list, lookup or vacuum)"));
+        return self.badUsage(QStringLiteral("missing action (list, lookup or vacuum)"));
     const QString &action = arguments.first();
     if (action == QStringLiteral("list") && arguments.size() == 1)
         return listPhotos();
@@ -88,7 +81,7 @@ int runPhotoDb(const QStringList &arguments)
         return lookupPhoto(arguments.at(1));
     if (action == QStringLiteral("vacuum") && arguments.size() == 1)
         return vacuum();
-    return self().badUsage(QStringLiteral("unknown action or wrong number of arguments"));
+    return self.badUsage(QStringLiteral("unknown action or wrong number of arguments"));
 }
 
 const ToolCommandRegistration registration {ToolCommand {QStringLiteral("photodb"),

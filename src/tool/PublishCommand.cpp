@@ -34,11 +34,6 @@ const QString kUsage = QStringLiteral(
 // The permissions of a new draft album, which its pictures start from.
 constexpr quint32 kAlbumPermissions = 3;
 
-const ToolCommand &self()
-{
-    return *ToolCommand::find(QStringLiteral("publish"));
-}
-
 struct PublishOptions
 {
     QString user;
@@ -229,14 +224,12 @@ int publish(const PublishOptions &options)
     return tally.failures == 0 ? ToolCommand::kSuccess : ToolCommand::kFailure;
 }
 
-int runPublish(const QStringList &arguments)
+int runPublish(const ToolCommand &self, const QStringList &arguments)
 {
-    if (ToolOutput::wantsHelp(arguments))
-        return self().printHelp();
     QString complaint;
     const std::optional<PublishOptions> options = parseOptions(arguments, complaint);
     if (!options)
-        return self().badUsage(complaint);
+        return self.badUsage(complaint);
     return publish(*options);
 }
 

@@ -18,11 +18,6 @@ const QString kUsage = QStringLiteral(
     "margins, 1 fit, 2 fill and crop, 3 print: fit to height; default 0), written to OUTPUT as\n"
     "JPEG at quality Q (0 to 1, default 0.6). Prints 'WIDTHxHEIGHT BYTES'.\n");
 
-const ToolCommand &self()
-{
-    return *ToolCommand::find(QStringLiteral("render"));
-}
-
 struct RenderArguments
 {
     QString input;
@@ -93,14 +88,12 @@ QString parse(const QStringList &arguments, RenderArguments &parsed)
     return {};
 }
 
-int runRender(const QStringList &arguments)
+int runRender(const ToolCommand &self, const QStringList &arguments)
 {
-    if (ToolOutput::wantsHelp(arguments))
-        return self().printHelp();
     RenderArguments parsed;
     const QString complaint = parse(arguments, parsed);
     if (!complaint.isEmpty())
-        return self().badUsage(complaint);
+        return self.badUsage(complaint);
 
     QString errorMsg;
     const std::optional<Picture> picture

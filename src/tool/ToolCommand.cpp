@@ -17,6 +17,14 @@ const ToolCommand *ToolCommand::find(const QString &name)
     return nullptr;
 }
 
+int ToolCommand::execute(const QStringList &arguments) const
+{
+    const QStringList options = arguments.mid(0, arguments.indexOf(QStringLiteral("--")));
+    if (options.contains(QStringLiteral("--help")) || options.contains(QStringLiteral("-h")))
+        return printHelp();
+    return run(*this, arguments);
+}
+
 int ToolCommand::printHelp() const
 {
     ToolOutput::out(usage);
@@ -51,11 +59,6 @@ void err(const QString &text)
     std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stderr);
     if (!text.endsWith(QLatin1Char('\n')))
         std::fputc('\n', stderr);
-}
-
-bool wantsHelp(const QStringList &arguments)
-{
-    return arguments.contains(QStringLiteral("--help")) || arguments.contains(QStringLiteral("-h"));
 }
 
 } // namespace ToolOutput

@@ -6,14 +6,15 @@
 #include <functional>
 #include <vector>
 
-// A subcommand of pondrel-tool. run() gets the words after the subcommand's name and returns
-// the exit status: 0 success, 1 failure or nothing found, 2 bad usage.
+// A subcommand of pondrel-tool. run() gets the command itself (for its usage complaints) and the
+// words after the subcommand's name, and returns the exit status: 0 success, 1 failure or
+// nothing found, 2 bad usage.
 struct ToolCommand
 {
     QString name;
     QString summary;
     QString usage;
-    std::function<int(const QStringList &arguments)> run;
+    std::function<int(const ToolCommand &self, const QStringList &arguments)> run;
 
     static constexpr int kSuccess = 0;
     static constexpr int kFailure = 1;
@@ -22,7 +23,10 @@ struct ToolCommand
     static std::vector<ToolCommand> &registry();
     static const ToolCommand *find(const QString &name);
 
-    // Prints the usage text to standard output (for --help) and returns kSuccess.
+    // Prints the usage text for --help or -h before any "--" (after it they are the command's
+    // own words), else runs the command.
+    int execute(const QStringList &arguments) const;
+    // Prints the usage text to standard output and returns kSuccess.
     int printHelp() const;
     // Prints a complaint and the usage text to standard error and returns kBadUsage.
     int badUsage(const QString &complaint) const;
@@ -38,5 +42,4 @@ struct ToolCommandRegistration
 namespace ToolOutput {
 void out(const QString &text);
 void err(const QString &text);
-bool wantsHelp(const QStringList &arguments);
 } // namespace ToolOutput

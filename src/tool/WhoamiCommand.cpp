@@ -13,11 +13,8 @@ const QString kUsage = QStringLiteral(
     "computer identifier that the Publisher and the Agent share, and the service address.\n"
     "Exit status 1 when the workstation has no computer identifier yet.\n");
 
-int runWhoami(const QStringList &arguments)
+int runWhoami(const ToolCommand &self, const QStringList &arguments)
 {
-    const ToolCommand &self = *ToolCommand::find(QStringLiteral("whoami"));
-    if (ToolOutput::wantsHelp(arguments))
-        return self.printHelp();
     if (!arguments.isEmpty())
         return self.badUsage(QStringLiteral("whoami takes no arguments"));
     const QString identifier = Preferences::shared().value(oruNetwork::kComputerIDKey).toString();

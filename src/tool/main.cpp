@@ -51,5 +51,5 @@ int main(int argc, char **argv)
         ToolOutput::err(overallHelp());
         return ToolCommand::kBadUsage;
     }
-    return command->run(arguments);
+    return command->execute(arguments);
 }

@@ -60,16 +60,21 @@ QColor CTGradient::colorAtPosition(float t) const
     return linearColorAt(t);
 }
 
+std::pair<std::size_t, std::size_t> CTGradient::neighboursOf(float t) const
+{
+    std::size_t before = 0;
+    for (std::size_t i = 0; i < elements.size(); ++i) {
+        if (elements[i].position < t)
+            before = i;
+    }
+    return {before, std::min(before + 1, elements.size() - 1)};
+}
+
 QColor CTGradient::linearColorAt(float t) const
 {
     if (elements.empty())
         return QColor::fromRgbF(1, 1, 1, 1);
-    std::size_t a = 0;
-    for (std::size_t i = 0; i < elements.size(); ++i) {
-        if (elements[i].position < t)
-            a = i;
-    }
-    const std::size_t b = std::min(a + 1, elements.size() - 1);
+    const auto [a, b] = neighboursOf(t);
     const CTGradientElement &from = elements[a];
     const CTGradientElement &to = elements[b];
     if (t <= from.position)
@@ -87,12 +92,7 @@ QColor CTGradient::chromaticColorAt(float t, bool inverse) const
 {
     if (elements.empty())
         return QColor::fromRgbF(1, 1, 1, 1);
-    std::size_t a = 0;
-    for (std::size_t i = 0; i < elements.size(); ++i) {
-        if (elements[i].position < t)
-            a = i;
-    }
-    const std::size_t b = std::min(a + 1, elements.size() - 1);
+    const auto [a, b] = neighboursOf(t);
     const QColor from = colorOf(elements[a]).toHsv();
     const QColor to = colorOf(elements[b]).toHsv();
     if (t <= elements[a].position)

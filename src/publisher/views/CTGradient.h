@@ -4,6 +4,7 @@
 #include <QGradientStops>
 #include <QRectF>
 
+#include <utility>
 #include <vector>
 
 class QPainter;
@@ -45,6 +46,9 @@ public:
     void fillRect(QPainter &painter, const QRectF &rect, qreal angle) const;
 
 private:
+    // The element last before t and the one after it (the same one at the end); the element
+    // list must not be empty.
+    std::pair<std::size_t, std::size_t> neighboursOf(float t) const;
     QColor linearColorAt(float t) const;
     QColor chromaticColorAt(float t, bool inverse) const;
     void rebuildStops();

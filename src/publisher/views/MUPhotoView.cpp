@@ -2,6 +2,7 @@
 
 #include "Artwork.h"
 #include "CTGradient.h"
+#include "FileDrops.h"
 #include "MUPhotoViewDelegate.h"
 #include "PhotoViewHost.h"
 #include "ScrollViewExtras.h"
@@ -15,10 +16,8 @@
 #include <QDropEvent>
 #include <QFontMetricsF>
 #include <QMenu>
-#include <QMimeData>
 #include <QPainter>
 #include <QPainterPath>
-#include <QUrl>
 
 #include <algorithm>
 #include <cmath>
@@ -948,23 +947,13 @@ bool MUPhotoView::doCommand(KeyCommand command)
 
 void MUPhotoView::dragEnterEvent(QDragEnterEvent *event)
 {
-    if (!event->mimeData()->hasUrls()) {
-        event->ignore();
-        return;
-    }
-    update();
-    event->setDropAction(Qt::CopyAction);
-    event->accept();
+    if (FileDrops::acceptAsCopy(event))
+        update();
 }
 
 void MUPhotoView::dragMoveEvent(QDragMoveEvent *event)
 {
-    if (!event->mimeData()->hasUrls()) {
-        event->ignore();
-        return;
-    }
-    event->setDropAction(Qt::CopyAction);
-    event->accept();
+    FileDrops::acceptAsCopy(event);
 }
 
 void MUPhotoView::dragLeaveEvent(QDragLeaveEvent *event)
@@ -975,11 +964,6 @@ void MUPhotoView::dragLeaveEvent(QDragLeaveEvent *event)
 
 void MUPhotoView::dropEvent(QDropEvent *event)
 {
-    for (const QUrl &url : event->mimeData()->urls()) {
-        if (url.isLocalFile())
-            PhotoViewHost::shared().openFile(url.toLocalFile());
-    }
+    FileDrops::openFiles(event);
     update();
-    event->setDropAction(Qt::CopyAction);
-    event->accept();
 }

@@ -1,12 +1,11 @@
 #include "oruMetaView.h"
 
+#include "FileDrops.h"
 #include "MUPhotoView.h"
-#include "PhotoViewHost.h"
 #include "ScrollViewExtras.h"
 
 #include <QDragEnterEvent>
 #include <QDropEvent>
-#include <QMimeData>
 #include <QPainter>
 #include <QScrollArea>
 
@@ -63,27 +62,16 @@ void oruMetaView::mousePressEvent(QMouseEvent *event)
 
 void oruMetaView::dragEnterEvent(QDragEnterEvent *event)
 {
-    if (!event->mimeData()->hasUrls())
-        return event->ignore();
-    event->setDropAction(Qt::CopyAction);
-    event->accept();
+    FileDrops::acceptAsCopy(event);
 }
 
 void oruMetaView::dragMoveEvent(QDragMoveEvent *event)
 {
-    if (!event->mimeData()->hasUrls())
-        return event->ignore();
-    event->setDropAction(Qt::CopyAction);
-    event->accept();
+    FileDrops::acceptAsCopy(event);
 }
 
 void oruMetaView::dropEvent(QDropEvent *event)
 {
-    for (const QUrl &url : event->mimeData()->urls()) {
-        if (url.isLocalFile())
-            PhotoViewHost::shared().openFile(url.toLocalFile());
-    }
+    FileDrops::openFiles(event);
     update();
-    event->setDropAction(Qt::CopyAction);
-    event->accept();
 }

@@ -1,0 +1,20 @@
+#pragma once
+
+#include <benchmark/benchmark.h>
+
+#include <functional>
+
+// The part of every benchmark's main that follows its own set-up: reads the command line
+// (1 when it has words Google Benchmark does not know), runs prepare, then the benchmarks the
+// command line selects.
+inline int runBenchmarks(int &argc, char **argv, const std::function<void()> &prepare = {})
+{
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    if (prepare)
+        prepare();
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

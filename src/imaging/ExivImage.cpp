@@ -1,0 +1,33 @@
+#include "ExivImage.h"
+
+#include <QFile>
+
+#include <mutex>
+
+namespace {
+
+// Exiv2 wants its XMP parser set up once before threads use it (the Publisher reads metadata
+// on its import thread); its warnings about odd files are not ours to print.
+void prepareLibrary()
+{
+    static std::once_flag once;
+    std::call_once(once, [] {
+        Exiv2::XmpParser::initialize();
+        Exiv2::LogMsg::setLevel(Exiv2::LogMsg::mute);
+    });
+}
+
+} // namespace
+
+Exiv2::Image::AutoPtr openExivImage(const QString &path, QString &errorMsg)
+{
+    prepareLibrary();
+    Exiv2::Image::AutoPtr image
+        = Exiv2::ImageFactory::open(std::string(QFile::encodeName(path).constData()));
+    if (!image.get()) {
+        errorMsg = QStringLiteral("not a valid image");
+        return image;
+    }
+    image->readMetadata();
+    return image;
+}
