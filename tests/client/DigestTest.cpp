@@ -1,11 +1,10 @@
+#include "ProgramRun.h"
 #include "ScratchHome.h"
-#include "ToolPath.h"
 
 #include "client/oruNetwork_digest.h"
 
 #include <QCryptographicHash>
 #include <QFile>
-#include <QProcess>
 #include <QRandomGenerator>
 
 #include <gtest/gtest.h>
@@ -38,23 +37,16 @@ QString independentSha1(const QByteArray &bytes)
     return QString::fromLatin1(QCryptographicHash::hash(bytes, QCryptographicHash::Sha1).toHex());
 }
 
-QString tool()
-{
-    return pondrelToolPath();
-}
-
-struct ProgramRun
-{
-    int exitCode;
-    QString out;
-};
-
 ProgramRun runProgram(const QString &program, const QStringList &arguments)
 {
-    QProcess process;
-    process.start(program, arguments);
-    EXPECT_TRUE(process.waitForFinished(30000)) << program.toStdString();
-    return {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput()).trimmed()};
+    ProgramRun run = ProgramRun::run(program, arguments);
+    run.standardOutput = run.standardOutput.trimmed();
+    return run;
+}
+
+QString tool()
+{
+    return ProgramRun::builtProgram(QStringLiteral("pondrel-tool"));
 }
 
 } // namespace
@@ -125,14 +117,14 @@ TEST(DigestTool, AgreesWithTheSystemsDigestPrograms)
     EXPECT_EQ(ours.exitCode, 0);
     const ProgramRun system = runProgram(QStringLiteral("/bin/sh"),
         {"-c", QStringLiteral("head -c 307200 \"$0\" | sha1sum | cut -d' ' -f1"), path});
-    EXPECT_EQ(ours.out, system.out);
-    EXPECT_EQ(ours.out.size(), 40);
+    EXPECT_EQ(ours.standardOutput, system.standardOutput);
+    EXPECT_EQ(ours.standardOutput.size(), 40);
 
     const ProgramRun ourText = runProgram(tool(), {"digest", "md5", "zoë@example.org"});
     const ProgramRun systemText = runProgram(QStringLiteral("/bin/sh"),
         {"-c", QStringLiteral("printf %s \"$0\" | md5sum | cut -d' ' -f1"), "zoë@example.org"});
     EXPECT_EQ(ourText.exitCode, 0);
-    EXPECT_EQ(ourText.out, systemText.out);
+    EXPECT_EQ(ourText.standardOutput, systemText.standardOutput);
 
     EXPECT_EQ(runProgram(tool(), {"digest", "sha1", home.path() + "/missing"}).exitCode, 1);
     EXPECT_EQ(runProgram(tool(), {"digest", "crc32", path}).exitCode, 2);

@@ -5,11 +5,6 @@
 
 #include <QRegularExpression>
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <gtest/gtest.h>
 
 namespace {
@@ -18,20 +13,6 @@ const QRegularExpression kUuidPattern(
     QStringLiteral("^[0-9A-F]{8}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{12}$"));
 const QString kEmail = QStringLiteral("ada@example.com");
 const QString kBadCredentials = QStringLiteral("Invalid e-mail address or password.");
-
-// A loopback port that nothing listens on: bound for a moment, then released.
-quint16 closedLoopbackPort()
-{
-    const int socket = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address {};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    ::bind(socket, reinterpret_cast<sockaddr *>(&address), length);
-    ::getsockname(socket, reinterpret_cast<sockaddr *>(&address), &length);
-    ::close(socket);
-    return ntohs(address.sin_port);
-}
 
 class IdentityAccountTest : public ::testing::Test
 {
@@ -89,7 +70,7 @@ TEST_F(IdentityAccountTest, AnIdentifierTheServiceDoesNotKnowIsReplacedAndStored
 TEST(IdentityOfflineTest, AStoredIdentifierSurvivesAServiceThatCannotBeReached)
 {
     ScratchHome home;
-    const quint16 closedPort = closedLoopbackPort();
+    const quint16 closedPort = LoopbackHttpServer::closedPort();
     ASSERT_NE(closedPort, 0);
     const ServiceEnvironment environment(QStringLiteral("http://127.0.0.1:%1").arg(closedPort));
     const QString stored = QStringLiteral("0F8E5B2A-0000-4000-8000-000000000002");

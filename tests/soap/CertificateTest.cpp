@@ -9,25 +9,7 @@
 
 #include <gtest/gtest.h>
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 namespace {
-
-quint16 freePort()
-{
-    const int probe = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address {};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    ::bind(probe, reinterpret_cast<sockaddr *>(&address), length);
-    ::getsockname(probe, reinterpret_cast<sockaddr *>(&address), &length);
-    ::close(probe);
-    return ntohs(address.sin_port);
-}
 
 // A TLS server on 127.0.0.1 with a freshly made self-signed certificate: the stand-in for a
 // machine in the middle. It prints whatever a client sends once the handshake has passed.
@@ -35,7 +17,7 @@ class SelfSignedTlsServer
 {
 public:
     SelfSignedTlsServer()
-        : m_port(freePort())
+        : m_port(LoopbackHttpServer::closedPort())
     {
         QProcess request;
         request.start(QStringLiteral("openssl"),

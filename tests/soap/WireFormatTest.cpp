@@ -73,8 +73,8 @@ TEST_F(WireFormat, CheckComputerSendsTheServiceKeyFirstInTheCollectionNamespace)
 
 TEST_F(WireFormat, SignOnFollowsTheDeploymentSettingsForKeyElementAndNamespace)
 {
-    EnvironmentVariable element("PONDREL_SERVICE_KEY_ELEMENT", "applicationKey");
-    EnvironmentVariable ns("PONDREL_SERVICE_NAMESPACE", "urn:test");
+    ScopedEnvironment element("PONDREL_SERVICE_KEY_ELEMENT", "applicationKey");
+    ScopedEnvironment ns("PONDREL_SERVICE_NAMESPACE", "urn:test");
     PublishingServices publishing;
     publishing.SignOn({QStringLiteral("key-7"), QStringLiteral("COMPUTER-1"),
         QStringLiteral("ann@example.org"), QStringLiteral("pa<ss")});
