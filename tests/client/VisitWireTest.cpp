@@ -140,19 +140,3 @@ TEST_F(VisitWire, BatchesWithEmptyElementsAreStillSavedForAReplay)
     ASSERT_TRUE(saved.has_value());
     EXPECT_EQ(saved->toList(), batches);
 }
-
-TEST_F(VisitWire, TheServiceIntervalSchedulesOnlyAboveFiveSeconds)
-{
-    server.respondWith(visitReply(
-        "<VisitResult /><nextVisitIntervalMilliseconds>5000</nextVisitIntervalMilliseconds>"));
-    ASSERT_TRUE(client->visit());
-    EXPECT_FALSE(client->visitPending());
-
-    server.respondWith(visitReply(
-        "<VisitResult /><nextVisitIntervalMilliseconds>5001</nextVisitIntervalMilliseconds>"));
-    ASSERT_TRUE(client->visit());
-    ASSERT_TRUE(client->visitPending());
-    EXPECT_EQ(client->visitTimer()->interval(), 5000);
-    EXPECT_TRUE(client->commandBatchEmpty());
-    EXPECT_FALSE(QFileInfo::exists(oruNetwork::savedBatchFilename()));
-}
