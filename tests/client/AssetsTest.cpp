@@ -57,53 +57,42 @@ protected:
     std::unique_ptr<oruNetwork> client;
 };
 
-TEST_F(AssetsTest, AnEmptyAlbumGivesAnEmptyListNotNone)
+TEST_F(AssetsTest, ListsAnEmptyAlbumOnePictureAndAlbumsBeforePictures)
 {
     const QString empty = album({}, QStringLiteral("Empty"));
-    const std::optional<QVariantList> assets = client->getAssets(empty);
-    ASSERT_TRUE(assets) << client->errorMsg().toStdString();
-    EXPECT_TRUE(assets->isEmpty());
-}
+    const std::optional<QVariantList> none = client->getAssets(empty);
+    ASSERT_TRUE(none) << client->errorMsg().toStdString();
+    EXPECT_TRUE(none->isEmpty());
 
-TEST_F(AssetsTest, ASinglePictureIsOneRecordOfItsKind)
-{
     const QString holiday = album({}, QStringLiteral("Holiday"));
     const QString beach = picture(holiday, QStringLiteral("beach.jpg"));
-
-    const std::optional<QVariantList> assets = client->getAssets(holiday);
-    ASSERT_TRUE(assets);
-    ASSERT_EQ(assets->size(), 1);
-    const QVariantMap record = assets->at(0).toMap();
+    const std::optional<QVariantList> one = client->getAssets(holiday);
+    ASSERT_TRUE(one);
+    ASSERT_EQ(one->size(), 1);
+    const QVariantMap record = one->at(0).toMap();
     EXPECT_EQ(record.value(kKind), QStringLiteral("PictureFileAsset"));
     EXPECT_EQ(record.value(QStringLiteral("UniqueIdentifier")), beach);
     EXPECT_EQ(record.value(QStringLiteral("Name")), QStringLiteral("beach.jpg"));
     EXPECT_EQ(record.value(QStringLiteral("SourceWidth")), QStringLiteral("2000"));
     EXPECT_EQ(record.value(QStringLiteral("AssetType")), QStringLiteral("Local"));
     EXPECT_TRUE(Values::isNullMarker(record.value(QStringLiteral("Comments"))));
-}
 
-TEST_F(AssetsTest, AlbumsComeBeforePicturesEachInTheServiceOrder)
-{
     const QString trips = album({}, QStringLiteral("Trips"));
     picture(trips, QStringLiteral("first.jpg"));
     album(trips, QStringLiteral("Rome"));
     picture(trips, QStringLiteral("second.jpg"));
     album(trips, QStringLiteral("Oslo"));
     picture(trips, QStringLiteral("third.jpg"));
-
     const std::optional<QVariantList> assets = client->getAssets(trips);
     ASSERT_TRUE(assets);
-    EXPECT_EQ(names(*assets),
-        QStringList({QStringLiteral("Rome"), QStringLiteral("Oslo"), QStringLiteral("first.jpg"),
-            QStringLiteral("second.jpg"), QStringLiteral("third.jpg")}));
-    QStringList kinds;
+    QStringList listed;
     for (const QVariant &asset : *assets)
-        kinds.append(asset.toMap().value(kKind).toString());
-    EXPECT_EQ(kinds,
-        QStringList({QStringLiteral("FolderAsset"), QStringLiteral("FolderAsset"),
-            QStringLiteral("PictureFileAsset"), QStringLiteral("PictureFileAsset"),
-            QStringLiteral("PictureFileAsset")}));
-    EXPECT_EQ(record({}, trips).value(QStringLiteral("Children")), QStringLiteral("5"));
+        listed.append(asset.toMap().value(QStringLiteral("Name")).toString() + ':'
+            + asset.toMap().value(kKind).toString());
+    EXPECT_EQ(listed,
+        QStringList({"Rome:FolderAsset", "Oslo:FolderAsset", "first.jpg:PictureFileAsset",
+            "second.jpg:PictureFileAsset", "third.jpg:PictureFileAsset"}));
+    EXPECT_EQ(this->record({}, trips).value(QStringLiteral("Children")), QStringLiteral("5"));
 }
 
 TEST_F(AssetsTest, ListingFailsWithoutAValidSession)

@@ -221,11 +221,6 @@ TEST_F(ScriptedServiceTest, AssetListsKeepOnlyAlbumsAndPicturesAndTakeASingleRec
         element(body, QStringLiteral("commentsFilteringMode")), QStringLiteral("IncludeComments"));
     EXPECT_EQ(element(body, QStringLiteral("includeSymbolicLinks")), QStringLiteral("1"));
     EXPECT_EQ(element(body, QStringLiteral("includeExportLinks")), QStringLiteral("1"));
-
-    answers["GetAssets"] = result("GetAssets", "<Assets />");
-    const std::optional<QVariantList> empty = client.getAssets(QStringLiteral("EMPTY"));
-    ASSERT_TRUE(empty);
-    EXPECT_TRUE(empty->isEmpty());
 }
 
 TEST_F(ScriptedServiceTest, SharingSendsOneExportTargetPerRecipientAndAnEmptyNotificationText)
@@ -292,10 +287,6 @@ TEST_F(ScriptedServiceTest, WallpapersAreTheScreenSizeUpToTheLargestOne)
             expected.at(qsizetype(i)));
     }
 }
-
-} // namespace
-
-namespace {
 
 TEST_F(ScriptedServiceTest, TheExportGraphIsTheWholeReplyOrNone)
 {
