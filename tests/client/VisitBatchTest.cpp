@@ -136,24 +136,6 @@ TEST_F(VisitBatch, AnUnansweredUploadKeepsTheFileAndReportsNothing)
     EXPECT_GT(QFileInfo(QDir::temp().filePath("a-1.jpg")).size(), 0);
 }
 
-TEST_F(VisitBatch, ASavedBatchIsReplayedWithoutCallingTheService)
-{
-    const QVariantList batches = {batch("b-1", "m-1", pictureHash,
-        {renderCommand("c-1", 200, 200, "http://127.0.0.1:9/Pondrel/Upload/t")})};
-    ASSERT_TRUE(PropertyList::saveToPList(batches, oruNetwork::savedBatchFilename()));
-    client->scheduleNextVisit(60000);
-
-    EXPECT_TRUE(client->visit());
-    EXPECT_EQ(client->commandBatch(), batches);
-    EXPECT_FALSE(client->visitPending());
-    EXPECT_TRUE(client->errorMsg().isNull());
-
-    // Processed without an abort, the file goes.
-    client->processCommandBatch();
-    EXPECT_FALSE(QFileInfo::exists(oruNetwork::savedBatchFilename()));
-    EXPECT_EQ(client->previousCommandBatchesStatuses().size(), 1);
-}
-
 TEST_F(VisitBatch, AnUnreadableSavedBatchIsMovedAsideAndTheVisitGoesOn)
 {
     const QString path = oruNetwork::savedBatchFilename();
