@@ -1,12 +1,11 @@
 #include "LoopbackHttpServer.h"
 #include "ScratchHome.h"
+#include "SelfSignedTlsServer.h"
 
 #include "bits/oruBITS.h"
 #include "support/Preferences.h"
 
 #include <QFile>
-#include <QProcess>
-#include <QThread>
 
 #include <curl/curl.h>
 #include <gtest/gtest.h>
@@ -296,26 +295,9 @@ TEST(BitsHeaders, ParsesNameValueLinesOnly)
 TEST(BitsUpload, CertificatesAreVerifiedUnlessThePreferenceAllowsOtherwise)
 {
     ScratchHome home;
-    const QString key = home.path() + "/key.pem";
-    const QString certificate = home.path() + "/certificate.pem";
-    QProcess makeCertificate;
-    makeCertificate.start("openssl",
-        {"req", "-x509", "-newkey", "rsa:2048", "-nodes", "-subj", "/CN=localhost", "-days", "1",
-            "-keyout", key, "-out", certificate});
-    if (!makeCertificate.waitForFinished(30000) || makeCertificate.exitCode() != 0)
-        GTEST_SKIP() << "the openssl program is not available";
-
-    // A real TLS peer with a self-signed certificate: a verifying upload stops at the handshake.
-    const quint16 port = LoopbackHttpServer::closedPort();
-    QProcess server;
-    server.start("openssl",
-        {"s_server", "-accept", QStringLiteral("127.0.0.1:%1").arg(port), "-cert", certificate,
-            "-key", key, "-rev", "-quiet"});
-    server.closeWriteChannel();
-    for (int attempt = 0; attempt < 100 && !LoopbackHttpServer::acceptsConnections(port); ++attempt)
-        QThread::msleep(50);
-    ASSERT_TRUE(LoopbackHttpServer::acceptsConnections(port));
-    const QString url = QStringLiteral("https://127.0.0.1:%1/upload/7").arg(port);
+    SelfSignedTlsServer impostor;
+    ASSERT_TRUE(impostor.isListening());
+    const QString url = impostor.url(QStringLiteral("/upload/7"));
     const QString path = writeFile(home.path() + "/a.jpg", "abc");
 
     oruBITS verifying(url, path);
@@ -324,13 +306,9 @@ TEST(BitsUpload, CertificatesAreVerifiedUnlessThePreferenceAllowsOtherwise)
 
     ASSERT_TRUE(Preferences::shared().setValue(oruBITS::kAllowInvalidCertificatesKey, true));
     oruBITS trusting(url, path);
-    trusting.setTimeLimit(std::chrono::seconds(10));
+    // The stand-in never answers; what matters is that the request got through.
+    trusting.setTimeLimit(std::chrono::milliseconds(500));
     trusting.startSession();
-    // The peer answers every line with the line reversed, which is no HTTP reply; getting that
-    // far shows that the handshake passed.
-    EXPECT_NE(trusting.curlResult(), CURLE_PEER_FAILED_VERIFICATION);
-    EXPECT_NE(trusting.curlResult(), CURLE_COULDNT_CONNECT);
-    EXPECT_NE(trusting.curlResult(), CURLE_OPERATION_TIMEDOUT);
-    server.kill();
-    server.waitForFinished();
+    EXPECT_EQ(trusting.curlResult(), CURLE_OPERATION_TIMEDOUT);
+    EXPECT_TRUE(impostor.waitForOutput("BITS_POST /upload/7 HTTP/1.1"));
 }
