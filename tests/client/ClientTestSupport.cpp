@@ -3,14 +3,10 @@
 #include <QFile>
 #include <QUuid>
 
-RefServiceFixture::RefServiceFixture()
+bool RefServiceFixture::start(const QStringList &serviceArguments)
 {
-    service = std::make_unique<RefServiceProcess>(
-        QStringList {QStringLiteral("--log"), logDir.filePath(QStringLiteral("requests.log"))});
-}
-
-bool RefServiceFixture::start()
-{
+    service = std::make_unique<RefServiceProcess>(serviceArguments
+        + QStringList {QStringLiteral("--log"), logDir.filePath(QStringLiteral("requests.log"))});
     if (!service->start()) {
         m_errorMsg = service->errorMsg();
         return false;

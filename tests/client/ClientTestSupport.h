@@ -33,10 +33,9 @@ public:
 class RefServiceFixture
 {
 public:
-    RefServiceFixture();
-
-    // Set up the service; false (with the reason in errorMsg) when it could not start.
-    bool start();
+    // Starts the service with those arguments; false (with the reason in errorMsg) when it
+    // could not start.
+    bool start(const QStringList &serviceArguments = {});
     QString errorMsg() const { return m_errorMsg; }
     // How many requests for the operation the service has answered (with a reply or a fault).
     int requestCount(const QString &operation) const;

@@ -4,6 +4,7 @@
 #include "support/Paths.h"
 #include "support/PropertyList.h"
 
+#include "ScopedEnvironment.h"
 #include "ScratchHome.h"
 
 #include <QDir>
@@ -23,7 +24,6 @@ class VisitBatch : public ::testing::Test
 protected:
     void SetUp() override
     {
-        qputenv("PONDREL_SERVICE_URL", "http://127.0.0.1:9");
         ASSERT_TRUE(Paths::ensureFolder(Paths::applicationSupportFolder()));
         client = std::make_unique<oruNetwork>();
         picture = QDir(home.path()).filePath("picture.jpg");
@@ -31,7 +31,6 @@ protected:
         pictureHash = oruNetwork::sha1FromFile(picture).value_or(QString());
         ASSERT_FALSE(pictureHash.isEmpty());
     }
-    void TearDown() override { qunsetenv("PONDREL_SERVICE_URL"); }
 
     QVariantMap statusOf(int batchIndex, int commandIndex) const
     {
@@ -41,6 +40,7 @@ protected:
     }
 
     ScratchHome home;
+    ServiceEnvironment environment {QStringLiteral("http://127.0.0.1:9")};
     std::unique_ptr<oruNetwork> client;
     QString picture;
     QString pictureHash;
