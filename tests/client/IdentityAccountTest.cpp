@@ -31,7 +31,7 @@ protected:
     RefServiceFixture fixture;
 };
 
-TEST_F(IdentityAccountTest, FirstStartRegistersAndStoresTheIdentifierSecondStartRegistersNothing)
+TEST_F(IdentityAccountTest, FirstStartRegistersSecondStartNothingAnUnknownIdentifierIsReplaced)
 {
     ASSERT_FALSE(Preferences::shared().contains(oruNetwork::kComputerIDKey));
 
@@ -51,20 +51,17 @@ TEST_F(IdentityAccountTest, FirstStartRegistersAndStoresTheIdentifierSecondStart
     EXPECT_EQ(fixture.requestCount(QStringLiteral("CheckComputer")), 2);
     EXPECT_EQ(fixture.requestCount(QStringLiteral("RegisterComputer")), 1);
     EXPECT_TRUE(fixture.alert->shown.isEmpty());
-}
 
-TEST_F(IdentityAccountTest, AnIdentifierTheServiceDoesNotKnowIsReplacedAndStored)
-{
+    // An identifier the service does not know is replaced, and the new one stored.
     const QString forgotten = QStringLiteral("0F8E5B2A-0000-4000-8000-000000000001");
     ASSERT_TRUE(Preferences::shared().setValue(oruNetwork::kComputerIDKey, forgotten));
-
-    const std::unique_ptr<oruNetwork> client = fixture.newClient();
-    ASSERT_TRUE(client->registerComputerIfNeeded());
-    EXPECT_NE(client->computerIdentifier(), forgotten);
+    const std::unique_ptr<oruNetwork> third = fixture.newClient();
+    ASSERT_TRUE(third->registerComputerIfNeeded());
+    EXPECT_NE(third->computerIdentifier(), forgotten);
     EXPECT_EQ(Preferences::shared().value(oruNetwork::kComputerIDKey).toString(),
-        client->computerIdentifier());
-    EXPECT_EQ(fixture.requestCount(QStringLiteral("RegisterComputer")), 1);
-    EXPECT_TRUE(client->checkComputer());
+        third->computerIdentifier());
+    EXPECT_EQ(fixture.requestCount(QStringLiteral("RegisterComputer")), 2);
+    EXPECT_TRUE(third->checkComputer());
 }
 
 TEST(IdentityOfflineTest, AStoredIdentifierSurvivesAServiceThatCannotBeReached)
@@ -83,7 +80,7 @@ TEST(IdentityOfflineTest, AStoredIdentifierSurvivesAServiceThatCannotBeReached)
     EXPECT_EQ(Preferences::shared().value(oruNetwork::kComputerIDKey).toString(), stored);
 }
 
-TEST_F(IdentityAccountTest, AGoodSignOnFillsTheAccountFieldsAndANewAccountIsNotSignedOn)
+TEST_F(IdentityAccountTest, AGoodSignOnFillsTheAccountFieldsAndANewAccountIsNeitherSignedOnNorTwice)
 {
     const std::unique_ptr<oruNetwork> client = fixture.newClient();
     ASSERT_TRUE(client->registerComputerIfNeeded());
@@ -107,6 +104,14 @@ TEST_F(IdentityAccountTest, AGoodSignOnFillsTheAccountFieldsAndANewAccountIsNotS
     ASSERT_TRUE(info);
     EXPECT_EQ(info->value(QStringLiteral("LastName")), QStringLiteral("Lovelace"));
     EXPECT_EQ(info->value(QStringLiteral("Culture")), QStringLiteral("en-US"));
+
+    // A second account for the same address is refused and leaves the signed-on one alone.
+    EXPECT_FALSE(client->createNewAccount(
+        QStringLiteral("Ada"), QStringLiteral("Again"), RefServiceFixture::kPassword, kEmail));
+    EXPECT_TRUE(client->errorMsg().contains(QStringLiteral("already exists")));
+    ASSERT_EQ(fixture.alert->shown.size(), 1);
+    EXPECT_EQ(fixture.alert->shown.at(0).first, QStringLiteral("Creation of new account failed."));
+    EXPECT_TRUE(client->isLogged());
 }
 
 TEST_F(IdentityAccountTest, ARefusedSignOnClearsTheAccountAndShowsTheFaultAfterItsMarker)
@@ -180,19 +185,6 @@ TEST_F(IdentityAccountTest, UpdateWithoutANewPasswordKeepsItAndWithOneReplacesIt
     EXPECT_EQ(fixture.alert->shown.at(0).first, QStringLiteral("Update of the account failed."));
     EXPECT_EQ(fixture.alert->shown.at(0).second,
         QStringLiteral("The password must have at least 6 characters."));
-}
-
-TEST_F(IdentityAccountTest, ASecondAccountForTheSameAddressIsRefusedWithAnAlert)
-{
-    const std::unique_ptr<oruNetwork> client = fixture.signedOnClient(kEmail);
-    ASSERT_TRUE(client);
-    EXPECT_FALSE(client->createNewAccount(
-        QStringLiteral("Ada"), QStringLiteral("Again"), RefServiceFixture::kPassword, kEmail));
-    EXPECT_TRUE(client->errorMsg().contains(QStringLiteral("already exists")));
-    ASSERT_EQ(fixture.alert->shown.size(), 1);
-    EXPECT_EQ(fixture.alert->shown.at(0).first, QStringLiteral("Creation of new account failed."));
-    // The failed creation leaves the signed-on account alone.
-    EXPECT_TRUE(client->isLogged());
 }
 
 TEST_F(IdentityAccountTest, PasswordsNeverReachTheDebugLog)
