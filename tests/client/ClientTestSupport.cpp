@@ -3,42 +3,10 @@
 #include <QFile>
 #include <QUuid>
 
-ScopedEnvironment::ScopedEnvironment(const char *name, const QByteArray &value)
-    : m_name(name)
-    , m_saved(qgetenv(name))
-    , m_wasSet(qEnvironmentVariableIsSet(name))
+bool RefServiceFixture::start(const QStringList &serviceArguments)
 {
-    if (value.isNull())
-        qunsetenv(name);
-    else
-        qputenv(name, value);
-}
-
-ScopedEnvironment::~ScopedEnvironment()
-{
-    if (m_wasSet)
-        qputenv(m_name.constData(), m_saved);
-    else
-        qunsetenv(m_name.constData());
-}
-
-ServiceEnvironment::ServiceEnvironment(const QString &serviceUrl)
-{
-    m_variables.push_back(
-        std::make_unique<ScopedEnvironment>("PONDREL_SERVICE_URL", serviceUrl.toUtf8()));
-    for (const char *proxy : {"http_proxy", "https_proxy", "HTTP_PROXY", "HTTPS_PROXY", "all_proxy",
-             "ALL_PROXY", "no_proxy", "NO_PROXY"})
-        m_variables.push_back(std::make_unique<ScopedEnvironment>(proxy, QByteArray()));
-}
-
-RefServiceFixture::RefServiceFixture()
-{
-    service = std::make_unique<RefServiceProcess>(
-        QStringList {QStringLiteral("--log"), logDir.filePath(QStringLiteral("requests.log"))});
-}
-
-bool RefServiceFixture::start()
-{
+    service = std::make_unique<RefServiceProcess>(serviceArguments
+        + QStringList {QStringLiteral("--log"), logDir.filePath(QStringLiteral("requests.log"))});
     if (!service->start()) {
         m_errorMsg = service->errorMsg();
         return false;

@@ -1,6 +1,8 @@
 #pragma once
 
+#include "LoopbackHttpServer.h"
 #include "RefServiceProcess.h"
+#include "ScopedEnvironment.h"
 #include "ScratchHome.h"
 
 #include "client/oruAlert.h"
@@ -15,21 +17,6 @@
 #include <memory>
 #include <vector>
 
-// Sets an environment variable (or removes it, for a null value) while the object lives.
-class ScopedEnvironment
-{
-public:
-    ScopedEnvironment(const char *name, const QByteArray &value);
-    ~ScopedEnvironment();
-    ScopedEnvironment(const ScopedEnvironment &) = delete;
-    ScopedEnvironment &operator=(const ScopedEnvironment &) = delete;
-
-private:
-    QByteArray m_name;
-    QByteArray m_saved;
-    bool m_wasSet;
-};
-
 // The program-supplied presenter of a test: keeps every alert instead of showing it.
 class RecordingAlert : public oruAlert
 {
@@ -41,25 +28,14 @@ public:
     QList<QPair<QString, QString>> shown;
 };
 
-// Points the deployment settings at serviceUrl, with no proxy from the environment.
-class ServiceEnvironment
-{
-public:
-    explicit ServiceEnvironment(const QString &serviceUrl);
-
-private:
-    std::vector<std::unique_ptr<ScopedEnvironment>> m_variables;
-};
-
 // A scratch home and a reference service of its own that logs one line per request, with the
 // deployment settings pointing at it.
 class RefServiceFixture
 {
 public:
-    RefServiceFixture();
-
-    // Set up the service; false (with the reason in errorMsg) when it could not start.
-    bool start();
+    // Starts the service with those arguments; false (with the reason in errorMsg) when it
+    // could not start.
+    bool start(const QStringList &serviceArguments = {});
     QString errorMsg() const { return m_errorMsg; }
     // How many requests for the operation the service has answered (with a reply or a fault).
     int requestCount(const QString &operation) const;

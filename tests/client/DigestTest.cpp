@@ -1,11 +1,10 @@
+#include "ProgramRun.h"
 #include "ScratchHome.h"
-#include "ToolPath.h"
 
 #include "client/oruNetwork_digest.h"
 
 #include <QCryptographicHash>
 #include <QFile>
-#include <QProcess>
 #include <QRandomGenerator>
 
 #include <gtest/gtest.h>
@@ -38,28 +37,22 @@ QString independentSha1(const QByteArray &bytes)
     return QString::fromLatin1(QCryptographicHash::hash(bytes, QCryptographicHash::Sha1).toHex());
 }
 
-QString tool()
-{
-    return pondrelToolPath();
-}
-
-struct ProgramRun
-{
-    int exitCode;
-    QString out;
-};
-
 ProgramRun runProgram(const QString &program, const QStringList &arguments)
 {
-    QProcess process;
-    process.start(program, arguments);
-    EXPECT_TRUE(process.waitForFinished(30000)) << program.toStdString();
-    return {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput()).trimmed()};
+    ProgramRun run = ProgramRun::run(program, arguments);
+    run.standardOutput = run.standardOutput.trimmed();
+    return run;
+}
+
+QString tool()
+{
+    return ProgramRun::builtProgram(QStringLiteral("pondrel-tool"));
 }
 
 } // namespace
 
-TEST(FileDigest, OnlyCompleteBlocksEnterTheDigest)
+// Only whole 102,400-byte blocks enter the digest; comparison is exact and case-sensitive.
+TEST(FileDigest, DigestsWholeBlocksAndComparesExactly)
 {
     ScratchHome home;
     const QByteArray content = randomBytes(250'000, 7);
@@ -73,35 +66,19 @@ TEST(FileDigest, OnlyCompleteBlocksEnterTheDigest)
     EXPECT_EQ(sha1FromFile(oneMore), exactDigest);
     EXPECT_EQ(sha1FromFile(twoAndABit), independentSha1(content.left(204'800)));
     EXPECT_NE(sha1FromFile(twoAndABit), independentSha1(content));
-}
 
-TEST(FileDigest, FilesShorterThanOneBlockGiveTheDigestOfNoData)
-{
-    ScratchHome home;
     EXPECT_EQ(sha1FromFile(writeFile(home.path() + "/empty", {})), kSha1OfNoData);
     EXPECT_EQ(
         sha1FromFile(writeFile(home.path() + "/short", randomBytes(102'399, 3))), kSha1OfNoData);
-}
-
-TEST(FileDigest, UnreadablePathsGiveNothingAndNeverMatch)
-{
-    ScratchHome home;
     EXPECT_FALSE(sha1FromFile(home.path() + "/missing"));
     EXPECT_FALSE(sha1FromFile(home.path()));
     EXPECT_FALSE(checkHashIsSame(home.path() + "/missing", kSha1OfNoData));
-}
 
-TEST(FileDigest, ComparisonIsExactAndCaseSensitive)
-{
-    ScratchHome home;
-    const QByteArray content = randomBytes(2 * 102'400, 11);
-    const QString path = writeFile(home.path() + "/picture", content);
-    const QString digest = independentSha1(content);
-
-    EXPECT_TRUE(checkHashIsSame(path, digest));
-    EXPECT_FALSE(checkHashIsSame(path, digest.toUpper()));
-    EXPECT_FALSE(checkHashIsSame(path, digest.left(39)));
-    EXPECT_FALSE(checkHashIsSame(path, {}));
+    const QString digest = independentSha1(content.left(204'800));
+    EXPECT_TRUE(checkHashIsSame(twoAndABit, digest));
+    EXPECT_FALSE(checkHashIsSame(twoAndABit, digest.toUpper()));
+    EXPECT_FALSE(checkHashIsSame(twoAndABit, digest.left(39)));
+    EXPECT_FALSE(checkHashIsSame(twoAndABit, {}));
 }
 
 TEST(TextDigest, Md5OfUtf8BytesInLowercase)
@@ -125,14 +102,14 @@ TEST(DigestTool, AgreesWithTheSystemsDigestPrograms)
     EXPECT_EQ(ours.exitCode, 0);
     const ProgramRun system = runProgram(QStringLiteral("/bin/sh"),
         {"-c", QStringLiteral("head -c 307200 \"$0\" | sha1sum | cut -d' ' -f1"), path});
-    EXPECT_EQ(ours.out, system.out);
-    EXPECT_EQ(ours.out.size(), 40);
+    EXPECT_EQ(ours.standardOutput, system.standardOutput);
+    EXPECT_EQ(ours.standardOutput.size(), 40);
 
     const ProgramRun ourText = runProgram(tool(), {"digest", "md5", "zoë@example.org"});
     const ProgramRun systemText = runProgram(QStringLiteral("/bin/sh"),
         {"-c", QStringLiteral("printf %s \"$0\" | md5sum | cut -d' ' -f1"), "zoë@example.org"});
     EXPECT_EQ(ourText.exitCode, 0);
-    EXPECT_EQ(ourText.out, systemText.out);
+    EXPECT_EQ(ourText.standardOutput, systemText.standardOutput);
 
     EXPECT_EQ(runProgram(tool(), {"digest", "sha1", home.path() + "/missing"}).exitCode, 1);
     EXPECT_EQ(runProgram(tool(), {"digest", "crc32", path}).exitCode, 2);

@@ -5,11 +5,6 @@
 
 #include <QRegularExpression>
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <gtest/gtest.h>
 
 namespace {
@@ -18,20 +13,6 @@ const QRegularExpression kUuidPattern(
     QStringLiteral("^[0-9A-F]{8}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{12}$"));
 const QString kEmail = QStringLiteral("ada@example.com");
 const QString kBadCredentials = QStringLiteral("Invalid e-mail address or password.");
-
-// A loopback port that nothing listens on: bound for a moment, then released.
-quint16 closedLoopbackPort()
-{
-    const int socket = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address {};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    ::bind(socket, reinterpret_cast<sockaddr *>(&address), length);
-    ::getsockname(socket, reinterpret_cast<sockaddr *>(&address), &length);
-    ::close(socket);
-    return ntohs(address.sin_port);
-}
 
 class IdentityAccountTest : public ::testing::Test
 {
@@ -50,7 +31,7 @@ protected:
     RefServiceFixture fixture;
 };
 
-TEST_F(IdentityAccountTest, FirstStartRegistersAndStoresTheIdentifierSecondStartRegistersNothing)
+TEST_F(IdentityAccountTest, FirstStartRegistersSecondStartNothingAnUnknownIdentifierIsReplaced)
 {
     ASSERT_FALSE(Preferences::shared().contains(oruNetwork::kComputerIDKey));
 
@@ -70,26 +51,23 @@ TEST_F(IdentityAccountTest, FirstStartRegistersAndStoresTheIdentifierSecondStart
     EXPECT_EQ(fixture.requestCount(QStringLiteral("CheckComputer")), 2);
     EXPECT_EQ(fixture.requestCount(QStringLiteral("RegisterComputer")), 1);
     EXPECT_TRUE(fixture.alert->shown.isEmpty());
-}
 
-TEST_F(IdentityAccountTest, AnIdentifierTheServiceDoesNotKnowIsReplacedAndStored)
-{
+    // An identifier the service does not know is replaced, and the new one stored.
     const QString forgotten = QStringLiteral("0F8E5B2A-0000-4000-8000-000000000001");
     ASSERT_TRUE(Preferences::shared().setValue(oruNetwork::kComputerIDKey, forgotten));
-
-    const std::unique_ptr<oruNetwork> client = fixture.newClient();
-    ASSERT_TRUE(client->registerComputerIfNeeded());
-    EXPECT_NE(client->computerIdentifier(), forgotten);
+    const std::unique_ptr<oruNetwork> third = fixture.newClient();
+    ASSERT_TRUE(third->registerComputerIfNeeded());
+    EXPECT_NE(third->computerIdentifier(), forgotten);
     EXPECT_EQ(Preferences::shared().value(oruNetwork::kComputerIDKey).toString(),
-        client->computerIdentifier());
-    EXPECT_EQ(fixture.requestCount(QStringLiteral("RegisterComputer")), 1);
-    EXPECT_TRUE(client->checkComputer());
+        third->computerIdentifier());
+    EXPECT_EQ(fixture.requestCount(QStringLiteral("RegisterComputer")), 2);
+    EXPECT_TRUE(third->checkComputer());
 }
 
 TEST(IdentityOfflineTest, AStoredIdentifierSurvivesAServiceThatCannotBeReached)
 {
     ScratchHome home;
-    const quint16 closedPort = closedLoopbackPort();
+    const quint16 closedPort = LoopbackHttpServer::closedPort();
     ASSERT_NE(closedPort, 0);
     const ServiceEnvironment environment(QStringLiteral("http://127.0.0.1:%1").arg(closedPort));
     const QString stored = QStringLiteral("0F8E5B2A-0000-4000-8000-000000000002");
@@ -102,7 +80,7 @@ TEST(IdentityOfflineTest, AStoredIdentifierSurvivesAServiceThatCannotBeReached)
     EXPECT_EQ(Preferences::shared().value(oruNetwork::kComputerIDKey).toString(), stored);
 }
 
-TEST_F(IdentityAccountTest, AGoodSignOnFillsTheAccountFieldsAndANewAccountIsNotSignedOn)
+TEST_F(IdentityAccountTest, AGoodSignOnFillsTheAccountFieldsAndANewAccountIsNeitherSignedOnNorTwice)
 {
     const std::unique_ptr<oruNetwork> client = fixture.newClient();
     ASSERT_TRUE(client->registerComputerIfNeeded());
@@ -126,6 +104,14 @@ TEST_F(IdentityAccountTest, AGoodSignOnFillsTheAccountFieldsAndANewAccountIsNotS
     ASSERT_TRUE(info);
     EXPECT_EQ(info->value(QStringLiteral("LastName")), QStringLiteral("Lovelace"));
     EXPECT_EQ(info->value(QStringLiteral("Culture")), QStringLiteral("en-US"));
+
+    // A second account for the same address is refused and leaves the signed-on one alone.
+    EXPECT_FALSE(client->createNewAccount(
+        QStringLiteral("Ada"), QStringLiteral("Again"), RefServiceFixture::kPassword, kEmail));
+    EXPECT_TRUE(client->errorMsg().contains(QStringLiteral("already exists")));
+    ASSERT_EQ(fixture.alert->shown.size(), 1);
+    EXPECT_EQ(fixture.alert->shown.at(0).first, QStringLiteral("Creation of new account failed."));
+    EXPECT_TRUE(client->isLogged());
 }
 
 TEST_F(IdentityAccountTest, ARefusedSignOnClearsTheAccountAndShowsTheFaultAfterItsMarker)
@@ -199,19 +185,6 @@ TEST_F(IdentityAccountTest, UpdateWithoutANewPasswordKeepsItAndWithOneReplacesIt
     EXPECT_EQ(fixture.alert->shown.at(0).first, QStringLiteral("Update of the account failed."));
     EXPECT_EQ(fixture.alert->shown.at(0).second,
         QStringLiteral("The password must have at least 6 characters."));
-}
-
-TEST_F(IdentityAccountTest, ASecondAccountForTheSameAddressIsRefusedWithAnAlert)
-{
-    const std::unique_ptr<oruNetwork> client = fixture.signedOnClient(kEmail);
-    ASSERT_TRUE(client);
-    EXPECT_FALSE(client->createNewAccount(
-        QStringLiteral("Ada"), QStringLiteral("Again"), RefServiceFixture::kPassword, kEmail));
-    EXPECT_TRUE(client->errorMsg().contains(QStringLiteral("already exists")));
-    ASSERT_EQ(fixture.alert->shown.size(), 1);
-    EXPECT_EQ(fixture.alert->shown.at(0).first, QStringLiteral("Creation of new account failed."));
-    // The failed creation leaves the signed-on account alone.
-    EXPECT_TRUE(client->isLogged());
 }
 
 TEST_F(IdentityAccountTest, PasswordsNeverReachTheDebugLog)

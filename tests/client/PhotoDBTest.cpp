@@ -1,6 +1,6 @@
+#include "ProgramRun.h"
 #include "ScratchHome.h"
 #include "StandardErrorCapture.h"
-#include "ToolPath.h"
 
 #include "client/oruNetwork_photoDB.h"
 #include "support/Paths.h"
@@ -9,7 +9,6 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
-#include <QProcess>
 
 #include <gtest/gtest.h>
 
@@ -49,28 +48,9 @@ QVariantMap record(const QString &path, const QVariant &date)
     return result;
 }
 
-struct ProgramRun
-{
-    int exitCode;
-    QString out;
-};
-
-ProgramRun runProgram(const QString &program, const QStringList &arguments)
-{
-    QProcess process;
-    process.start(program, arguments);
-    EXPECT_TRUE(process.waitForFinished(30000)) << program.toStdString();
-    return {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput())};
-}
-
-ProgramRun runTool(const QStringList &arguments)
-{
-    return runProgram(pondrelToolPath(), arguments);
-}
-
 ProgramRun runPython(const QString &script, const QStringList &arguments)
 {
-    return runProgram(QStringLiteral("python3"), QStringList {"-c", script} + arguments);
+    return ProgramRun::run(QStringLiteral("python3"), QStringList {"-c", script} + arguments);
 }
 
 } // namespace
@@ -127,9 +107,9 @@ TEST(PhotoDB, VacuumDropsOnlyRecordsWhoseFileIsLongGone)
     const QVariantMap kept = allPhotosInDB().value_or(QVariantMap());
     EXPECT_EQ(kept.keys(), (QStringList {"gone-89-days", "gone-undated", "here-400-days"}));
 
-    const ProgramRun second = runTool({"photodb", "vacuum"});
+    const ProgramRun second = ProgramRun::tool({"photodb", "vacuum"});
     EXPECT_EQ(second.exitCode, 0);
-    EXPECT_EQ(second.out.trimmed(), "3 records kept, 0 removed");
+    EXPECT_EQ(second.standardOutput.trimmed(), "3 records kept, 0 removed");
 }
 
 TEST(PhotoDB, ExchangesFilesWithPythonPlistlib)
@@ -165,7 +145,7 @@ for moniker in sorted(db):
         {photoDBName()});
     EXPECT_EQ(read.exitCode, 0);
     const QString year = QString::number(QDate::currentDate().year());
-    EXPECT_EQ(read.out,
+    EXPECT_EQ(read.standardOutput,
         QStringLiteral("FROM-CLIENT /pictures/ü.jpg cd datetime %1\n"
                        "FROM-PY /home/zoë/Bilder/été.jpg %2 datetime 2026\n")
             .arg(year, QStringLiteral("ab").repeated(20)));
@@ -187,7 +167,7 @@ TEST(PhotoDB, DamagedFileReadsAsEmptyIsReportedOnceAndIsMovedAsideBeforeAnAdditi
     }
     EXPECT_EQ(log.count(QStringLiteral("Photo database")), 1) << log.toStdString();
     EXPECT_EQ(readAll(photoDBName()), damaged);
-    EXPECT_EQ(runTool({"photodb", "lookup", "M1"}).exitCode, 1);
+    EXPECT_EQ(ProgramRun::tool({"photodb", "lookup", "M1"}).exitCode, 1);
 
     ASSERT_TRUE(addPhotoToDB("/pictures/new.jpg", "M2", "ffff"));
     EXPECT_EQ(readAll(photoDBName() + ".corrupt"), damaged);
@@ -225,16 +205,17 @@ TEST(PhotoDB, ConcurrentAdditionsLoseNoRecord)
 TEST(PhotoDbTool, ListsAndLooksUpRecords)
 {
     ScratchHome home;
-    EXPECT_EQ(runTool({"photodb", "list"}).exitCode, 1);
-    EXPECT_EQ(runTool({"photodb", "vacuum"}).exitCode, 1);
+    EXPECT_EQ(ProgramRun::tool({"photodb", "list"}).exitCode, 1);
+    EXPECT_EQ(ProgramRun::tool({"photodb", "vacuum"}).exitCode, 1);
     ASSERT_TRUE(addPhotoToDB("/pictures/a b.jpg", "M1", "1234"));
 
-    const ProgramRun list = runTool({"photodb", "list"});
+    const ProgramRun list = ProgramRun::tool({"photodb", "list"});
     EXPECT_EQ(list.exitCode, 0);
-    EXPECT_TRUE(list.out.startsWith("M1\t/pictures/a b.jpg\t1234\t")) << list.out.toStdString();
-    const ProgramRun lookup = runTool({"photodb", "lookup", "M1"});
+    EXPECT_TRUE(list.standardOutput.startsWith("M1\t/pictures/a b.jpg\t1234\t"))
+        << list.standardOutput.toStdString();
+    const ProgramRun lookup = ProgramRun::tool({"photodb", "lookup", "M1"});
     EXPECT_EQ(lookup.exitCode, 0);
-    EXPECT_TRUE(lookup.out.startsWith("PATH /pictures/a b.jpg\nHASH 1234\nDATE "));
-    EXPECT_EQ(runTool({"photodb", "lookup", "M2"}).exitCode, 1);
-    EXPECT_EQ(runTool({"photodb", "frobnicate"}).exitCode, 2);
+    EXPECT_TRUE(lookup.standardOutput.startsWith("PATH /pictures/a b.jpg\nHASH 1234\nDATE "));
+    EXPECT_EQ(ProgramRun::tool({"photodb", "lookup", "M2"}).exitCode, 1);
+    EXPECT_EQ(ProgramRun::tool({"photodb", "frobnicate"}).exitCode, 2);
 }

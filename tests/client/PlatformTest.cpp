@@ -7,8 +7,6 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QProcess>
-#include <QRegularExpression>
-#include <QSet>
 #include <QSysInfo>
 #include <QTemporaryDir>
 
@@ -70,19 +68,6 @@ TEST(BacktickTest, ReturnsTheToolsOutputOrNone)
         {QStringLiteral("-c"), QStringLiteral("head -c 300000 /dev/zero | tr '\\0' a")});
     ASSERT_TRUE(large);
     EXPECT_EQ(large->size(), 300000);
-}
-
-TEST(IdentityHelpersTest, UuidsAreUpperCaseWithoutBracesAndFresh)
-{
-    const QRegularExpression pattern(
-        QStringLiteral("^[0-9A-F]{8}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{12}$"));
-    QSet<QString> seen;
-    for (int i = 0; i < 100; ++i) {
-        const QString uuid = oruNetwork::stringWithUUID();
-        EXPECT_TRUE(pattern.match(uuid).hasMatch()) << uuid.toStdString();
-        seen.insert(uuid);
-    }
-    EXPECT_EQ(seen.size(), 100);
 }
 
 TEST(AlertTest, ShowsOnlyTheTextAfterTheFirstMarker)

@@ -4,6 +4,7 @@
 #include "support/Paths.h"
 #include "support/PropertyList.h"
 
+#include "ScopedEnvironment.h"
 #include "ScratchHome.h"
 
 #include <QDir>
@@ -23,7 +24,6 @@ class VisitBatch : public ::testing::Test
 protected:
     void SetUp() override
     {
-        qputenv("PONDREL_SERVICE_URL", "http://127.0.0.1:9");
         ASSERT_TRUE(Paths::ensureFolder(Paths::applicationSupportFolder()));
         client = std::make_unique<oruNetwork>();
         picture = QDir(home.path()).filePath("picture.jpg");
@@ -31,7 +31,6 @@ protected:
         pictureHash = oruNetwork::sha1FromFile(picture).value_or(QString());
         ASSERT_FALSE(pictureHash.isEmpty());
     }
-    void TearDown() override { qunsetenv("PONDREL_SERVICE_URL"); }
 
     QVariantMap statusOf(int batchIndex, int commandIndex) const
     {
@@ -41,6 +40,7 @@ protected:
     }
 
     ScratchHome home;
+    ServiceEnvironment environment {QStringLiteral("http://127.0.0.1:9")};
     std::unique_ptr<oruNetwork> client;
     QString picture;
     QString pictureHash;
@@ -134,24 +134,6 @@ TEST_F(VisitBatch, AnUnansweredUploadKeepsTheFileAndReportsNothing)
     // Processing stopped after the first command.
     EXPECT_EQ(progress, QStringList {"Rendering 1 of 3…"});
     EXPECT_GT(QFileInfo(QDir::temp().filePath("a-1.jpg")).size(), 0);
-}
-
-TEST_F(VisitBatch, ASavedBatchIsReplayedWithoutCallingTheService)
-{
-    const QVariantList batches = {batch("b-1", "m-1", pictureHash,
-        {renderCommand("c-1", 200, 200, "http://127.0.0.1:9/Pondrel/Upload/t")})};
-    ASSERT_TRUE(PropertyList::saveToPList(batches, oruNetwork::savedBatchFilename()));
-    client->scheduleNextVisit(60000);
-
-    EXPECT_TRUE(client->visit());
-    EXPECT_EQ(client->commandBatch(), batches);
-    EXPECT_FALSE(client->visitPending());
-    EXPECT_TRUE(client->errorMsg().isNull());
-
-    // Processed without an abort, the file goes.
-    client->processCommandBatch();
-    EXPECT_FALSE(QFileInfo::exists(oruNetwork::savedBatchFilename()));
-    EXPECT_EQ(client->previousCommandBatchesStatuses().size(), 1);
 }
 
 TEST_F(VisitBatch, AnUnreadableSavedBatchIsMovedAsideAndTheVisitGoesOn)

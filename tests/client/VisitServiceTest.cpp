@@ -4,17 +4,14 @@
 #include "support/Paths.h"
 #include "support/Values.h"
 
-#include "RefServiceProcess.h"
-#include "ScratchHome.h"
+#include "ClientTestSupport.h"
 
 #include <QDateTime>
 #include <QDir>
-#include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
 #include <QSet>
 #include <QThread>
-#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -26,7 +23,6 @@ using namespace VisitTestSupport;
 namespace {
 
 const QString kEmail = QStringLiteral("ann.visit@example.com");
-const QString kPassword = QStringLiteral("correct horse 42");
 const QString kMoniker = QStringLiteral("moniker-of-the-lake");
 
 // A workstation with a signed-on account, one picture created on the service from this
@@ -36,25 +32,16 @@ class VisitService : public ::testing::Test
 protected:
     void startWith(const QStringList &serviceArguments)
     {
-        requestLog = QDir(home.path()).filePath("requests.log");
-        service = std::make_unique<RefServiceProcess>(
-            serviceArguments + QStringList {"--log", requestLog});
-        ASSERT_TRUE(service->start()) << service->errorMsg().toStdString();
-        qputenv("PONDREL_SERVICE_URL", service->baseUrl().toUtf8());
+        ASSERT_TRUE(fixture.start(serviceArguments)) << fixture.errorMsg().toStdString();
         ASSERT_TRUE(Paths::ensureFolder(Paths::applicationSupportFolder()));
-        client = std::make_unique<oruNetwork>();
-        ASSERT_TRUE(client->registerComputer()) << client->errorMsg().toStdString();
-        ASSERT_TRUE(client->createNewAccount("Ann", "Visit", kPassword, kEmail))
-            << client->errorMsg().toStdString();
-        ASSERT_TRUE(client->signOn(kEmail, kPassword)) << client->errorMsg().toStdString();
+        client = fixture.signedOnClient(kEmail);
+        ASSERT_TRUE(client);
         createPicture();
     }
 
-    void TearDown() override { qunsetenv("PONDREL_SERVICE_URL"); }
-
     void createPicture()
     {
-        picture = QDir(home.path()).filePath("lake.jpg");
+        picture = QDir(fixture.home.path()).filePath("lake.jpg");
         ASSERT_TRUE(writeJpeg(picture, QSize(1600, 1200)));
         const QString hash = oruNetwork::sha1FromFile(picture).value_or(QString());
         const QString now = QDateTime::currentDateTimeUtc().toString("yyyy-MM-ddTHH:mm:ssZ");
@@ -85,14 +72,6 @@ protected:
         return ready;
     }
 
-    int visitsSeenByService() const
-    {
-        QFile log(requestLog);
-        if (!log.open(QIODevice::ReadOnly))
-            return 0;
-        return int(log.readAll().count(" Visit "));
-    }
-
     QList<QVariantMap> reportedStatuses() const
     {
         QList<QVariantMap> statuses;
@@ -103,11 +82,9 @@ protected:
         return statuses;
     }
 
-    ScratchHome home;
-    std::unique_ptr<RefServiceProcess> service;
+    RefServiceFixture fixture;
     std::unique_ptr<oruNetwork> client;
     QString picture;
-    QString requestLog;
 };
 
 QString returnValue(const QVariantMap &status, const QString &name)
@@ -184,12 +161,12 @@ TEST_F(VisitService, AnUploadWithoutAnswerIsReplayedFromTheSavedFile)
     EXPECT_TRUE(client->curlAbort());
     EXPECT_TRUE(client->previousCommandBatchesStatuses().isEmpty());
     EXPECT_TRUE(QFileInfo::exists(oruNetwork::savedBatchFilename()));
-    EXPECT_EQ(visitsSeenByService(), 1);
+    EXPECT_EQ(fixture.requestCount("Visit"), 1);
 
     // The next visit takes the batch from the file and does not go to the service.
     ASSERT_TRUE(client->visit());
     EXPECT_EQ(client->commandBatch(), received);
-    EXPECT_EQ(visitsSeenByService(), 1);
+    EXPECT_EQ(fixture.requestCount("Visit"), 1);
 
     client->processCommandBatch();
     EXPECT_FALSE(client->curlAbort());
@@ -199,7 +176,7 @@ TEST_F(VisitService, AnUploadWithoutAnswerIsReplayedFromTheSavedFile)
         EXPECT_EQ(status.value("CommandExecutionStatus"), "Succeeded");
 
     ASSERT_TRUE(client->visit());
-    EXPECT_EQ(visitsSeenByService(), 2);
+    EXPECT_EQ(fixture.requestCount("Visit"), 2);
     EXPECT_EQ(readyRenditions().keys(), (QStringList {"Preview", "Thumbnail"}));
 }
 
@@ -218,32 +195,7 @@ TEST_F(VisitService, ARefusedUploadIsReportedAsRefused)
     EXPECT_EQ(statuses.at(1).value("CommandExecutionStatus"), "Succeeded");
 }
 
-TEST_F(VisitService, TheCycleFollowsABatchWithAVisitFiveSecondsLater)
-{
-    startWith({"--command-style", "elements"});
-    QStringList progress;
-    QList<bool> outcomes;
-    QEventLoop loop;
-    client->setVisitProgressHandler([&](const QString &text) { progress.append(text); });
-    client->setVisitOutcomeHandler([&](bool succeeded, const QString &) {
-        outcomes.append(succeeded);
-        if (outcomes.size() == 2)
-            loop.quit();
-    });
-    QTimer::singleShot(30000, &loop, &QEventLoop::quit);
-
-    client->visitAndProcess();
-    ASSERT_EQ(outcomes, QList<bool> {true});
-    EXPECT_EQ(progress, (QStringList {"Rendering 1 of 2…", "Rendering 2 of 2…"}));
-    EXPECT_EQ(reportedStatuses().size(), 2);
-    loop.exec();
-
-    EXPECT_EQ(outcomes, (QList<bool> {true, true}));
-    EXPECT_TRUE(client->previousCommandBatchesStatuses().isEmpty());
-    EXPECT_TRUE(client->visitPending()); // the service's interval, 60 s by default
-    EXPECT_EQ(readyRenditions().size(), 2);
-}
-
+// A batch is followed by a visit five seconds later that reports it; all on the worker.
 TEST_F(VisitService, TheCycleRunsOnAWorkerThreadAndStops)
 {
     startWith({"--visit-interval-ms", "60000"});
@@ -252,7 +204,12 @@ TEST_F(VisitService, TheCycleRunsOnAWorkerThreadAndStops)
     std::mutex lock;
     std::condition_variable changed;
     QList<bool> outcomes;
+    QStringList progress;
     QSet<QThread *> threads;
+    client->setVisitProgressHandler([&](const QString &text) {
+        const std::lock_guard<std::mutex> guard(lock);
+        progress.append(text);
+    });
     client->setVisitOutcomeHandler([&](bool succeeded, const QString &) {
         const std::lock_guard<std::mutex> guard(lock);
         outcomes.append(succeeded);
@@ -268,6 +225,8 @@ TEST_F(VisitService, TheCycleRunsOnAWorkerThreadAndStops)
     }
     EXPECT_EQ(outcomes, (QList<bool> {true, true}));
     EXPECT_EQ(threads, QSet<QThread *> {&worker});
+    EXPECT_EQ(progress, (QStringList {"Rendering 1 of 2…", "Rendering 2 of 2…"}));
+    EXPECT_TRUE(client->previousCommandBatchesStatuses().isEmpty());
 
     bool pendingBefore = false;
     bool pendingAfter = true;

@@ -3,6 +3,7 @@
 #include "support/PropertyList.h"
 
 #include "LoopbackHttpServer.h"
+#include "ScopedEnvironment.h"
 #include "ScratchHome.h"
 
 #include <QFileInfo>
@@ -51,12 +52,10 @@ class VisitWire : public ::testing::Test
 protected:
     void SetUp() override
     {
-        qputenv("PONDREL_SERVICE_URL", server.url().toUtf8());
         ASSERT_TRUE(Paths::ensureFolder(Paths::applicationSupportFolder()));
         client = std::make_unique<oruNetwork>();
         client->setComputerIdentifier("0A1B2C3D-0000-4000-8000-00000000000F");
     }
-    void TearDown() override { qunsetenv("PONDREL_SERVICE_URL"); }
 
     // The Visit element of the last request.
     pugi::xml_node lastVisit()
@@ -71,6 +70,7 @@ protected:
 
     ScratchHome home;
     LoopbackHttpServer server;
+    ServiceEnvironment environment {server.url()};
     std::unique_ptr<oruNetwork> client;
     pugi::xml_document document;
 };
@@ -139,20 +139,4 @@ TEST_F(VisitWire, BatchesWithEmptyElementsAreStillSavedForAReplay)
         = PropertyList::initFromPlist(oruNetwork::savedBatchFilename());
     ASSERT_TRUE(saved.has_value());
     EXPECT_EQ(saved->toList(), batches);
-}
-
-TEST_F(VisitWire, TheServiceIntervalSchedulesOnlyAboveFiveSeconds)
-{
-    server.respondWith(visitReply(
-        "<VisitResult /><nextVisitIntervalMilliseconds>5000</nextVisitIntervalMilliseconds>"));
-    ASSERT_TRUE(client->visit());
-    EXPECT_FALSE(client->visitPending());
-
-    server.respondWith(visitReply(
-        "<VisitResult /><nextVisitIntervalMilliseconds>5001</nextVisitIntervalMilliseconds>"));
-    ASSERT_TRUE(client->visit());
-    ASSERT_TRUE(client->visitPending());
-    EXPECT_EQ(client->visitTimer()->interval(), 5000);
-    EXPECT_TRUE(client->commandBatchEmpty());
-    EXPECT_FALSE(QFileInfo::exists(oruNetwork::savedBatchFilename()));
 }

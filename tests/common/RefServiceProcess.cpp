@@ -1,6 +1,6 @@
 #include "RefServiceProcess.h"
+#include "ProgramRun.h"
 
-#include <QDir>
 #include <QElapsedTimer>
 #include <QUrl>
 
@@ -22,9 +22,7 @@ RefServiceProcess::~RefServiceProcess()
 
 QString RefServiceProcess::programPath()
 {
-    const QString folder = qEnvironmentVariable("PONDREL_BIN_DIR");
-    return QDir(folder.isEmpty() ? QStringLiteral(".") : folder)
-        .filePath(QStringLiteral("pondrel-refservice"));
+    return ProgramRun::builtProgram(QStringLiteral("pondrel-refservice"));
 }
 
 bool RefServiceProcess::start()

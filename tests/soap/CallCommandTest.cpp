@@ -1,34 +1,17 @@
+#include "ProgramRun.h"
 #include "SoapTestSupport.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QProcess>
 
 #include <gtest/gtest.h>
 
 namespace {
 
-struct ToolRun
+ProgramRun runTool(const QStringList &arguments)
 {
-    int exitCode = -1;
-    QByteArray out;
-    QByteArray err;
-};
-
-QString toolPath()
-{
-    const QString folder = qEnvironmentVariable("PONDREL_BIN_DIR");
-    return folder.isEmpty() ? QStringLiteral(PONDREL_TOOL_PATH)
-                            : folder + QStringLiteral("/pondrel-tool");
-}
-
-ToolRun runTool(const QStringList &arguments)
-{
-    QProcess process;
-    process.start(toolPath(), QStringList {QStringLiteral("call")} + arguments);
-    process.waitForFinished(60000);
-    return {process.exitCode(), process.readAllStandardOutput(), process.readAllStandardError()};
+    return ProgramRun::tool(QStringList {QStringLiteral("call")} + arguments);
 }
 
 class CallCommand : public ::testing::Test
@@ -39,30 +22,30 @@ protected:
 
 TEST_F(CallCommand, FillsInTheKeyConvertsKindsAndPrintsTheReplyAsJson)
 {
-    EnvironmentVariable key("PONDREL_SERVICE_KEY", "key-from-settings");
+    ScopedEnvironment key("PONDREL_SERVICE_KEY", "key-from-settings");
     fixture.server.respondWith(LoopbackHttpServer::response(200,
         replyEnvelope("<GetAssetsResponse><GetAssetsResult><Assets /><Count>2</Count>"
                       "<Tag>a</Tag><Tag>b</Tag></GetAssetsResult></GetAssetsResponse>")));
-    const ToolRun run = runTool({QStringLiteral("publishing"), QStringLiteral("GetAssets"),
+    const ProgramRun run = runTool({QStringLiteral("publishing"), QStringLiteral("GetAssets"),
         QStringLiteral("sessionIdentifier=S-1"), QStringLiteral("parentIdentifier=F & G"),
         QStringLiteral("commentsFilteringMode=None"), QStringLiteral("includeSymbolicLinks=true"),
         QStringLiteral("includeExportLinks=0")});
-    EXPECT_EQ(run.exitCode, 0) << run.err.data();
-    const QJsonObject printed = QJsonDocument::fromJson(run.out).object();
+    EXPECT_EQ(run.exitCode, 0) << run.standardError.toStdString();
+    const QJsonObject printed = QJsonDocument::fromJson(run.standardOutput.toUtf8()).object();
     EXPECT_EQ(printed,
         QJsonObject({{QStringLiteral("GetAssetsResult"),
             QJsonObject({{QStringLiteral("Assets"), QJsonValue::Null},
                 {QStringLiteral("Count"), QStringLiteral("2")},
                 {QStringLiteral("Tag"),
                     QJsonArray({QStringLiteral("a"), QStringLiteral("b")})}})}}))
-        << run.out.data();
+        << run.standardOutput.toStdString();
 
     fixture.server.respondWith(LoopbackHttpServer::response(200,
         replyEnvelope("<CheckComputerResponse><CheckComputerResult>true</CheckComputerResult>"
                       "</CheckComputerResponse>")));
-    const ToolRun check = runTool({QStringLiteral("collection"), QStringLiteral("CheckComputer"),
+    const ProgramRun check = runTool({QStringLiteral("collection"), QStringLiteral("CheckComputer"),
         QStringLiteral("computerIdentifier=C-1")});
-    EXPECT_EQ(check.exitCode, 0) << check.err.data();
+    EXPECT_EQ(check.exitCode, 0) << check.standardError.toStdString();
 
     const std::vector<LoopbackHttpServer::Request> requests = fixture.server.requests();
     ASSERT_EQ(requests.size(), 2u);
@@ -83,10 +66,12 @@ TEST_F(CallCommand, AnErrorReplyExitsWithOneAndBadWordsWithTwo)
     fixture.server.respondWith(LoopbackHttpServer::response(500,
         replyEnvelope("<soap:Fault><faultcode>soap:Client</faultcode><faultstring>Unknown "
                       "session</faultstring></soap:Fault>")));
-    const ToolRun fault = runTool({QStringLiteral("publishing"), QStringLiteral("SignOff"),
+    const ProgramRun fault = runTool({QStringLiteral("publishing"), QStringLiteral("SignOff"),
         QStringLiteral("sessionIdentifier=S-0")});
     EXPECT_EQ(fault.exitCode, 1);
-    EXPECT_EQ(QJsonDocument::fromJson(fault.out).object().value(QStringLiteral("error")),
+    EXPECT_EQ(QJsonDocument::fromJson(fault.standardOutput.toUtf8())
+                  .object()
+                  .value(QStringLiteral("error")),
         QStringLiteral("Unknown session"));
 
     const QList<QStringList> badCalls {
@@ -101,9 +86,9 @@ TEST_F(CallCommand, AnErrorReplyExitsWithOneAndBadWordsWithTwo)
         {QStringLiteral("storage"), QStringLiteral("SignOff")},
     };
     for (const QStringList &arguments : badCalls) {
-        const ToolRun run = runTool(arguments);
+        const ProgramRun run = runTool(arguments);
         EXPECT_EQ(run.exitCode, 2) << arguments.join(' ').toStdString();
-        EXPECT_FALSE(run.err.isEmpty());
+        EXPECT_FALSE(run.standardError.isEmpty());
     }
     // Nothing that was refused reached the service.
     EXPECT_EQ(fixture.server.requests().size(), 1u);
@@ -111,14 +96,14 @@ TEST_F(CallCommand, AnErrorReplyExitsWithOneAndBadWordsWithTwo)
 
 TEST_F(CallCommand, HelpListsEveryOperationWithItsParameters)
 {
-    const ToolRun help = runTool({QStringLiteral("--help")});
+    const ProgramRun help = runTool({QStringLiteral("--help")});
     EXPECT_EQ(help.exitCode, 0);
-    EXPECT_TRUE(help.out.contains(
+    EXPECT_TRUE(help.standardOutput.contains(
         "  RequestPictureFileAssetWallpaperRendition sessionIdentifier pictureFileAssetIdentifier "
         "width:integer height:integer\n"));
-    EXPECT_TRUE(help.out.contains("  CheckComputer [serviceKey] computerIdentifier\n"));
+    EXPECT_TRUE(help.standardOutput.contains("  CheckComputer [serviceKey] computerIdentifier\n"));
     qsizetype listed = 0;
-    for (const QByteArray &line : help.out.split('\n'))
+    for (const QByteArray &line : help.standardOutput.toUtf8().split('\n'))
         listed += line.startsWith("  ") ? 1 : 0;
     EXPECT_EQ(listed, 6 + 26);
 }

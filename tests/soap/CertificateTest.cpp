@@ -1,88 +1,12 @@
+#include "SelfSignedTlsServer.h"
 #include "SoapTestSupport.h"
 
 #include "soap/oruSoap.h"
 #include "support/Preferences.h"
 
-#include <QElapsedTimer>
-#include <QProcess>
-#include <QTemporaryDir>
-
 #include <gtest/gtest.h>
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 namespace {
-
-quint16 freePort()
-{
-    const int probe = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address {};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    ::bind(probe, reinterpret_cast<sockaddr *>(&address), length);
-    ::getsockname(probe, reinterpret_cast<sockaddr *>(&address), &length);
-    ::close(probe);
-    return ntohs(address.sin_port);
-}
-
-// A TLS server on 127.0.0.1 with a freshly made self-signed certificate: the stand-in for a
-// machine in the middle. It prints whatever a client sends once the handshake has passed.
-class SelfSignedTlsServer
-{
-public:
-    SelfSignedTlsServer()
-        : m_port(freePort())
-    {
-        QProcess request;
-        request.start(QStringLiteral("openssl"),
-            {QStringLiteral("req"), QStringLiteral("-x509"), QStringLiteral("-newkey"),
-                QStringLiteral("ec"), QStringLiteral("-pkeyopt"),
-                QStringLiteral("ec_paramgen_curve:prime256v1"), QStringLiteral("-nodes"),
-                QStringLiteral("-subj"), QStringLiteral("/CN=services.trevane.com"),
-                QStringLiteral("-days"), QStringLiteral("1"), QStringLiteral("-keyout"),
-                m_dir.filePath(QStringLiteral("key.pem")), QStringLiteral("-out"),
-                m_dir.filePath(QStringLiteral("certificate.pem"))});
-        request.waitForFinished();
-        m_server.start(QStringLiteral("openssl"),
-            {QStringLiteral("s_server"), QStringLiteral("-accept"),
-                QStringLiteral("127.0.0.1:%1").arg(m_port), QStringLiteral("-cert"),
-                m_dir.filePath(QStringLiteral("certificate.pem")), QStringLiteral("-key"),
-                m_dir.filePath(QStringLiteral("key.pem"))});
-        waitForOutput("ACCEPT");
-    }
-
-    ~SelfSignedTlsServer()
-    {
-        m_server.kill();
-        m_server.waitForFinished();
-    }
-
-    QString url() const
-    {
-        return QStringLiteral("https://127.0.0.1:%1/Pondrel/x.asmx").arg(m_port);
-    }
-
-    bool waitForOutput(const QByteArray &text)
-    {
-        QElapsedTimer timer;
-        timer.start();
-        while (!m_output.contains(text) && timer.elapsed() < 10000) {
-            m_server.waitForReadyRead(100);
-            m_output += m_server.readAllStandardOutput();
-        }
-        return m_output.contains(text);
-    }
-
-private:
-    QTemporaryDir m_dir;
-    quint16 m_port;
-    QProcess m_server;
-    QByteArray m_output;
-};
 
 QVariantMap callOver(oruSoap &engine, const QString &url)
 {
@@ -94,9 +18,11 @@ TEST(Certificates, AnUnknownCertificateIsRefusedUnlessTheDeploymentAllowsIt)
 {
     ServiceFixture fixture;
     SelfSignedTlsServer impostor;
+    ASSERT_TRUE(impostor.isListening());
 
     oruSoap verifying;
-    const QVariantMap refused = callOver(verifying, impostor.url());
+    const QVariantMap refused
+        = callOver(verifying, impostor.url(QStringLiteral("/Pondrel/x.asmx")));
     EXPECT_EQ(verifying.curlResult(), CURLE_PEER_FAILED_VERIFICATION);
     EXPECT_TRUE(
         refused.value(QStringLiteral("error")).toString().startsWith(QStringLiteral("0, 60 (")))
@@ -106,7 +32,7 @@ TEST(Certificates, AnUnknownCertificateIsRefusedUnlessTheDeploymentAllowsIt)
     oruSoap trusting;
     // The stand-in never answers; what matters is that the request got through.
     trusting.setTransferTimeLimitForTesting(std::chrono::milliseconds(500));
-    callOver(trusting, impostor.url());
+    callOver(trusting, impostor.url(QStringLiteral("/Pondrel/x.asmx")));
     EXPECT_EQ(trusting.curlResult(), CURLE_OPERATION_TIMEDOUT);
     EXPECT_TRUE(impostor.waitForOutput("<p>secret-session</p>"));
 }

@@ -7,29 +7,10 @@
 
 #include <gtest/gtest.h>
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <limits>
 #include <thread>
 
 namespace {
-
-// A loopback port that nothing listens on: bound once to learn a free number, then closed.
-quint16 closedPort()
-{
-    const int probe = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address {};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    ::bind(probe, reinterpret_cast<sockaddr *>(&address), length);
-    ::getsockname(probe, reinterpret_cast<sockaddr *>(&address), &length);
-    ::close(probe);
-    return ntohs(address.sin_port);
-}
 
 QVariantMap callOp(oruSoap &engine, const QString &url)
 {
@@ -41,8 +22,8 @@ TEST(Transport, AClosedPortGivesCurlsConnectionError)
 {
     ServiceFixture fixture;
     oruSoap engine;
-    const QVariantMap reply
-        = callOp(engine, QStringLiteral("http://127.0.0.1:%1/x.asmx").arg(closedPort()));
+    const QVariantMap reply = callOp(
+        engine, QStringLiteral("http://127.0.0.1:%1/x.asmx").arg(LoopbackHttpServer::closedPort()));
     EXPECT_EQ(reply,
         (QVariantMap {
             {QStringLiteral("error"), QStringLiteral("0, 7 (Couldn't connect to server)")}}));

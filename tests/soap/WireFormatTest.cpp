@@ -7,9 +7,10 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 namespace {
 
-const QByteArray kCollectionNamespace = "http://services.trevane.com/Pondrel/CollectionServices";
 const QByteArray kPublishingNamespace = "http://services.trevane.com/Pondrel/PublishingServices";
 
 QByteArray operationEnvelope(
@@ -19,110 +20,62 @@ QByteArray operationEnvelope(
         + operation + ">\n" + kEnvelopeTail;
 }
 
-// The request as the server saw it, and the head lines that every SOAP request must carry.
-LoopbackHttpServer::Request onlyRequest(const LoopbackHttpServer &server)
-{
-    const std::vector<LoopbackHttpServer::Request> requests = server.requests();
-    EXPECT_EQ(requests.size(), 1u);
-    return requests.empty() ? LoopbackHttpServer::Request {} : requests.front();
-}
-
-void expectSoapHead(const LoopbackHttpServer::Request &request, const QByteArray &path,
-    const QByteArray &soapAction)
-{
-    EXPECT_TRUE(request.head.startsWith("POST " + path + " HTTP/1.1\r\n")) << request.head.data();
-    EXPECT_TRUE(request.head.contains("\r\nSOAPAction: " + soapAction + "\r\n"))
-        << request.head.data();
-    EXPECT_TRUE(request.head.contains("\r\nContent-Type: text/xml; charset=utf-8\r\n"))
-        << request.head.data();
-    EXPECT_EQ(request.header("Content-Length"), QByteArray::number(request.body.size()));
-    EXPECT_EQ(request.header("Accept-Encoding"), "gzip");
-}
-
 class WireFormat : public ::testing::Test
 {
 protected:
     ServiceFixture fixture;
 };
 
-TEST_F(WireFormat, CheckComputerSendsTheServiceKeyFirstInTheCollectionNamespace)
+TEST_F(WireFormat, EachOperationSendsItsExactEnvelopeAndHead)
 {
-    CollectionServices collection;
-    collection.CheckComputer({QStringLiteral("pondrel-desktop"),
-        QStringLiteral("0F8E5B2A-1C3D-4E5F-8A9B-0C1D2E3F4A5B")});
-
-    const LoopbackHttpServer::Request request = onlyRequest(fixture.server);
-    expectSoapHead(request, "/Pondrel/CollectionServices.asmx",
-        "http://services.trevane.com/Pondrel/CollectionServices/CheckComputer");
-    EXPECT_EQ(request.body,
-        QByteArray("<soap:Envelope\n"
-                   "xmlns:soap=\"http://schemas.xmlsoap.org/soap/envelope/\"\n"
-                   "xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\"\n"
-                   "xmlns:xsd=\"http://www.w3.org/2001/XMLSchema\"\n"
-                   "xmlns:soapenc=\"http://schemas.xmlsoap.org/soap/encoding/\">\n"
-                   "<soap:Body>\n"
-                   "\t<CheckComputer "
-                   "xmlns=\"http://services.trevane.com/Pondrel/CollectionServices\">\n"
-                   "\t\t<serviceKey>pondrel-desktop</serviceKey>\n"
-                   "\t\t<computerIdentifier>0F8E5B2A-1C3D-4E5F-8A9B-0C1D2E3F4A5B"
-                   "</computerIdentifier>\n"
-                   "  </CheckComputer>\n"
-                   "</soap:Body>\n"
-                   "</soap:Envelope>\n"));
-}
-
-TEST_F(WireFormat, SignOnFollowsTheDeploymentSettingsForKeyElementAndNamespace)
-{
-    EnvironmentVariable element("PONDREL_SERVICE_KEY_ELEMENT", "applicationKey");
-    EnvironmentVariable ns("PONDREL_SERVICE_NAMESPACE", "urn:test");
-    PublishingServices publishing;
-    publishing.SignOn({QStringLiteral("key-7"), QStringLiteral("COMPUTER-1"),
-        QStringLiteral("ann@example.org"), QStringLiteral("pa<ss")});
-
-    const LoopbackHttpServer::Request request = onlyRequest(fixture.server);
-    expectSoapHead(
-        request, "/Pondrel/PublishingServices.asmx", "urn:test/Pondrel/PublishingServices/SignOn");
-    EXPECT_EQ(request.body,
-        operationEnvelope("SignOn", "urn:test/Pondrel/PublishingServices",
+    const QByteArray collection = "http://services.trevane.com/Pondrel/CollectionServices";
+    const struct
+    {
+        std::function<void()> call;
+        QByteArray path;
+        QByteArray operation;
+        QByteArray ns;
+        QByteArray parameterLines;
+    } cases[] = {
+        {[] {
+             CollectionServices().CheckComputer({QStringLiteral("pondrel-desktop"),
+                 QStringLiteral("0F8E5B2A-1C3D-4E5F-8A9B-0C1D2E3F4A5B")});
+         },
+            "/Pondrel/CollectionServices.asmx", "CheckComputer", collection,
+            "\t\t<serviceKey>pondrel-desktop</serviceKey>\n"
+            "\t\t<computerIdentifier>0F8E5B2A-1C3D-4E5F-8A9B-0C1D2E3F4A5B</computerIdentifier>\n"},
+        // The deployment settings choose the key element and the namespace.
+        {[] {
+             ScopedEnvironment element("PONDREL_SERVICE_KEY_ELEMENT", "applicationKey");
+             ScopedEnvironment ns("PONDREL_SERVICE_NAMESPACE", "urn:test");
+             PublishingServices().SignOn({QStringLiteral("key-7"), QStringLiteral("COMPUTER-1"),
+                 QStringLiteral("ann@example.org"), QStringLiteral("pa<ss")});
+         },
+            "/Pondrel/PublishingServices.asmx", "SignOn", "urn:test/Pondrel/PublishingServices",
             "\t\t<applicationKey>key-7</applicationKey>\n"
             "\t\t<computerIdentifier>COMPUTER-1</computerIdentifier>\n"
             "\t\t<accountIdentifier>ann@example.org</accountIdentifier>\n"
-            "\t\t<password>pa&lt;ss</password>\n"));
-}
-
-TEST_F(WireFormat, GetAssetsSendsBooleansAsOne)
-{
-    PublishingServices publishing;
-    publishing.GetAssets(
-        {QStringLiteral("S-1"), QStringLiteral("F-2"), QStringLiteral("None"), true, true});
-
-    const LoopbackHttpServer::Request request = onlyRequest(fixture.server);
-    expectSoapHead(
-        request, "/Pondrel/PublishingServices.asmx", kPublishingNamespace + "/GetAssets");
-    EXPECT_EQ(request.body,
-        operationEnvelope("GetAssets", kPublishingNamespace,
+            "\t\t<password>pa&lt;ss</password>\n"},
+        {[] {
+             PublishingServices().GetAssets({QStringLiteral("S-1"), QStringLiteral("F-2"),
+                 QStringLiteral("None"), true, true});
+         },
+            "/Pondrel/PublishingServices.asmx", "GetAssets", kPublishingNamespace,
             "\t\t<sessionIdentifier>S-1</sessionIdentifier>\n"
             "\t\t<parentIdentifier>F-2</parentIdentifier>\n"
             "\t\t<commentsFilteringMode>None</commentsFilteringMode>\n"
             "\t\t<includeSymbolicLinks>1</includeSymbolicLinks>\n"
-            "\t\t<includeExportLinks>1</includeExportLinks>\n"));
-}
-
-TEST_F(WireFormat, CreatePictureFileAssetSendsSixteenLinesWithALongFileSize)
-{
-    PublishingServices publishing;
-    publishing.CreatePictureFileAsset({QStringLiteral("S-1"), QStringLiteral("F-2"),
-        QStringLiteral("Tom & Jerry's <café>.jpg"), QString(), QStringLiteral("image/jpeg"),
-        QStringLiteral("None"), QStringLiteral("2026-01-02T03:04:05Z"),
-        QStringLiteral("2026-01-03T04:05:06Z"), qint64(5000000123), QStringLiteral("ab12"),
-        QStringLiteral("MONIKER-1"), quint32(4294967295u), 4000, 3000,
-        QStringLiteral("RotateNoneFlipNone"), QStringLiteral("2025-12-24T18:00:00Z")});
-
-    const LoopbackHttpServer::Request request = onlyRequest(fixture.server);
-    expectSoapHead(request, "/Pondrel/PublishingServices.asmx",
-        kPublishingNamespace + "/CreatePictureFileAsset");
-    EXPECT_EQ(request.body,
-        operationEnvelope("CreatePictureFileAsset", kPublishingNamespace,
+            "\t\t<includeExportLinks>1</includeExportLinks>\n"},
+        {[] {
+             PublishingServices().CreatePictureFileAsset({QStringLiteral("S-1"),
+                 QStringLiteral("F-2"), QStringLiteral("Tom & Jerry's <café>.jpg"), QString(),
+                 QStringLiteral("image/jpeg"), QStringLiteral("None"),
+                 QStringLiteral("2026-01-02T03:04:05Z"), QStringLiteral("2026-01-03T04:05:06Z"),
+                 qint64(5000000123), QStringLiteral("ab12"), QStringLiteral("MONIKER-1"),
+                 quint32(4294967295u), 4000, 3000, QStringLiteral("RotateNoneFlipNone"),
+                 QStringLiteral("2025-12-24T18:00:00Z")});
+         },
+            "/Pondrel/PublishingServices.asmx", "CreatePictureFileAsset", kPublishingNamespace,
             "\t\t<sessionIdentifier>S-1</sessionIdentifier>\n"
             "\t\t<parentIdentifier>F-2</parentIdentifier>\n"
             "\t\t<pictureName>Tom &amp; Jerry&apos;s &lt;caf\xc3\xa9&gt;.jpg</pictureName>\n"
@@ -138,24 +91,34 @@ TEST_F(WireFormat, CreatePictureFileAssetSendsSixteenLinesWithALongFileSize)
             "\t\t<width>4000</width>\n"
             "\t\t<height>3000</height>\n"
             "\t\t<rotateFlipType>RotateNoneFlipNone</rotateFlipType>\n"
-            "\t\t<datePictureTakenUtc>2025-12-24T18:00:00Z</datePictureTakenUtc>\n"));
-}
-
-TEST_F(WireFormat, WallpaperRenditionSendsWidthAndHeightAsDecimalText)
-{
-    PublishingServices publishing;
-    publishing.RequestPictureFileAssetWallpaperRendition(
-        {QStringLiteral("S-1"), QStringLiteral("P-9"), 1280, 1024});
-
-    const LoopbackHttpServer::Request request = onlyRequest(fixture.server);
-    expectSoapHead(request, "/Pondrel/PublishingServices.asmx",
-        kPublishingNamespace + "/RequestPictureFileAssetWallpaperRendition");
-    EXPECT_EQ(request.body,
-        operationEnvelope("RequestPictureFileAssetWallpaperRendition", kPublishingNamespace,
+            "\t\t<datePictureTakenUtc>2025-12-24T18:00:00Z</datePictureTakenUtc>\n"},
+        {[] {
+             PublishingServices().RequestPictureFileAssetWallpaperRendition(
+                 {QStringLiteral("S-1"), QStringLiteral("P-9"), 1280, 1024});
+         },
+            "/Pondrel/PublishingServices.asmx", "RequestPictureFileAssetWallpaperRendition",
+            kPublishingNamespace,
             "\t\t<sessionIdentifier>S-1</sessionIdentifier>\n"
             "\t\t<pictureFileAssetIdentifier>P-9</pictureFileAssetIdentifier>\n"
             "\t\t<width>1280</width>\n"
-            "\t\t<height>1024</height>\n"));
+            "\t\t<height>1024</height>\n"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.operation.toStdString());
+        const size_t before = fixture.server.requests().size();
+        c.call();
+        const std::vector<LoopbackHttpServer::Request> requests = fixture.server.requests();
+        ASSERT_EQ(requests.size(), before + 1);
+        const LoopbackHttpServer::Request &request = requests.back();
+        EXPECT_TRUE(request.head.startsWith("POST " + c.path + " HTTP/1.1\r\n"))
+            << request.head.data();
+        EXPECT_TRUE(request.head.contains("\r\nSOAPAction: " + c.ns + '/' + c.operation + "\r\n"))
+            << request.head.data();
+        EXPECT_TRUE(request.head.contains("\r\nContent-Type: text/xml; charset=utf-8\r\n"));
+        EXPECT_EQ(request.header("Content-Length"), QByteArray::number(request.body.size()));
+        EXPECT_EQ(request.header("Accept-Encoding"), "gzip");
+        EXPECT_EQ(request.body, operationEnvelope(c.operation, c.ns, c.parameterLines));
+    }
 }
 
 TEST_F(WireFormat, MissingArgumentsEndTheParameterList)

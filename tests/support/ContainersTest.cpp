@@ -4,7 +4,6 @@
 
 #include "support/CSCache.h"
 #include "support/FileManagerExtras.h"
-#include "support/LifoMutableArray.h"
 #include "support/NDCarbonUtilities.h"
 
 #include <QDir>
@@ -17,33 +16,6 @@
 #include <atomic>
 #include <thread>
 #include <vector>
-
-TEST(LifoMutableArray, KeepsCopiesAndGivesThemBackLastFirst)
-{
-    LifoMutableArray<> stack;
-    EXPECT_FALSE(stack.lastItem());
-    EXPECT_FALSE(stack.pop());
-
-    QVariantMap album {{"title", "Summer"}};
-    stack.push(album);
-    album["title"] = "Changed after the push";
-    QVariantList assets {1, 2};
-    stack.push(assets);
-    assets.append(3);
-
-    EXPECT_EQ(stack.count(), 2);
-    EXPECT_EQ(stack.lastItem(), QVariant(QVariantList {1, 2}));
-    EXPECT_EQ(stack.count(), 2);
-    EXPECT_EQ(stack.pop(), QVariant(QVariantList {1, 2}));
-    EXPECT_EQ(stack.pop()->toMap().value("title"), "Summer");
-    EXPECT_EQ(stack.count(), 0);
-
-    stack.push(QStringLiteral("a"));
-    stack.push(QStringLiteral("b"));
-    stack.removeAllObjects();
-    EXPECT_EQ(stack.count(), 0);
-    EXPECT_FALSE(stack.lastItem());
-}
 
 TEST(CSCache, IsOneInstanceThatReplacesAndRemovesEntries)
 {

@@ -293,11 +293,3 @@ TEST(ISO8601Unparsing, EveryFormReadsBackAsTheSameInstant)
         }
     }
 }
-
-TEST(ISO8601Unparsing, PrepareDateFormatReplacesEveryColon)
-{
-    const QString format = QStringLiteral("%Y-%m-%dT%H:%M:%S");
-    EXPECT_EQ(prepareDateFormatWithTimeSeparator(format, ':'), format);
-    EXPECT_EQ(prepareDateFormatWithTimeSeparator(format, '.'), "%Y-%m-%dT%H.%M.%S");
-    EXPECT_EQ(prepareDateFormatWithTimeSeparator(QStringLiteral("::"), '-'), "--");
-}

@@ -4,8 +4,8 @@
 #include <QString>
 #include <QStringList>
 
-// Runs a built program to its end and keeps what it wrote. The environment defaults to this
-// process's own, so a ScratchHome in force carries over to the child.
+// Runs a program to its end and keeps what it wrote. The environment defaults to this process's
+// own, so a ScratchHome in force carries over to the child.
 struct ProgramRun
 {
     int exitCode = -1;
@@ -16,7 +16,8 @@ struct ProgramRun
     static ProgramRun run(const QString &program, const QStringList &arguments,
         const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment());
 
-    // pondrel-tool and the test helpers, from the folder the build puts them in.
+    // A program of this build (pondrel-tool, pondrel-refservice, test helpers): from
+    // $PONDREL_BIN_DIR, else beside the test itself.
     static QString builtProgram(const QString &name);
     static ProgramRun tool(const QStringList &arguments,
         const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment());

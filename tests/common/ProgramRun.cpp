@@ -1,5 +1,6 @@
 #include "ProgramRun.h"
 
+#include <QCoreApplication>
 #include <QProcess>
 
 ProgramRun ProgramRun::run(
@@ -8,6 +9,7 @@ ProgramRun ProgramRun::run(
     QProcess process;
     process.setProcessEnvironment(environment);
     process.start(program, arguments);
+    process.closeWriteChannel();
     ProgramRun result;
     result.processId = process.processId();
     if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit) {
@@ -22,7 +24,9 @@ ProgramRun ProgramRun::run(
 
 QString ProgramRun::builtProgram(const QString &name)
 {
-    return qEnvironmentVariable("PONDREL_BIN_DIR") + QLatin1Char('/') + name;
+    const QString folder = qEnvironmentVariable("PONDREL_BIN_DIR");
+    return (folder.isEmpty() ? QCoreApplication::applicationDirPath() : folder) + QLatin1Char('/')
+        + name;
 }
 
 ProgramRun ProgramRun::tool(const QStringList &arguments, const QProcessEnvironment &environment)
