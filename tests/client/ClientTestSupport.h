@@ -14,6 +14,8 @@
 #include <QString>
 #include <QTemporaryDir>
 
+#include <gtest/gtest.h>
+
 #include <memory>
 #include <vector>
 
@@ -27,6 +29,16 @@ public:
     }
     QList<QPair<QString, QString>> shown;
 };
+
+// What a refused or failed sign-on, and a sign-off, must leave behind.
+inline void expectSignedOff(const oruNetwork &client)
+{
+    EXPECT_FALSE(client.isLogged());
+    EXPECT_EQ(client.firstName(), QString());
+    EXPECT_EQ(client.emailAddress(), QString());
+    EXPECT_EQ(client.password(), QString());
+    EXPECT_EQ(client.culture(), QString());
+}
 
 // A scratch home and a reference service of its own that logs one line per request, with the
 // deployment settings pointing at it.

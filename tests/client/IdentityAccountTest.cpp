@@ -19,15 +19,6 @@ class IdentityAccountTest : public ::testing::Test
 protected:
     void SetUp() override { ASSERT_TRUE(fixture.start()) << fixture.errorMsg().toStdString(); }
 
-    void expectSignedOff(const oruNetwork &client)
-    {
-        EXPECT_FALSE(client.isLogged());
-        EXPECT_EQ(client.firstName(), QString());
-        EXPECT_EQ(client.emailAddress(), QString());
-        EXPECT_EQ(client.password(), QString());
-        EXPECT_EQ(client.culture(), QString());
-    }
-
     RefServiceFixture fixture;
 };
 
@@ -80,7 +71,7 @@ TEST(IdentityOfflineTest, AStoredIdentifierSurvivesAServiceThatCannotBeReached)
     EXPECT_EQ(Preferences::shared().value(oruNetwork::kComputerIDKey).toString(), stored);
 }
 
-TEST_F(IdentityAccountTest, AGoodSignOnFillsTheAccountFieldsAndANewAccountIsNeitherSignedOnNorTwice)
+TEST_F(IdentityAccountTest, AGoodSignOnFillsTheAccountFieldsAndSignOffForgetsThem)
 {
     const std::unique_ptr<oruNetwork> client = fixture.newClient();
     ASSERT_TRUE(client->registerComputerIfNeeded());
@@ -112,6 +103,20 @@ TEST_F(IdentityAccountTest, AGoodSignOnFillsTheAccountFieldsAndANewAccountIsNeit
     ASSERT_EQ(fixture.alert->shown.size(), 1);
     EXPECT_EQ(fixture.alert->shown.at(0).first, QStringLiteral("Creation of new account failed."));
     EXPECT_TRUE(client->isLogged());
+
+    // Signing off forgets the account and the visit timer but keeps the session text.
+    const QString session = client->sessionIdentifier();
+    client->setVisitTimer(std::make_unique<QTimer>());
+    client->visitTimer()->start(60'000);
+    EXPECT_TRUE(client->signOff());
+    expectSignedOff(*client);
+    EXPECT_EQ(client->visitTimer(), nullptr);
+    EXPECT_EQ(client->sessionIdentifier(), session);
+    EXPECT_FALSE(client->getSessionInfo());
+    EXPECT_FALSE(client->getAccountInfoAsTypedDataSet());
+    ASSERT_EQ(fixture.alert->shown.size(), 2);
+    EXPECT_EQ(fixture.alert->shown.at(1).first,
+        QStringLiteral("Retrieving of infos for account failed."));
 }
 
 TEST_F(IdentityAccountTest, ARefusedSignOnClearsTheAccountAndShowsTheFaultAfterItsMarker)
@@ -130,28 +135,6 @@ TEST_F(IdentityAccountTest, ARefusedSignOnClearsTheAccountAndShowsTheFaultAfterI
     EXPECT_EQ(fixture.alert->shown.at(0).second, kBadCredentials);
 }
 
-TEST_F(IdentityAccountTest, SignOffForgetsTheAccountButKeepsTheSessionText)
-{
-    const std::unique_ptr<oruNetwork> client = fixture.signedOnClient(kEmail);
-    ASSERT_TRUE(client);
-    const QString session = client->sessionIdentifier();
-    client->setVisitTimer(std::make_unique<QTimer>());
-    client->visitTimer()->start(60'000);
-
-    EXPECT_TRUE(client->signOff());
-    expectSignedOff(*client);
-    EXPECT_EQ(client->visitTimer(), nullptr);
-    EXPECT_EQ(client->sessionIdentifier(), session);
-    EXPECT_FALSE(client->getAccountInfo());
-    EXPECT_FALSE(client->getSessionInfo());
-    EXPECT_FALSE(client->errorMsg().isEmpty());
-
-    EXPECT_FALSE(client->getAccountInfoAsTypedDataSet());
-    ASSERT_EQ(fixture.alert->shown.size(), 1);
-    EXPECT_EQ(fixture.alert->shown.at(0).first,
-        QStringLiteral("Retrieving of infos for account failed."));
-}
-
 TEST_F(IdentityAccountTest, UpdateWithoutANewPasswordKeepsItAndWithOneReplacesIt)
 {
     const std::unique_ptr<oruNetwork> client = fixture.signedOnClient(kEmail);
@@ -160,6 +143,9 @@ TEST_F(IdentityAccountTest, UpdateWithoutANewPasswordKeepsItAndWithOneReplacesIt
     ASSERT_TRUE(client->updateAccountInfo(QStringLiteral("Augusta"), QStringLiteral("King"), {}))
         << client->errorMsg().toStdString();
     EXPECT_EQ(client->password(), RefServiceFixture::kPassword);
+    const std::unique_ptr<oruNetwork> other = fixture.newClient();
+    ASSERT_TRUE(other->registerComputerIfNeeded());
+    EXPECT_TRUE(other->signOn(kEmail, RefServiceFixture::kPassword));
     const std::optional<QVariantMap> renamed = client->getAccountInfo();
     ASSERT_TRUE(renamed);
     EXPECT_EQ(renamed->value(QStringLiteral("FirstName")), QStringLiteral("Augusta"));
@@ -172,8 +158,6 @@ TEST_F(IdentityAccountTest, UpdateWithoutANewPasswordKeepsItAndWithOneReplacesIt
         client->updateAccountInfo(QStringLiteral("Augusta"), QStringLiteral("King"), newPassword));
     EXPECT_EQ(client->password(), newPassword);
 
-    const std::unique_ptr<oruNetwork> other = fixture.newClient();
-    ASSERT_TRUE(other->registerComputerIfNeeded());
     EXPECT_FALSE(other->signOn(kEmail, RefServiceFixture::kPassword));
     EXPECT_TRUE(other->signOn(kEmail, newPassword));
     EXPECT_EQ(other->firstName(), QStringLiteral("Augusta"));

@@ -1,5 +1,4 @@
 #include "ClientTestSupport.h"
-#include "StandardErrorCapture.h"
 
 #include "client/oruPlatform.h"
 #include "support/Preferences.h"
@@ -77,17 +76,6 @@ TEST(AlertTest, ShowsOnlyTheTextAfterTheFirstMarker)
     EXPECT_EQ(oruNetwork::messageForAlert(QStringLiteral("plain")), QStringLiteral("plain"));
     EXPECT_EQ(oruNetwork::messageForAlert(QStringLiteral("no blank --->x")),
         QStringLiteral("no blank --->x"));
-
-    ScratchHome home;
-    QString log;
-    {
-        StandardErrorCapture capture;
-        oruNetwork client;
-        client.displayError(QStringLiteral("Login failed."), QStringLiteral("Chain ---> Why"));
-        log = capture.text();
-    }
-    EXPECT_TRUE(log.contains(QStringLiteral("Login failed. Why"))) << log.toStdString();
-    EXPECT_FALSE(log.contains(QStringLiteral("Chain")));
 }
 
 TEST(UserAgentTest, NamesTheProgramAndTheSystemAndIsStoredForRequests)

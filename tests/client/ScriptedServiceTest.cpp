@@ -54,6 +54,13 @@ std::optional<QString> element(const QByteArray &body, const QString &name)
     return match.captured(1);
 }
 
+// Each named element of the body holds its text.
+void expectElements(const QByteArray &body, const QList<QPair<QString, QString>> &expected)
+{
+    for (const auto &[name, value] : expected)
+        EXPECT_EQ(element(body, name), value) << name.toStdString();
+}
+
 // A loopback peer that answers each operation from a table and keeps what was sent.
 class ScriptedServiceTest : public ::testing::Test
 {
@@ -64,16 +71,17 @@ protected:
         server.setResponder([this](const LoopbackHttpServer::Request &request) {
             return answers.value(operationOf(request), fault("Unknown operation"));
         });
+        client.setSessionIdentifier(QStringLiteral("S"));
     }
 
-    std::vector<LoopbackHttpServer::Request> sent(const QByteArray &operation) const
+    std::vector<QByteArray> sent(const QByteArray &operation) const
     {
-        std::vector<LoopbackHttpServer::Request> matching;
+        std::vector<QByteArray> bodies;
         for (const LoopbackHttpServer::Request &request : server.requests()) {
             if (operationOf(request) == operation)
-                matching.push_back(request);
+                bodies.push_back(request.body);
         }
-        return matching;
+        return bodies;
     }
 
     ScratchHome home;
@@ -81,37 +89,31 @@ protected:
     ServiceEnvironment environment;
     QMap<QByteArray, QByteArray> answers;
     std::shared_ptr<RecordingAlert> alert = std::make_shared<RecordingAlert>();
+    oruNetwork client {alert};
 };
 
 TEST_F(ScriptedServiceTest, FirstStartAsksWithoutAnIdentifierAndRegistersUnderTheComputerName)
 {
     answers["CheckComputer"] = result("CheckComputer", "false");
     answers["RegisterComputer"] = result("RegisterComputer", "true");
-    oruNetwork client(alert);
     ASSERT_TRUE(client.registerComputerIfNeeded());
+    const QString stored = Preferences::shared().value(oruNetwork::kComputerIDKey).toString();
 
     ASSERT_EQ(sent("CheckComputer").size(), 1u);
-    const QByteArray check = sent("CheckComputer").at(0).body;
-    EXPECT_EQ(element(check, QStringLiteral("serviceKey")), QStringLiteral("pondrel-desktop"));
-    EXPECT_FALSE(element(check, QStringLiteral("computerIdentifier"))) << check.toStdString();
-
+    EXPECT_EQ(element(sent("CheckComputer").at(0), "serviceKey"), "pondrel-desktop");
+    EXPECT_FALSE(element(sent("CheckComputer").at(0), "computerIdentifier"));
     ASSERT_EQ(sent("RegisterComputer").size(), 1u);
-    const QByteArray registration = sent("RegisterComputer").at(0).body;
-    EXPECT_EQ(element(registration, QStringLiteral("computerIdentifier")),
-        Preferences::shared().value(oruNetwork::kComputerIDKey).toString());
-    EXPECT_EQ(element(registration, QStringLiteral("computerName")), oruPlatform::computerName());
-    EXPECT_EQ(
-        element(registration, QStringLiteral("computerDescription")), oruPlatform::computerName());
+    expectElements(sent("RegisterComputer").at(0),
+        {{"computerIdentifier", stored}, {"computerName", oruPlatform::computerName()},
+            {"computerDescription", oruPlatform::computerName()}});
 
     // A stored identifier the service knows, in whatever case it answers, registers nothing.
-    const QString stored = Preferences::shared().value(oruNetwork::kComputerIDKey).toString();
     answers["CheckComputer"] = result("CheckComputer", "True");
     oruNetwork second(alert);
     ASSERT_TRUE(second.registerComputerIfNeeded());
     EXPECT_EQ(second.computerIdentifier(), stored);
     ASSERT_EQ(sent("CheckComputer").size(), 2u);
-    EXPECT_EQ(
-        element(sent("CheckComputer").at(1).body, QStringLiteral("computerIdentifier")), stored);
+    EXPECT_EQ(element(sent("CheckComputer").at(1), "computerIdentifier"), stored);
     EXPECT_EQ(sent("RegisterComputer").size(), 1u);
 }
 
@@ -119,7 +121,6 @@ TEST_F(ScriptedServiceTest, ASignOnWithoutAnAccountOrASessionLeavesTheClientSign
 {
     answers["SignOn"] = result("SignOn", "5E551011");
     answers["GetAccountInfo"] = fault("Server was unable to process request. ---&gt; Busy.");
-    oruNetwork client(alert);
     client.setIsLogged(true);
     client.setFirstName(QStringLiteral("Previous"));
     client.setEmailAddress(QStringLiteral("previous@example.com"));
@@ -127,19 +128,14 @@ TEST_F(ScriptedServiceTest, ASignOnWithoutAnAccountOrASessionLeavesTheClientSign
     client.setCulture(QStringLiteral("fr-FR"));
 
     EXPECT_FALSE(client.signOn(QStringLiteral("ada@example.com"), QStringLiteral("pw123456")));
-    EXPECT_FALSE(client.isLogged());
-    EXPECT_EQ(client.firstName(), QString());
-    EXPECT_EQ(client.emailAddress(), QString());
-    EXPECT_EQ(client.password(), QString());
-    EXPECT_EQ(client.culture(), QString());
+    expectSignedOff(client);
     EXPECT_EQ(client.sessionIdentifier(), QStringLiteral("5E551011"));
     EXPECT_EQ(
         client.errorMsg(), QStringLiteral("Server was unable to process request. ---> Busy."));
     ASSERT_EQ(alert->shown.size(), 1);
     EXPECT_EQ(
         alert->shown.at(0), qMakePair(QStringLiteral("Login failed."), QStringLiteral("Busy.")));
-    EXPECT_EQ(element(sent("GetAccountInfo").at(0).body, QStringLiteral("sessionIdentifier")),
-        QStringLiteral("5E551011"));
+    EXPECT_EQ(element(sent("GetAccountInfo").at(0), "sessionIdentifier"), "5E551011");
 
     // A reply without a session counts as no response, and asks for no account.
     answers["SignOn"] = result("SignOn", "");
@@ -150,47 +146,17 @@ TEST_F(ScriptedServiceTest, ASignOnWithoutAnAccountOrASessionLeavesTheClientSign
     EXPECT_EQ(sent("GetAccountInfo").size(), 1u);
 }
 
-TEST_F(ScriptedServiceTest, UpdateSendsTheCurrentPasswordTwiceWhenNoNewOneIsGiven)
-{
-    answers["UpdateAccount"] = result("UpdateAccount", "true");
-    oruNetwork client(alert);
-    client.setEmailAddress(QStringLiteral("ada@example.com"));
-    client.setPassword(QStringLiteral("current-pw"));
-    client.setCulture(QStringLiteral("en-GB"));
-
-    ASSERT_TRUE(client.updateAccountInfo(QStringLiteral("Ada"), QStringLiteral("King"), {}));
-    ASSERT_TRUE(
-        client.updateAccountInfo(QStringLiteral("Ada"), QStringLiteral("King"), "fresh-pw"));
-    ASSERT_EQ(sent("UpdateAccount").size(), 2u);
-    const QByteArray kept = sent("UpdateAccount").at(0).body;
-    EXPECT_EQ(
-        element(kept, QStringLiteral("accountIdentifier")), QStringLiteral("ada@example.com"));
-    EXPECT_EQ(element(kept, QStringLiteral("password")), QStringLiteral("current-pw"));
-    EXPECT_EQ(element(kept, QStringLiteral("newPassword")), QStringLiteral("current-pw"));
-    EXPECT_EQ(element(kept, QStringLiteral("newFirstName")), QStringLiteral("Ada"));
-    EXPECT_EQ(element(kept, QStringLiteral("newLastName")), QStringLiteral("King"));
-    EXPECT_EQ(element(kept, QStringLiteral("newEmailAddress")), QStringLiteral("ada@example.com"));
-    EXPECT_EQ(element(kept, QStringLiteral("newCulture")), QStringLiteral("en-GB"));
-    const QByteArray changed = sent("UpdateAccount").at(1).body;
-    EXPECT_EQ(element(changed, QStringLiteral("password")), QStringLiteral("current-pw"));
-    EXPECT_EQ(element(changed, QStringLiteral("newPassword")), QStringLiteral("fresh-pw"));
-    EXPECT_EQ(client.password(), QStringLiteral("fresh-pw"));
-}
-
 TEST_F(ScriptedServiceTest, AccountCreationAlwaysSendsTheUsCulture)
 {
     answers["CreateAccount"] = result("CreateAccount", "ada@example.com");
-    oruNetwork client(alert);
     client.setCulture(QStringLiteral("de-DE"));
     ASSERT_TRUE(client.createNewAccount(QStringLiteral("Ada"), QStringLiteral("Lovelace"),
         QStringLiteral("pw123456"), QStringLiteral("ada@example.com")));
-    const QByteArray body = sent("CreateAccount").at(0).body;
-    EXPECT_EQ(element(body, QStringLiteral("culture")), QStringLiteral("en-US"));
-    EXPECT_EQ(element(body, QStringLiteral("emailAddress")), QStringLiteral("ada@example.com"));
-    EXPECT_EQ(element(body, QStringLiteral("password")), QStringLiteral("pw123456"));
+    expectElements(sent("CreateAccount").at(0),
+        {{"culture", "en-US"}, {"emailAddress", "ada@example.com"}, {"password", "pw123456"}});
 }
 
-TEST_F(ScriptedServiceTest, AssetListsKeepOnlyAlbumsAndPicturesAndTakeASingleRecordAsAList)
+TEST_F(ScriptedServiceTest, AssetListsKeepOnlyAlbumsAndPicturesInTheirOrder)
 {
     answers["GetAssets"] = result("GetAssets",
         "<Assets><FolderAsset><UniqueIdentifier>A1</UniqueIdentifier></FolderAsset>"
@@ -198,31 +164,21 @@ TEST_F(ScriptedServiceTest, AssetListsKeepOnlyAlbumsAndPicturesAndTakeASingleRec
         "<FolderAsset><UniqueIdentifier>A2</UniqueIdentifier></FolderAsset>"
         "<PictureFileAsset><UniqueIdentifier>P1</UniqueIdentifier></PictureFileAsset>"
         "</Assets>");
-    oruNetwork client(alert);
-    client.setSessionIdentifier(QStringLiteral("S"));
     const std::optional<QVariantList> assets = client.getAssets(QStringLiteral("ROOT"));
     ASSERT_TRUE(assets);
     QStringList seen;
     for (const QVariant &asset : *assets)
         seen.append(asset.toMap().value(QStringLiteral("UniqueIdentifier")).toString() + ':'
             + asset.toMap().value(QStringLiteral("CS_AssetKind")).toString());
-    EXPECT_EQ(seen,
-        QStringList({QStringLiteral("A1:FolderAsset"), QStringLiteral("A2:FolderAsset"),
-            QStringLiteral("P1:PictureFileAsset")}));
-
-    const QByteArray body = sent("GetAssets").at(0).body;
-    EXPECT_EQ(element(body, QStringLiteral("parentIdentifier")), QStringLiteral("ROOT"));
-    EXPECT_EQ(
-        element(body, QStringLiteral("commentsFilteringMode")), QStringLiteral("IncludeComments"));
-    EXPECT_EQ(element(body, QStringLiteral("includeSymbolicLinks")), QStringLiteral("1"));
-    EXPECT_EQ(element(body, QStringLiteral("includeExportLinks")), QStringLiteral("1"));
+    EXPECT_EQ(seen, QStringList({"A1:FolderAsset", "A2:FolderAsset", "P1:PictureFileAsset"}));
+    expectElements(sent("GetAssets").at(0),
+        {{"parentIdentifier", "ROOT"}, {"commentsFilteringMode", "IncludeComments"},
+            {"includeSymbolicLinks", "1"}, {"includeExportLinks", "1"}});
 }
 
 TEST_F(ScriptedServiceTest, SharingSendsOneExportTargetPerRecipientAndAnEmptyNotificationText)
 {
     answers["ExportAssetEx"] = result("ExportAssetEx", "true");
-    oruNetwork client(alert);
-    client.setSessionIdentifier(QStringLiteral("S"));
     const QVariantList recipients
         = {oruNetwork::recipientRecord(QStringLiteral("Bob"), QStringLiteral("bob@example.com"),
                QStringLiteral("Hi & bye"), true, false),
@@ -231,18 +187,16 @@ TEST_F(ScriptedServiceTest, SharingSendsOneExportTargetPerRecipientAndAnEmptyNot
     ASSERT_TRUE(client.sendSharing(
         {QStringLiteral("ALBUM")}, recipients, true, QStringLiteral("DefaultWithSenderCC")));
 
-    const QByteArray body = sent("ExportAssetEx").at(0).body;
+    const QByteArray body = sent("ExportAssetEx").at(0);
     const std::optional<QString> list = element(body, QStringLiteral("recipients"));
     ASSERT_TRUE(list);
     EXPECT_EQ(list->count(QStringLiteral("<ExportTarget>")), 2);
     EXPECT_TRUE(list->contains(QStringLiteral("<EmailAddress>bob@example.com</EmailAddress>")));
     EXPECT_TRUE(list->contains(QStringLiteral("<ShortNote>Hi &amp; bye</ShortNote>")));
     EXPECT_EQ(list->count(QStringLiteral("<Culture>en-US</Culture>")), 2);
-    EXPECT_EQ(element(body, QStringLiteral("emailNotificationText")), QString());
-    EXPECT_EQ(element(body, QStringLiteral("emailNotificationType")),
-        QStringLiteral("DefaultWithSenderCC"));
-    EXPECT_EQ(element(body, QStringLiteral("createDirectAccessLinks")), QStringLiteral("1"));
-    EXPECT_EQ(element(body, QStringLiteral("assetIdentifier")), QStringLiteral("ALBUM"));
+    expectElements(body,
+        {{"emailNotificationText", ""}, {"emailNotificationType", "DefaultWithSenderCC"},
+            {"createDirectAccessLinks", "1"}, {"assetIdentifier", "ALBUM"}});
 
     answers["ExportAssetEx"] = fault("Server was unable to process request. ---&gt; No way.");
     EXPECT_FALSE(client.sendSharing({QStringLiteral("ALBUM")}, recipients, false, "Default"));
@@ -253,59 +207,32 @@ TEST_F(ScriptedServiceTest, SharingSendsOneExportTargetPerRecipientAndAnEmptyNot
 
 TEST_F(ScriptedServiceTest, WallpapersAreTheScreenSizeUpToTheLargestOne)
 {
-    answers["RequestPictureFileAssetWallpaperRendition"]
-        = result("RequestPictureFileAssetWallpaperRendition", "true");
-    oruNetwork client(alert);
-    client.setSessionIdentifier(QStringLiteral("S"));
+    const QByteArray operation = "RequestPictureFileAssetWallpaperRendition";
+    answers[operation] = result(operation, "true");
     const oruAssetItem portrait {QStringLiteral("PIC"), 6, 3000, 4000};
 
+    // Without a screen to measure nothing is asked.
     EXPECT_FALSE(client.requestWallpaper(portrait));
     EXPECT_EQ(alert->shown.size(), 1);
-    EXPECT_TRUE(sent("RequestPictureFileAssetWallpaperRendition").empty());
+    EXPECT_TRUE(sent(operation).empty());
 
     QSizeF screen;
     client.setScreenSizeProvider([&screen] { return screen; });
-    for (const QSizeF size : {QSizeF(2560, 1600), QSizeF(1920, 1440), QSizeF(1680.7, 1050.2)}) {
+    const QList<QPair<QSizeF, QString>> cases = {{QSizeF(2560, 1600), "1920x1200"},
+        {QSizeF(1920, 1440), "1920x1200"}, {QSizeF(1680.7, 1050.2), "1680x1050"}};
+    for (const auto &[size, expected] : cases) {
         screen = size;
         ASSERT_TRUE(client.requestWallpaper(portrait));
+        const QByteArray body = sent(operation).back();
+        EXPECT_EQ(element(body, "pictureFileAssetIdentifier"), "PIC");
+        EXPECT_EQ(*element(body, "width") + 'x' + *element(body, "height"), expected);
     }
-    const auto requests = sent("RequestPictureFileAssetWallpaperRendition");
-    ASSERT_EQ(requests.size(), 3u);
-    const QStringList expected
-        = {QStringLiteral("1920x1200"), QStringLiteral("1920x1200"), QStringLiteral("1680x1050")};
-    for (std::size_t i = 0; i < requests.size(); ++i) {
-        const QByteArray &body = requests.at(i).body;
-        EXPECT_EQ(
-            element(body, QStringLiteral("pictureFileAssetIdentifier")), QStringLiteral("PIC"));
-        EXPECT_EQ(*element(body, QStringLiteral("width")) + 'x'
-                + *element(body, QStringLiteral("height")),
-            expected.at(qsizetype(i)));
-    }
-}
-
-TEST_F(ScriptedServiceTest, TheExportGraphIsTheWholeReplyOrNone)
-{
-    answers["GetExportGraph"] = result("GetExportGraph", "<Graph><Node>n</Node></Graph>");
-    oruNetwork client(alert);
-    client.setSessionIdentifier(QStringLiteral("S"));
-    const std::optional<QVariantMap> graph
-        = client.getExportGraph({QStringLiteral("ALBUM")}, QStringLiteral("Root"), 3, "Xml");
-    ASSERT_TRUE(graph);
-    EXPECT_EQ(graph->value(QStringLiteral("GetExportGraphResult"))
-                  .toMap()
-                  .value(QStringLiteral("Graph"))
-                  .toMap()
-                  .value(QStringLiteral("Node")),
-        QStringLiteral("n"));
-    const QByteArray body = sent("GetExportGraph").at(0).body;
-    EXPECT_EQ(element(body, QStringLiteral("startNode")), QStringLiteral("Root"));
-    EXPECT_EQ(element(body, QStringLiteral("depth")), QStringLiteral("3"));
-    EXPECT_EQ(element(body, QStringLiteral("format")), QStringLiteral("Xml"));
-
-    answers["GetExportGraph"] = fault("No graph.");
-    EXPECT_FALSE(client.getExportGraph({QStringLiteral("ALBUM")}, {}, 1, {}));
-    EXPECT_EQ(client.errorMsg(), QStringLiteral("No graph."));
-    EXPECT_TRUE(alert->shown.isEmpty());
+    answers[operation] = fault("No such picture.");
+    EXPECT_FALSE(client.requestWallpaper(portrait));
+    ASSERT_EQ(alert->shown.size(), 2);
+    EXPECT_EQ(alert->shown.at(1),
+        qMakePair(QStringLiteral("Request for wallpaper has failed."),
+            QStringLiteral("No such picture.")));
 }
 
 } // namespace

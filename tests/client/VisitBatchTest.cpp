@@ -109,33 +109,6 @@ TEST_F(VisitBatch, EveryFailureHasItsOwnCodeNeverAnEarlierOne)
     EXPECT_FALSE(client->curlAbort());
 }
 
-TEST_F(VisitBatch, AnUnansweredUploadKeepsTheFileAndReportsNothing)
-{
-    ASSERT_TRUE(client->addPhotoToDB(picture, "m-picture", pictureHash));
-    const QVariantList batches
-        = {batch("b-1", "m-picture", pictureHash,
-               {renderCommand("a-1", 200, 200, "http://127.0.0.1:9/Pondrel/Upload/closed"),
-                   renderCommand("a-2", 1024, 1024, "http://127.0.0.1:9/Pondrel/Upload/closed")}),
-            batch("b-2", "m-unknown", pictureHash, {renderCommand("a-3", 200, 200, "x")})};
-    ASSERT_TRUE(PropertyList::saveToPList(batches, oruNetwork::savedBatchFilename()));
-    const QVariantList earlier = {QVariantMap {{"earlier", "status"}}};
-    client->previousCommandBatchesStatuses() = earlier;
-    QStringList progress;
-    client->setVisitProgressHandler([&](const QString &text) { progress.append(text); });
-    client->setCommandBatch(batches);
-
-    client->processCommandBatch();
-
-    EXPECT_TRUE(client->curlAbort());
-    EXPECT_TRUE(client->commandBatchEmpty());
-    EXPECT_TRUE(QFileInfo::exists(oruNetwork::savedBatchFilename()));
-    // Only what this run would have reported is dropped.
-    EXPECT_EQ(client->previousCommandBatchesStatuses(), earlier);
-    // Processing stopped after the first command.
-    EXPECT_EQ(progress, QStringList {"Rendering 1 of 3…"});
-    EXPECT_GT(QFileInfo(QDir::temp().filePath("a-1.jpg")).size(), 0);
-}
-
 TEST_F(VisitBatch, AnUnreadableSavedBatchIsMovedAsideAndTheVisitGoesOn)
 {
     const QString path = oruNetwork::savedBatchFilename();

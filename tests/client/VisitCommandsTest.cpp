@@ -37,38 +37,30 @@ TEST(ParseCommands, AttributesElementsAndMixedGiveTheSameRecord)
     }
 }
 
-TEST(ParseCommands, FindsCommandsAtAnyDepthInDocumentOrder)
+TEST(ParseCommands, FindsCommandsAtAnyDepthFlattensTheirFieldsAndIgnoresBrokenDocuments)
 {
-    const QString document = "<?xml version=\"1.0\"?><Batch><Command id=\"first\"/>"
-                             "<Group><Inner><Command id=\"second\"><width>10</width></Command>"
-                             "</Inner></Group><Command id=\"third\"/><Other id=\"no\"/></Batch>";
-    const QVariantList commands = oruNetwork::parseCommands(document);
+    const QVariantList commands = oruNetwork::parseCommands(
+        "<?xml version=\"1.0\"?><Batch><Command id=\"first\"/><Group><Inner><Command "
+        "id=\"second\"><width>10</width></Command></Inner></Group><Command id=\"third\"/>"
+        "<Other id=\"no\"/></Batch>");
     ASSERT_EQ(commands.size(), 3);
     EXPECT_EQ(commands.at(0).toMap().value("id"), "first");
     // A "Command" with a single child element takes that child's text as a field of its own.
     EXPECT_EQ(commands.at(1).toMap(),
         (QVariantMap {{"id", "second"}, {"width", "10"}, {"Command", "10"}}));
     EXPECT_EQ(commands.at(2).toMap().value("id"), "third");
-}
 
-TEST(ParseCommands, FlattensNestingAndLetsLaterFieldsWin)
-{
     // The "id" attribute comes first in document order, the nested leaf element replaces it;
     // an element with several children is no field of its own, an empty leaf neither.
-    const QVariantMap record = oruNetwork::parseSingleCommand(
-        "<Command id=\"outer\" type=\"RenderPicture\"><Size><width>640</width>"
-        "<height>480</height></Size><Extra><id>inner</id></Extra><empty></empty>"
-        "<url/></Command>");
-    const QVariantMap expected = {{"id", "inner"}, {"type", "RenderPicture"}, {"width", "640"},
-        {"height", "480"}, {"Extra", "inner"}};
-    EXPECT_EQ(record, expected);
-}
+    EXPECT_EQ(oruNetwork::parseSingleCommand(
+                  "<Command id=\"outer\" type=\"RenderPicture\"><Size><width>640</width>"
+                  "<height>480</height></Size><Extra><id>inner</id></Extra><empty></empty>"
+                  "<url/></Command>"),
+        (QVariantMap {{"id", "inner"}, {"type", "RenderPicture"}, {"width", "640"},
+            {"height", "480"}, {"Extra", "inner"}}));
 
-TEST(ParseCommands, BrokenDocumentsGiveNothing)
-{
-    EXPECT_TRUE(oruNetwork::parseCommands("<Commands><Command id=\"a\">").isEmpty());
-    EXPECT_TRUE(oruNetwork::parseCommands("").isEmpty());
-    EXPECT_TRUE(oruNetwork::parseCommands("not xml at all").isEmpty());
+    for (const char *broken : {"<Commands><Command id=\"a\">", "", "not xml at all"})
+        EXPECT_TRUE(oruNetwork::parseCommands(broken).isEmpty()) << broken;
     EXPECT_TRUE(oruNetwork::parseSingleCommand("<Command").isEmpty());
 }
 
