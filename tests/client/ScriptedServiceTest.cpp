@@ -146,6 +146,25 @@ TEST_F(ScriptedServiceTest, ASignOnWithoutAnAccountOrASessionLeavesTheClientSign
     EXPECT_EQ(sent("GetAccountInfo").size(), 1u);
 }
 
+TEST_F(ScriptedServiceTest, UpdateSendsTheCurrentPasswordTwiceWhenNoNewOneIsGiven)
+{
+    answers["UpdateAccount"] = result("UpdateAccount", "true");
+    client.setEmailAddress(QStringLiteral("ada@example.com"));
+    client.setPassword(QStringLiteral("current-pw"));
+    client.setCulture(QStringLiteral("en-GB"));
+    ASSERT_TRUE(client.updateAccountInfo(QStringLiteral("Ada"), QStringLiteral("King"), {}));
+    ASSERT_TRUE(
+        client.updateAccountInfo(QStringLiteral("Ada"), QStringLiteral("King"), "fresh-pw"));
+    ASSERT_EQ(sent("UpdateAccount").size(), 2u);
+    expectElements(sent("UpdateAccount").at(0),
+        {{"accountIdentifier", "ada@example.com"}, {"password", "current-pw"},
+            {"newPassword", "current-pw"}, {"newFirstName", "Ada"}, {"newLastName", "King"},
+            {"newEmailAddress", "ada@example.com"}, {"newCulture", "en-GB"}});
+    expectElements(
+        sent("UpdateAccount").at(1), {{"password", "current-pw"}, {"newPassword", "fresh-pw"}});
+    EXPECT_EQ(client.password(), QStringLiteral("fresh-pw"));
+}
+
 TEST_F(ScriptedServiceTest, AccountCreationAlwaysSendsTheUsCulture)
 {
     answers["CreateAccount"] = result("CreateAccount", "ada@example.com");
