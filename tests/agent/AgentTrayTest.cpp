@@ -1,6 +1,7 @@
 #include "PrivateBus.h"
 #include "RecordingProxy.h"
 #include "RefServiceProcess.h"
+#include "ScopedEnvironment.h"
 #include "ScratchHome.h"
 
 #include "agent/AgentTray.h"
@@ -138,7 +139,7 @@ TEST_F(AgentTrayTest, TheMenusVisitAsksTheServiceFiveSecondsLater)
     ASSERT_TRUE(service.start()) << service.errorMsg().toStdString();
     RecordingProxy proxy;
     ASSERT_TRUE(proxy.start(service.port()));
-    qputenv("PONDREL_SERVICE_URL", proxy.baseUrl().toUtf8());
+    const ScopedEnvironment serviceUrl("PONDREL_SERVICE_URL", proxy.baseUrl().toUtf8());
     oruAgent agent(bus.connection());
     AgentTray tray(agent);
     agent.start();
@@ -159,7 +160,6 @@ TEST_F(AgentTrayTest, TheMenusVisitAsksTheServiceFiveSecondsLater)
     ASSERT_TRUE(pumpUntil([&] { return tray.statusItem().toolTip().startsWith("Idle\n"); }, 5000))
         << tray.statusItem().toolTip().toStdString();
     EXPECT_TRUE(tray.statusItem().toolTip().contains("Last visit at"));
-    qunsetenv("PONDREL_SERVICE_URL");
 }
 
 } // namespace
