@@ -1,4 +1,4 @@
-#include "RefServiceProcess.h"
+#include "ProgramRun.h"
 #include "SoapTestClient.h"
 
 #include <QDirIterator>
@@ -90,9 +90,6 @@ TEST_F(AccountTest, LifeCycleFromCreationToExpiryWithoutPasswordsInTheClear)
     expectChildren(accountInfo(info),
         {{"FirstName", "Ada"}, {"LastName", "Lovelace"}, {"EmailAddress", kEmail},
             {"Culture", "en-US"}});
-    EXPECT_TRUE(soap->publishing("GetAccountInfoAsTypedDataSet",
-                        {{"sessionIdentifier", session}, {"trimSchema", "0"}})
-                    .ok());
     const SoapResult sessionInfo = sessionCall(*soap, "GetSessionInfo", session);
     EXPECT_EQ(
         childText(sessionInfo.resultNode().child("SessionInfo"), "ComputerIdentifier"), kComputer);
@@ -163,14 +160,11 @@ TEST_F(AccountTest, ComputerLifeCycleAndVisit)
 
 TEST(RefServiceProgram, HelpAndCustomKeyElementAndNamespace)
 {
-    QProcess process;
-    process.start(RefServiceProcess::programPath(), {"--help"});
-    ASSERT_TRUE(process.waitForFinished(10000));
-    EXPECT_EQ(process.exitCode(), 0);
-    const QByteArray help = process.readAllStandardOutput();
+    const ProgramRun help = ProgramRun::run(RefServiceProcess::programPath(), {"--help"});
+    EXPECT_EQ(help.exitCode, 0);
     for (const char *option : {"--listen", "--data", "--public-url", "--service-key",
              "--service-key-element", "--namespace", "--visit-interval-ms", "--log"})
-        EXPECT_TRUE(help.contains(option)) << option;
+        EXPECT_TRUE(help.standardOutput.contains(option)) << option;
 
     RefServiceProcess service {{"--service-key", "k-123", "--service-key-element", "clientKey",
         "--namespace", "urn:example"}};
