@@ -57,8 +57,7 @@ protected:
     SoapResult call(const char *operation, const QString &session, const char *assetParameter,
         const QString &asset, const SoapParameters &more = {}) const
     {
-        return soap->publishing(operation,
-            SoapParameters {{"sessionIdentifier", session}, {assetParameter, asset}} + more);
+        return soap->inSession(operation, session, SoapParameters {{assetParameter, asset}} + more);
     }
 
     QString folder(const QString &session, const QString &parent, const QString &name)

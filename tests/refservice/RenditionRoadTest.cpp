@@ -124,10 +124,10 @@ TEST_F(RenditionRoadTest, TheWholeRoadOfOnePicture)
 
     // Destroying the picture takes its files along.
     EXPECT_EQ(filesIn("renditions").size(), 2);
-    ASSERT_TRUE(agent
-                    ->publishing("DestroyPictureFileAsset",
-                        {{"sessionIdentifier", agent->session()}, {"assetIdentifier", picture}})
-                    .ok());
+    ASSERT_TRUE(
+        agent->inSession(
+                 "DestroyPictureFileAsset", agent->session(), {{"assetIdentifier", picture}})
+            .ok());
     EXPECT_TRUE(filesIn("renditions").isEmpty());
     EXPECT_EQ(SoapTestClient::get(ready["Preview"]["Url"]).status, 404);
 }
@@ -256,9 +256,9 @@ TEST_F(RenditionRoadTest, WallpaperIsRenderedAndMailed)
     ASSERT_TRUE(agent->completeAll(agent->visit()).ok());
     ASSERT_EQ(renditions().size(), 2);
     const auto request = [&](int width, int height) {
-        return agent->publishing("RequestPictureFileAssetWallpaperRendition",
-            {{"sessionIdentifier", agent->session()}, {"pictureFileAssetIdentifier", picture},
-                {"width", QString::number(width)}, {"height", QString::number(height)}});
+        return agent->inSession("RequestPictureFileAssetWallpaperRendition", agent->session(),
+            {{"pictureFileAssetIdentifier", picture}, {"width", QString::number(width)},
+                {"height", QString::number(height)}});
     };
     EXPECT_FALSE(request(2560, 1600).ok());
     ASSERT_TRUE(request(1280, 1024).ok());

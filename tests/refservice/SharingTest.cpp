@@ -53,8 +53,7 @@ protected:
     // A publishing call of the owner's session.
     SoapResult call(const char *operation, const SoapParameters &parameters) const
     {
-        return owner->publishing(
-            operation, SoapParameters {{"sessionIdentifier", owner->session()}} + parameters);
+        return owner->inSession(operation, owner->session(), parameters);
     }
 
     pugi::xml_node albumRecord(const SoapResult &rootListing) const
@@ -212,13 +211,8 @@ TEST_F(SharingTest, ImportAndDetachBetweenTwoAccounts)
     const QString other
         = soap.signOn("FFFFFFFF-0000-0000-0000-000000000001", "friend@example.org", "password2")
               .result();
-    const auto onAlbum
-        = [&](const char *operation, const QString &session, const SoapParameters &parameters) {
-              return soap.publishing(
-                  operation, SoapParameters {{"sessionIdentifier", session}} + parameters);
-          };
     const auto importIt = [&](const QString &session) {
-        return onAlbum("ImportAssetFromSymbolicLink", session, {{"symbolicLink", address}});
+        return soap.inSession("ImportAssetFromSymbolicLink", session, {{"symbolicLink", address}});
     };
     EXPECT_FALSE(importIt(owner->session()).ok()); // one's own album
     const SoapResult imported = importIt(other);
@@ -235,12 +229,13 @@ TEST_F(SharingTest, ImportAndDetachBetweenTwoAccounts)
         "Imported");
     EXPECT_TRUE(soap.getAssets(other, childText(albumRecord(inside), "UniqueIdentifier")).ok())
         << "sub-albums come along";
-    EXPECT_FALSE(onAlbum("RenameAsset", other,
-        {{"namedAssetIdentifier", album}, {"name", "Mine now"}, {"description", ""}})
-                     .ok());
+    EXPECT_FALSE(
+        soap.inSession("RenameAsset", other,
+                {{"namedAssetIdentifier", album}, {"name", "Mine now"}, {"description", ""}})
+            .ok());
 
     const auto detach = [&](const QString &session) {
-        return onAlbum("DetachImportedAsset", session, {{"assetIdentifier", album}});
+        return soap.inSession("DetachImportedAsset", session, {{"assetIdentifier", album}});
     };
     EXPECT_FALSE(detach(owner->session()).ok()); // the owner has nothing imported
     ASSERT_TRUE(detach(other).ok());

@@ -81,6 +81,12 @@ public:
     {
         return call("PublishingServices", operation, parameters);
     }
+    // A publishing operation of a session: sessionIdentifier first, then the others.
+    SoapResult inSession(
+        const char *operation, const QString &session, const SoapParameters &others = {}) const
+    {
+        return publishing(operation, SoapParameters {{"sessionIdentifier", session}} + others);
+    }
     SoapResult postRaw(
         const QString &path, const QByteArray &body, const QList<QByteArray> &headers = {}) const;
 
