@@ -28,22 +28,17 @@ struct QuestionAnswerer
     void answerWhenShown(const QString &answer)
     {
         auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
-        if (!box) {
-            QTimer::singleShot(10, [this, answer] { answerWhenShown(answer); });
-            return;
-        }
+        if (!box)
+            return QTimer::singleShot(10, [this, answer] { answerWhenShown(answer); });
         text = box->text();
         informativeText = box->informativeText();
-        QAbstractButton *chosen = nullptr;
-        for (QAbstractButton *button : box->buttons()) {
+        defaultButton = box->defaultButton() ? box->defaultButton()->text() : QString();
+        for (QAbstractButton *button : box->buttons())
             buttons.append(button->text());
-            if (static_cast<QAbstractButton *>(box->defaultButton()) == button)
-                defaultButton = button->text();
+        for (QAbstractButton *button : box->buttons()) {
             if (button->text() == answer)
-                chosen = button;
+                return button->click();
         }
-        if (chosen)
-            chosen->click();
     }
 
     QString text;
