@@ -4,7 +4,6 @@
 
 #include <QDBusMessage>
 #include <QDBusReply>
-#include <QDir>
 
 AgentProcess::AgentProcess(QDBusConnection bus, QString serviceUrl)
     : m_bus(std::move(bus))
@@ -19,31 +18,27 @@ AgentProcess::~AgentProcess()
     }
 }
 
-QString AgentProcess::programPath()
-{
-    return QDir(qEnvironmentVariable("PONDREL_BIN_DIR")).filePath("pondrel-agent");
-}
-
-bool AgentProcess::launch(const QStringList &arguments)
+QProcessEnvironment AgentProcess::environment(const QString &serviceUrl)
 {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert("PONDREL_SERVICE_URL", m_serviceUrl);
-    m_process.setProcessEnvironment(environment);
-    m_process.start(programPath(), arguments);
-    return m_process.waitForStarted(5000);
+    environment.insert("PONDREL_SERVICE_URL", serviceUrl);
+    return environment;
+}
+
+ProgramRun AgentProcess::run(const QStringList &arguments, const QString &serviceUrl)
+{
+    return ProgramRun::run(
+        ProgramRun::builtProgram("pondrel-agent"), arguments, environment(serviceUrl));
 }
 
 bool AgentProcess::start(const QStringList &arguments)
 {
-    return launch(arguments)
+    m_process.setProcessEnvironment(environment(m_serviceUrl));
+    m_process.start(ProgramRun::builtProgram("pondrel-agent"), arguments);
+    return m_process.waitForStarted(5000)
         && pumpUntil(
             [this] { return getOfflineStatusRequest().has_value() || !isRunning(); }, 15000)
         && isRunning();
-}
-
-std::optional<int> AgentProcess::runToEnd(const QStringList &arguments, int timeoutMs)
-{
-    return launch(arguments) ? waitForExit(timeoutMs) : std::nullopt;
 }
 
 std::optional<int> AgentProcess::waitForExit(int timeoutMs)
@@ -64,15 +59,4 @@ std::optional<QString> AgentProcess::getOfflineStatusRequest() const
     if (!reply.isValid())
         return std::nullopt;
     return reply.value();
-}
-
-QString AgentProcess::standardError()
-{
-    m_stderr += m_process.readAllStandardError();
-    return QString::fromUtf8(m_stderr);
-}
-
-QString AgentProcess::standardOutput()
-{
-    return QString::fromUtf8(m_process.readAllStandardOutput());
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ProgramRun.h"
+
 #include <QDBusConnection>
 #include <QProcess>
 #include <QString>
@@ -20,24 +22,21 @@ public:
     // Starts it and waits until its remote object answers, that is until it observes the
     // notifications.
     bool start(const QStringList &arguments = {QStringLiteral("--headless")});
-    // Starts it and waits for it to end; its exit code, or none if it did not end in time.
-    std::optional<int> runToEnd(const QStringList &arguments, int timeoutMs);
     // Waits for the program to end (while the test's events run); its exit code or none.
     std::optional<int> waitForExit(int timeoutMs);
     bool isRunning() const { return m_process.state() == QProcess::Running; }
     qint64 pid() const { return m_process.processId(); }
 
     std::optional<QString> getOfflineStatusRequest() const;
-    QString standardError();
-    QString standardOutput();
+    QString standardError() { return QString::fromUtf8(m_process.readAllStandardError()); }
 
-    static QString programPath();
+    // A short run to its end (a second Agent, --help, --version).
+    static ProgramRun run(const QStringList &arguments, const QString &serviceUrl);
 
 private:
-    bool launch(const QStringList &arguments);
+    static QProcessEnvironment environment(const QString &serviceUrl);
 
     QDBusConnection m_bus;
     QString m_serviceUrl;
     QProcess m_process;
-    QByteArray m_stderr;
 };

@@ -125,9 +125,9 @@ TEST_F(AgentProgramTest, RememberedAccountVisitsLoginsOfflineRequestsDebugLogAnd
     ASSERT_TRUE(pumpUntil([&] { return logFileText().contains("MARK"); }, 5000));
     EXPECT_FALSE(logFileText().contains("earlier run"));
     const QString firstLog = logFileText();
-    AgentProcess second(bus.connection(), proxy.baseUrl());
-    EXPECT_EQ(second.runToEnd({"--headless"}, 10000), std::optional<int>(1));
-    EXPECT_TRUE(second.standardError().contains("already running"));
+    const ProgramRun second = AgentProcess::run({"--headless"}, proxy.baseUrl());
+    EXPECT_EQ(second.exitCode, 1);
+    EXPECT_TRUE(second.standardError.contains("already running"));
     EXPECT_TRUE(agent->isRunning());
     EXPECT_TRUE(logFileText().startsWith(firstLog)) << "the second Agent emptied the log";
 
@@ -211,12 +211,12 @@ TEST_F(AgentProgramTest, WithoutAccountOrDebugItWaitsForAWakeAndQuitsOnSignals)
     }
 
     const qsizetype requestsSoFar = qsizetype(proxy.requests().size());
-    AgentProcess version(bus.connection(), proxy.baseUrl());
-    EXPECT_EQ(version.runToEnd({"--version"}, 10000), std::optional<int>(0));
-    EXPECT_TRUE(version.standardOutput().startsWith("pondrel-agent "));
-    AgentProcess help(bus.connection(), proxy.baseUrl());
-    EXPECT_EQ(help.runToEnd({"--help"}, 10000), std::optional<int>(0));
-    EXPECT_TRUE(help.standardOutput().contains("--headless"));
+    const ProgramRun version = AgentProcess::run({"--version"}, proxy.baseUrl());
+    EXPECT_EQ(version.exitCode, 0);
+    EXPECT_TRUE(version.standardOutput.startsWith("pondrel-agent "));
+    const ProgramRun help = AgentProcess::run({"--help"}, proxy.baseUrl());
+    EXPECT_EQ(help.exitCode, 0);
+    EXPECT_TRUE(help.standardOutput.contains("--headless"));
     EXPECT_EQ(qsizetype(proxy.requests().size()), requestsSoFar)
         << "help and version start nothing";
 }

@@ -1,6 +1,7 @@
 #include "PrivateBus.h"
 #include "RecordingProxy.h"
 #include "RefServiceProcess.h"
+#include "ScopedEnvironment.h"
 #include "ScratchHome.h"
 
 #include "agent/AgentTray.h"
@@ -27,22 +28,17 @@ struct QuestionAnswerer
     void answerWhenShown(const QString &answer)
     {
         auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
-        if (!box) {
-            QTimer::singleShot(10, [this, answer] { answerWhenShown(answer); });
-            return;
-        }
+        if (!box)
+            return QTimer::singleShot(10, [this, answer] { answerWhenShown(answer); });
         text = box->text();
         informativeText = box->informativeText();
-        QAbstractButton *chosen = nullptr;
-        for (QAbstractButton *button : box->buttons()) {
+        defaultButton = box->defaultButton() ? box->defaultButton()->text() : QString();
+        for (QAbstractButton *button : box->buttons())
             buttons.append(button->text());
-            if (static_cast<QAbstractButton *>(box->defaultButton()) == button)
-                defaultButton = button->text();
+        for (QAbstractButton *button : box->buttons()) {
             if (button->text() == answer)
-                chosen = button;
+                return button->click();
         }
-        if (chosen)
-            chosen->click();
     }
 
     QString text;
@@ -138,7 +134,7 @@ TEST_F(AgentTrayTest, TheMenusVisitAsksTheServiceFiveSecondsLater)
     ASSERT_TRUE(service.start()) << service.errorMsg().toStdString();
     RecordingProxy proxy;
     ASSERT_TRUE(proxy.start(service.port()));
-    qputenv("PONDREL_SERVICE_URL", proxy.baseUrl().toUtf8());
+    const ScopedEnvironment serviceUrl("PONDREL_SERVICE_URL", proxy.baseUrl().toUtf8());
     oruAgent agent(bus.connection());
     AgentTray tray(agent);
     agent.start();
@@ -159,7 +155,6 @@ TEST_F(AgentTrayTest, TheMenusVisitAsksTheServiceFiveSecondsLater)
     ASSERT_TRUE(pumpUntil([&] { return tray.statusItem().toolTip().startsWith("Idle\n"); }, 5000))
         << tray.statusItem().toolTip().toStdString();
     EXPECT_TRUE(tray.statusItem().toolTip().contains("Last visit at"));
-    qunsetenv("PONDREL_SERVICE_URL");
 }
 
 } // namespace

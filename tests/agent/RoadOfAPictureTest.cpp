@@ -2,6 +2,7 @@
 #include "PrivateBus.h"
 #include "RecordingProxy.h"
 #include "RefServiceProcess.h"
+#include "ScopedEnvironment.h"
 #include "ScratchHome.h"
 
 #include "client/oruNetwork.h"
@@ -37,7 +38,7 @@ protected:
         service
             = std::make_unique<RefServiceProcess>(arguments + QStringList {"--log", requestLog});
         ASSERT_TRUE(service->start()) << service->errorMsg().toStdString();
-        qputenv("PONDREL_SERVICE_URL", service->baseUrl().toUtf8());
+        serviceUrl.emplace("PONDREL_SERVICE_URL", service->baseUrl().toUtf8());
         ASSERT_TRUE(Paths::ensureFolder(Paths::applicationSupportFolder()));
         client = std::make_unique<oruNetwork>();
         ASSERT_TRUE(client->registerComputerIfNeeded()) << client->errorMsg().toStdString();
@@ -46,8 +47,6 @@ protected:
         ASSERT_TRUE(client->signOn(kEmail, kPassword)) << client->errorMsg().toStdString();
         createPicture();
     }
-
-    void TearDown() override { qunsetenv("PONDREL_SERVICE_URL"); }
 
     void createPicture()
     {
@@ -98,6 +97,7 @@ protected:
     ScratchHome home;
     PrivateBus bus;
     std::unique_ptr<RefServiceProcess> service;
+    std::optional<ScopedEnvironment> serviceUrl;
     std::unique_ptr<oruNetwork> client;
     QString requestLog;
 };

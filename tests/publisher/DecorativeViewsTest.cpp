@@ -2,17 +2,11 @@
 
 #include "publisher/views/CTGradient.h"
 #include "publisher/views/ToolbarButton.h"
-#include "publisher/views/oruAboutBoxController.h"
 #include "publisher/views/oruHeaderView.h"
 #include "publisher/views/oruMetaView.h"
 
-#include <QCoreApplication>
-#include <QDialog>
-#include <QLabel>
 #include <QMimeData>
 #include <QPainter>
-#include <QScrollBar>
-#include <QTextBrowser>
 #include <QUrl>
 #include <QVBoxLayout>
 
@@ -168,27 +162,4 @@ TEST(oruMetaView, HandsSelectAllAndDropsOnAndTakesEveryCommandOnce)
     QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(meta, &drop);
     EXPECT_EQ(host.openedFiles, (QStringList {"/tmp/one.jpg", "/tmp/two.jpg"}));
-}
-
-TEST(oruAboutBoxController, FillsThePanelOnceAndShowsIt)
-{
-    QCoreApplication::setApplicationName(QStringLiteral("Pondrel Publisher"));
-    QCoreApplication::setApplicationVersion(QStringLiteral("1.2.3"));
-    oruAboutBoxController &about = oruAboutBoxController::sharedInstance();
-    about.showPanel();
-    QDialog *panel = about.panel();
-    ASSERT_NE(panel, nullptr);
-    EXPECT_TRUE(panel->isVisible());
-    EXPECT_EQ(panel->objectName(), QStringLiteral("AboutBox"));
-    EXPECT_EQ(panel->windowTitle(), QStringLiteral("About Pondrel Publisher"));
-    EXPECT_EQ(panel->findChild<QLabel *>("versionField")->text(), "Version 1.2.3");
-    EXPECT_EQ(panel->findChild<QLabel *>("appNameField")->text(), "Pondrel Publisher");
-    EXPECT_TRUE(panel->findChild<QLabel *>("copyrightField")->text().contains("Copyright"));
-    auto *credits = panel->findChild<QTextBrowser *>("creditsField");
-    EXPECT_TRUE(credits->toPlainText().contains("Pondrel Publisher"));
-    panel->hide();
-    about.showPanel();
-    EXPECT_EQ(about.panel(), panel);
-    EXPECT_EQ(credits->verticalScrollBar()->value(), 0);
-    panel->hide();
 }

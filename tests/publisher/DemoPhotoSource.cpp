@@ -119,14 +119,10 @@ void DemoPhotoSource::didSetSelectionIndexes(MUPhotoView *, const IndexSet &inde
 
 IndexSet DemoPhotoSource::willRemovePhotosAtIndexes(MUPhotoView *view, const IndexSet &indexes)
 {
-    for (quint32 index = indexes.lastIndex(); index != IndexSet::notFound;) {
+    for (quint32 index = indexes.lastIndex(); index != IndexSet::notFound;
+         index = indexes.below(index).lastIndex()) {
         if (index < items.size())
             items.erase(items.begin() + index);
-        quint32 previous = IndexSet::notFound;
-        IndexSet earlier = indexes.below(index);
-        if (!earlier.isEmpty())
-            previous = earlier.lastIndex();
-        index = previous;
     }
     view->updateGridAndFrame();
     return {};

@@ -16,7 +16,7 @@ std::vector<quint32> members(const IndexSet &set)
 
 } // namespace
 
-TEST(IndexSet, MergesTouchingAndOverlappingRanges)
+TEST(IndexSet, MergesTouchingRangesAndSplitsThemOnRemoval)
 {
     IndexSet set;
     set.addRange(10, 12);
@@ -26,26 +26,17 @@ TEST(IndexSet, MergesTouchingAndOverlappingRanges)
     set.add(6);
     EXPECT_EQ(members(set), (std::vector<quint32> {5, 6, 7, 8, 10, 11, 12, 13, 14}));
     EXPECT_EQ(set.count(), 9u);
+    EXPECT_TRUE(IndexSet::fromRange(3, 2).isEmpty());
+
     set.addRange(0, 20);
     EXPECT_EQ(set, IndexSet::fromRange(0, 20));
-    EXPECT_TRUE(IndexSet::fromRange(3, 2).isEmpty());
-}
-
-TEST(IndexSet, RemovingSplitsRangesAndBoundsAreKept)
-{
-    IndexSet set = IndexSet::fromRange(0, 9);
     set.remove(4);
     set.removeRange(8, 30);
     EXPECT_EQ(members(set), (std::vector<quint32> {0, 1, 2, 3, 5, 6, 7}));
-    EXPECT_FALSE(set.contains(4));
-    EXPECT_TRUE(set.contains(5));
-    EXPECT_EQ(set.firstIndex(), 0u);
+    EXPECT_TRUE(set.contains(5) && !set.contains(4));
     EXPECT_EQ(set.lastIndex(), 7u);
-    EXPECT_EQ(set.indexGreaterThan(3), 5u);
-    EXPECT_EQ(set.indexGreaterThan(7), IndexSet::notFound);
     EXPECT_EQ(members(set.below(6)), (std::vector<quint32> {0, 1, 2, 3, 5}));
     EXPECT_TRUE(set.below(0).isEmpty());
-
     set.removeIndexes(IndexSet::fromRange(2, 5));
     EXPECT_EQ(members(set), (std::vector<quint32> {0, 1, 6, 7}));
     EXPECT_EQ(IndexSet().lastIndex(), IndexSet::notFound);

@@ -23,8 +23,7 @@ TEST(PhotoViewGeometry, WithoutItemsTheViewIsContentWideAndFlatAndTakesNoFocus)
     TestHost host;
     TestSource source;
     ScrolledGrid grid(640);
-    grid.view->setDelegate(&source);
-    grid.view->updateGridAndFrame();
+    grid.showItemsOf(source);
     EXPECT_EQ(grid.view->size(), QSize(640, 0));
     EXPECT_EQ(grid.view->columns(), 0u);
     EXPECT_EQ(grid.view->focusPolicy(), Qt::NoFocus);
@@ -60,8 +59,7 @@ TEST(PhotoViewGeometry, ColumnsShareTheWidthInCellsOfAtMost250)
         TestSource source;
         source.count = c.count;
         ScrolledGrid grid(c.width);
-        grid.view->setDelegate(&source);
-        grid.view->updateGridAndFrame();
+        grid.showItemsOf(source);
         EXPECT_EQ(grid.view->columns(), c.columns);
         EXPECT_EQ(grid.view->rows(), c.rows);
         EXPECT_NEAR(grid.view->gridSize().width(), c.cellWidth, 1e-4);
@@ -78,8 +76,7 @@ TEST(PhotoViewGeometry, PictureIsScaledToPhotoSizeAndSitsLeftAndLow)
     source.count = 2;
     source.picture = solidPicture(400, 300, Qt::blue);
     ScrolledGrid grid(300);
-    grid.view->setDelegate(&source);
-    grid.view->updateGridAndFrame();
+    grid.showItemsOf(source);
 
     // Cells are 150 x 125: the picture is 100 x 75, 15 from the left, its bottom 15 above the
     // cell's bottom.
@@ -131,8 +128,7 @@ TEST(PhotoViewGeometry, OnlyTheCellsOfTheDirtyRectangleAreAsked)
     } source;
     source.count = 100000;
     ScrolledGrid grid(600);
-    grid.view->setDelegate(&source);
-    grid.view->updateGridAndFrame();
+    grid.showItemsOf(source);
 
     QImage target(600, 250, QImage::Format_RGB32);
     QPainter painter(&target);
@@ -150,8 +146,7 @@ TEST(PhotoViewGeometry, ScrollingToTheEndWithoutItemsDoesNothing)
     TestSource source;
     ScrolledGrid grid(400, 200);
     grid.area.setWidgetResizable(false);
-    grid.view->setDelegate(&source);
-    grid.view->updateGridAndFrame();
+    grid.showItemsOf(source);
     EXPECT_TRUE(grid.view->doCommand(KeyCommand::scrollToEndOfDocument));
     EXPECT_EQ(grid.area.verticalScrollBar()->value(), 0);
     source.count = 100;
@@ -175,8 +170,7 @@ TEST(PhotoViewGeometry, WhileSizesSettleCellsAreDrawnFromTheCheapPictures)
     source.count = 1;
     source.picture = solidPicture(400, 300, Qt::blue);
     ScrolledGrid grid(300);
-    grid.view->setDelegate(&source);
-    grid.view->updateGridAndFrame();
+    grid.showItemsOf(source);
     EXPECT_TRUE(grid.view->isDonePhotoResizing());
     ASSERT_TRUE(QTest::qWaitFor([&] { return isColor(grid.grabView().pixel(65, 72), Qt::blue); }));
 

@@ -15,8 +15,7 @@ struct KeyboardGrid : ScrolledGrid
         : ScrolledGrid(600)
     {
         source.count = 10;
-        view->setDelegate(&source);
-        view->updateGridAndFrame();
+        showItemsOf(source);
     }
 
     IndexSet press(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier)

@@ -92,6 +92,11 @@ struct ScrolledGrid
         [[maybe_unused]] const bool exposed = QTest::qWaitForWindowExposed(&area);
     }
 
+    void showItemsOf(MUPhotoViewDelegate &source)
+    {
+        view->setDelegate(&source);
+        view->updateGridAndFrame();
+    }
     QImage grabView() { return view->grab().toImage(); }
 
     QScrollArea area;

@@ -1,4 +1,4 @@
-#include "RefServiceProcess.h"
+#include "ProgramRun.h"
 #include "SoapTestClient.h"
 
 #include <QDirIterator>
@@ -18,11 +18,6 @@ SoapResult computerCall(const SoapTestClient &soap, const char *operation)
 {
     return soap.collection(operation,
         {{"serviceKey", SoapTestClient::kServiceKey}, {"computerIdentifier", kComputer}});
-}
-
-SoapResult sessionCall(const SoapTestClient &soap, const char *operation, const QString &session)
-{
-    return soap.publishing(operation, {{"sessionIdentifier", session}});
 }
 
 SoapResult updateAccount(
@@ -85,35 +80,32 @@ TEST_F(AccountTest, LifeCycleFromCreationToExpiryWithoutPasswordsInTheClear)
     EXPECT_GE(session.size(), 32);
     EXPECT_NE(soap->signOn(kComputer, kEmail, kPassword).result(), session);
 
-    const SoapResult info = sessionCall(*soap, "GetAccountInfo", session);
+    const SoapResult info = soap->inSession("GetAccountInfo", session);
     ASSERT_TRUE(info.ok());
     expectChildren(accountInfo(info),
         {{"FirstName", "Ada"}, {"LastName", "Lovelace"}, {"EmailAddress", kEmail},
             {"Culture", "en-US"}});
-    EXPECT_TRUE(soap->publishing("GetAccountInfoAsTypedDataSet",
-                        {{"sessionIdentifier", session}, {"trimSchema", "0"}})
-                    .ok());
-    const SoapResult sessionInfo = sessionCall(*soap, "GetSessionInfo", session);
+    const SoapResult sessionInfo = soap->inSession("GetSessionInfo", session);
     EXPECT_EQ(
         childText(sessionInfo.resultNode().child("SessionInfo"), "ComputerIdentifier"), kComputer);
 
     EXPECT_EQ(updateAccount(*soap, "wrong-password", "newsecret").faultMessage(), kRefused);
     EXPECT_FALSE(updateAccount(*soap, kPassword, "short").ok());
     ASSERT_TRUE(updateAccount(*soap, kPassword, "newsecret").ok());
-    expectChildren(accountInfo(sessionCall(*soap, "GetAccountInfo", session)),
+    expectChildren(accountInfo(soap->inSession("GetAccountInfo", session)),
         {{"FirstName", "Augusta"}, {"LastName", "King"}, {"Culture", "en-GB"}});
     EXPECT_FALSE(soap->signOn(kComputer, kEmail, kPassword).ok());
     EXPECT_TRUE(soap->signOn(kComputer, kEmail, "newsecret").ok());
 
-    EXPECT_TRUE(sessionCall(*soap, "SignOff", session).ok());
-    EXPECT_FALSE(sessionCall(*soap, "GetAccountInfo", session).ok());
+    EXPECT_TRUE(soap->inSession("SignOff", session).ok());
+    EXPECT_FALSE(soap->inSession("GetAccountInfo", session).ok());
 
     const QString fresh = soap->signOn(kComputer, kEmail, "newsecret").result();
     // Just under a day of idleness keeps the session; a day and a bit ends it.
     ageSessions(24 * 3600 - 120);
-    ASSERT_TRUE(sessionCall(*soap, "GetAccountInfo", fresh).ok()); // and this use renews it
+    ASSERT_TRUE(soap->inSession("GetAccountInfo", fresh).ok()); // and this use renews it
     ageSessions(24 * 3600 + 60);
-    EXPECT_EQ(sessionCall(*soap, "GetAccountInfo", fresh).faultMessage(),
+    EXPECT_EQ(soap->inSession("GetAccountInfo", fresh).faultMessage(),
         "Session expired, please sign in again.");
 
     // Neither password is in the log or anywhere in the stored data.
@@ -163,14 +155,11 @@ TEST_F(AccountTest, ComputerLifeCycleAndVisit)
 
 TEST(RefServiceProgram, HelpAndCustomKeyElementAndNamespace)
 {
-    QProcess process;
-    process.start(RefServiceProcess::programPath(), {"--help"});
-    ASSERT_TRUE(process.waitForFinished(10000));
-    EXPECT_EQ(process.exitCode(), 0);
-    const QByteArray help = process.readAllStandardOutput();
+    const ProgramRun help = ProgramRun::run(RefServiceProcess::programPath(), {"--help"});
+    EXPECT_EQ(help.exitCode, 0);
     for (const char *option : {"--listen", "--data", "--public-url", "--service-key",
              "--service-key-element", "--namespace", "--visit-interval-ms", "--log"})
-        EXPECT_TRUE(help.contains(option)) << option;
+        EXPECT_TRUE(help.standardOutput.contains(option)) << option;
 
     RefServiceProcess service {{"--service-key", "k-123", "--service-key-element", "clientKey",
         "--namespace", "urn:example"}};

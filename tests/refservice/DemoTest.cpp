@@ -1,4 +1,3 @@
-#include "RefServiceProcess.h"
 #include "SoapTestClient.h"
 
 #include <gtest/gtest.h>
@@ -27,20 +26,19 @@ TEST(RefServiceDemo, DemoAccountHasAlbumsWithPicturesAndSurvivesARestart)
     const pugi::xml_node landscapes = root.resultNode().child("Assets").child("FolderAsset");
     const QString thumbnail
         = childText(landscapes.child("FolderAssetRenditions").child("FolderAssetRendition"), "Url");
-    const HttpResult picture = SoapTestClient::request(thumbnail, "GET", {});
+    const HttpResult picture = SoapTestClient::get(thumbnail);
     EXPECT_EQ(picture.status, 200);
     EXPECT_TRUE(picture.body.startsWith("\xFF\xD8\xFF"));
     const SoapResult inside
         = soap.getAssets(signedOn.result(), childText(landscapes, "UniqueIdentifier"));
-    int pictures = 0;
-    for (pugi::xml_node record : inside.resultNode().child("Assets").children("PictureFileAsset")) {
-        ++pictures;
-        EXPECT_EQ(std::distance(record.child("PictureFileAssetRenditions").children().begin(),
-                      record.child("PictureFileAssetRenditions").children().end()),
+    const pugi::xml_node assets = inside.resultNode().child("Assets");
+    EXPECT_EQ(countChildren(assets, "PictureFileAsset"), 4);
+    for (pugi::xml_node record : assets.children("PictureFileAsset")) {
+        EXPECT_EQ(
+            countChildren(record.child("PictureFileAssetRenditions"), "PictureFileAssetRendition"),
             2);
         EXPECT_EQ(childText(record, "AssetType"), "Remote");
     }
-    EXPECT_EQ(pictures, 4);
 
     ASSERT_TRUE(service.restart());
     SoapTestClient again(service.baseUrl());

@@ -1,4 +1,4 @@
-#include "UploadTestSupport.h"
+#include "SoapTestClient.h"
 
 #include <QDir>
 #include <QSet>
@@ -6,8 +6,6 @@
 #include <gtest/gtest.h>
 
 namespace {
-
-using Rendition = QMap<QString, QString>; // field name to text
 
 class RenditionRoadTest : public ::testing::Test
 {
@@ -17,34 +15,23 @@ protected:
         ASSERT_TRUE(service.start()) << service.errorMsg().toStdString();
         agent = std::make_unique<AgentSide>(service, "road@example.org");
         ASSERT_FALSE(agent->session().isEmpty());
-        album = agent->soap().createFolder(agent->session(), "", "Road").result();
+        album = agent->createFolder(agent->session(), "", "Road").result();
         const SoapResult created
-            = agent->soap().createPicture(agent->session(), album, "road.jpg", "MONIKER-ROAD");
+            = agent->createPicture(agent->session(), album, "road.jpg", "MONIKER-ROAD");
         ASSERT_TRUE(created.ok()) << created.fault.toStdString();
         picture = created.result();
     }
 
-    SoapResult pictureListing() const { return agent->soap().getAssets(agent->session(), album); }
+    SoapResult pictureListing() const { return agent->getAssets(agent->session(), album); }
 
     static pugi::xml_node record(const SoapResult &listing)
     {
         return listing.resultNode().child("Assets").child("PictureFileAsset");
     }
 
-    // The picture's renditions as GetAssets lists them, by name.
-    QMap<QString, Rendition> renditions() const
+    QMap<QString, QMap<QString, QString>> renditions() const
     {
-        const SoapResult listing = pictureListing();
-        QMap<QString, Rendition> found;
-        for (pugi::xml_node rendition : record(listing)
-                                            .child("PictureFileAssetRenditions")
-                                            .children("PictureFileAssetRendition")) {
-            Rendition fields;
-            for (const char *name : {"Url", "Width", "Height", "FileSize"})
-                fields.insert(name, childText(rendition, name));
-            found.insert(childText(rendition, "Name"), fields);
-        }
-        return found;
+        return renditionsOf(record(pictureListing()));
     }
 
     QString retrievalAttemptFailed() const
@@ -113,18 +100,18 @@ TEST_F(RenditionRoadTest, TheWholeRoadOfOnePicture)
         SCOPED_TRACE(it.key().toStdString());
         const QString url = ready[it.key()]["Url"];
         EXPECT_EQ(ready[it.key()]["FileSize"], QString::number(it.value().size()));
-        const HttpResult download = SoapTestClient::request(url, "GET", {});
+        const HttpResult download = SoapTestClient::get(url);
         EXPECT_EQ(download.status, 200);
         EXPECT_EQ(download.header("Content-Type"), QByteArray("image/jpeg"));
         EXPECT_EQ(download.header("Content-Length"), QByteArray::number(it.value().size()));
         EXPECT_TRUE(download.body == it.value());
         const QByteArray etag = download.header("ETag");
         ASSERT_FALSE(etag.isEmpty());
-        EXPECT_EQ(SoapTestClient::request(url, "GET", {}, {"If-None-Match: " + etag}).status, 304);
+        EXPECT_EQ(SoapTestClient::get(url, {"If-None-Match: " + etag}).status, 304);
     }
 
     // The album shows its first picture's thumbnail.
-    const SoapResult root = agent->soap().getAssets(agent->session(), "");
+    const SoapResult root = agent->getAssets(agent->session(), "");
     expectChildren(root.resultNode()
                        .child("Assets")
                        .child("FolderAsset")
@@ -137,12 +124,12 @@ TEST_F(RenditionRoadTest, TheWholeRoadOfOnePicture)
 
     // Destroying the picture takes its files along.
     EXPECT_EQ(filesIn("renditions").size(), 2);
-    ASSERT_TRUE(agent->soap()
-                    .publishing("DestroyPictureFileAsset",
-                        {{"sessionIdentifier", agent->session()}, {"assetIdentifier", picture}})
-                    .ok());
+    ASSERT_TRUE(
+        agent->inSession(
+                 "DestroyPictureFileAsset", agent->session(), {{"assetIdentifier", picture}})
+            .ok());
     EXPECT_TRUE(filesIn("renditions").isEmpty());
-    EXPECT_EQ(SoapTestClient::request(ready["Preview"]["Url"], "GET", {}).status, 404);
+    EXPECT_EQ(SoapTestClient::get(ready["Preview"]["Url"]).status, 404);
 }
 
 TEST_F(RenditionRoadTest, BitsErrorPathsLeaveNothingBehind)
@@ -236,7 +223,7 @@ TEST_F(RenditionRoadTest, UnreportedOrForeignStatusesChangeNothingButTheAddresse
     ASSERT_EQ(first.size(), 2);
     // Another computer of the account reports the commands failed: not its pictures.
     const QString intruder = "EEEEEEEE-0000-0000-0000-000000000000";
-    ASSERT_TRUE(agent->soap().registerComputer(intruder).ok());
+    ASSERT_TRUE(agent->registerComputer(intruder).ok());
     const SoapResult foreign = agent->visit(
         AgentSide::batchStatus(first[0].batch,
             {AgentSide::failed(first[0].id(), "-1"), AgentSide::failed(first[1].id(), "-1")}),
@@ -269,9 +256,9 @@ TEST_F(RenditionRoadTest, WallpaperIsRenderedAndMailed)
     ASSERT_TRUE(agent->completeAll(agent->visit()).ok());
     ASSERT_EQ(renditions().size(), 2);
     const auto request = [&](int width, int height) {
-        return agent->soap().publishing("RequestPictureFileAssetWallpaperRendition",
-            {{"sessionIdentifier", agent->session()}, {"pictureFileAssetIdentifier", picture},
-                {"width", QString::number(width)}, {"height", QString::number(height)}});
+        return agent->inSession("RequestPictureFileAssetWallpaperRendition", agent->session(),
+            {{"pictureFileAssetIdentifier", picture}, {"width", QString::number(width)},
+                {"height", QString::number(height)}});
     };
     EXPECT_FALSE(request(2560, 1600).ok());
     ASSERT_TRUE(request(1280, 1024).ok());
@@ -289,9 +276,8 @@ TEST_F(RenditionRoadTest, WallpaperIsRenderedAndMailed)
 
     const QString url = renditions().value("Wallpaper").value("Url");
     ASSERT_FALSE(url.isEmpty());
-    EXPECT_TRUE(SoapTestClient::request(url, "GET", {}).body == wallpaper);
-    const HttpResult outbox
-        = SoapTestClient::request(service.baseUrl() + "/Pondrel/Outbox", "GET", {});
+    EXPECT_TRUE(SoapTestClient::get(url).body == wallpaper);
+    const HttpResult outbox = SoapTestClient::get(service.baseUrl() + "/Pondrel/Outbox");
     ASSERT_EQ(outbox.status, 200);
     EXPECT_TRUE(outbox.body.contains("\"to\": \"road@example.org\""));
     EXPECT_TRUE(outbox.body.contains(url.toUtf8()));
@@ -305,8 +291,8 @@ TEST(CommandStyleTest, EveryStyleReadsTheSame)
         RefServiceProcess service {{"--command-style", style}};
         ASSERT_TRUE(service.start()) << service.errorMsg().toStdString();
         AgentSide agent(service, "style@example.org");
-        const QString album = agent.soap().createFolder(agent.session(), "", "A").result();
-        ASSERT_TRUE(agent.soap().createPicture(agent.session(), album, "p.jpg").ok());
+        const QString album = agent.createFolder(agent.session(), "", "A").result();
+        ASSERT_TRUE(agent.createPicture(agent.session(), album, "p.jpg").ok());
         const SoapResult visit = agent.visit();
         const QList<AgentSide::Command> commands = AgentSide::commandsOf(visit);
         ASSERT_EQ(commands.size(), 2);

@@ -15,8 +15,7 @@ namespace {
 
 const QString kComputer = "BBBBBBBB-0000-0000-0000-000000000001";
 const QString kPublishing = "/Pondrel/PublishingServices.asmx";
-const QString kPublishingNamespace
-    = QString::fromLatin1(SoapTestClient::kNamespaceBase) + "/Pondrel/PublishingServices";
+const QString kPublishingNamespace = SoapTestClient::serviceNamespace("PublishingServices");
 
 QByteArray gunzip(const QByteArray &compressed)
 {
@@ -111,14 +110,10 @@ TEST_F(RobustnessTest, BadRequestsAreFaultsAndTheServerGoesOn)
     // Half a million nested elements inside a parameter are read without exhausting the stack.
     ASSERT_TRUE(soap->registerComputer(kComputer).ok());
     constexpr int kDepth = 500000;
-    const QByteArray body
-        = "<soap:Envelope xmlns:soap=\"http://schemas.xmlsoap.org/soap/envelope/\">"
-          "<soap:Body><Visit xmlns=\"http://services.trevane.com/Pondrel/CollectionServices\">"
-          "<serviceKey>pondrel-desktop</serviceKey><computerIdentifier>"
-        + kComputer.toUtf8() + "</computerIdentifier><previousCommandBatchesStatuses>"
-        + QByteArray("<a>").repeated(kDepth) + QByteArray("</a>").repeated(kDepth)
-        + "</previousCommandBatchesStatuses></Visit></soap:Body></soap:Envelope>";
-    const SoapResult visit = soap->postRaw("/Pondrel/CollectionServices.asmx", body);
+    const SoapResult visit = soap->collection("Visit",
+        {{"serviceKey", SoapTestClient::kServiceKey}, {"computerIdentifier", kComputer},
+            {"@previousCommandBatchesStatuses",
+                QString("<a>").repeated(kDepth) + QString("</a>").repeated(kDepth)}});
     EXPECT_TRUE(visit.ok()) << visit.fault.toStdString() << visit.http.transportError.toStdString();
     expectStillServing();
 }

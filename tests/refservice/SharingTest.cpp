@@ -1,4 +1,4 @@
-#include "UploadTestSupport.h"
+#include "SoapTestClient.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -21,20 +21,15 @@ QByteArray exportTarget(const char *name, const char *email, const char *note)
 SoapResult share(const SoapTestClient &soap, const QString &session, const QString &album,
     const QByteArray &targets, const QString &type)
 {
-    QByteArray body = SoapTestClient::envelope("ExportAssetEx",
-        QString::fromLatin1(SoapTestClient::kNamespaceBase) + "/Pondrel/PublishingServices",
+    return soap.publishing("ExportAssetEx",
         {{"sessionIdentifier", session}, {"assetIdentifier", album},
-            {"createDirectAccessLinks", "1"}, {"emailNotificationType", type},
-            {"emailNotificationText", ""}});
-    body.replace("</createDirectAccessLinks>",
-        "</createDirectAccessLinks><recipients>" + targets + "</recipients>");
-    return soap.postRaw("/Pondrel/PublishingServices.asmx", body);
+            {"createDirectAccessLinks", "1"}, {"@recipients", QString::fromUtf8(targets)},
+            {"emailNotificationType", type}, {"emailNotificationText", ""}});
 }
 
 QJsonArray outbox(const RefServiceProcess &service)
 {
-    const HttpResult reply
-        = SoapTestClient::request(service.baseUrl() + "/Pondrel/Outbox", "GET", {});
+    const HttpResult reply = SoapTestClient::get(service.baseUrl() + "/Pondrel/Outbox");
     EXPECT_EQ(reply.status, 200);
     return QJsonDocument::fromJson(reply.body).array();
 }
@@ -46,27 +41,26 @@ protected:
     {
         ASSERT_TRUE(service.start()) << service.errorMsg().toStdString();
         owner = std::make_unique<AgentSide>(service, "owner@example.org");
-        album = owner->soap().createFolder(owner->session(), "", "Holiday & Co").result();
+        album = owner->createFolder(owner->session(), "", "Holiday & Co").result();
         ASSERT_FALSE(album.isEmpty());
-        const QString inner = owner->soap().createFolder(owner->session(), album, "Inner").result();
+        const QString inner = owner->createFolder(owner->session(), album, "Inner").result();
         // Two pictures with finished renditions, one in a sub-album.
-        ASSERT_TRUE(owner->soap().createPicture(owner->session(), album, "beach.jpg").ok());
-        ASSERT_TRUE(owner->soap().createPicture(owner->session(), inner, "inner.jpg").ok());
+        ASSERT_TRUE(owner->createPicture(owner->session(), album, "beach.jpg").ok());
+        ASSERT_TRUE(owner->createPicture(owner->session(), inner, "inner.jpg").ok());
         ASSERT_TRUE(owner->completeAll(owner->visit()).ok());
     }
 
     // A publishing call of the owner's session.
     SoapResult call(const char *operation, const SoapParameters &parameters) const
     {
-        return owner->soap().publishing(
-            operation, SoapParameters {{"sessionIdentifier", owner->session()}} + parameters);
+        return owner->inSession(operation, owner->session(), parameters);
     }
 
     pugi::xml_node albumRecord(const SoapResult &rootListing) const
     {
         return rootListing.resultNode().child("Assets").child("FolderAsset");
     }
-    SoapResult rootListing() const { return owner->soap().getAssets(owner->session(), ""); }
+    SoapResult rootListing() const { return owner->getAssets(owner->session(), ""); }
 
     RefServiceProcess service;
     std::unique_ptr<AgentSide> owner;
@@ -75,13 +69,13 @@ protected:
 
 TEST_F(SharingTest, InvitationsLinksAndRevocation)
 {
-    EXPECT_FALSE(share(owner->soap(), owner->session(), album,
+    EXPECT_FALSE(share(*owner, owner->session(), album,
         exportTarget("Bob", "bob@example.org", "") + exportTarget("X", "not an address", ""),
         "Default")
                      .ok());
     EXPECT_TRUE(outbox(service).isEmpty()); // nothing half sent
 
-    const SoapResult shared = share(owner->soap(), owner->session(), album,
+    const SoapResult shared = share(*owner, owner->session(), album,
         exportTarget("Bob", "bob@example.org", "Look &amp; see")
             + exportTarget("Cy", "cy@example.org", ""),
         "DefaultWithSenderCC");
@@ -111,16 +105,16 @@ TEST_F(SharingTest, InvitationsLinksAndRevocation)
     EXPECT_TRUE(mails[0].toObject().value("body").toString().contains(direct));
 
     // The direct link works and counts; sub-albums are included for this recipient.
-    const HttpResult page = SoapTestClient::request(direct, "GET", {});
+    const HttpResult page = SoapTestClient::get(direct);
     EXPECT_EQ(page.status, 200);
     EXPECT_TRUE(page.body.contains("beach.jpg"));
     EXPECT_TRUE(page.body.contains("inner.jpg"));
     EXPECT_EQ(childText(linksInfo().resultNode().child("ExportLinkInfo"), "HitCounter"), "1");
 
     const SoapResult root = rootListing();
-    const auto links
-        = albumRecord(root).child("FolderAssetExportLinks").children("FolderAssetExportLink");
-    EXPECT_EQ(std::distance(links.begin(), links.end()), 2);
+    EXPECT_EQ(
+        countChildren(albumRecord(root).child("FolderAssetExportLinks"), "FolderAssetExportLink"),
+        2);
 
     const SoapResult graph = call("GetExportGraph",
         {{"assetIdentifier", album}, {"startNode", ""}, {"depth", "1"}, {"format", ""}});
@@ -135,7 +129,7 @@ TEST_F(SharingTest, InvitationsLinksAndRevocation)
     };
     EXPECT_TRUE(revoke("bob@example.org").ok());
     EXPECT_FALSE(revoke("bob@example.org").ok());
-    EXPECT_EQ(SoapTestClient::request(direct, "GET", {}).status, 404);
+    EXPECT_EQ(SoapTestClient::get(direct).status, 404);
     EXPECT_TRUE(revoke("cy@example.org").ok());
     EXPECT_FALSE(albumRecord(rootListing()).child("FolderAssetExportLinks"));
 }
@@ -159,28 +153,22 @@ TEST_F(SharingTest, WebAddressGalleryAndFeed)
         byAddress.resultNode(), {{"Url", address}, {"Name", "Our <holiday>"}, {"HitCounter", "0"}});
     EXPECT_TRUE(info(identifier).ok());
 
-    const HttpResult page = SoapTestClient::request(address, "GET", {});
+    const HttpResult page = SoapTestClient::get(address);
     ASSERT_EQ(page.status, 200);
     EXPECT_TRUE(page.header("Content-Type").startsWith("text/html"));
     EXPECT_TRUE(page.body.contains("Our &lt;holiday&gt;"));
     EXPECT_TRUE(page.body.contains("beach.jpg"));
     EXPECT_FALSE(page.body.contains("inner.jpg")); // this address leaves sub-albums out
-    const SoapResult listing = owner->soap().getAssets(owner->session(), album);
-    QMap<QString, QString> renditionUrls;
-    for (pugi::xml_node rendition : listing.resultNode()
-                                        .child("Assets")
-                                        .child("PictureFileAsset")
-                                        .child("PictureFileAssetRenditions")
-                                        .children("PictureFileAssetRendition"))
-        renditionUrls.insert(childText(rendition, "Name"), childText(rendition, "Url"));
-    ASSERT_EQ(renditionUrls.size(), 2);
-    EXPECT_TRUE(page.body.contains(renditionUrls["Thumbnail"].toUtf8()));
+    const SoapResult listing = owner->getAssets(owner->session(), album);
+    const auto renditions
+        = renditionsOf(listing.resultNode().child("Assets").child("PictureFileAsset"));
+    ASSERT_EQ(renditions.size(), 2);
+    EXPECT_TRUE(page.body.contains(renditions["Thumbnail"]["Url"].toUtf8()));
     const SoapResult afterVisit = info(address);
     EXPECT_EQ(childText(afterVisit.resultNode(), "HitCounter"), "1");
     EXPECT_NE(childText(afterVisit.resultNode(), "LastAccessDateUtc"), "0001-01-01T00:00:00+00:00");
 
-    const HttpResult feed
-        = SoapTestClient::request(QString(address).replace("a=", "r="), "GET", {});
+    const HttpResult feed = SoapTestClient::get(QString(address).replace("a=", "r="));
     ASSERT_EQ(feed.status, 200);
     pugi::xml_document rss;
     ASSERT_TRUE(rss.load_buffer(feed.body.constData(), size_t(feed.body.size())));
@@ -190,7 +178,7 @@ TEST_F(SharingTest, WebAddressGalleryAndFeed)
     const pugi::xml_node item = channel.child("item");
     EXPECT_EQ(childText(item, "title"), "beach.jpg");
     EXPECT_EQ(QString::fromUtf8(item.child("enclosure").attribute("url").value()),
-        renditionUrls["Preview"]);
+        renditions["Preview"]["Url"]);
     EXPECT_FALSE(item.next_sibling("item"));
 
     EXPECT_EQ(childText(albumRecord(rootListing())
@@ -205,7 +193,7 @@ TEST_F(SharingTest, WebAddressGalleryAndFeed)
     EXPECT_FALSE(albumRecord(withoutLinks).child("FolderAssetSymbolicLinks"));
     ASSERT_TRUE(
         call("DestroySymbolicLink", {{"symbolicLinkOrSymbolicLinkIdentifier", address}}).ok());
-    EXPECT_EQ(SoapTestClient::request(address, "GET", {}).status, 404);
+    EXPECT_EQ(SoapTestClient::get(address).status, 404);
     EXPECT_FALSE(info(address).ok());
     EXPECT_FALSE(albumRecord(rootListing()).child("FolderAssetSymbolicLinks"));
 }
@@ -218,18 +206,13 @@ TEST_F(SharingTest, ImportAndDetachBetweenTwoAccounts)
             {"includeSubFolders",
                 "1"}}).result();
     ASSERT_FALSE(address.isEmpty());
-    const SoapTestClient &soap = owner->soap();
+    const SoapTestClient &soap = *owner;
     ASSERT_TRUE(soap.createAccount("friend@example.org", "password2").ok());
     const QString other
         = soap.signOn("FFFFFFFF-0000-0000-0000-000000000001", "friend@example.org", "password2")
               .result();
-    const auto onAlbum
-        = [&](const char *operation, const QString &session, const SoapParameters &parameters) {
-              return soap.publishing(
-                  operation, SoapParameters {{"sessionIdentifier", session}} + parameters);
-          };
     const auto importIt = [&](const QString &session) {
-        return onAlbum("ImportAssetFromSymbolicLink", session, {{"symbolicLink", address}});
+        return soap.inSession("ImportAssetFromSymbolicLink", session, {{"symbolicLink", address}});
     };
     EXPECT_FALSE(importIt(owner->session()).ok()); // one's own album
     const SoapResult imported = importIt(other);
@@ -246,12 +229,13 @@ TEST_F(SharingTest, ImportAndDetachBetweenTwoAccounts)
         "Imported");
     EXPECT_TRUE(soap.getAssets(other, childText(albumRecord(inside), "UniqueIdentifier")).ok())
         << "sub-albums come along";
-    EXPECT_FALSE(onAlbum("RenameAsset", other,
-        {{"namedAssetIdentifier", album}, {"name", "Mine now"}, {"description", ""}})
-                     .ok());
+    EXPECT_FALSE(
+        soap.inSession("RenameAsset", other,
+                {{"namedAssetIdentifier", album}, {"name", "Mine now"}, {"description", ""}})
+            .ok());
 
     const auto detach = [&](const QString &session) {
-        return onAlbum("DetachImportedAsset", session, {{"assetIdentifier", album}});
+        return soap.inSession("DetachImportedAsset", session, {{"assetIdentifier", album}});
     };
     EXPECT_FALSE(detach(owner->session()).ok()); // the owner has nothing imported
     ASSERT_TRUE(detach(other).ok());
@@ -267,20 +251,20 @@ TEST(RefServiceFaults, CommandLineAndAdminFaults)
         "1*Create-Session:bits-no-session"}};
     ASSERT_TRUE(service.start()) << service.errorMsg().toStdString();
     AgentSide agent(service, "faulty@example.org");
-    const SoapResult listing = agent.soap().getAssets(agent.session(), QString());
+    const SoapResult listing = agent.getAssets(agent.session(), QString());
     EXPECT_EQ(listing.http.status, 500);
     EXPECT_EQ(listing.faultMessage(), "The sky fell.");
 
     // Uploads: a create answered without a session identifier.
-    const QString album = agent.soap().createFolder(agent.session(), QString(), "A").result();
-    ASSERT_TRUE(agent.soap().createPicture(agent.session(), album, "p.jpg").ok());
+    const QString album = agent.createFolder(agent.session(), QString(), "A").result();
+    ASSERT_TRUE(agent.createPicture(agent.session(), album, "p.jpg").ok());
     const QList<AgentSide::Command> commands = AgentSide::commandsOf(agent.visit());
     ASSERT_FALSE(commands.isEmpty());
     const QByteArray protocol = AgentSide::kProtocolOffer;
     const HttpResult noSession = AgentSide::bits(commands[0].url(), "Create-Session", {protocol});
     EXPECT_EQ(noSession.status, 200);
     EXPECT_TRUE(noSession.header("BITS-Session-Id").isEmpty());
-    auto check = [&] { return agent.soap().checkComputer(AgentSide::kComputer); };
+    auto check = [&] { return agent.checkComputer(AgentSide::kComputer); };
     auto setFaults = [&](const QByteArray &lines) {
         return SoapTestClient::request(service.baseUrl() + "/Pondrel/Admin/Faults", "POST", lines)
             .status;

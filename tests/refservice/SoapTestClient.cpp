@@ -1,5 +1,6 @@
 #include "SoapTestClient.h"
 
+#include <QRandomGenerator>
 #include <QUuid>
 
 #include <curl/curl.h>
@@ -56,6 +57,23 @@ QByteArray HttpResult::header(const QByteArray &name) const
 QString childText(const pugi::xml_node &node, const char *name)
 {
     return QString::fromUtf8(node.child(name).text().get());
+}
+
+int countChildren(const pugi::xml_node &node, const char *name)
+{
+    const auto children = node.children(name);
+    return int(std::distance(children.begin(), children.end()));
+}
+
+QMap<QString, QMap<QString, QString>> renditionsOf(const pugi::xml_node &picture)
+{
+    QMap<QString, QMap<QString, QString>> found;
+    for (pugi::xml_node rendition :
+        picture.child("PictureFileAssetRenditions").children("PictureFileAssetRendition")) {
+        for (const char *name : {"Url", "Width", "Height", "FileSize"})
+            found[childText(rendition, "Name")].insert(name, childText(rendition, name));
+    }
+    return found;
 }
 
 void expectChildren(const pugi::xml_node &node, const QList<QPair<const char *, QString>> &expected)
@@ -133,11 +151,24 @@ QByteArray SoapTestClient::envelope(
     pugi::xml_node call
         = envelope.append_child("soap:Body").append_child(operation.toUtf8().constData());
     call.append_attribute("xmlns") = operationNamespace.toUtf8().constData();
-    for (const auto &[name, value] : parameters)
-        call.append_child(name.toUtf8().constData()).text().set(value.toUtf8().constData());
+    for (const auto &[name, value] : parameters) {
+        const QByteArray text = value.toUtf8();
+        if (!name.startsWith(u'@')) {
+            call.append_child(name.toUtf8().constData()).text().set(text.constData());
+            continue;
+        }
+        pugi::xml_node raw = call.append_child(name.mid(1).toUtf8().constData());
+        if (!text.isEmpty() && !raw.append_buffer(text.data(), size_t(text.size())))
+            ADD_FAILURE() << "not well-formed XML for " << name.toStdString();
+    }
     std::ostringstream stream;
     document.save(stream, "", pugi::format_raw);
     return QByteArray::fromStdString(stream.str());
+}
+
+QString SoapTestClient::serviceNamespace(const char *service)
+{
+    return QString::fromLatin1(kNamespaceBase) + "/Pondrel/" + QString::fromLatin1(service);
 }
 
 SoapResult SoapTestClient::parseReply(const HttpResult &http)
@@ -166,17 +197,16 @@ SoapResult SoapTestClient::postRaw(
 SoapResult SoapTestClient::call(
     const char *service, const QString &operation, const SoapParameters &parameters) const
 {
-    const QString ns = QString::fromLatin1(kNamespaceBase) + "/Pondrel/" + service;
+    const QString ns = serviceNamespace(service);
     return postRaw(QString("/Pondrel/%1.asmx").arg(service), envelope(operation, ns, parameters),
         {"SOAPAction: " + (ns + u'/' + operation).toUtf8()});
 }
 
-SoapResult SoapTestClient::createAccount(const QString &email, const QString &password,
-    const QString &firstName, const QString &lastName) const
+SoapResult SoapTestClient::createAccount(const QString &email, const QString &password) const
 {
     return publishing("CreateAccount",
-        {{"serviceKey", QString::fromLatin1(kServiceKey)}, {"firstName", firstName},
-            {"lastName", lastName}, {"emailAddress", email}, {"password", password},
+        {{"serviceKey", QString::fromLatin1(kServiceKey)}, {"firstName", "Ada"},
+            {"lastName", "Lovelace"}, {"emailAddress", email}, {"password", password},
             {"culture", "en-US"}});
 }
 
@@ -237,4 +267,139 @@ SoapResult SoapTestClient::checkComputer(const QString &computer) const
 {
     return collection("CheckComputer",
         {{"serviceKey", QString::fromLatin1(kServiceKey)}, {"computerIdentifier", computer}});
+}
+
+namespace {
+
+// The same reading the agent does: attributes and leaf elements of Command, flattened.
+QMap<QString, QString> flatten(const pugi::xml_node &command)
+{
+    QMap<QString, QString> fields;
+    for (pugi::xml_attribute attribute : command.attributes())
+        fields.insert(QString::fromUtf8(attribute.name()), QString::fromUtf8(attribute.value()));
+    for (pugi::xml_node child : command.children()) {
+        if (child.type() == pugi::node_element)
+            fields.insert(QString::fromUtf8(child.name()), QString::fromUtf8(child.child_value()));
+    }
+    return fields;
+}
+
+} // namespace
+
+AgentSide::AgentSide(const RefServiceProcess &service, const QString &email)
+    : SoapTestClient(service.baseUrl())
+{
+    createAccount(email, "password1");
+    registerComputer(kComputer);
+    m_session = signOn(kComputer, email, "password1").result();
+}
+
+SoapResult AgentSide::visit(const QByteArray &statusesXml, const QString &computer) const
+{
+    return collection("Visit",
+        {{"serviceKey", kServiceKey}, {"computerIdentifier", '{' + computer + '}'},
+            {"@accountIdentifiersHashes", "<string>0123</string>"},
+            {"@previousCommandBatchesStatuses", QString::fromUtf8(statusesXml)}});
+}
+
+QList<AgentSide::Command> AgentSide::commandsOf(const SoapResult &visit)
+{
+    QList<Command> commands;
+    for (pugi::xml_node batch : visit.resultNode().children("CommandBatch")) {
+        pugi::xml_document document;
+        const QByteArray text = QByteArray(batch.child("Commands").child_value());
+        if (!document.load_buffer(text.constData(), size_t(text.size())))
+            continue;
+        for (pugi::xpath_node found : document.select_nodes("//Command")) {
+            commands.append({flatten(found.node()), childText(batch, "UniqueIdentifier")});
+        }
+    }
+    return commands;
+}
+
+HttpResult AgentSide::bits(const QString &url, const QByteArray &packet,
+    const QList<QByteArray> &headers, const QByteArray &body)
+{
+    QList<QByteArray> all {
+        "BITS-Packet-Type: " + packet, "User-Agent: Microsoft BITS/6.6", "Expect:"};
+    all += headers;
+    return SoapTestClient::request(url, "BITS_POST", body, all);
+}
+
+HttpResult AgentSide::upload(const QString &url, const QByteArray &bytes, int pieces)
+{
+    const HttpResult created = bits(url, "Create-Session", {kProtocolOffer, "Content-Name: r.jpg"});
+    if (created.status != 200)
+        return created;
+    const QByteArray session = "BITS-Session-Id: " + created.header("BITS-Session-Id");
+    const qint64 step = (bytes.size() + pieces - 1) / pieces;
+    for (qint64 first = 0; first < bytes.size(); first += step) {
+        const QByteArray piece = bytes.mid(first, step);
+        const QByteArray range = "Content-Range: bytes " + QByteArray::number(first) + '-'
+            + QByteArray::number(first + piece.size() - 1) + '/' + QByteArray::number(bytes.size());
+        const HttpResult fragment = bits(url, "Fragment", {session, range}, piece);
+        if (fragment.status != 200)
+            return fragment;
+    }
+    return bits(url, "Close-Session", {session});
+}
+
+QByteArray AgentSide::batchStatus(const QString &batch, const QList<QByteArray> &commandStatuses)
+{
+    return "<CommandBatchStatus><CommandStatus>" + commandStatuses.join()
+        + "</CommandStatus><UniqueIdentifier>" + batch.toUtf8()
+        + "</UniqueIdentifier></CommandBatchStatus>";
+}
+
+namespace {
+
+QByteArray commandStatus(const QString &command, const char *status, const QByteArray &errorCode,
+    const QList<QPair<const char *, qint64>> &returned)
+{
+    QByteArray parameters;
+    for (const auto &[name, value] : returned) {
+        parameters += "<ReturnParameter><Name>" + QByteArray(name) + "</Name><Value>"
+            + QByteArray::number(value) + "</Value></ReturnParameter>";
+    }
+    return "<CommandStatus><UniqueIdentifier>" + command.toUtf8()
+        + "</UniqueIdentifier><CommandExecutionStatus>" + status
+        + "</CommandExecutionStatus><ErrorCode>" + errorCode
+        + "</ErrorCode><ErrorDescription></ErrorDescription><ReturnParameters>" + parameters
+        + "</ReturnParameters></CommandStatus>";
+}
+
+} // namespace
+
+QByteArray AgentSide::succeeded(const QString &command, int width, int height, qint64 size)
+{
+    return commandStatus(
+        command, "Succeeded", "0", {{"fileSize", size}, {"width", width}, {"height", height}});
+}
+
+QByteArray AgentSide::failed(const QString &command, const QString &errorCode)
+{
+    return commandStatus(command, "Failed", errorCode.toUtf8(), {});
+}
+
+SoapResult AgentSide::completeAll(const SoapResult &visit) const
+{
+    QMap<QString, QList<QByteArray>> statuses;
+    for (const Command &command : commandsOf(visit)) {
+        const int width = command.fields.value("width").toInt();
+        const QByteArray bytes = fakeJpeg(500 + width, 'q');
+        if (upload(command.url(), bytes).status == 200)
+            statuses[command.batch].append(succeeded(command.id(), width, width, bytes.size()));
+    }
+    QByteArray all;
+    for (auto it = statuses.cbegin(); it != statuses.cend(); ++it)
+        all += batchStatus(it.key(), it.value());
+    return this->visit(all);
+}
+
+QByteArray AgentSide::fakeJpeg(int size, char fill)
+{
+    QByteArray bytes(size, fill);
+    for (int i = 4; i < size - 2; i += 7)
+        bytes[i] = char(QRandomGenerator::global()->bounded(256));
+    return bytes.replace(0, 4, "\xFF\xD8\xFF\xE0").replace(size - 2, 2, "\xFF\xD9");
 }

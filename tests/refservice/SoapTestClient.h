@@ -1,7 +1,10 @@
 #pragma once
 
+#include "RefServiceProcess.h"
+
 #include <QByteArray>
 #include <QList>
+#include <QMap>
 #include <QPair>
 #include <QString>
 
@@ -23,6 +26,7 @@ struct HttpResult
     QByteArray header(const QByteArray &name) const;
 };
 
+// Parameters in order; one whose name starts with '@' carries XML, written as it is.
 using SoapParameters = QList<QPair<QString, QString>>;
 
 struct SoapResult
@@ -41,6 +45,9 @@ struct SoapResult
 };
 
 QString childText(const pugi::xml_node &node, const char *name);
+int countChildren(const pugi::xml_node &node, const char *name);
+// A picture record's renditions by name: Url, Width, Height and FileSize of each.
+QMap<QString, QMap<QString, QString>> renditionsOf(const pugi::xml_node &picture);
 // Expects each named child element of node to hold its text (an empty text: present and empty).
 void expectChildren(
     const pugi::xml_node &node, const QList<QPair<const char *, QString>> &expected);
@@ -57,8 +64,13 @@ public:
     // kept alive between requests.
     static HttpResult request(const QString &url, const QByteArray &method, const QByteArray &body,
         const QList<QByteArray> &headers = {}, void *reusedHandle = nullptr);
+    static HttpResult get(const QString &url, const QList<QByteArray> &headers = {})
+    {
+        return request(url, "GET", {}, headers);
+    }
     static QByteArray envelope(const QString &operation, const QString &operationNamespace,
         const SoapParameters &parameters);
+    static QString serviceNamespace(const char *service);
     static SoapResult parseReply(const HttpResult &http);
 
     SoapResult collection(const QString &operation, const SoapParameters &parameters) const
@@ -69,12 +81,17 @@ public:
     {
         return call("PublishingServices", operation, parameters);
     }
+    // A publishing operation of a session: sessionIdentifier first, then the others.
+    SoapResult inSession(
+        const char *operation, const QString &session, const SoapParameters &others = {}) const
+    {
+        return publishing(operation, SoapParameters {{"sessionIdentifier", session}} + others);
+    }
     SoapResult postRaw(
         const QString &path, const QByteArray &body, const QList<QByteArray> &headers = {}) const;
 
     // Conveniences for the common steps; each asserts nothing, the caller checks ok().
-    SoapResult createAccount(const QString &email, const QString &password,
-        const QString &firstName = "Ada", const QString &lastName = "Lovelace") const;
+    SoapResult createAccount(const QString &email, const QString &password) const;
     SoapResult registerComputer(const QString &computer) const;
     SoapResult signOn(const QString &computer, const QString &email, const QString &password) const;
     SoapResult createFolder(
@@ -95,4 +112,53 @@ private:
         const char *service, const QString &operation, const SoapParameters &parameters) const;
 
     QString m_baseUrl;
+};
+
+// A signed-on account with one registered computer, and the steps of the agent's side of the
+// road: visits, BITS uploads, status reports.
+class AgentSide : public SoapTestClient
+{
+public:
+    static inline const QString kComputer = "CCCCCCCC-1111-2222-3333-444444444444";
+    static inline const QByteArray kProtocolOffer
+        = "BITS-Supported-Protocols: {7df0354d-249b-430f-820d-3d2a9bef4931}";
+
+    AgentSide(const RefServiceProcess &service, const QString &email);
+
+    QString session() const { return m_session; }
+
+    // Visit with the given CommandBatchStatus elements (raw XML) as previous statuses, from this
+    // side's computer unless another is named.
+    SoapResult visit(const QByteArray &statusesXml = {}, const QString &computer = kComputer) const;
+
+    struct Command
+    {
+        QMap<QString, QString> fields;
+        QString batch;
+        QString url() const { return fields.value("url"); }
+        QString id() const { return fields.value("id"); }
+    };
+    // The commands of every batch of a visit reply, read in any of the three styles.
+    static QList<Command> commandsOf(const SoapResult &visit);
+
+    static HttpResult bits(const QString &url, const QByteArray &packet,
+        const QList<QByteArray> &headers = {}, const QByteArray &body = {});
+    // Create-Session, one Fragment per piece, Close-Session; returns the close (or first failing)
+    // reply.
+    static HttpResult upload(const QString &url, const QByteArray &bytes, int pieces = 1);
+
+    // <CommandBatchStatus> for a batch with one status per command.
+    static QByteArray batchStatus(const QString &batch, const QList<QByteArray> &commandStatuses);
+    static QByteArray succeeded(const QString &command, int width, int height, qint64 size);
+    static QByteArray failed(const QString &command, const QString &errorCode);
+
+    // Uploads a JPEG of the command's width for every command of the visit reply and reports
+    // them all as succeeded with the next visit, whose reply it returns.
+    SoapResult completeAll(const SoapResult &visit) const;
+
+    // Bytes that look like a JPEG to the service (it checks the markers only).
+    static QByteArray fakeJpeg(int size, char fill);
+
+private:
+    QString m_session;
 };
