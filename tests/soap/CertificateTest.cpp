@@ -8,12 +8,6 @@
 
 namespace {
 
-QVariantMap callOver(oruSoap &engine, const QString &url)
-{
-    return engine.soapCall(url, QStringLiteral("Op"), QStringLiteral("urn:x/Op"),
-        QStringLiteral("urn:x"), {QStringLiteral("secret-session")}, {QStringLiteral("p")});
-}
-
 TEST(Certificates, AnUnknownCertificateIsRefusedUnlessTheDeploymentAllowsIt)
 {
     ServiceFixture fixture;
@@ -21,8 +15,8 @@ TEST(Certificates, AnUnknownCertificateIsRefusedUnlessTheDeploymentAllowsIt)
     ASSERT_TRUE(impostor.isListening());
 
     oruSoap verifying;
-    const QVariantMap refused
-        = callOver(verifying, impostor.url(QStringLiteral("/Pondrel/x.asmx")));
+    const QVariantMap refused = callOneParameterOperation(verifying,
+        impostor.url(QStringLiteral("/Pondrel/x.asmx")), QStringLiteral("secret-session"));
     EXPECT_EQ(verifying.curlResult(), CURLE_PEER_FAILED_VERIFICATION);
     EXPECT_TRUE(
         refused.value(QStringLiteral("error")).toString().startsWith(QStringLiteral("0, 60 (")))
@@ -32,7 +26,8 @@ TEST(Certificates, AnUnknownCertificateIsRefusedUnlessTheDeploymentAllowsIt)
     oruSoap trusting;
     // The stand-in never answers; what matters is that the request got through.
     trusting.setTransferTimeLimitForTesting(std::chrono::milliseconds(500));
-    callOver(trusting, impostor.url(QStringLiteral("/Pondrel/x.asmx")));
+    callOneParameterOperation(trusting, impostor.url(QStringLiteral("/Pondrel/x.asmx")),
+        QStringLiteral("secret-session"));
     EXPECT_EQ(trusting.curlResult(), CURLE_OPERATION_TIMEDOUT);
     EXPECT_TRUE(impostor.waitForOutput("<p>secret-session</p>"));
 }

@@ -5,6 +5,8 @@
 #include "ScratchHome.h"
 #include "StandardErrorCapture.h"
 
+#include "soap/oruSoap.h"
+
 #include <QByteArray>
 
 // A scratch home with the deployment settings pointing at a loopback server.
@@ -33,4 +35,12 @@ inline QByteArray replyEnvelope(const QByteArray &bodyContent)
            "xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\" "
            "xmlns:xsd=\"http://www.w3.org/2001/XMLSchema\"><soap:Body>"
         + bodyContent + "</soap:Body></soap:Envelope>";
+}
+
+// A call of the operation "Op" in the namespace "urn:x" with one parameter p = value.
+inline QVariantMap callOneParameterOperation(
+    oruSoap &engine, const QString &url, const QString &value)
+{
+    return engine.soapCall(url, QStringLiteral("Op"), QStringLiteral("urn:x/Op"),
+        QStringLiteral("urn:x"), {value}, {QStringLiteral("p")});
 }

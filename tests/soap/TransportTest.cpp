@@ -12,18 +12,13 @@
 
 namespace {
 
-QVariantMap callOp(oruSoap &engine, const QString &url)
-{
-    return engine.soapCall(url, QStringLiteral("Op"), QStringLiteral("urn:x/Op"),
-        QStringLiteral("urn:x"), {QStringLiteral("v")}, {QStringLiteral("p")});
-}
-
 TEST(Transport, AClosedPortGivesCurlsConnectionError)
 {
     ServiceFixture fixture;
     oruSoap engine;
-    const QVariantMap reply = callOp(
-        engine, QStringLiteral("http://127.0.0.1:%1/x.asmx").arg(LoopbackHttpServer::closedPort()));
+    const QVariantMap reply = callOneParameterOperation(engine,
+        QStringLiteral("http://127.0.0.1:%1/x.asmx").arg(LoopbackHttpServer::closedPort()),
+        QStringLiteral("v"));
     EXPECT_EQ(reply,
         (QVariantMap {
             {QStringLiteral("error"), QStringLiteral("0, 7 (Couldn't connect to server)")}}));
@@ -38,7 +33,8 @@ TEST(Transport, AServerThatNeverAnswersEndsInTheTimeOutError)
     oruSoap engine;
     EXPECT_EQ(oruSoap::kTransferTimeLimit, std::chrono::seconds(30));
     engine.setTransferTimeLimitForTesting(std::chrono::milliseconds(400));
-    const QVariantMap reply = callOp(engine, fixture.server.url());
+    const QVariantMap reply
+        = callOneParameterOperation(engine, fixture.server.url(), QStringLiteral("v"));
     EXPECT_EQ(reply,
         (QVariantMap {{QStringLiteral("error"), QStringLiteral("0, 28 (Timeout was reached)")}}));
     EXPECT_EQ(fixture.server.requests().size(), 1u);
