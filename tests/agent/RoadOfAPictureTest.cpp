@@ -4,13 +4,12 @@
 #include "RefServiceProcess.h"
 #include "ScopedEnvironment.h"
 #include "ScratchHome.h"
+#include "ServicePictures.h"
 
 #include "client/oruNetwork.h"
 #include "client/oruNotifications.h"
 #include "support/Paths.h"
-#include "support/Values.h"
 
-#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -54,14 +53,8 @@ protected:
         QImage image(1600, 1200, QImage::Format_RGB32);
         image.fill(QColor(20, 90, 160));
         ASSERT_TRUE(image.save(picture, "JPEG", 90));
-        const QString hash = oruNetwork::sha1FromFile(picture).value_or(QString());
-        const QString now = QDateTime::currentDateTimeUtc().toString("yyyy-MM-ddTHH:mm:ssZ");
-        const QVariantMap reply = client->publishingServices().call("CreatePictureFileAsset",
-            {client->sessionIdentifier(), "", "Harbour", "", "image/jpeg", "Unrated", now, now,
-                QFileInfo(picture).size(), hash, kMoniker, 0, 1600, 1200, "RotateNoneFlipNone",
-                now});
-        ASSERT_FALSE(reply.contains("error")) << reply.value("error").toString().toStdString();
-        ASSERT_TRUE(client->addPhotoToDB(picture, kMoniker, hash));
+        ASSERT_TRUE(
+            ServicePictures::recordPicture(*client, picture, "Harbour", kMoniker, image.size()));
     }
 
     // Name to {width, height} of the picture's ready renditions.
@@ -69,11 +62,7 @@ protected:
     {
         QMap<QString, QList<qint64>> ready;
         for (const QVariant &asset : client->getAssets(QString()).value_or(QVariantList())) {
-            const QVariantMap renditions
-                = asset.toMap().value("PictureFileAssetRenditions").toMap();
-            for (const QVariant &rendition :
-                Values::asList(renditions.value("PictureFileAssetRendition"))) {
-                const QVariantMap record = rendition.toMap();
+            for (const QVariantMap &record : ServicePictures::renditionRecords(asset.toMap())) {
                 ready.insert(record.value("Name").toString(),
                     {record.value("Width").toLongLong(), record.value("Height").toLongLong()});
             }

@@ -2,11 +2,10 @@
 
 #include "client/oruNetwork.h"
 #include "support/Paths.h"
-#include "support/Values.h"
 
 #include "ClientTestSupport.h"
+#include "ServicePictures.h"
 
-#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -38,14 +37,8 @@ protected:
     {
         picture = QDir(fixture.home.path()).filePath("lake.jpg");
         ASSERT_TRUE(writeJpeg(picture, QSize(1600, 1200)));
-        const QString hash = oruNetwork::sha1FromFile(picture).value_or(QString());
-        const QString now = QDateTime::currentDateTimeUtc().toString("yyyy-MM-ddTHH:mm:ssZ");
-        const QVariantMap reply = client->publishingServices().call("CreatePictureFileAsset",
-            {client->sessionIdentifier(), "", "Lake", "", "image/jpeg", "Unrated", now, now,
-                QFileInfo(picture).size(), hash, kMoniker, 0, 1600, 1200, "RotateNoneFlipNone",
-                now});
-        ASSERT_FALSE(reply.contains("error")) << reply.value("error").toString().toStdString();
-        ASSERT_TRUE(client->addPhotoToDB(picture, kMoniker, hash));
+        ASSERT_TRUE(
+            ServicePictures::recordPicture(*client, picture, "Lake", kMoniker, QSize(1600, 1200)));
     }
 
     // Name to "WIDTHxHEIGHT FILESIZE" of the picture's ready renditions.
@@ -53,11 +46,7 @@ protected:
     {
         QMap<QString, QString> ready;
         for (const QVariant &asset : client->getAssets("").value_or(QVariantList())) {
-            const QVariantMap renditions
-                = asset.toMap().value("PictureFileAssetRenditions").toMap();
-            for (const QVariant &rendition :
-                Values::asList(renditions.value("PictureFileAssetRendition"))) {
-                const QVariantMap r = rendition.toMap();
+            for (const QVariantMap &r : ServicePictures::renditionRecords(asset.toMap())) {
                 ready.insert(r.value("Name").toString(),
                     r.value("Width").toString() + 'x' + r.value("Height").toString() + ' '
                         + r.value("FileSize").toString());

@@ -1,8 +1,8 @@
+#include "ServicePictures.h"
 #include "SignedOnTest.h"
 #include "TestPictures.h"
 
 #include "support/Preferences.h"
-#include "support/Values.h"
 
 #include <QDBusConnection>
 #include <QDBusMessage>
@@ -43,10 +43,8 @@ QImage download(const QString &url)
 QMap<QString, QString> renditionUrls(const QVariantMap &picture)
 {
     QMap<QString, QString> urls;
-    const QVariantMap renditions = picture.value("PictureFileAssetRenditions").toMap();
-    for (const QVariant &rendition : Values::asList(renditions.value("PictureFileAssetRendition")))
-        urls.insert(
-            rendition.toMap().value("Name").toString(), rendition.toMap().value("Url").toString());
+    for (const QVariantMap &rendition : ServicePictures::renditionRecords(picture))
+        urls.insert(rendition.value("Name").toString(), rendition.value("Url").toString());
     return urls;
 }
 
