@@ -6,10 +6,14 @@
 #include "support/oruLog.h"
 
 #include <QDateTime>
+#include <QFile>
 #include <QFileInfo>
 #include <QSet>
 
 #include <mutex>
+#include <utility>
+
+#include <sys/stat.h>
 
 namespace oruNetworkPhotoDB {
 
@@ -36,13 +40,43 @@ bool firstReportOfDamage(const QString &path)
     return true;
 }
 
-std::optional<PhotoDatabase> openDatabase(PhotoDatabase::Access access, QString *errorMsg = nullptr)
+// Which file a connection was opened on, so that a database moved away, deleted or replaced
+// by another process is opened afresh rather than read through a connection to the old file.
+std::optional<std::pair<dev_t, ino_t>> fileIdentity(const QString &path)
 {
+    struct stat status
+    {
+    };
+    if (::stat(QFile::encodeName(path).constData(), &status) != 0)
+        return std::nullopt;
+    return std::make_pair(status.st_dev, status.st_ino);
+}
+
+// Each thread keeps its connection: opening one costs more than a lookup, and the first
+// connection of a process has to read the whole write-ahead log.
+struct CachedConnection
+{
+    QString path;
+    std::optional<std::pair<dev_t, ino_t>> identity;
+    std::optional<PhotoDatabase> database;
+};
+
+PhotoDatabase *openDatabase(PhotoDatabase::Access access, QString *errorMsg = nullptr)
+{
+    thread_local CachedConnection cached;
     const QString path = photoDBName();
-    PhotoDatabase::Opening opening = PhotoDatabase::open(path, legacyPhotoDBName(), access);
-    if (opening.status == PhotoDatabase::Status::Open
-        || opening.status == PhotoDatabase::Status::Missing)
-        return std::move(opening.database);
+    const QString legacyPath = legacyPhotoDBName();
+    if (cached.database && cached.path == path && !QFileInfo::exists(legacyPath)
+        && fileIdentity(path) == cached.identity)
+        return &*cached.database;
+    cached = CachedConnection();
+    PhotoDatabase::Opening opening = PhotoDatabase::open(path, legacyPath, access);
+    if (opening.status == PhotoDatabase::Status::Open) {
+        cached = CachedConnection {path, fileIdentity(path), std::move(opening.database)};
+        return &*cached.database;
+    }
+    if (opening.status == PhotoDatabase::Status::Missing)
+        return nullptr;
     if (errorMsg)
         *errorMsg = QStringLiteral("The photo database %1 could not be opened: %2")
                         .arg(path, opening.problem);
@@ -53,7 +87,7 @@ std::optional<PhotoDatabase> openDatabase(PhotoDatabase::Access access, QString 
                               ? QStringLiteral("damaged")
                               : QStringLiteral("not readable"),
                           opening.problem));
-    return std::nullopt;
+    return nullptr;
 }
 
 } // namespace
@@ -73,7 +107,7 @@ QString legacyPhotoDBName()
 bool addPhotoToDB(
     const QString &path, const QString &moniker, const QString &hash, QString *errorMsg)
 {
-    std::optional<PhotoDatabase> database = openDatabase(PhotoDatabase::Access::Write, errorMsg);
+    PhotoDatabase *database = openDatabase(PhotoDatabase::Access::Write, errorMsg);
     if (!database)
         return false;
     QString problem;
@@ -87,7 +121,7 @@ bool addPhotoToDB(
 
 std::optional<QVariantMap> getPhotoFromDB(const QString &moniker)
 {
-    const std::optional<PhotoDatabase> database = openDatabase(PhotoDatabase::Access::ReadExisting);
+    const PhotoDatabase *database = openDatabase(PhotoDatabase::Access::ReadExisting);
     return database ? database->find(moniker) : std::nullopt;
 }
 
@@ -95,14 +129,14 @@ void removePhotoFromDB(const QString &) { }
 
 std::optional<QVariantMap> allPhotosInDB()
 {
-    const std::optional<PhotoDatabase> database = openDatabase(PhotoDatabase::Access::ReadExisting);
+    const PhotoDatabase *database = openDatabase(PhotoDatabase::Access::ReadExisting);
     return database ? database->all() : std::nullopt;
 }
 
 int vacuumDB()
 {
     ORU_LOG(QStringLiteral("MARK"));
-    std::optional<PhotoDatabase> database = openDatabase(PhotoDatabase::Access::ReadExisting);
+    PhotoDatabase *database = openDatabase(PhotoDatabase::Access::ReadExisting);
     if (!database)
         return 1;
     const std::optional<QStringList> removed

@@ -207,9 +207,9 @@ TEST(PhotoDB, DamagedDatabaseReadsAsEmptyIsReportedOnceAndIsMovedAsideBeforeAnAd
     EXPECT_EQ(readAll(photoDBName() + ".corrupt"), damaged);
     EXPECT_EQ(allPhotosInDB()->keys(), QStringList {"M2"});
 
-    // A second damaged file never replaces the first one set aside.
-    QFile::remove(photoDBName() + "-wal");
-    QFile::remove(photoDBName() + "-shm");
+    // A second damaged file, left by another program, never replaces the first one set aside.
+    for (const char *suffix : {"", "-wal", "-shm"})
+        QFile::remove(photoDBName() + suffix);
     writeBytes(photoDBName(), damaged + "again");
     ASSERT_TRUE(addPhotoToDB("/pictures/newer.jpg", "M3", "eeee"));
     EXPECT_EQ(readAll(photoDBName() + ".corrupt"), damaged);
