@@ -255,6 +255,9 @@ bool PhotoDatabase::importLegacy(const QString &legacyPath)
         QFile::rename(imported, legacyPath);
         return false;
     }
+    // The import filled the write-ahead log; emptying it now spares the additions that follow.
+    sqlite3_wal_checkpoint_v2(
+        m_connection.get(), nullptr, SQLITE_CHECKPOINT_TRUNCATE, nullptr, nullptr);
     ORU_LOG(QStringLiteral("imported %1 records from %2, kept as %3")
                 .arg(records->size())
                 .arg(legacyPath, imported));

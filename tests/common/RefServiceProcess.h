@@ -28,6 +28,7 @@ public:
     bool isRunning() const { return m_process.state() == QProcess::Running; }
     QString baseUrl() const { return m_baseUrl; } // http://127.0.0.1:PORT
     quint16 port() const { return m_port; }
+    qint64 processId() const { return m_process.processId(); }
     QString dataDirectory() const { return m_dataDir.path(); }
     QString errorMsg() const { return m_errorMsg; }
     // What the service wrote to standard error so far.
