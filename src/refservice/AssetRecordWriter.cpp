@@ -7,7 +7,7 @@ namespace {
 
 void add(pugi::xml_node record, const char *name, const QString &text)
 {
-    SoapReply::addText(record, QString::fromLatin1(name), text);
+    SoapReply::addText(record, name, text);
 }
 
 void writeCommonFields(pugi::xml_node record, const AssetRow &row, const QString &assetType)
@@ -62,9 +62,9 @@ QList<RenditionRow> AssetRecordWriter::renditionsOf(const AssetRow &row) const
 void AssetRecordWriter::write(pugi::xml_node parent, const AssetRow &row) const
 {
     if (row.isFolder())
-        writeFolder(SoapReply::addElement(parent, QStringLiteral("FolderAsset")), row);
+        writeFolder(SoapReply::addElement(parent, "FolderAsset"), row);
     else
-        writePicture(SoapReply::addElement(parent, QStringLiteral("PictureFileAsset")), row);
+        writePicture(SoapReply::addElement(parent, "PictureFileAsset"), row);
 }
 
 QString AssetRecordWriter::assetType(const AssetRow &row) const
@@ -124,8 +124,7 @@ void AssetRecordWriter::writePicture(pugi::xml_node record, const AssetRow &row)
     add(record, "RetrievalAttemptFailed",
         row.retrievalFailed ? QStringLiteral("true") : QStringLiteral("false"));
     add(record, "PictureFileAssetSharingPermissions", QString::number(row.permissions));
-    pugi::xml_node renditions
-        = SoapReply::addElement(record, QStringLiteral("PictureFileAssetRenditions"));
+    pugi::xml_node renditions = SoapReply::addElement(record, "PictureFileAssetRenditions");
     for (const RenditionRow &rendition : renditionsOf(row))
         Renditions::writeRecord(
             renditions, QStringLiteral("PictureFileAssetRendition"), m_config, rendition);

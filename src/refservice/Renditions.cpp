@@ -137,11 +137,11 @@ void writeRecord(pugi::xml_node parent, const QString &elementName, const Servic
     const RenditionRow &rendition)
 {
     pugi::xml_node record = SoapReply::addElement(parent, elementName);
-    SoapReply::addText(record, QStringLiteral("Name"), rendition.name);
-    SoapReply::addText(record, QStringLiteral("Url"), url(config, rendition));
-    SoapReply::addText(record, QStringLiteral("Width"), QString::number(rendition.width));
-    SoapReply::addText(record, QStringLiteral("Height"), QString::number(rendition.height));
-    SoapReply::addText(record, QStringLiteral("FileSize"), QString::number(rendition.fileSize));
+    SoapReply::addText(record, "Name", rendition.name);
+    SoapReply::addText(record, "Url", url(config, rendition));
+    SoapReply::addText(record, "Width", QString::number(rendition.width));
+    SoapReply::addText(record, "Height", QString::number(rendition.height));
+    SoapReply::addText(record, "FileSize", QString::number(rendition.fileSize));
 }
 
 } // namespace Renditions

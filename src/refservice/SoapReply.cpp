@@ -103,3 +103,16 @@ pugi::xml_node SoapReply::addElement(pugi::xml_node parent, const QString &name)
 {
     return parent.append_child(name.toUtf8().constData());
 }
+
+pugi::xml_node SoapReply::addText(pugi::xml_node parent, const char *name, const QString &text)
+{
+    pugi::xml_node element = parent.append_child(name);
+    if (!text.isEmpty())
+        element.text().set(text.toUtf8().constData());
+    return element;
+}
+
+pugi::xml_node SoapReply::addElement(pugi::xml_node parent, const char *name)
+{
+    return parent.append_child(name);
+}
