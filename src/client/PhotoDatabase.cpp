@@ -188,8 +188,15 @@ PhotoDatabase::Opening PhotoDatabase::open(
         return opening;
     }
     Connection connection = connect(path);
-    if (isDamage(connection.result) && access == Access::Write && moveAside(path))
+    if (isDamage(connection.result) && access == Access::Write) {
+        if (!moveAside(path)) {
+            opening.status = Status::Damaged;
+            opening.problem = QStringLiteral("%1; it could not be moved aside; nothing was written")
+                                  .arg(connection.problem);
+            return opening;
+        }
         connection = connect(path);
+    }
     if (!connection.handle) {
         opening.status = isDamage(connection.result) ? Status::Damaged : Status::Failed;
         opening.problem = connection.problem;

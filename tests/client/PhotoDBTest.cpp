@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <thread>
 
 using namespace oruNetworkPhotoDB;
 
@@ -215,4 +216,47 @@ TEST(PhotoDB, DamagedDatabaseReadsAsEmptyIsReportedOnceAndIsMovedAsideBeforeAnAd
     EXPECT_EQ(readAll(photoDBName() + ".corrupt"), damaged);
     EXPECT_EQ(readAll(photoDBName() + "-2.corrupt"), damaged + "again");
     EXPECT_EQ(allPhotosInDB()->keys(), QStringList {"M3"});
+}
+
+TEST(PhotoDB, NothingIsWrittenWhenTheDamagedFileCannotBeMovedAside)
+{
+    ScratchHome home;
+    const QByteArray damaged = QByteArray("not an SQLite database ").repeated(200);
+    writeBytes(photoDBName(), damaged);
+    // The name the damaged file would move to is a link into a folder that does not exist:
+    // neither a rename nor a copy gets there, whoever runs the test (root included).
+    const QString aside = photoDBName() + ".corrupt";
+    ASSERT_TRUE(QFile::link(home.path() + "/gone/Pondrel_DB.sqlite", aside));
+    const QDir folder = QFileInfo(photoDBName()).dir();
+    const QStringList before
+        = folder.entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot);
+
+    QString errorMsg;
+    StandardErrorCapture capture;
+    EXPECT_FALSE(addPhotoToDB("/pictures/new.jpg", "M2", "ffff", &errorMsg));
+    const QString log = QString::fromUtf8(capture.finish());
+    EXPECT_TRUE(log.contains("could not move the damaged photo database")) << log.toStdString();
+    EXPECT_TRUE(errorMsg.contains("could not be moved aside; nothing was written"))
+        << errorMsg.toStdString();
+    EXPECT_EQ(readAll(photoDBName()), damaged);
+    EXPECT_EQ(folder.entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot), before);
+    EXPECT_EQ(QFileInfo(aside).symLinkTarget(), home.path() + "/gone/Pondrel_DB.sqlite");
+    EXPECT_FALSE(QFileInfo::exists(home.path() + "/gone"));
+}
+
+// Threads of one process each keep a connection of their own.
+TEST(PhotoDB, ConcurrentAdditionsLoseNoRecord)
+{
+    ScratchHome home;
+    constexpr int kPerThread = 20;
+    auto addMany = [](const QString &prefix) {
+        for (int i = 0; i < kPerThread; ++i)
+            addPhotoToDB(QStringLiteral("/p/%1%2.jpg").arg(prefix).arg(i),
+                QStringLiteral("%1%2").arg(prefix).arg(i), QStringLiteral("h"));
+    };
+    std::thread first(addMany, QStringLiteral("a"));
+    std::thread second(addMany, QStringLiteral("b"));
+    first.join();
+    second.join();
+    EXPECT_EQ(allPhotosInDB().value_or(QVariantMap()).size(), 2 * kPerThread);
 }
