@@ -21,6 +21,7 @@
 #include <curl/curl.h>
 #include <sqlite3.h>
 
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -222,6 +223,17 @@ double processorMilliseconds(qint64 processId)
         / double(sysconf(_SC_CLK_TCK));
 }
 
+// The processor time of the finished child processes (the pondrel-tool runs), in milliseconds.
+double childrenProcessorMilliseconds()
+{
+    rusage usage {};
+    getrusage(RUSAGE_CHILDREN, &usage);
+    const auto milliseconds = [](const timeval &time) {
+        return double(time.tv_sec) * 1000.0 + double(time.tv_usec) / 1000.0;
+    };
+    return milliseconds(usage.ru_utime) + milliseconds(usage.ru_stime);
+}
+
 bool skipOnProblem(benchmark::State &state, const BigAlbum &album)
 {
     if (!album.problem())
@@ -276,6 +288,7 @@ void BM_ToolCallGetAssets(benchmark::State &state)
         QStringLiteral("GetAssets"), QStringLiteral("sessionIdentifier=") + kSession,
         QStringLiteral("parentIdentifier=") + kAlbum, QStringLiteral("commentsFilteringMode=None"),
         QStringLiteral("includeSymbolicLinks=true"), QStringLiteral("includeExportLinks=true")};
+    const double processorBefore = childrenProcessorMilliseconds();
     for (auto _ : state) {
         const ProgramRun run = ProgramRun::tool(arguments, environment);
         if (run.exitCode != 0) {
@@ -283,6 +296,8 @@ void BM_ToolCallGetAssets(benchmark::State &state)
             break;
         }
     }
+    state.counters["tool_cpu_ms"] = (childrenProcessorMilliseconds() - processorBefore)
+        / double(std::max<benchmark::IterationCount>(state.iterations(), 1));
 }
 
 // A library of `count` records, grown by additions as the Publisher grows it. False when an
