@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // RenderPicture commands on a 24-megapixel JPEG made on the fly: one command at each of the
 // service's usual sizes, a batch of the three (one decode) against three separate commands,
 // each with the decode at the smallest DCT scale the batch allows and, for comparison, at full

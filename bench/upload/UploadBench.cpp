@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Draft items made from twelve-megapixel JPEGs, pictures created on the reference service over
 // loopback, and photo-record additions to databases of growing size.
 

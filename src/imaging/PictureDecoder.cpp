@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #include "PictureDecoder.h"
 
 #include "Jpeg2000Decoder.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #include "refservice/DemoContent.h"
 #include "refservice/ReferenceService.h"
 #include "refservice/ServiceOptions.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #include "ToolCommand.h"
 
 #include "support/Preferences.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #include "AgentProcess.h"
 #include "PrivateBus.h"
 #include "RecordingProxy.h"

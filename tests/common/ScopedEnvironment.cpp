@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #include "ScopedEnvironment.h"
 
 ScopedEnvironment::ScopedEnvironment(const char *name, const QByteArray &value)

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #include "imaging/Orientation.h"
 #include "imaging/NSImage_extras.h"
 #include "imaging/oruUtils.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #include "QtPrinters.h"
 #include "support/ISO8601Parsing.h"
 #include "support/ISO8601Unparsing.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // A small program for the logging tests: one diagnostic line and one activity row from a worker
 // thread, then a fatal-condition line from a method. Prints the diagnostic's line number.
 #include "support/oruLog.h"
