@@ -7,7 +7,7 @@
 // process and against `pondrel-tool render` as a process of its own, as vipsthumbnail is. All
 // times are wall-clock.
 
-#include "BenchmarkMain.h"
+#include "bench/common/BenchmarkMain.h"
 
 #include "imaging/NSImage_extras.h"
 #include "imaging/PictureDecoder.h"
@@ -32,6 +32,8 @@
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+namespace pondrel {
 
 extern char **environ;
 
@@ -407,6 +409,10 @@ BENCHMARK(BM_ThreeSeparateCommands)
 BENCHMARK(BM_PublisherThumbnail100)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PondrelToolRender)->Apply(sizeNames)->UseManualTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Vipsthumbnail)->Apply(sizeNames)->UseManualTime()->Unit(benchmark::kMillisecond);
+
+} // namespace pondrel
+
+using namespace pondrel;
 
 int main(int argc, char **argv)
 {

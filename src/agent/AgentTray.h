@@ -5,6 +5,8 @@
 #include <QObject>
 #include <QSystemTrayIcon>
 
+namespace pondrel {
+
 class oruAgent;
 
 // The Agent's item in the panel: its icon, a tooltip that says what the visit cycle is doing,
@@ -33,3 +35,5 @@ private:
     QMenu m_statusMenu;
     QSystemTrayIcon m_statusItem;
 };
+
+} // namespace pondrel

@@ -6,6 +6,8 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+namespace pondrel {
+
 namespace {
 
 // Written by the handler, read by the main thread; one pipe per process.
@@ -59,3 +61,5 @@ void SignalPipe::readSignals()
     while (::read(signalFds[1], &number, 1) == 1)
         emit received(number);
 }
+
+} // namespace pondrel

@@ -6,6 +6,8 @@
 
 #include <memory>
 
+namespace pondrel {
+
 // Turns SIGTERM and SIGINT into a Qt signal on the main thread. The handler only writes the
 // signal's number into a socket pair (the one thing a handler may safely do); the event loop
 // reads it and emits received().
@@ -28,3 +30,5 @@ private:
 
     std::unique_ptr<QSocketNotifier> m_notifier;
 };
+
+} // namespace pondrel

@@ -13,6 +13,8 @@
 #include <cstring>
 #include <memory>
 
+namespace pondrel {
+
 namespace {
 
 const QString kAgentDomain = QStringLiteral("com.trevane.oru_agent");
@@ -50,6 +52,10 @@ void parseArguments(const QCoreApplication &application)
 }
 
 } // namespace
+
+} // namespace pondrel
+
+using namespace pondrel;
 
 int main(int argc, char **argv)
 {

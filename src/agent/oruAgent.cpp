@@ -16,6 +16,8 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+namespace pondrel {
+
 namespace {
 
 const QString kDebugKey = QStringLiteral("Debug");
@@ -246,3 +248,5 @@ void oruAgent::askVisitAfter(int milliseconds)
     QMetaObject::invokeMethod(
         worker, [worker, milliseconds] { worker->visitAfter(milliseconds); }, Qt::QueuedConnection);
 }
+
+} // namespace pondrel

@@ -10,6 +10,8 @@
 
 #include <memory>
 
+namespace pondrel {
+
 class oruAgentWorker;
 
 // Pondrel Agent: keeps this computer registered with the service and runs the visit cycle,
@@ -90,3 +92,5 @@ private:
     QThread m_visitThread;
     std::unique_ptr<oruAgentWorker> m_worker;
 };
+
+} // namespace pondrel

@@ -3,6 +3,8 @@
 
 #include "agent/oruAgent.h"
 
+namespace pondrel {
+
 oruAgentSrvr::oruAgentSrvr(oruAgent &agent)
     : QDBusAbstractAdaptor(&agent)
     , m_agent(agent)
@@ -12,3 +14,5 @@ QString oruAgentSrvr::getOfflineStatusRequest(const QString &request)
 {
     return m_agent.getOfflineStatusRequest(request);
 }
+
+} // namespace pondrel

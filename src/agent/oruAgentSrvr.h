@@ -4,6 +4,8 @@
 #include <QDBusAbstractAdaptor>
 #include <QString>
 
+namespace pondrel {
+
 class oruAgent;
 
 // The Agent's remote object on the bus (path /oruAgentSrvr): lets another process ask whether
@@ -25,3 +27,5 @@ public slots:
 private:
     oruAgent &m_agent;
 };
+
+} // namespace pondrel

@@ -7,6 +7,8 @@
 #include <QThread>
 #include <QTimer>
 
+namespace pondrel {
+
 namespace {
 constexpr int kLoginDelayMs = 2000;
 }
@@ -91,3 +93,5 @@ void oruAgentWorker::reportProgress(const QString &status)
         m_orunet->setCurlAbort(true);
     emit statusChanged(status);
 }
+
+} // namespace pondrel

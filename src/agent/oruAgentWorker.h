@@ -8,6 +8,8 @@
 #include <memory>
 #include <mutex>
 
+namespace pondrel {
+
 class oruNetwork;
 
 // The Agent's visit cycle on a thread of its own. The client, its visit timer and every
@@ -53,3 +55,5 @@ private:
     std::unique_ptr<QObject> m_delayedVisits;
     std::atomic<bool> m_stopping = false;
 };
+
+} // namespace pondrel

@@ -8,6 +8,8 @@
 #include <chrono>
 #include <memory>
 
+namespace pondrel {
+
 // One BITS upload of one file: create a session, send the whole file as one fragment, then
 // close the session, or cancel it when the fragment was refused. Every request uses the method
 // "BITS_POST" over HTTP/1.1 and presents itself as "Microsoft BITS/6.6". Requests are
@@ -120,3 +122,5 @@ private:
     std::chrono::milliseconds m_timeLimit = kDefaultTimeLimit;
     char m_curlErrorBuffer[256] = {};
 };
+
+} // namespace pondrel

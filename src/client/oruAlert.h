@@ -3,6 +3,8 @@
 
 #include <QString>
 
+namespace pondrel {
+
 // How a program shows the client's critical alerts: a title, a message and one "OK" button.
 // The client library cannot know whether it runs under a window system, so each program hands
 // its own presenter to its client: the Publisher a modal message box on its main thread, the
@@ -22,3 +24,5 @@ class oruLogAlert : public oruAlert
 public:
     void show(const QString &title, const QString &message) override;
 };
+
+} // namespace pondrel

@@ -1,5 +1,7 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
-#include "oruCommandStatus.h"
+#include "client/oruCommandStatus.h"
+
+namespace pondrel {
 
 namespace {
 
@@ -41,3 +43,5 @@ QVariantMap batchEntry(const QVariantList &commandEntries, const QString &batchI
 }
 
 } // namespace oruCommandStatus
+
+} // namespace pondrel

@@ -5,6 +5,8 @@
 #include <QVariantList>
 #include <QVariantMap>
 
+namespace pondrel {
+
 // The records a visit reports about the commands of the last processing run, in the shape the
 // collection service's Visit takes them.
 namespace oruCommandStatus {
@@ -18,3 +20,5 @@ QVariantMap entry(const QVariantMap &status);
 QVariantMap batchEntry(const QVariantList &commandEntries, const QString &batchId);
 
 } // namespace oruCommandStatus
+
+} // namespace pondrel

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
-#include "oruNetwork.h"
+#include "client/oruNetwork.h"
 
 #include "support/oruLog.h"
 
@@ -8,6 +8,8 @@
 #include <QTime>
 
 #include <chrono>
+
+namespace pondrel {
 
 namespace {
 
@@ -98,3 +100,5 @@ void oruNetwork::reportVisitProgress(const QString &text) const
     if (m_visitProgress)
         m_visitProgress(text);
 }
+
+} // namespace pondrel

@@ -1,11 +1,13 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
-#include "oruNetwork.h"
-#include "oruPlatform.h"
+#include "client/oruNetwork.h"
+#include "client/oruPlatform.h"
 
 #include "support/Preferences.h"
 #include "support/oruLog.h"
 
 #include <QCoreApplication>
+
+namespace pondrel {
 
 namespace {
 
@@ -177,3 +179,5 @@ bool oruNetwork::getAccountInfoAsTypedDataSet()
         m_publishingServices->GetAccountInfoAsTypedDataSet({m_sessionIdentifier, false}),
         kAccountInfoFailed);
 }
+
+} // namespace pondrel

@@ -1,10 +1,12 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
-#include "oruNetwork.h"
+#include "client/oruNetwork.h"
 
 #include "support/Values.h"
 #include "support/oruLog.h"
 
 #include <QCoreApplication>
+
+namespace pondrel {
 
 namespace {
 
@@ -124,3 +126,5 @@ bool oruNetwork::requestWallpaper(const oruAssetItem &item)
                                 {m_sessionIdentifier, item.uniqueID, size.width(), size.height()}),
         kWallpaperFailed);
 }
+
+} // namespace pondrel

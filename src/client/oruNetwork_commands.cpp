@@ -1,11 +1,13 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
-#include "oruNetwork.h"
+#include "client/oruNetwork.h"
 
 #include "support/oruLog.h"
 
 #include <pugixml.hpp>
 
 #include <sstream>
+
+namespace pondrel {
 
 namespace {
 
@@ -91,3 +93,5 @@ QVariantMap oruNetwork::parseSingleCommand(const QString &command)
     collectFields(document.document_element(), record);
     return record;
 }
+
+} // namespace pondrel

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
-#include "oruNetwork_digest.h"
+#include "client/oruNetwork_digest.h"
 
 #include "support/oruLog.h"
 
@@ -8,6 +8,8 @@
 #include <openssl/evp.h>
 
 #include <memory>
+
+namespace pondrel {
 
 namespace oruNetworkDigest {
 
@@ -98,3 +100,5 @@ bool checkHashIsSame(const QString &path, const QString &hash)
 }
 
 } // namespace oruNetworkDigest
+
+} // namespace pondrel

@@ -5,6 +5,8 @@
 
 #include <optional>
 
+namespace pondrel {
+
 // The client's two digests. The file digest identifies a picture's content: the Publisher sends
 // it as the picture's hash and the Agent compares the file against it before rendering, so both
 // must compute it by the same rule: SHA-1 over the file's complete 102,400-byte blocks only (a
@@ -26,3 +28,5 @@ std::optional<QString> md5(const QString &text);
 bool checkHashIsSame(const QString &path, const QString &hash);
 
 } // namespace oruNetworkDigest
+
+} // namespace pondrel

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
-#include "oruNetwork_photoDB.h"
+#include "client/oruNetwork_photoDB.h"
 
 #include "support/Paths.h"
 #include "support/PropertyList.h"
@@ -11,6 +11,8 @@
 #include <QSet>
 
 #include <mutex>
+
+namespace pondrel {
 
 namespace oruNetworkPhotoDB {
 
@@ -195,3 +197,5 @@ int vacuumDB()
 }
 
 } // namespace oruNetworkPhotoDB
+
+} // namespace pondrel

@@ -6,6 +6,8 @@
 
 #include <optional>
 
+namespace pondrel {
+
 // The local table from a picture's moniker to its file on disk, shared by the Publisher (which
 // writes it after every upload) and the Agent (which only reads it). The file is an XML property
 // list whose root dictionary maps each moniker to a photo record {"PATH", "HASH", "DATE"}.
@@ -51,3 +53,5 @@ std::optional<QVariantMap> allPhotosInDB();
 int vacuumDB();
 
 } // namespace oruNetworkPhotoDB
+
+} // namespace pondrel

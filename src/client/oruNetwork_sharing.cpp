@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
-#include "oruNetwork.h"
+#include "client/oruNetwork.h"
 
 #include <QCoreApplication>
+
+namespace pondrel {
 
 namespace {
 
@@ -109,3 +111,5 @@ bool oruNetwork::detachImportedAssets(const QStringList &assetIds)
     }
     return true;
 }
+
+} // namespace pondrel

@@ -7,6 +7,8 @@
 #include <QDBusMessage>
 #include <QDBusMetaType>
 
+namespace pondrel {
+
 namespace {
 
 void registerUserInfoType()
@@ -94,3 +96,5 @@ void oruNotifications::deliver(const QDBusMessage &message)
     for (const Handler &handler : handlers)
         handler(notification);
 }
+
+} // namespace pondrel

@@ -9,6 +9,8 @@
 #include <functional>
 #include <vector>
 
+namespace pondrel {
+
 // The notifications the Publisher and the Agent exchange: signals on the session bus at one
 // path and interface, the member being the notification's name, the arguments the sending
 // object's name and a text dictionary. Receivers pick the notifications they want by name and
@@ -77,3 +79,5 @@ private:
     QStringList m_subscribedNames;
     QString m_errorMsg;
 };
+
+} // namespace pondrel

@@ -1,8 +1,10 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
-#include "oruPlatform.h"
+#include "client/oruPlatform.h"
 
 #include <QFile>
 #include <QSysInfo>
+
+namespace pondrel {
 
 namespace oruPlatform {
 
@@ -66,3 +68,5 @@ QString computerName(const QString &machineInfoPath)
 }
 
 } // namespace oruPlatform
+
+} // namespace pondrel

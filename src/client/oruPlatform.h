@@ -3,6 +3,8 @@
 
 #include <QString>
 
+namespace pondrel {
+
 // What the client asks of the operating system about the workstation it runs on.
 namespace oruPlatform {
 
@@ -18,3 +20,5 @@ QString computerName(const QString &machineInfoPath = QStringLiteral("/etc/machi
 QString prettyHostname(const QByteArray &machineInfo);
 
 } // namespace oruPlatform
+
+} // namespace pondrel

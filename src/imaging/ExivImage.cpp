@@ -1,9 +1,11 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
-#include "ExivImage.h"
+#include "imaging/ExivImage.h"
 
 #include <QFile>
 
 #include <mutex>
+
+namespace pondrel {
 
 namespace {
 
@@ -32,3 +34,5 @@ Exiv2::Image::AutoPtr openExivImage(const QString &path, QString &errorMsg)
     image->readMetadata();
     return image;
 }
+
+} // namespace pondrel

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
-#include "Jpeg2000Decoder.h"
+#include "imaging/Jpeg2000Decoder.h"
 
 #include <QFile>
 
@@ -8,6 +8,8 @@
 #include <algorithm>
 #include <cmath>
 #include <memory>
+
+namespace pondrel {
 
 namespace {
 
@@ -199,3 +201,5 @@ std::optional<Picture> decode(const QString &path, int reduction, QString &error
 }
 
 } // namespace Jpeg2000Decoder
+
+} // namespace pondrel

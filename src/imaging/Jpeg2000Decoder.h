@@ -1,11 +1,13 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 
-#include "Picture.h"
+#include "imaging/Picture.h"
 
 #include <QString>
 
 #include <optional>
+
+namespace pondrel {
 
 // JPEG 2000 files (.jp2 and raw codestreams) through OpenJPEG; built only when OpenJPEG is
 // found, which PONDREL_HAVE_OPENJPEG tells.
@@ -23,3 +25,5 @@ std::optional<Header> readHeader(const QString &path, QString &errorMsg);
 std::optional<Picture> decode(const QString &path, int reduction, QString &errorMsg);
 
 } // namespace Jpeg2000Decoder
+
+} // namespace pondrel

@@ -1,9 +1,11 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
-#include "JpegMarkers.h"
+#include "imaging/JpegMarkers.h"
 
 #include <QMap>
 
 #include <algorithm>
+
+namespace pondrel {
 
 namespace {
 
@@ -97,3 +99,5 @@ QByteArray withIccProfile(const QByteArray &jpeg, const QByteArray &profile)
 }
 
 } // namespace JpegMarkers
+
+} // namespace pondrel

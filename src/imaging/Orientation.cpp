@@ -1,10 +1,12 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
-#include "Orientation.h"
+#include "imaging/Orientation.h"
 
 #include <QColorSpace>
 
 #include <array>
 #include <cstdint>
+
+namespace pondrel {
 
 namespace {
 
@@ -98,3 +100,5 @@ int followedByQuarterTurnCounterClockwise(int orientation)
 }
 
 } // namespace Orientation
+
+} // namespace pondrel

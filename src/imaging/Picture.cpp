@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
-#include "Picture.h"
+#include "imaging/Picture.h"
 
 #include <utility>
+
+namespace pondrel {
 
 namespace {
 
@@ -44,3 +46,5 @@ Picture Picture::withIccProfile(QByteArray iccProfile) const
     copy.m_iccProfile = std::move(iccProfile);
     return copy;
 }
+
+} // namespace pondrel

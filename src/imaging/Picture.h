@@ -5,6 +5,8 @@
 #include <QImage>
 #include <QSize>
 
+namespace pondrel {
+
 // A decoded picture: its pixels, the colour profile embedded in its file, and its size in
 // pixels as stored in the file. A picture decoded at a reduced scale (JPEG DCT scaling,
 // JPEG 2000 resolution levels) keeps its full size, so that geometry is worked out in the file's
@@ -33,3 +35,5 @@ private:
     QSize m_size;
     double m_bitmapScale = 1.0;
 };
+
+} // namespace pondrel

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
-#include "PictureDecoder.h"
+#include "imaging/PictureDecoder.h"
 
-#include "Jpeg2000Decoder.h"
-#include "JpegMarkers.h"
+#include "imaging/Jpeg2000Decoder.h"
+#include "imaging/JpegMarkers.h"
 
 #include "support/oruLog.h"
 
@@ -17,6 +17,8 @@
 #include <cmath>
 #include <memory>
 #include <mutex>
+
+namespace pondrel {
 
 namespace {
 
@@ -286,3 +288,5 @@ int PictureDecoder::decodeCount()
 {
     return decodesSoFar.load();
 }
+
+} // namespace pondrel

@@ -1,8 +1,10 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
-#include "PictureMetadata.h"
+#include "imaging/PictureMetadata.h"
 
-#include "ExivImage.h"
-#include "Orientation.h"
+#include "imaging/ExivImage.h"
+#include "imaging/Orientation.h"
+
+namespace pondrel {
 
 QSize PictureMetadata::uprightPixelSize() const
 {
@@ -27,3 +29,5 @@ std::optional<PictureMetadata> PictureMetadata::read(const QString &path, QStrin
         return std::nullopt;
     }
 }
+
+} // namespace pondrel

@@ -1,10 +1,12 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
-#include "RenderGeometry.h"
+#include "imaging/RenderGeometry.h"
 
-#include "Orientation.h"
+#include "imaging/Orientation.h"
 
 #include <algorithm>
 #include <cmath>
+
+namespace pondrel {
 
 namespace {
 
@@ -114,3 +116,5 @@ std::optional<RenderGeometry> RenderGeometry::compute(
     }
     return geometry;
 }
+
+} // namespace pondrel

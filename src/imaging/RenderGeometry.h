@@ -8,6 +8,8 @@
 
 #include <optional>
 
+namespace pondrel {
+
 // Where a picture lands on a rendition's canvas. Crop modes:
 //   0  fit inside the canvas, white margins around it (also any unknown mode);
 //   1  fit inside the canvas, the output shrinks to the fitted size;
@@ -38,3 +40,5 @@ struct RenderGeometry
     static std::optional<RenderGeometry> compute(
         QSize pictureSize, QSizeF canvas, int orientation, int cropMode, QString &errorMsg);
 };
+
+} // namespace pondrel

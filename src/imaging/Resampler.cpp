@@ -1,10 +1,12 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
-#include "Resampler.h"
+#include "imaging/Resampler.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <vector>
+
+namespace pondrel {
 
 namespace {
 
@@ -174,3 +176,5 @@ QImage resampled(const QImage &bitmap, const QRectF &source, const QSize &size)
 }
 
 } // namespace Resampler
+
+} // namespace pondrel

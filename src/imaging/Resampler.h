@@ -5,6 +5,8 @@
 #include <QRectF>
 #include <QSize>
 
+namespace pondrel {
+
 // Resampling of 32-bit bitmaps (RGB32 or premultiplied ARGB32).
 namespace Resampler {
 
@@ -15,3 +17,5 @@ namespace Resampler {
 QImage resampled(const QImage &bitmap, const QRectF &source, const QSize &size);
 
 } // namespace Resampler
+
+} // namespace pondrel

@@ -3,6 +3,8 @@
 
 #include <QString>
 
+namespace pondrel {
+
 // Conversions between picture orientations (1 to 8, the Exif meaning) and the rotate-and-flip
 // names the service uses for them.
 class oruUtils
@@ -15,3 +17,5 @@ public:
     // The orientation of a name: "Nada" is 0, no text is 1, an unknown name is logged and is 1.
     static int orientationFromRotateMode(const QString &rotateMode);
 };
+
+} // namespace pondrel

@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
-#include "AcceptedPictureFiles.h"
+#include "model/AcceptedPictureFiles.h"
 
 #include <QFileInfo>
+
+namespace pondrel {
 
 namespace AcceptedPictureFiles {
 
@@ -28,3 +30,5 @@ bool isValidFile(const QString &path)
 }
 
 } // namespace AcceptedPictureFiles
+
+} // namespace pondrel

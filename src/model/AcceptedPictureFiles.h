@@ -4,6 +4,8 @@
 #include <QString>
 #include <QStringList>
 
+namespace pondrel {
+
 // Which files become draft pictures: those whose name extension is one of the accepted types,
 // compared exactly (case matters, so "photo.Jpg" is refused).
 namespace AcceptedPictureFiles {
@@ -12,3 +14,5 @@ const QStringList &acceptedTypes();
 bool isValidFile(const QString &path);
 
 } // namespace AcceptedPictureFiles
+
+} // namespace pondrel

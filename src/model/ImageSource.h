@@ -8,6 +8,8 @@
 
 #include <optional>
 
+namespace pondrel {
+
 // What an item and an upload learn of a picture file from its header and metadata alone, with
 // Exiv2: the pixels are never decoded here.
 struct ImageSource
@@ -34,3 +36,5 @@ struct ImageSource
     // The text of an "{Exif}" property, or a null text.
     QString exifText(const QString &key) const;
 };
+
+} // namespace pondrel

@@ -8,6 +8,8 @@
 #include <functional>
 #include <optional>
 
+namespace pondrel {
+
 // The Publisher's model of one album or picture, whether a local draft or an asset of the
 // service ("Local", "Remote", "Imported"). A plain value: copies are independent, and copying
 // is how an item is duplicated.
@@ -154,3 +156,5 @@ private:
     bool m_hasWebAddresses = false;
     QString m_fullPathName;
 };
+
+} // namespace pondrel

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
-#include "oruNetwork_upload.h"
+#include "model/oruNetwork_upload.h"
 
-#include "ImageSource.h"
+#include "model/ImageSource.h"
 
 #include "client/oruNetwork.h"
 #include "imaging/oruUtils.h"
@@ -11,6 +11,8 @@
 #include <QFileInfo>
 
 #include <cstdio>
+
+namespace pondrel {
 
 namespace oruNetworkUpload {
 
@@ -164,3 +166,5 @@ QString dateText(const QDateTime &date)
 }
 
 } // namespace oruNetworkUpload
+
+} // namespace pondrel

@@ -7,6 +7,8 @@
 #include <QDateTime>
 #include <QRegularExpression>
 
+namespace pondrel::refservice {
+
 namespace {
 
 constexpr int kMinimumPasswordLength = 6;
@@ -217,3 +219,5 @@ void registerAccountOperations(OperationTable &table)
             query.step() ? QStringLiteral("true") : QStringLiteral("false"));
     });
 }
+
+} // namespace pondrel::refservice

@@ -8,6 +8,8 @@
 
 #include <QStringList>
 
+namespace pondrel::refservice {
+
 namespace {
 
 const QStringList kRatings
@@ -264,3 +266,5 @@ void registerAssetOperations(OperationTable &table)
     table.insert(QStringLiteral("DestroyPictureFileAsset"),
         destroyAsset(QStringLiteral("assetIdentifier"), QStringLiteral("picture")));
 }
+
+} // namespace pondrel::refservice

@@ -5,6 +5,8 @@
 #include "refservice/ServiceDates.h"
 #include "refservice/SharingRecords.h"
 
+namespace pondrel::refservice {
+
 namespace {
 
 void add(pugi::xml_node record, const char *name, const QString &text)
@@ -107,3 +109,5 @@ void AssetRecordWriter::writePicture(pugi::xml_node record, const AssetRow &row)
         Renditions::writeRecord(
             renditions, QStringLiteral("PictureFileAssetRendition"), m_config, rendition);
 }
+
+} // namespace pondrel::refservice

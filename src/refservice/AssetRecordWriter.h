@@ -6,6 +6,8 @@
 
 #include <pugixml.hpp>
 
+namespace pondrel::refservice {
+
 // Writes asset records (<FolderAsset>, <PictureFileAsset>) as the asking session sees them.
 class AssetRecordWriter
 {
@@ -32,3 +34,5 @@ private:
     bool m_includeExportLinks = true;
     bool m_includeSymbolicLinks = true;
 };
+
+} // namespace pondrel::refservice

@@ -6,6 +6,8 @@
 
 #include <QUuid>
 
+namespace pondrel::refservice {
+
 namespace {
 
 const char *const kColumns
@@ -215,3 +217,5 @@ QString newIdentifier()
 }
 
 } // namespace AssetStore
+
+} // namespace pondrel::refservice

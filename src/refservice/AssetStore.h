@@ -9,6 +9,8 @@
 
 #include <optional>
 
+namespace pondrel::refservice {
+
 // One album ("folder") or picture of an account as stored.
 struct AssetRow
 {
@@ -72,3 +74,5 @@ void touch(Database &database, const QString &id);
 QString newIdentifier();
 
 } // namespace AssetStore
+
+} // namespace pondrel::refservice

@@ -13,6 +13,8 @@
 
 #include <optional>
 
+namespace pondrel::refservice {
+
 namespace {
 
 const QByteArray kUploadProtocol = "{7df0354d-249b-430f-820d-3d2a9bef4931}";
@@ -280,3 +282,5 @@ HttpResponse BitsUploadEndpoint::cancelSession(
     QFile::remove(session->partFile);
     return ack();
 }
+
+} // namespace pondrel::refservice

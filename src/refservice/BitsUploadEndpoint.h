@@ -5,6 +5,8 @@
 #include "refservice/HttpMessage.h"
 #include "refservice/ServiceConfig.h"
 
+namespace pondrel::refservice {
+
 class FaultInjector;
 class RequestLog;
 
@@ -35,3 +37,5 @@ private:
     RequestLog &m_log;
     FaultInjector &m_faults;
 };
+
+} // namespace pondrel::refservice

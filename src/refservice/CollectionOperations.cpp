@@ -4,6 +4,8 @@
 #include "refservice/ServiceDates.h"
 #include "refservice/ServiceFault.h"
 
+namespace pondrel::refservice {
+
 namespace {
 
 QString requireComputerIdentifier(const OperationContext &context)
@@ -103,3 +105,5 @@ void registerCollectionOperations(OperationTable &table)
     table.insert(QStringLiteral("CheckAccount"), checkAccount);
     table.insert(QStringLiteral("Visit"), visit);
 }
+
+} // namespace pondrel::refservice

@@ -13,6 +13,8 @@
 
 #include <sstream>
 
+namespace pondrel::refservice {
+
 namespace {
 
 // Field order of a RenderPicture command on the wire.
@@ -320,3 +322,5 @@ QString commandsDocument(const QString &style, const QList<QMap<QString, QString
 }
 
 } // namespace CommandBatches
+
+} // namespace pondrel::refservice

@@ -3,6 +3,8 @@
 
 #include <sqlite3.h>
 
+namespace pondrel::refservice {
+
 namespace {
 
 const char *const kSchema = R"sql(
@@ -310,3 +312,5 @@ void Transaction::commit()
     m_database.execute("COMMIT");
     m_open = false;
 }
+
+} // namespace pondrel::refservice

@@ -12,6 +12,8 @@
 struct sqlite3;
 struct sqlite3_stmt;
 
+namespace pondrel::refservice {
+
 // Raised inside the service when SQLite refuses a statement; the request dispatcher turns it
 // into a fault so one bad request never takes the server down.
 class StorageError : public std::runtime_error
@@ -88,3 +90,5 @@ private:
     Database &m_database;
     bool m_open = true;
 };
+
+} // namespace pondrel::refservice

@@ -14,6 +14,8 @@
 #include <QPainter>
 #include <QUuid>
 
+namespace pondrel::refservice {
+
 namespace {
 
 // Pictures are computer-made, so the demo needs no files: a sky gradient, a sun and hills in
@@ -159,3 +161,5 @@ bool ensure(Database &database, const ServiceConfig &config, QString &errorMsg)
 }
 
 } // namespace DemoContent
+
+} // namespace pondrel::refservice

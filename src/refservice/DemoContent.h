@@ -6,6 +6,8 @@
 
 #include <QString>
 
+namespace pondrel::refservice {
+
 // A demo account with a few albums and generated pictures whose renditions are ready, so a
 // first run of the Publisher has something to show.
 namespace DemoContent {
@@ -17,3 +19,5 @@ inline const QString kPassword = QStringLiteral("pondrel-demo");
 bool ensure(Database &database, const ServiceConfig &config, QString &errorMsg);
 
 } // namespace DemoContent
+
+} // namespace pondrel::refservice

@@ -5,6 +5,8 @@
 
 #include <QThread>
 
+namespace pondrel::refservice {
+
 namespace {
 
 const QStringList kKinds = {QStringLiteral("delay"), QStringLiteral("soapfault"),
@@ -124,3 +126,5 @@ std::optional<HttpResponse> FaultInjector::play(const PlannedFault &fault)
         return dropped;
     return std::nullopt; // bits-no-session: the upload endpoint plays it itself
 }
+
+} // namespace pondrel::refservice

@@ -10,6 +10,8 @@
 #include <mutex>
 #include <optional>
 
+namespace pondrel::refservice {
+
 // One planned misbehaviour: "[N*]OPERATION:KIND[:ARG]". OPERATION is a SOAP operation, a BITS
 // packet type ("Create-Session", "Fragment", "Close-Session", "Cancel-Session"), "Upload" for
 // every BITS request, or "*"; N limits how many requests it hits (no N: every one).
@@ -44,3 +46,5 @@ private:
     mutable std::mutex m_mutex;
     QList<PlannedFault> m_faults;
 };
+
+} // namespace pondrel::refservice

@@ -5,6 +5,8 @@
 
 #include <zlib.h>
 
+namespace pondrel::refservice {
+
 namespace Gzip {
 
 QByteArray compress(const QByteArray &bytes)
@@ -45,3 +47,5 @@ bool isAccepted(const QByteArray &acceptEncoding)
 }
 
 } // namespace Gzip
+
+} // namespace pondrel::refservice

@@ -3,6 +3,8 @@
 
 #include <QByteArray>
 
+namespace pondrel::refservice {
+
 namespace Gzip {
 
 // The gzip member (RFC 1952) of the bytes; empty when zlib fails.
@@ -11,3 +13,5 @@ QByteArray compress(const QByteArray &bytes);
 bool isAccepted(const QByteArray &acceptEncoding);
 
 } // namespace Gzip
+
+} // namespace pondrel::refservice

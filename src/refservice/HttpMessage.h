@@ -7,6 +7,8 @@
 #include <QPair>
 #include <QString>
 
+namespace pondrel::refservice {
+
 // One whole HTTP request as the server hands it to the router.
 struct HttpRequest
 {
@@ -48,3 +50,5 @@ struct HttpResponse
         headers.append({name, value});
     }
 };
+
+} // namespace pondrel::refservice

@@ -13,6 +13,8 @@
 #include <cerrno>
 #include <cstring>
 
+namespace pondrel::refservice {
+
 namespace {
 
 // Lives from the first callback of a request until libmicrohttpd reports it completed.
@@ -218,3 +220,5 @@ void HttpServer::stop()
         m_socket = -1;
     }
 }
+
+} // namespace pondrel::refservice

@@ -10,6 +10,8 @@
 
 struct MHD_Daemon;
 
+namespace pondrel::refservice {
+
 // libmicrohttpd with its own thread pool. It gathers each request whole (up to a body limit
 // chosen per path), hands it to the handler on a pool thread and sends the handler's reply.
 // Any method is accepted, BITS_POST included.
@@ -48,3 +50,5 @@ private:
     bool m_ipv6 = false;
     quint16 m_port = 0;
 };
+
+} // namespace pondrel::refservice

@@ -5,6 +5,8 @@
 
 #include <QDateTime>
 
+namespace pondrel::refservice {
+
 OperationContext::OperationContext(
     const SoapRequest &request, SoapReply &reply, Database &database, const ServiceConfig &config)
     : m_request(request)
@@ -45,3 +47,5 @@ Session OperationContext::requireSession()
         .run();
     return session;
 }
+
+} // namespace pondrel::refservice

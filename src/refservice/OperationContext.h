@@ -10,6 +10,8 @@
 
 #include <functional>
 
+namespace pondrel::refservice {
+
 // The signed-on party of a session-scoped request.
 struct Session
 {
@@ -63,3 +65,5 @@ void registerCollectionOperations(OperationTable &table);
 void registerAccountOperations(OperationTable &table);
 void registerAssetOperations(OperationTable &table);
 void registerSharingOperations(OperationTable &table);
+
+} // namespace pondrel::refservice

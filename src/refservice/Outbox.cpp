@@ -7,6 +7,8 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+namespace pondrel::refservice {
+
 namespace Outbox {
 
 void record(Database &database, const QString &kind, const QString &recipient,
@@ -37,3 +39,5 @@ QByteArray json(Database &database)
 }
 
 } // namespace Outbox
+
+} // namespace pondrel::refservice

@@ -6,6 +6,8 @@
 #include <QByteArray>
 #include <QString>
 
+namespace pondrel::refservice {
+
 // E-mails the service would send. They are recorded, never sent.
 namespace Outbox {
 
@@ -16,3 +18,5 @@ void record(Database &database, const QString &kind, const QString &recipient,
 QByteArray json(Database &database);
 
 } // namespace Outbox
+
+} // namespace pondrel::refservice

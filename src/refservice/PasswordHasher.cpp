@@ -7,6 +7,8 @@
 
 #include <stdexcept>
 
+namespace pondrel::refservice {
+
 namespace {
 
 QByteArray derive(const QString &password, const QByteArray &salt, int iterations)
@@ -53,3 +55,5 @@ bool verify(const QString &password, const PasswordHash &stored)
 }
 
 } // namespace PasswordHasher
+
+} // namespace pondrel::refservice

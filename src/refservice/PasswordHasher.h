@@ -4,6 +4,8 @@
 #include <QByteArray>
 #include <QString>
 
+namespace pondrel::refservice {
+
 // Salted PBKDF2-HMAC-SHA256. The iteration count is stored beside each hash, so it can be
 // raised later without invalidating existing accounts.
 struct PasswordHash
@@ -23,3 +25,5 @@ bool verify(const QString &password, const PasswordHash &stored);
 QByteArray randomBytes(int count);
 
 } // namespace PasswordHasher
+
+} // namespace pondrel::refservice

@@ -15,6 +15,8 @@
 
 #include <sstream>
 
+namespace pondrel::refservice {
+
 namespace {
 
 HttpResponse page(int status, const QString &title, const QString &body)
@@ -251,3 +253,5 @@ HttpResponse PublicPages::feed(const Album &album) const
     return HttpResponse::text(
         200, "application/rss+xml; charset=utf-8", QByteArray::fromStdString(stream.str()));
 }
+
+} // namespace pondrel::refservice

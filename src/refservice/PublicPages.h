@@ -5,6 +5,8 @@
 #include "refservice/HttpMessage.h"
 #include "refservice/ServiceConfig.h"
 
+namespace pondrel::refservice {
+
 // What browsers and the Publisher's loader fetch with plain GET: rendition files, the web
 // gallery of a published or shared album and its RSS feed.
 class PublicPages
@@ -26,3 +28,5 @@ private:
     Database &m_database;
     const ServiceConfig &m_config;
 };
+
+} // namespace pondrel::refservice

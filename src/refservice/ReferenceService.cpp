@@ -7,6 +7,8 @@
 #include <QDir>
 #include <QFile>
 
+namespace pondrel::refservice {
+
 namespace {
 
 const QString kCollectionPath = QStringLiteral("/Pondrel/CollectionServices.asmx");
@@ -195,3 +197,5 @@ HttpResponse ReferenceService::adminFaults(const HttpRequest &request)
     }
     return plain(200, m_faults.describe().join(u'\n').toUtf8());
 }
+
+} // namespace pondrel::refservice

@@ -12,6 +12,8 @@
 
 #include <memory>
 
+namespace pondrel::refservice {
+
 // The whole service: storage, the two SOAP endpoints, the administration paths for tests, and
 // the HTTP server that routes to them.
 class ReferenceService
@@ -43,3 +45,5 @@ private:
     FaultInjector m_faults;
     std::unique_ptr<HttpServer> m_server;
 };
+
+} // namespace pondrel::refservice

@@ -7,6 +7,8 @@
 #include <QDir>
 #include <QUuid>
 
+namespace pondrel::refservice {
+
 namespace {
 
 const char *const kColumns = "id, asset_id, name, width, height, file_size, file_name, etag";
@@ -130,3 +132,5 @@ void writeRecord(pugi::xml_node parent, const QString &elementName, const Servic
 }
 
 } // namespace Renditions
+
+} // namespace pondrel::refservice

@@ -12,6 +12,8 @@
 
 #include <optional>
 
+namespace pondrel::refservice {
+
 // One ready rendition: a JPEG file in the renditions folder, served at url().
 struct RenditionRow
 {
@@ -53,3 +55,5 @@ void writeRecord(pugi::xml_node parent, const QString &elementName, const Servic
     const RenditionRow &rendition);
 
 } // namespace Renditions
+
+} // namespace pondrel::refservice

@@ -3,6 +3,8 @@
 
 #include <QDateTime>
 
+namespace pondrel::refservice {
+
 bool RequestLog::open(const QString &path, QString &errorMsg)
 {
     m_file.setFileName(path);
@@ -23,3 +25,5 @@ void RequestLog::write(const QString &line)
     m_file.write(stamped.toUtf8());
     m_file.flush();
 }
+
+} // namespace pondrel::refservice

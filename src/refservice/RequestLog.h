@@ -6,6 +6,8 @@
 
 #include <mutex>
 
+namespace pondrel::refservice {
+
 // One line per request (time, client side, method, path, operation, status) in the --log file.
 // Bodies are never written: they carry passwords.
 class RequestLog
@@ -18,3 +20,5 @@ private:
     QFile m_file;
     std::mutex m_mutex;
 };
+
+} // namespace pondrel::refservice

@@ -4,6 +4,8 @@
 #include <QString>
 #include <QStringList>
 
+namespace pondrel::refservice {
+
 // Everything the command line decides about one run of the service.
 struct ServiceConfig
 {
@@ -33,3 +35,5 @@ struct ServiceConfig
     QString renditionsDirectory() const { return dataDirectory + QStringLiteral("/renditions"); }
     QString uploadsDirectory() const { return dataDirectory + QStringLiteral("/uploads"); }
 };
+
+} // namespace pondrel::refservice

@@ -5,6 +5,8 @@
 
 #include <QTimeZone>
 
+namespace pondrel::refservice {
+
 namespace ServiceDates {
 
 QString format(const QDateTime &date)
@@ -39,3 +41,5 @@ QString orNone(const QString &stored)
 }
 
 } // namespace ServiceDates
+
+} // namespace pondrel::refservice

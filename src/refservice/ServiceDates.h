@@ -4,6 +4,8 @@
 #include <QDateTime>
 #include <QString>
 
+namespace pondrel::refservice {
+
 // Dates as the service writes them: ISO 8601 in UTC with an explicit offset.
 namespace ServiceDates {
 
@@ -18,3 +20,5 @@ QString normalize(const QString &text, const QString &parameterName);
 QString orNone(const QString &stored);
 
 } // namespace ServiceDates
+
+} // namespace pondrel::refservice

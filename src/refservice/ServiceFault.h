@@ -5,6 +5,8 @@
 
 #include <stdexcept>
 
+namespace pondrel::refservice {
+
 // A refusal with a message for the user. Operations raise it; the dispatcher catches it at the
 // edge of the request and answers with a SOAP fault carrying the message.
 class ServiceFault : public std::runtime_error
@@ -19,3 +21,5 @@ public:
 private:
     QString m_message;
 };
+
+} // namespace pondrel::refservice

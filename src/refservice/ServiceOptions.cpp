@@ -8,6 +8,8 @@
 
 #include <cstdio>
 
+namespace pondrel::refservice {
+
 namespace {
 
 bool parseListen(const QString &text, ServiceConfig &config, QString &errorMsg)
@@ -144,3 +146,5 @@ std::optional<ServiceConfig> parse(const QStringList &arguments, QString &errorM
 }
 
 } // namespace ServiceOptions
+
+} // namespace pondrel::refservice

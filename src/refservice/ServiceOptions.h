@@ -7,6 +7,8 @@
 
 #include <optional>
 
+namespace pondrel::refservice {
+
 // The command line of pondrel-refservice.
 namespace ServiceOptions {
 
@@ -15,3 +17,5 @@ namespace ServiceOptions {
 std::optional<ServiceConfig> parse(const QStringList &arguments, QString &errorMsg);
 
 } // namespace ServiceOptions
+
+} // namespace pondrel::refservice

@@ -12,6 +12,8 @@
 #include <QRegularExpression>
 #include <QUuid>
 
+namespace pondrel::refservice {
+
 namespace {
 
 constexpr qint64 kMaximumWallpaperWidth = 1920;
@@ -334,3 +336,5 @@ void registerSharingOperations(OperationTable &table)
     table.insert(QStringLiteral("DetachImportedAsset"), detachImportedAsset);
     table.insert(QStringLiteral("RequestPictureFileAssetWallpaperRendition"), requestWallpaper);
 }
+
+} // namespace pondrel::refservice

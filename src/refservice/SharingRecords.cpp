@@ -7,6 +7,8 @@
 #include <QUrl>
 #include <QUrlQuery>
 
+namespace pondrel::refservice {
+
 namespace {
 
 QString flag(qint64 value)
@@ -125,3 +127,5 @@ bool writeSymbolicLink(
 }
 
 } // namespace SharingRecords
+
+} // namespace pondrel::refservice

@@ -10,6 +10,8 @@
 
 #include <optional>
 
+namespace pondrel::refservice {
+
 // Export links (an album shared with one e-mail address) and symbolic links (an album published
 // under a web address), and the records that describe them.
 namespace SharingRecords {
@@ -31,3 +33,5 @@ bool writeSymbolicLink(
     Database &database, const ServiceConfig &config, const QString &linkId, pugi::xml_node record);
 
 } // namespace SharingRecords
+
+} // namespace pondrel::refservice

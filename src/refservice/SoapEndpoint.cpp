@@ -8,6 +8,8 @@
 
 #include <QFile>
 
+namespace pondrel::refservice {
+
 SoapEndpoint::SoapEndpoint(QString operationNamespace, OperationTable operations,
     Database &database, const ServiceConfig &config, RequestLog &log, FaultInjector &faults)
     : m_namespace(std::move(operationNamespace))
@@ -91,3 +93,5 @@ QByteArray SoapEndpoint::run(const SoapRequest &soap) const
         QFile::remove(path);
     return reply.serialize();
 }
+
+} // namespace pondrel::refservice

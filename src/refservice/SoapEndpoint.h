@@ -4,6 +4,8 @@
 #include "refservice/HttpMessage.h"
 #include "refservice/OperationContext.h"
 
+namespace pondrel::refservice {
+
 class FaultInjector;
 class RequestLog;
 
@@ -31,3 +33,5 @@ private:
     RequestLog &m_log;
     FaultInjector &m_faults;
 };
+
+} // namespace pondrel::refservice

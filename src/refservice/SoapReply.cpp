@@ -3,6 +3,8 @@
 
 #include <sstream>
 
+namespace pondrel::refservice {
+
 namespace {
 
 const char *const kEnvelopeNamespace = "http://schemas.xmlsoap.org/soap/envelope/";
@@ -77,3 +79,5 @@ pugi::xml_node SoapReply::addElement(pugi::xml_node parent, const QString &name)
 {
     return parent.append_child(name.toUtf8().constData());
 }
+
+} // namespace pondrel::refservice

@@ -6,6 +6,8 @@
 
 #include <pugixml.hpp>
 
+namespace pondrel::refservice {
+
 // Builds <XResponse xmlns="ns"><XResult>...</XResult>[output parameters]</XResponse> inside a
 // SOAP 1.1 envelope. Children added below the result carry no prefix and so sit in the
 // operation's namespace, as the service's own records do.
@@ -30,3 +32,5 @@ private:
     pugi::xml_node m_response;
     pugi::xml_node m_result;
 };
+
+} // namespace pondrel::refservice

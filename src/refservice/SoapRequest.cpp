@@ -3,6 +3,8 @@
 
 #include "refservice/ServiceFault.h"
 
+namespace pondrel::refservice {
+
 namespace {
 
 pugi::xml_node firstElement(const pugi::xml_node &parent)
@@ -131,3 +133,5 @@ pugi::xml_node SoapRequest::node(const QString &name) const
 {
     return childByLocalName(m_operationNode, name);
 }
+
+} // namespace pondrel::refservice

@@ -9,6 +9,8 @@
 #include <memory>
 #include <optional>
 
+namespace pondrel::refservice {
+
 // A SOAP 1.1 request body: the operation is the body's first element, its parameters are its
 // child elements found by local name whatever their order or prefix.
 class SoapRequest
@@ -37,3 +39,5 @@ private:
     QString m_operation;
     QString m_namespace;
 };
+
+} // namespace pondrel::refservice

@@ -9,6 +9,8 @@
 #include <cstdio>
 #include <pthread.h>
 
+namespace pondrel::refservice {
+
 namespace {
 
 // Blocks SIGINT and SIGTERM in every thread (the server's pool inherits the mask), so that
@@ -24,6 +26,10 @@ sigset_t blockStopSignals()
 }
 
 } // namespace
+
+} // namespace pondrel::refservice
+
+using namespace pondrel::refservice;
 
 int main(int argc, char **argv)
 {

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
-#include "ProxyDiscovery.h"
+#include "soap/ProxyDiscovery.h"
 
 #include "support/Preferences.h"
 
@@ -9,6 +9,8 @@
 
 #include <memory>
 #include <optional>
+
+namespace pondrel {
 
 namespace ProxyDiscovery {
 
@@ -99,3 +101,5 @@ bool getProxyUserForProtocol(const QString &protocol, QString &user, QString &pa
 }
 
 } // namespace ProxyDiscovery
+
+} // namespace pondrel

@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
-#include "PublishingServices.h"
+#include "soap/PublishingServices.h"
 
 #include "support/oruLog.h"
+
+namespace pondrel {
 
 PublishingServices::PublishingServices()
     : ServiceProxy(QStringLiteral("PublishingServices"), catalogue())
@@ -26,3 +28,5 @@ void PublishingServices::announce(
 #define PONDREL_DEFINE_PUBLISHING_OPERATION(operation, values)                                     \
     PONDREL_DEFINE_OPERATION(PublishingServices, operation, values)
 PONDREL_PUBLISHING_OPERATIONS(PONDREL_DEFINE_PUBLISHING_OPERATION, PONDREL_ARGUMENT_VALUE)
+
+} // namespace pondrel

@@ -7,6 +7,8 @@
 
 #include <optional>
 
+namespace pondrel {
+
 // How one parameter of a service operation travels. Values (texts, arrays, dictionaries) go as
 // the caller gives them; scalars are first made numbers of their declared kind, which the engine
 // writes in decimal (booleans as 1 or 0). The service key is a value whose element name is a
@@ -59,3 +61,5 @@ template <typename Scalar> QVariant argumentValue(const std::optional<Scalar> &v
 {
     return value ? QVariant::fromValue(*value) : QVariant();
 }
+
+} // namespace pondrel

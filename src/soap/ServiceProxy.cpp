@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
-#include "ServiceProxy.h"
+#include "soap/ServiceProxy.h"
 
 #include "support/Preferences.h"
+
+namespace pondrel {
 
 namespace {
 
@@ -128,3 +130,5 @@ QString ServiceProxy::describeForLog(const QVariantList &values, const QStringLi
     }
     return QStringLiteral("(%1)").arg(described.join(QStringLiteral(", ")));
 }
+
+} // namespace pondrel

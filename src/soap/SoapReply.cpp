@@ -1,11 +1,13 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
-#include "SoapReply.h"
+#include "soap/SoapReply.h"
 
 #include "support/Values.h"
 
 #include <QSet>
 
 #include <pugixml.hpp>
+
+namespace pondrel {
 
 namespace SoapReply {
 
@@ -193,3 +195,5 @@ Conversion convert(QByteArrayView body, const QString &operation)
 }
 
 } // namespace SoapReply
+
+} // namespace pondrel

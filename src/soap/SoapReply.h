@@ -7,6 +7,8 @@
 
 #include <optional>
 
+namespace pondrel {
+
 // Turns the body of a SOAP 1.1 reply into the reply dictionary's entries:
 // - one entry per child of the "<operation>Response" element, keyed by its local name;
 // - an element with child elements becomes a dictionary, a name repeated within one parent an
@@ -30,3 +32,5 @@ struct Conversion
 Conversion convert(QByteArrayView body, const QString &operation);
 
 } // namespace SoapReply
+
+} // namespace pondrel

@@ -1,5 +1,7 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
-#include "StringXml.h"
+#include "soap/StringXml.h"
+
+namespace pondrel {
 
 namespace StringXml {
 
@@ -15,3 +17,5 @@ QString xmlEncode(const QString &text)
 }
 
 } // namespace StringXml
+
+} // namespace pondrel

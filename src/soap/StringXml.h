@@ -3,6 +3,8 @@
 
 #include <QString>
 
+namespace pondrel {
+
 // The "xml" extension of the string type: text made safe to stand as XML element content.
 namespace StringXml {
 
@@ -12,3 +14,5 @@ namespace StringXml {
 QString xmlEncode(const QString &text);
 
 } // namespace StringXml
+
+} // namespace pondrel

@@ -15,6 +15,8 @@
 #include <memory>
 #include <mutex>
 
+namespace pondrel {
+
 // The reply accumulator of the call in progress. While a call runs, size < allocated_size and
 // memory[size] is a zero byte.
 struct MemoryStruct
@@ -113,3 +115,5 @@ private:
     std::chrono::milliseconds m_transferTimeLimit = kTransferTimeLimit;
     std::mutex m_callLock;
 };
+
+} // namespace pondrel

@@ -9,6 +9,8 @@
 #include <mutex>
 #include <optional>
 
+namespace pondrel {
+
 // The process-wide in-memory store of picture data while the Publisher loads and rotates
 // pictures. No size limit and no eviction: an entry stays until it is removed. The loader's
 // threads and the main thread reach it at the same time, so every operation takes the lock.
@@ -43,3 +45,5 @@ private:
     mutable std::mutex m_lock;
     QHash<QString, Entry> m_entries;
 };
+
+} // namespace pondrel

@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
-#include "FileManagerExtras.h"
+#include "support/FileManagerExtras.h"
 
 #include <QFileInfo>
+
+namespace pondrel {
 
 namespace FileManagerExtras {
 
@@ -27,3 +29,5 @@ QString pathResolved(const QString &path)
 }
 
 } // namespace FileManagerExtras
+
+} // namespace pondrel

@@ -5,6 +5,8 @@
 
 #include <optional>
 
+namespace pondrel {
+
 // File-system aliases are symbolic links here. Resolution follows a whole chain of links.
 namespace FileManagerExtras {
 
@@ -18,3 +20,5 @@ std::optional<QString> linkChainEnd(const QString &path);
 QString pathResolved(const QString &path);
 
 } // namespace FileManagerExtras
+
+} // namespace pondrel

@@ -1,10 +1,12 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
-#include "ISO8601Parsing.h"
+#include "support/ISO8601Parsing.h"
 
 #include <QTimeZone>
 
 #include <limits>
 #include <utility>
+
+namespace pondrel {
 
 namespace {
 
@@ -596,3 +598,5 @@ std::optional<QDateTime> calendarDateWithString(
 }
 
 } // namespace ISO8601Parsing
+
+} // namespace pondrel

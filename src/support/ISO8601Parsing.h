@@ -6,6 +6,8 @@
 
 #include <optional>
 
+namespace pondrel {
+
 // Reads ISO 8601 date texts as the service writes them, and the many truncated and reduced
 // forms the standard allows. Lenient by default: leading white space is skipped and out-of-range
 // ordinal days roll over into the next year. The result carries the zone of the text: UTC for
@@ -41,3 +43,5 @@ std::optional<QDateTime> calendarDateWithString(
     const QString &text, bool strictly, char timeSeparator, ParseRange *range);
 
 } // namespace ISO8601Parsing
+
+} // namespace pondrel

@@ -1,5 +1,7 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
-#include "ISO8601Unparsing.h"
+#include "support/ISO8601Unparsing.h"
+
+namespace pondrel {
 
 namespace {
 
@@ -142,3 +144,5 @@ QString prepareDateFormatWithTimeSeparator(const QString &format, char timeSepar
 }
 
 } // namespace ISO8601Unparsing
+
+} // namespace pondrel

@@ -4,6 +4,8 @@
 #include <QDateTime>
 #include <QString>
 
+namespace pondrel {
+
 // Writes dates as ISO 8601 texts in the calendar, ordinal and week forms, always in the date's
 // own zone. The calendar form ends in "Z" or "+hh:mm"; the ordinal and week forms in "+hhmm".
 namespace ISO8601Unparsing {
@@ -34,3 +36,5 @@ QString ISO8601WeekDateStringWithTime(const QDateTime &date, bool includeTime, c
 QString prepareDateFormatWithTimeSeparator(const QString &format, char timeSeparator);
 
 } // namespace ISO8601Unparsing
+
+} // namespace pondrel

@@ -6,6 +6,8 @@
 
 #include <optional>
 
+namespace pondrel {
+
 // A last-in-first-out stack of values, bottom first. The Publisher keeps the albums and asset
 // lists above the current album in two of these while the user walks down the album tree.
 // Elements are values: changing an object after pushing it leaves the stacked copy alone.
@@ -36,3 +38,5 @@ public:
 private:
     QList<T> lifo;
 };
+
+} // namespace pondrel

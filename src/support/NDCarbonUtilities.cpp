@@ -1,8 +1,10 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
-#include "NDCarbonUtilities.h"
+#include "support/NDCarbonUtilities.h"
 
-#include "FileManagerExtras.h"
-#include "oruLog.h"
+#include "support/FileManagerExtras.h"
+#include "support/oruLog.h"
+
+namespace pondrel {
 
 namespace NDCarbonUtilities {
 
@@ -19,3 +21,5 @@ QString resolveAliasFile(const QString &path)
 }
 
 } // namespace NDCarbonUtilities
+
+} // namespace pondrel

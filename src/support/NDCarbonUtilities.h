@@ -3,6 +3,8 @@
 
 #include <QString>
 
+namespace pondrel {
+
 // The alias resolution the Publisher uses when it imports picture files and folders.
 namespace NDCarbonUtilities {
 
@@ -14,3 +16,5 @@ QString resolveAliasFile(const QString &path);
 inline constexpr qsizetype kMaximumPathBytes = 1024;
 
 } // namespace NDCarbonUtilities
+
+} // namespace pondrel

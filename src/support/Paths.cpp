@@ -1,8 +1,10 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
-#include "Paths.h"
+#include "support/Paths.h"
 
 #include <QDir>
 #include <QStandardPaths>
+
+namespace pondrel {
 
 namespace {
 
@@ -54,3 +56,5 @@ bool ensureFolder(const QString &path)
 }
 
 } // namespace Paths
+
+} // namespace pondrel

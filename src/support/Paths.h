@@ -3,6 +3,8 @@
 
 #include <QString>
 
+namespace pondrel {
+
 // The folders both programs share. Every function honours HOME and the XDG variables as they
 // are at the moment of the call, so a test can point a whole run at a scratch folder.
 namespace Paths {
@@ -21,3 +23,5 @@ QString temporaryFolder();
 bool ensureFolder(const QString &path);
 
 } // namespace Paths
+
+} // namespace pondrel

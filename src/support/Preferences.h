@@ -6,6 +6,8 @@
 
 #include <optional>
 
+namespace pondrel {
+
 // One preferences domain: an XML property list named after the domain in the preferences
 // folder, read and written through QSettings. Every lookup reads the file afresh, because the
 // Publisher, the Agent and pondrel-tool all change the shared domain while the others run.
@@ -48,3 +50,5 @@ QString namespaceBase();
 QString serviceKey();
 QString serviceKeyElement();
 } // namespace ServiceSettings
+
+} // namespace pondrel

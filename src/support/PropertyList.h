@@ -7,6 +7,8 @@
 
 #include <optional>
 
+namespace pondrel {
+
 // Property lists in and out of Qt variant trees: dictionaries are QVariantMap, arrays
 // QVariantList, dates QDateTime (UTC), data QByteArray, integers qint64, reals double.
 namespace PropertyList {
@@ -34,3 +36,5 @@ std::optional<QVariantMap> dictionaryFromPlist(const QString &path);
 std::optional<QVariantMap> dictionaryWithString(const QString &text);
 
 } // namespace PropertyList
+
+} // namespace pondrel

@@ -1,5 +1,7 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
-#include "Values.h"
+#include "support/Values.h"
+
+namespace pondrel {
 
 namespace Values {
 
@@ -23,3 +25,5 @@ QVariantList asList(const QVariant &recordOrList)
 }
 
 } // namespace Values
+
+} // namespace pondrel

@@ -3,6 +3,8 @@
 
 #include <QString>
 
+namespace pondrel {
+
 // Diagnostics of both programs. Diagnostic lines and activity rows are written only while
 // "Debug" is true in the shared preferences domain, read afresh on every call, so switching it
 // on takes effect at once. Fatal-condition lines are written always. Callable from any thread.
@@ -38,3 +40,5 @@ public:
         __LINE__, (message))
 
 #define ORU_FATAL(condition) oruLog::fatal((condition), __PRETTY_FUNCTION__, __FILE__, __LINE__)
+
+} // namespace pondrel

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
-#include "ToolCommand.h"
+#include "tool/ToolCommand.h"
 
 #include "soap/CollectionServices.h"
 #include "soap/PublishingServices.h"
@@ -12,6 +12,8 @@
 
 #include <memory>
 #include <optional>
+
+namespace pondrel {
 
 namespace {
 
@@ -182,3 +184,5 @@ const ToolCommandRegistration registration {ToolCommand {QStringLiteral("call"),
     QStringLiteral("call one service operation and print the reply"), usageText(), runCall}};
 
 } // namespace
+
+} // namespace pondrel

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
-#include "ToolCommand.h"
+#include "tool/ToolCommand.h"
 
 #include "support/Paths.h"
 #include "support/Preferences.h"
@@ -8,6 +8,8 @@
 #include <QDir>
 
 #include <optional>
+
+namespace pondrel {
 
 namespace {
 
@@ -148,3 +150,5 @@ const ToolCommandRegistration registration {ToolCommand {QStringLiteral("default
     QStringLiteral("read, write and delete preferences"), kUsage, runDefaults}};
 
 } // namespace
+
+} // namespace pondrel

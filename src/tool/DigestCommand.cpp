@@ -1,9 +1,11 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
-#include "ToolCommand.h"
+#include "tool/ToolCommand.h"
 
 #include "client/oruNetwork_digest.h"
 
 #include <optional>
+
+namespace pondrel {
 
 namespace {
 
@@ -43,3 +45,5 @@ const ToolCommandRegistration registration {ToolCommand {QStringLiteral("digest"
     QStringLiteral("picture (sha1) and text (md5) digests"), kUsage, runDigest}};
 
 } // namespace
+
+} // namespace pondrel

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
-#include "ToolCommand.h"
+#include "tool/ToolCommand.h"
 
 #include "client/oruNetwork.h"
 #include "client/oruNotifications.h"
@@ -15,6 +15,8 @@
 #include <QFileInfo>
 
 #include <optional>
+
+namespace pondrel {
 
 namespace {
 
@@ -239,3 +241,5 @@ const ToolCommandRegistration registration {ToolCommand {QStringLiteral("publish
     runPublish}};
 
 } // namespace
+
+} // namespace pondrel

@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
-#include "ToolCommand.h"
+#include "tool/ToolCommand.h"
 
 #include <cstdio>
+
+namespace pondrel {
 
 std::vector<ToolCommand> &ToolCommand::registry()
 {
@@ -63,3 +65,5 @@ void err(const QString &text)
 }
 
 } // namespace ToolOutput
+
+} // namespace pondrel

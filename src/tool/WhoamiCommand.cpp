@@ -1,9 +1,11 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
-#include "ToolCommand.h"
+#include "tool/ToolCommand.h"
 
 #include "client/oruNetwork.h"
 #include "client/oruPlatform.h"
 #include "support/Preferences.h"
+
+namespace pondrel {
 
 namespace {
 
@@ -30,3 +32,5 @@ const ToolCommandRegistration registration {ToolCommand {QStringLiteral("whoami"
     QStringLiteral("show this workstation's name and computer identifier"), kUsage, runWhoami}};
 
 } // namespace
+
+} // namespace pondrel

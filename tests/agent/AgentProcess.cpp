@@ -1,10 +1,12 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
-#include "AgentProcess.h"
+#include "tests/agent/AgentProcess.h"
 
-#include "RecordingProxy.h"
+#include "tests/agent/RecordingProxy.h"
 
 #include <QDBusMessage>
 #include <QDBusReply>
+
+namespace pondrel {
 
 AgentProcess::AgentProcess(QDBusConnection bus, QString serviceUrl)
     : m_bus(std::move(bus))
@@ -61,3 +63,5 @@ std::optional<QString> AgentProcess::getOfflineStatusRequest() const
         return std::nullopt;
     return reply.value();
 }
+
+} // namespace pondrel

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
-#include "PrivateBus.h"
-#include "RecordingProxy.h"
+#include "tests/common/PrivateBus.h"
+#include "tests/agent/RecordingProxy.h"
 
 #include "client/oruNotifications.h"
 
@@ -8,6 +8,8 @@
 #include <QDBusMessage>
 
 #include <gtest/gtest.h>
+
+namespace pondrel {
 
 namespace {
 
@@ -135,5 +137,7 @@ TEST(NotificationsWithoutBus, PostAndObserveFailWithAReason)
 }
 
 } // namespace
+
+} // namespace pondrel
 
 #include "NotificationsTest.moc"

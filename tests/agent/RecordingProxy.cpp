@@ -1,8 +1,10 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
-#include "RecordingProxy.h"
+#include "tests/agent/RecordingProxy.h"
 
 #include <QCoreApplication>
 #include <QThread>
+
+namespace pondrel {
 
 bool pumpUntil(const std::function<bool()> &condition, int timeoutMs)
 {
@@ -101,3 +103,5 @@ void RecordingProxy::takeRequests(Relay &relay)
         relay.pending.remove(0, headEnd + 4 + length);
     }
 }
+
+} // namespace pondrel

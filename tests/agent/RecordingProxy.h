@@ -10,6 +10,8 @@
 #include <memory>
 #include <vector>
 
+namespace pondrel {
+
 // An HTTP relay on 127.0.0.1 between a program and the reference service that keeps a copy of
 // every request, so a test sees what went over the wire and when. Runs on the test's thread:
 // requests are taken in while the test waits with pumpUntil().
@@ -55,3 +57,5 @@ private:
 bool pumpUntil(const std::function<bool()> &condition, int timeoutMs);
 // Runs the event loop for that long.
 void pumpFor(int milliseconds);
+
+} // namespace pondrel

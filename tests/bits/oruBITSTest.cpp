@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
-#include "LoopbackHttpServer.h"
-#include "ScratchHome.h"
-#include "SelfSignedTlsServer.h"
+#include "tests/common/LoopbackHttpServer.h"
+#include "tests/common/ScratchHome.h"
+#include "tests/common/SelfSignedTlsServer.h"
 
 #include "bits/oruBITS.h"
 #include "support/Preferences.h"
@@ -10,6 +10,8 @@
 
 #include <curl/curl.h>
 #include <gtest/gtest.h>
+
+namespace pondrel {
 
 namespace {
 
@@ -313,3 +315,5 @@ TEST(BitsUpload, CertificatesAreVerifiedUnlessThePreferenceAllowsOtherwise)
     EXPECT_EQ(trusting.curlResult(), CURLE_OPERATION_TIMEDOUT);
     EXPECT_TRUE(impostor.waitForOutput("BITS_POST /upload/7 HTTP/1.1"));
 }
+
+} // namespace pondrel

@@ -1,9 +1,11 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
-#include "ClientTestSupport.h"
+#include "tests/client/ClientTestSupport.h"
 
 #include "support/Values.h"
 
 #include <gtest/gtest.h>
+
+namespace pondrel {
 
 namespace {
 
@@ -247,3 +249,5 @@ TEST_F(SharingTest, ImportedAlbumsAreDetachedInOrderUntilTheFirstFailure)
 }
 
 } // namespace
+
+} // namespace pondrel

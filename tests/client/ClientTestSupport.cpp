@@ -1,8 +1,10 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
-#include "ClientTestSupport.h"
+#include "tests/client/ClientTestSupport.h"
 
 #include <QFile>
 #include <QUuid>
+
+namespace pondrel {
 
 bool RefServiceFixture::start(const QStringList &serviceArguments)
 {
@@ -71,3 +73,5 @@ QString RefServiceFixture::createPicture(
         ? QString()
         : reply.value(QStringLiteral("CreatePictureFileAssetResult")).toString();
 }
+
+} // namespace pondrel

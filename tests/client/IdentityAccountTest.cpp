@@ -1,12 +1,14 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
-#include "ClientTestSupport.h"
-#include "StandardErrorCapture.h"
+#include "tests/client/ClientTestSupport.h"
+#include "tests/common/StandardErrorCapture.h"
 
 #include "support/Preferences.h"
 
 #include <QRegularExpression>
 
 #include <gtest/gtest.h>
+
+namespace pondrel {
 
 namespace {
 
@@ -194,3 +196,5 @@ TEST_F(IdentityAccountTest, PasswordsNeverReachTheDebugLog)
 }
 
 } // namespace
+
+} // namespace pondrel

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
-#include "ClientTestSupport.h"
+#include "tests/client/ClientTestSupport.h"
 
 #include "client/oruPlatform.h"
 #include "support/Preferences.h"
@@ -11,6 +11,8 @@
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+
+namespace pondrel {
 
 namespace {
 
@@ -100,3 +102,5 @@ TEST(UserAgentTest, NamesTheProgramAndTheSystemAndIsStoredForRequests)
 }
 
 } // namespace
+
+} // namespace pondrel

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
-#include "ClientTestSupport.h"
-#include "LoopbackHttpServer.h"
+#include "tests/client/ClientTestSupport.h"
+#include "tests/common/LoopbackHttpServer.h"
 
 #include "client/oruPlatform.h"
 #include "support/Preferences.h"
@@ -9,6 +9,8 @@
 #include <QRegularExpression>
 
 #include <gtest/gtest.h>
+
+namespace pondrel {
 
 namespace {
 
@@ -256,3 +258,5 @@ TEST_F(ScriptedServiceTest, WallpapersAreTheScreenSizeUpToTheLargestOne)
 }
 
 } // namespace
+
+} // namespace pondrel

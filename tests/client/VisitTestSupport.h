@@ -7,6 +7,8 @@
 #include <QVariantList>
 #include <QVariantMap>
 
+namespace pondrel {
+
 // Helpers shared by the visit tests.
 namespace VisitTestSupport {
 
@@ -54,3 +56,5 @@ inline QString batchIdentifier(const QVariant &batchStatusEntry)
 }
 
 } // namespace VisitTestSupport
+
+} // namespace pondrel

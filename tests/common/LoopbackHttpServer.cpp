@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
-#include "LoopbackHttpServer.h"
+#include "tests/common/LoopbackHttpServer.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -8,6 +8,8 @@
 #include <unistd.h>
 
 #include <stdexcept>
+
+namespace pondrel {
 
 struct LoopbackHttpServer::Connection
 {
@@ -232,3 +234,5 @@ void LoopbackHttpServer::serve()
     for (const Connection &connection : connections)
         ::close(connection.socket);
 }
+
+} // namespace pondrel

@@ -13,6 +13,8 @@
 #include <thread>
 #include <vector>
 
+namespace pondrel {
+
 // A small HTTP/1.1 server on 127.0.0.1 on a thread of its own (the clients under test block).
 // It keeps the raw bytes of every request and answers it with the next queued reply, else with
 // what the responder returns (nothing at all for std::nullopt; 200 with no body by default).
@@ -82,3 +84,5 @@ private:
     std::vector<Request> m_requests;
     std::thread m_thread;
 };
+
+} // namespace pondrel

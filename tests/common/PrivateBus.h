@@ -5,6 +5,8 @@
 #include <QProcess>
 #include <QString>
 
+namespace pondrel {
+
 // A session bus of its own for one test, so that tests running side by side never meet on
 // the Agent's bus name. Its address goes into DBUS_SESSION_BUS_ADDRESS for the object's
 // lifetime, so programs the test starts use it too. A second one can stand in for the system
@@ -29,3 +31,5 @@ private:
     QByteArray m_addressVariable;
     QByteArray m_savedAddress;
 };
+
+} // namespace pondrel

@@ -1,8 +1,10 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
-#include "ProgramRun.h"
+#include "tests/common/ProgramRun.h"
 
 #include <QCoreApplication>
 #include <QProcess>
+
+namespace pondrel {
 
 ProgramRun ProgramRun::run(
     const QString &program, const QStringList &arguments, const QProcessEnvironment &environment)
@@ -34,3 +36,5 @@ ProgramRun ProgramRun::tool(const QStringList &arguments, const QProcessEnvironm
 {
     return run(builtProgram(QStringLiteral("pondrel-tool")), arguments, environment);
 }
+
+} // namespace pondrel

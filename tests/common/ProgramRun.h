@@ -5,6 +5,8 @@
 #include <QString>
 #include <QStringList>
 
+namespace pondrel {
+
 // Runs a program to its end and keeps what it wrote. The environment defaults to this process's
 // own, so a ScratchHome in force carries over to the child.
 struct ProgramRun
@@ -23,3 +25,5 @@ struct ProgramRun
     static ProgramRun tool(const QStringList &arguments,
         const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment());
 };
+
+} // namespace pondrel

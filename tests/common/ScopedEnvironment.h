@@ -7,6 +7,8 @@
 #include <memory>
 #include <vector>
 
+namespace pondrel {
+
 // Sets an environment variable (or removes it, for a null value) while the object lives.
 class ScopedEnvironment
 {
@@ -32,3 +34,5 @@ public:
 private:
     std::vector<std::unique_ptr<ScopedEnvironment>> m_variables;
 };
+
+} // namespace pondrel

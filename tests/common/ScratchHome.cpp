@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
-#include "ScratchHome.h"
+#include "tests/common/ScratchHome.h"
 
 #include <QDir>
+
+namespace pondrel {
 
 namespace {
 const QList<QPair<QByteArray, QString>> kVariables = {
@@ -50,3 +52,5 @@ QString ScratchHome::desktop() const
 {
     return m_dir.path() + QStringLiteral("/Desktop");
 }
+
+} // namespace pondrel

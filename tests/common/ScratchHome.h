@@ -4,6 +4,8 @@
 #include <QString>
 #include <QTemporaryDir>
 
+namespace pondrel {
+
 // Points HOME and the XDG folders at a fresh temporary folder for the lifetime of the object,
 // so a test reads and writes only files of its own. The previous values come back afterwards.
 class ScratchHome
@@ -23,3 +25,5 @@ private:
     QTemporaryDir m_dir;
     QList<QPair<QByteArray, QByteArray>> m_saved;
 };
+
+} // namespace pondrel

@@ -1,9 +1,11 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
-#include "SelfSignedTlsServer.h"
+#include "tests/common/SelfSignedTlsServer.h"
 
-#include "LoopbackHttpServer.h"
+#include "tests/common/LoopbackHttpServer.h"
 
 #include <QElapsedTimer>
+
+namespace pondrel {
 
 SelfSignedTlsServer::SelfSignedTlsServer()
     : m_port(LoopbackHttpServer::closedPort())
@@ -45,3 +47,5 @@ bool SelfSignedTlsServer::waitForOutput(const QByteArray &text)
     }
     return m_output.contains(text);
 }
+
+} // namespace pondrel

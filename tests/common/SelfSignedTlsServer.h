@@ -6,6 +6,8 @@
 #include <QString>
 #include <QTemporaryDir>
 
+namespace pondrel {
+
 // A TLS server on 127.0.0.1 (openssl s_server) with a freshly made self-signed certificate: the
 // stand-in for a machine in the middle. It never answers; it prints whatever a client sends once
 // the handshake has passed.
@@ -30,3 +32,5 @@ private:
     QByteArray m_output;
     bool m_listening = false;
 };
+
+} // namespace pondrel

@@ -12,6 +12,8 @@
 
 #include <gtest/gtest.h>
 
+namespace pondrel {
+
 // Pictures on the service as the tests of the road of one picture need them. Header only: a
 // test that includes it links the client library.
 namespace ServicePictures {
@@ -45,3 +47,5 @@ inline QList<QVariantMap> renditionRecords(const QVariantMap &asset)
 }
 
 } // namespace ServicePictures
+
+} // namespace pondrel

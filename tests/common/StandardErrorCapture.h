@@ -7,6 +7,8 @@
 
 #include <unistd.h>
 
+namespace pondrel {
+
 // Sends this process's standard error (where log lines go) into a temporary file while the
 // object lives, so a test can read what was written.
 class StandardErrorCapture
@@ -46,3 +48,5 @@ private:
     QTemporaryFile m_file;
     int m_saved = -1;
 };
+
+} // namespace pondrel

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
-#include "TestPictures.h"
+#include "tests/imaging/TestPictures.h"
 
 #include "imaging/NSImage_extras.h"
 #include "imaging/PictureDecoder.h"
@@ -14,6 +14,8 @@
 #ifdef PONDREL_HAVE_OPENJPEG
 #include <openjpeg.h>
 #endif
+
+namespace pondrel {
 
 using namespace TestPictures;
 
@@ -258,3 +260,5 @@ TEST(Decoding, Jpeg2000SkipsResolutionLevelsItDoesNotNeed)
     EXPECT_LT(meanDifference(fromSmall->bitmap(), fromFull->bitmap()), 2.0);
 }
 #endif
+
+} // namespace pondrel

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+namespace pondrel {
+
 namespace {
 
 RenderGeometry geometryOf(QSize picture, QSizeF canvas, int orientation, int cropMode)
@@ -73,3 +75,5 @@ TEST(RenderGeometry, RefusesEmptyAndOversizedRenditions)
     // A thin panorama fitted to a tall canvas's height would be a million pixels wide.
     EXPECT_FALSE(RenderGeometry::compute({100000, 10}, {100, 10000}, 1, 3, errorMsg));
 }
+
+} // namespace pondrel

@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+namespace pondrel {
+
 namespace {
 
 // The upright picture by Qt's own transforms: mirrored left to right (or not), then turned
@@ -91,3 +93,5 @@ TEST(NSImageExtras, TurnsKeepTheProfileAndGoTheRightWay)
     EXPECT_EQ(rotateImage(numbered, false)->bitmap(), uprightByQt(numbered.bitmap(), 8));
     EXPECT_EQ(rotateImage(numbered, true)->bitmap().pixel(0, 0), numbered.bitmap().pixel(0, 1));
 }
+
+} // namespace pondrel

@@ -1,10 +1,12 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
-#include "TestPictures.h"
+#include "tests/imaging/TestPictures.h"
 
 #include <QFileInfo>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+
+namespace pondrel {
 
 using TestPictures::runTool;
 
@@ -35,3 +37,5 @@ TEST(RenderTool, ExitStatusTellsBadUsageFromFailure)
                   .exitCode,
         1);
 }
+
+} // namespace pondrel

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
-#include "TestPictures.h"
+#include "tests/imaging/TestPictures.h"
 
 #include "imaging/PictureRendering.h"
 #include "imaging/Resampler.h"
@@ -14,6 +14,8 @@
 #include <exiv2/exiv2.hpp>
 
 #include <cstdlib>
+
+namespace pondrel {
 
 namespace TestPictures {
 
@@ -137,3 +139,5 @@ ToolRun runTool(const QStringList &arguments)
 }
 
 } // namespace TestPictures
+
+} // namespace pondrel

@@ -8,6 +8,8 @@
 
 #include <optional>
 
+namespace pondrel {
+
 // Pictures, picture files and comparisons shared by the imaging and model tests.
 namespace TestPictures {
 
@@ -72,3 +74,5 @@ ToolRun runTool(const QStringList &arguments);
 #define REQUIRE_EXIF_PICTURES()                                                                    \
     if (TestPictures::exifOrientationFolder().isEmpty())                                           \
     GTEST_SKIP() << "example pictures not found at " PONDREL_EXIF_TESTDATA
+
+} // namespace pondrel

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
-#include "ServicePictures.h"
-#include "SignedOnTest.h"
-#include "TestPictures.h"
+#include "tests/common/ServicePictures.h"
+#include "tests/model/SignedOnTest.h"
+#include "tests/imaging/TestPictures.h"
 
 #include "support/Preferences.h"
 
@@ -14,6 +14,8 @@
 #include <QThread>
 
 #include <curl/curl.h>
+
+namespace pondrel {
 
 namespace {
 
@@ -137,3 +139,5 @@ TEST_F(PublishEndToEnd, EveryExamplePictureGetsUprightRenditions)
 }
 
 } // namespace
+
+} // namespace pondrel

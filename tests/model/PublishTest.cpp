@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
-#include "SignedOnTest.h"
-#include "TestPictures.h"
+#include "tests/model/SignedOnTest.h"
+#include "tests/imaging/TestPictures.h"
 
 #include "client/oruNetwork_photoDB.h"
 
@@ -10,6 +10,8 @@
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
+
+namespace pondrel {
 
 using namespace TestPictures;
 
@@ -135,5 +137,7 @@ TEST_F(PublishTest, FailuresAreNamedPerFileAndGiveStatusOne)
 }
 
 } // namespace
+
+} // namespace pondrel
 
 #include "PublishTest.moc"

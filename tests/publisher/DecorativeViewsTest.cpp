@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
-#include "PhotoViewTestSupport.h"
+#include "tests/publisher/PhotoViewTestSupport.h"
 
 #include "publisher/views/CTGradient.h"
 #include "publisher/views/ToolbarButton.h"
@@ -12,6 +12,8 @@
 #include <QVBoxLayout>
 
 #include <gtest/gtest.h>
+
+namespace pondrel {
 
 TEST(CTGradient, EvaluatesStopsLinearlyAndAlongTheHueCircle)
 {
@@ -164,3 +166,5 @@ TEST(oruMetaView, HandsSelectAllAndDropsOnAndTakesEveryCommandOnce)
     QApplication::sendEvent(meta, &drop);
     EXPECT_EQ(host.openedFiles, (QStringList {"/tmp/one.jpg", "/tmp/two.jpg"}));
 }
+
+} // namespace pondrel

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
-#include "GridViewDemo.h"
+#include "tests/publisher/GridViewDemo.h"
 
 #include "publisher/views/MUPhotoView.h"
 #include "publisher/views/oruHeaderView.h"
@@ -10,6 +10,8 @@
 #include <QScrollBar>
 #include <QTextStream>
 #include <QVBoxLayout>
+
+namespace pondrel {
 
 GridViewDemo::GridViewDemo(quint32 itemCount)
 {
@@ -92,3 +94,5 @@ bool GridViewDemo::openFile(const QString &path)
     QTextStream(stdout) << "open " << path << Qt::endl;
     return true;
 }
+
+} // namespace pondrel

@@ -5,6 +5,8 @@
 
 #include <vector>
 
+namespace pondrel {
+
 namespace {
 
 std::vector<quint32> members(const IndexSet &set)
@@ -42,3 +44,5 @@ TEST(IndexSet, MergesTouchingRangesAndSplitsThemOnRemoval)
     EXPECT_EQ(members(set), (std::vector<quint32> {0, 1, 6, 7}));
     EXPECT_EQ(IndexSet().lastIndex(), IndexSet::notFound);
 }
+
+} // namespace pondrel

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
-#include "PhotoViewTestSupport.h"
+#include "tests/publisher/PhotoViewTestSupport.h"
 
 #include "publisher/views/KeyCommand.h"
 
@@ -7,6 +7,8 @@
 #include <QScrollBar>
 
 #include <gtest/gtest.h>
+
+namespace pondrel {
 
 namespace {
 
@@ -199,3 +201,5 @@ TEST(PhotoViewGeometry, WhileSizesSettleCellsAreDrawnFromTheCheapPictures)
     EXPECT_TRUE(isColor(own.grabView().pixel(75, 100), Qt::green));
     EXPECT_FALSE(isColor(own.grabView().pixel(75, 68), Qt::green));
 }
+
+} // namespace pondrel

@@ -1,11 +1,13 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
-#include "PhotoViewTestSupport.h"
+#include "tests/publisher/PhotoViewTestSupport.h"
 
 #include <QApplication>
 #include <QMimeData>
 #include <QUrl>
 
 #include <gtest/gtest.h>
+
+namespace pondrel {
 
 namespace {
 
@@ -332,3 +334,5 @@ TEST(PhotoViewBadges, ASourceThatDoesNotAnswerShowsTheRetrievalFailedBadge)
     EXPECT_LT(qBlue(firstBadge[0]), 90);
     EXPECT_GT(qGreen(firstBadge[1]), qRed(firstBadge[1]) + 40);
 }
+
+} // namespace pondrel

@@ -13,6 +13,8 @@
 #include <memory>
 #include <vector>
 
+namespace pondrel {
+
 // A data source with pictures of one colour and size and a selection of its own; it records
 // what the view reports.
 class TestSource : public MUPhotoViewDelegate
@@ -110,3 +112,5 @@ inline QImage solidPicture(int width, int height, QColor color)
     picture.fill(color);
     return picture;
 }
+
+} // namespace pondrel

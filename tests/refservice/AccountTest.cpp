@@ -1,12 +1,14 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
-#include "ProgramRun.h"
-#include "SoapTestClient.h"
+#include "tests/common/ProgramRun.h"
+#include "tests/refservice/SoapTestClient.h"
 
 #include <QDirIterator>
 #include <QFile>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+
+namespace pondrel {
 
 namespace {
 
@@ -178,3 +180,5 @@ TEST(RefServiceProgram, HelpAndCustomKeyElementAndNamespace)
 }
 
 } // namespace
+
+} // namespace pondrel

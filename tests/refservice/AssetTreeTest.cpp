@@ -1,8 +1,10 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
-#include "RefServiceProcess.h"
-#include "SoapTestClient.h"
+#include "tests/common/RefServiceProcess.h"
+#include "tests/refservice/SoapTestClient.h"
 
 #include <gtest/gtest.h>
+
+namespace pondrel {
 
 namespace {
 
@@ -261,3 +263,5 @@ TEST_F(AssetTreeTest, LocalAndRemoteAcrossTwoComputersAndNothingForAnotherAccoun
 }
 
 } // namespace
+
+} // namespace pondrel

@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
-#include "SoapTestClient.h"
+#include "tests/refservice/SoapTestClient.h"
 
 #include <gtest/gtest.h>
+
+namespace pondrel {
 
 namespace {
 
@@ -48,3 +50,5 @@ TEST(RefServiceDemo, DemoAccountHasAlbumsWithPicturesAndSurvivesARestart)
 }
 
 } // namespace
+
+} // namespace pondrel

@@ -1,10 +1,12 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
-#include "SoapTestClient.h"
+#include "tests/refservice/SoapTestClient.h"
 
 #include <QDir>
 #include <QSet>
 
 #include <gtest/gtest.h>
+
+namespace pondrel {
 
 namespace {
 
@@ -308,3 +310,5 @@ TEST(CommandStyleTest, EveryStyleReadsTheSame)
 }
 
 } // namespace
+
+} // namespace pondrel

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
-#include "RefServiceProcess.h"
-#include "SoapTestClient.h"
+#include "tests/common/RefServiceProcess.h"
+#include "tests/refservice/SoapTestClient.h"
 
 #include <QSet>
 
@@ -11,6 +11,8 @@
 #include <thread>
 
 #include <gtest/gtest.h>
+
+namespace pondrel {
 
 namespace {
 
@@ -204,3 +206,5 @@ TEST_F(RobustnessTest, TwoHundredConcurrentRequestsOverEightConnectionsSurviveAR
 }
 
 } // namespace
+
+} // namespace pondrel

@@ -1,11 +1,13 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
-#include "SoapTestClient.h"
+#include "tests/refservice/SoapTestClient.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 
 #include <gtest/gtest.h>
+
+namespace pondrel {
 
 namespace {
 
@@ -297,3 +299,5 @@ TEST(RefServiceFaults, CommandLineAndAdminFaults)
 }
 
 } // namespace
+
+} // namespace pondrel

@@ -1,12 +1,14 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
-#include "ProgramRun.h"
-#include "SoapTestSupport.h"
+#include "tests/common/ProgramRun.h"
+#include "tests/soap/SoapTestSupport.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 
 #include <gtest/gtest.h>
+
+namespace pondrel {
 
 namespace {
 
@@ -110,3 +112,5 @@ TEST_F(CallCommand, HelpListsEveryOperationWithItsParameters)
 }
 
 } // namespace
+
+} // namespace pondrel

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
-#include "SoapTestSupport.h"
+#include "tests/soap/SoapTestSupport.h"
 
 #include "soap/CollectionServices.h"
 #include "soap/ProxyDiscovery.h"
@@ -7,6 +7,8 @@
 #include "support/Preferences.h"
 
 #include <gtest/gtest.h>
+
+namespace pondrel {
 
 namespace {
 
@@ -79,3 +81,5 @@ TEST(ProxyDiscovery, TheHttpProxyOfTheSettingsCarriesEveryTransfer)
 }
 
 } // namespace
+
+} // namespace pondrel

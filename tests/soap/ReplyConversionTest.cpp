@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
-#include "SoapTestSupport.h"
+#include "tests/soap/SoapTestSupport.h"
 
 #include "soap/CollectionServices.h"
 #include "soap/PublishingServices.h"
@@ -8,6 +8,8 @@
 #include <QProcess>
 
 #include <gtest/gtest.h>
+
+namespace pondrel {
 
 namespace {
 
@@ -205,3 +207,5 @@ TEST_F(ReplyConversion, GzipAndLargeRepliesArriveWhole)
 }
 
 } // namespace
+
+} // namespace pondrel

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
-#include "SoapTestSupport.h"
+#include "tests/soap/SoapTestSupport.h"
 
 #include "soap/CollectionServices.h"
 #include "soap/oruSoap.h"
@@ -10,6 +10,8 @@
 
 #include <limits>
 #include <thread>
+
+namespace pondrel {
 
 namespace {
 
@@ -109,3 +111,5 @@ TEST(Transport, CallsFromSeveralThreadsOnOneEngineEachGetTheirOwnReply)
 }
 
 } // namespace
+
+} // namespace pondrel

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
-#include "SoapTestSupport.h"
+#include "tests/soap/SoapTestSupport.h"
 
 #include "soap/CollectionServices.h"
 #include "soap/PublishingServices.h"
@@ -9,6 +9,8 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+
+namespace pondrel {
 
 namespace {
 
@@ -246,3 +248,5 @@ TEST(HeaderParsing, SplitsAtTheFirstSeparatorAndSkipsOtherLines)
 }
 
 } // namespace
+
+} // namespace pondrel

@@ -1,9 +1,11 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
-#include "ProgramRun.h"
+#include "tests/common/ProgramRun.h"
 
 #include <QDate>
 
 #include <gtest/gtest.h>
+
+namespace pondrel {
 
 namespace {
 
@@ -92,3 +94,5 @@ TEST(Iso8601Tool, RefusesBadUsage)
     EXPECT_EQ(help.exitCode, 0);
     EXPECT_TRUE(help.standardOutput.contains("iso8601 parse"));
 }
+
+} // namespace pondrel

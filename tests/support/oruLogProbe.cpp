@@ -8,6 +8,8 @@
 #include <cstdio>
 #include <thread>
 
+namespace pondrel {
+
 class Renderer
 {
 public:
@@ -20,6 +22,10 @@ static void writeFromWorker()
     std::printf("%d\n", __LINE__ - 1);
     oruLog::add2csv(QStringLiteral("uploaded,42"));
 }
+
+} // namespace pondrel
+
+using namespace pondrel;
 
 int main(int argc, char **argv)
 {

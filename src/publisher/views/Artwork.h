@@ -5,6 +5,8 @@
 #include <QSizeF>
 #include <QString>
 
+namespace pondrel {
+
 // The Publisher's drawn artwork ("sml_failed", "sml_shared", "folder", "photo", "placeholder",
 // ...), rendered from vector sources at the pixel density it is drawn on and cached, so it is
 // sharp on every screen and costs one rendering per name, size and density.
@@ -20,3 +22,5 @@ QImage smallImage(const QString &name, qreal devicePixelRatio);
 QString credits();
 
 } // namespace Artwork
+
+} // namespace pondrel

@@ -1,11 +1,13 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
-#include "CTGradient.h"
+#include "publisher/views/CTGradient.h"
 
 #include <QLinearGradient>
 #include <QPainter>
 
 #include <algorithm>
 #include <cmath>
+
+namespace pondrel {
 
 namespace {
 
@@ -155,3 +157,5 @@ void CTGradient::fillRect(QPainter &painter, const QRectF &rect, qreal angle) co
     painter.fillRect(rect, shading);
     painter.restore();
 }
+
+} // namespace pondrel

@@ -10,6 +10,8 @@
 
 class QPainter;
 
+namespace pondrel {
+
 // A colour gradient: colour stops sorted by position, evaluated linearly or through hue,
 // saturation and brightness, and painted as an axial shading.
 class CTGradient
@@ -59,3 +61,5 @@ private:
     // The shading function sampled for the painter, rebuilt whenever stops or mode change.
     QGradientStops stops;
 };
+
+} // namespace pondrel

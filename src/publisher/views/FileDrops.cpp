@@ -1,11 +1,13 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
-#include "FileDrops.h"
+#include "publisher/views/FileDrops.h"
 
-#include "PhotoViewHost.h"
+#include "publisher/views/PhotoViewHost.h"
 
 #include <QDropEvent>
 #include <QMimeData>
 #include <QUrl>
+
+namespace pondrel {
 
 namespace FileDrops {
 
@@ -31,3 +33,5 @@ void openFiles(QDropEvent *event)
 }
 
 } // namespace FileDrops
+
+} // namespace pondrel

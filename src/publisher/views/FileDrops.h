@@ -3,6 +3,8 @@
 
 class QDropEvent;
 
+namespace pondrel {
+
 // Dropping files on the grids and on the document that stacks them imports them; both take a
 // drag the same way.
 namespace FileDrops {
@@ -14,3 +16,5 @@ bool acceptAsCopy(QDropEvent *event);
 void openFiles(QDropEvent *event);
 
 } // namespace FileDrops
+
+} // namespace pondrel

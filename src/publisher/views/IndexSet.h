@@ -7,6 +7,8 @@
 #include <utility>
 #include <vector>
 
+namespace pondrel {
+
 // A sorted set of item indexes kept as disjoint half-open ranges, so "everything selected" in a
 // list of a hundred thousand items is one range and copying a selection stays cheap.
 class IndexSet
@@ -43,4 +45,6 @@ private:
     std::vector<std::pair<quint64, quint64>> ranges;
 };
 
-Q_DECLARE_METATYPE(IndexSet)
+} // namespace pondrel
+
+Q_DECLARE_METATYPE(pondrel::IndexSet)

@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
-#include "KeyCommand.h"
+#include "publisher/views/KeyCommand.h"
 
 #include <QKeyEvent>
+
+namespace pondrel {
 
 namespace {
 
@@ -101,3 +103,5 @@ std::optional<KeyCommand> keyCommandForEvent(const QKeyEvent *event)
         return controlShiftCommand(event->key());
     return std::nullopt;
 }
+
+} // namespace pondrel

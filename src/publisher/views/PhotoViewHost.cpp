@@ -1,5 +1,7 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
-#include "PhotoViewHost.h"
+#include "publisher/views/PhotoViewHost.h"
+
+namespace pondrel {
 
 namespace {
 
@@ -17,3 +19,5 @@ void PhotoViewHost::setShared(PhotoViewHost *host)
 {
     installedHost = host;
 }
+
+} // namespace pondrel

@@ -5,6 +5,8 @@
 
 class QMenu;
 
+namespace pondrel {
+
 // What the grids, headers and the section container ask of the application as a whole: the
 // controller's selection reset and context menu, and the application's file opening. The
 // Publisher installs its controller at start-up; until then a host that does nothing answers.
@@ -32,3 +34,5 @@ public:
     // The host is not owned; pass nullptr to return to the host that does nothing.
     static void setShared(PhotoViewHost *host);
 };
+
+} // namespace pondrel

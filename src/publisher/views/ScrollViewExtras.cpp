@@ -1,10 +1,12 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
-#include "ScrollViewExtras.h"
+#include "publisher/views/ScrollViewExtras.h"
 
 #include <QScrollArea>
 #include <QScrollBar>
 
 #include <cmath>
+
+namespace pondrel {
 
 namespace ScrollViewExtras {
 
@@ -70,3 +72,5 @@ void scrollPoint(QWidget *widget, const QPointF &point)
 }
 
 } // namespace ScrollViewExtras
+
+} // namespace pondrel

@@ -1,10 +1,12 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
-#include "ToolbarButton.h"
+#include "publisher/views/ToolbarButton.h"
 
 #include <QFontMetricsF>
 #include <QPainter>
 
 #include <cstdlib>
+
+namespace pondrel {
 
 namespace {
 
@@ -88,3 +90,5 @@ void ToolbarButton::paintEvent(QPaintEvent *)
         palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled, QPalette::ButtonText));
     painter.drawText(titleRect, flags, text());
 }
+
+} // namespace pondrel

@@ -4,6 +4,8 @@
 #include <QAbstractButton>
 #include <QImage>
 
+namespace pondrel {
+
 // A flat toolbar button: its image at the top edge, centred, and its title at the bottom edge.
 class ToolbarButton : public QAbstractButton
 {
@@ -30,3 +32,5 @@ private:
     QImage image_;
     QImage alternateImage_;
 };
+
+} // namespace pondrel

@@ -5,6 +5,8 @@
 #include <QString>
 #include <QWidget>
 
+namespace pondrel {
+
 // The header above a grid section: a bold title at the top left and a short grey-to-white rule
 // near the bottom edge.
 class oruHeaderView : public QWidget
@@ -30,3 +32,5 @@ private:
     QString headerText_;
     QFont headerAttributes_;
 };
+
+} // namespace pondrel

@@ -9,6 +9,8 @@
 
 #include <vector>
 
+namespace pondrel {
+
 // Generated albums and pictures for looking at and measuring the grid: a small pool of drawn
 // pictures shared by all items, mixed badges and titles, and a selection of its own.
 class DemoPhotoSource : public MUPhotoViewDelegate
@@ -44,3 +46,5 @@ private:
 
 // The drawn pictures every source shares: landscapes, portraits and squares.
 const QList<QImage> &demoPicturePool();
+
+} // namespace pondrel
