@@ -216,6 +216,7 @@ signals:
 
 private:
     // Start-up steps.
+    void setAsideUnreadableSettings();
     void createMissingSettings();
     void logSystemProfile() const;
     bool ensureLocalFolder(const QString &path);
