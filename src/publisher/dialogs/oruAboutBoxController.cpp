@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
-#include "publisher/views/oruAboutBoxController.h"
+#include "publisher/dialogs/oruAboutBoxController.h"
 
 #include "publisher/views/Artwork.h"
 #include "ui_AboutBox.h"
