@@ -3,10 +3,10 @@
 // reference service, converted by the client and printed by pondrel-tool; and photo records
 // added to and looked up in databases of 1,000 to 100,000 records.
 
-#include "BenchmarkMain.h"
-#include "ProgramRun.h"
-#include "RefServiceProcess.h"
-#include "ScratchHome.h"
+#include "bench/common/BenchmarkMain.h"
+#include "tests/common/ProgramRun.h"
+#include "tests/common/RefServiceProcess.h"
+#include "tests/common/ScratchHome.h"
 #include "client/oruNetwork.h"
 #include "client/oruNetwork_photoDB.h"
 #include "soap/SoapReply.h"
@@ -28,6 +28,8 @@
 #include <map>
 #include <memory>
 #include <optional>
+
+namespace pondrel {
 
 namespace {
 
@@ -381,6 +383,10 @@ BENCHMARK(BM_AddPhotoToDB)->Apply(librarySizes);
 BENCHMARK(BM_GetPhotoFromDB)->Apply(librarySizes);
 
 } // namespace
+
+} // namespace pondrel
+
+using namespace pondrel;
 
 int main(int argc, char **argv)
 {

@@ -1,9 +1,10 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Draft items made from twelve-megapixel JPEGs and pictures created on the reference service
 // over loopback.
 
-#include "BenchmarkMain.h"
-#include "RefServiceProcess.h"
-#include "ScratchHome.h"
+#include "bench/common/BenchmarkMain.h"
+#include "tests/common/RefServiceProcess.h"
+#include "tests/common/ScratchHome.h"
 #include "client/oruNetwork.h"
 #include "model/oruItem.h"
 #include "model/oruNetwork_upload.h"
@@ -20,6 +21,8 @@
 #include <exiv2/exiv2.hpp>
 
 #include <memory>
+
+namespace pondrel {
 
 namespace {
 
@@ -166,6 +169,10 @@ void BM_UploadPictureAsset(benchmark::State &state)
 BENCHMARK(BM_UploadPictureAsset)->Unit(benchmark::kMillisecond)->Iterations(200);
 
 } // namespace
+
+} // namespace pondrel
+
+using namespace pondrel;
 
 int main(int argc, char **argv)
 {

@@ -1,4 +1,5 @@
-#include "oruNetwork_photoDB.h"
+// SPDX-License-Identifier: GPL-2.0-or-later
+#include "client/oruNetwork_photoDB.h"
 
 #include "client/PhotoDatabase.h"
 #include "support/Paths.h"
@@ -14,6 +15,8 @@
 #include <utility>
 
 #include <sys/stat.h>
+
+namespace pondrel {
 
 namespace oruNetworkPhotoDB {
 
@@ -167,3 +170,5 @@ bool exportPhotoDB(const QString &target, QString *errorMsg)
 }
 
 } // namespace oruNetworkPhotoDB
+
+} // namespace pondrel

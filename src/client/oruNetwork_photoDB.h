@@ -1,9 +1,12 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 
 #include <QString>
 #include <QVariantMap>
 
 #include <optional>
+
+namespace pondrel {
 
 // The local table from a picture's moniker to its file on disk, shared by the Publisher and
 // pondrel-tool (which add a record after every upload) and the Agent (which only reads it).
@@ -59,3 +62,5 @@ bool exportPhotoDB(const QString &target, QString *errorMsg = nullptr);
 int vacuumDB();
 
 } // namespace oruNetworkPhotoDB
+
+} // namespace pondrel

@@ -1,7 +1,10 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #include "refservice/AssetRecordWriter.h"
 
 #include "refservice/ServiceDates.h"
 #include "refservice/SharingRecords.h"
+
+namespace pondrel::refservice {
 
 namespace {
 
@@ -129,3 +132,5 @@ void AssetRecordWriter::writePicture(pugi::xml_node record, const AssetRow &row)
         Renditions::writeRecord(
             renditions, QStringLiteral("PictureFileAssetRendition"), m_config, rendition);
 }
+
+} // namespace pondrel::refservice

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 
 #include "refservice/AssetStore.h"
@@ -10,6 +11,8 @@
 #include <utility>
 
 #include <pugixml.hpp>
+
+namespace pondrel::refservice {
 
 // Writes asset records (<FolderAsset>, <PictureFileAsset>) as the asking session sees them.
 class AssetRecordWriter
@@ -47,3 +50,5 @@ private:
     QHash<QString, QList<RenditionRow>> m_renditions;
     QHash<QString, qint64> m_childCounts;
 };
+
+} // namespace pondrel::refservice

@@ -1,4 +1,7 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #include "refservice/SoapReply.h"
+
+namespace pondrel::refservice {
 
 namespace {
 
@@ -116,3 +119,5 @@ pugi::xml_node SoapReply::addElement(pugi::xml_node parent, const char *name)
 {
     return parent.append_child(name);
 }
+
+} // namespace pondrel::refservice

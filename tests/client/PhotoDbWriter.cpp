@@ -22,7 +22,7 @@ int main(int argc, char **argv)
     for (int index = 0; index < count; ++index) {
         QString errorMsg;
         const QString moniker = prefix + QString::number(index);
-        if (!oruNetworkPhotoDB::addPhotoToDB(QStringLiteral("/p/%1.jpg").arg(moniker), moniker,
+        if (!pondrel::oruNetworkPhotoDB::addPhotoToDB(QStringLiteral("/p/%1.jpg").arg(moniker), moniker,
                 QStringLiteral("h%1").arg(index), &errorMsg)) {
             std::fprintf(stderr, "%s: %s\n", qPrintable(moniker), qPrintable(errorMsg));
             return 1;
