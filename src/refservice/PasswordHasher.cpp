@@ -32,11 +32,17 @@ QByteArray randomBytes(int count)
     return bytes;
 }
 
-PasswordHash hash(const QString &password)
+bool sameSecret(const QByteArray &given, const QByteArray &expected)
+{
+    return !expected.isEmpty() && given.size() == expected.size()
+        && CRYPTO_memcmp(given.constData(), expected.constData(), size_t(given.size())) == 0;
+}
+
+PasswordHash hash(const QString &password, int iterations)
 {
     PasswordHash result;
     result.salt = randomBytes(16);
-    result.iterations = kIterations;
+    result.iterations = iterations;
     result.hash = derive(password, result.salt, result.iterations);
     return result;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "refservice/Database.h"
+#include "refservice/FailedAttempts.h"
 #include "refservice/HttpMessage.h"
 #include "refservice/ServiceConfig.h"
 
@@ -12,7 +13,8 @@ public:
     static inline const QString kRenditionPrefix = QStringLiteral("/Pondrel/Renditions/");
     static inline const QString kGalleryPath = QStringLiteral("/Pondrel/Gallery.aspx");
 
-    PublicPages(Database &database, const ServiceConfig &config);
+    PublicPages(Database &database, const ServiceConfig &config,
+        pondrel::refservice::FailedAttempts &attempts);
 
     HttpResponse rendition(const HttpRequest &request) const;
     HttpResponse gallery(const HttpRequest &request) const;
@@ -21,7 +23,10 @@ private:
     struct Album;
     HttpResponse galleryPage(const Album &album) const;
     HttpResponse feed(const Album &album) const;
+    std::optional<HttpResponse> refuseWithoutPassword(
+        const QString &linkId, const QString &password) const;
 
     Database &m_database;
     const ServiceConfig &m_config;
+    pondrel::refservice::FailedAttempts &m_attempts;
 };
