@@ -36,6 +36,7 @@ public:
     void stop();
 
     bool isRunning() const { return m_process.state() == QProcess::Running; }
+    qint64 processId() const { return m_process.processId(); }
     QString baseUrl() const { return m_baseUrl; } // http://127.0.0.1:PORT
     quint16 port() const { return m_port; }
     QString dataDirectory() const { return m_dataDir.path(); }
