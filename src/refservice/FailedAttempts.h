@@ -11,7 +11,7 @@ namespace pondrel::refservice {
 // Failed password attempts per key ("account:<e-mail address>", "gallery:<link>"). A few in a
 // row are free; after that each further attempt must wait longer, one second doubling up to a
 // quarter of an hour, so guessing online is slow while a user's typo costs nothing. A success
-// forgets the key. Shared by every pool thread.
+// forgets the key. Shared by every connection thread.
 class FailedAttempts
 {
 public:

@@ -277,15 +277,17 @@ bool HttpServer::listen(const QString &host, quint16 port, QString &errorMsg)
 
 bool HttpServer::start(QString &errorMsg)
 {
-    unsigned flags = MHD_USE_AUTO_INTERNAL_THREAD | MHD_USE_ERROR_LOG;
+    // A thread per connection: a handler that blocks (a password derivation, a wait for the
+    // database) holds up its own client only, never the other connections of a shared thread.
+    unsigned flags
+        = MHD_USE_THREAD_PER_CONNECTION | MHD_USE_INTERNAL_POLLING_THREAD | MHD_USE_ERROR_LOG;
     if (m_ipv6)
         flags |= MHD_USE_IPv6;
     MHD_Daemon *daemon = MHD_start_daemon(flags, 0, nullptr, nullptr, &answer, this,
-        MHD_OPTION_LISTEN_SOCKET, m_socket, MHD_OPTION_THREAD_POOL_SIZE, unsigned(m_limits.threads),
-        MHD_OPTION_CONNECTION_TIMEOUT, kIdleTimeoutSeconds, MHD_OPTION_CONNECTION_LIMIT,
-        unsigned(m_limits.connections), MHD_OPTION_PER_IP_CONNECTION_LIMIT,
-        unsigned(m_limits.connectionsPerAddress), MHD_OPTION_NOTIFY_COMPLETED, &completed, nullptr,
-        MHD_OPTION_END);
+        MHD_OPTION_LISTEN_SOCKET, m_socket, MHD_OPTION_CONNECTION_TIMEOUT, kIdleTimeoutSeconds,
+        MHD_OPTION_CONNECTION_LIMIT, unsigned(m_limits.connections),
+        MHD_OPTION_PER_IP_CONNECTION_LIMIT, unsigned(m_limits.connectionsPerAddress),
+        MHD_OPTION_NOTIFY_COMPLETED, &completed, nullptr, MHD_OPTION_END);
     if (!daemon) {
         errorMsg = QStringLiteral("cannot start the HTTP server");
         return false;

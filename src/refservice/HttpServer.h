@@ -9,9 +9,9 @@
 
 struct MHD_Daemon;
 
-// libmicrohttpd with its own thread pool. Once a request's headers are in, the admission
+// libmicrohttpd with a thread per connection. Once a request's headers are in, the admission
 // callback refuses it or says how much body to take and where (memory or a spool file); the
-// handler then gets the whole request on a pool thread and its reply is sent. Any method is
+// handler then gets the whole request on its connection's thread and its reply is sent. Any method is
 // accepted, BITS_POST included. Nothing a handler throws reaches libmicrohttpd: it becomes a 500.
 class HttpServer
 {
@@ -21,7 +21,6 @@ public:
 
     struct Limits
     {
-        int threads = 8;
         int connections = 256;
         int connectionsPerAddress = 32;
         QString spoolDirectory; // where bodies asked for on disk are written
@@ -36,7 +35,7 @@ public:
     // one. port() is known from here on, before any request is served.
     bool listen(const QString &host, quint16 port, QString &errorMsg);
     quint16 port() const { return m_port; }
-    // Starts serving on the bound socket with the pool of threads of the limits.
+    // Starts serving on the bound socket, one thread per connection.
     bool start(QString &errorMsg);
     void stop();
 

@@ -4,12 +4,26 @@
 #include <openssl/evp.h>
 #include <openssl/rand.h>
 
+#include <QScopeGuard>
+
+#include <algorithm>
+#include <semaphore>
 #include <stdexcept>
+#include <thread>
 
 namespace {
 
+// Derivations at once: one per core. More only share the cores and slow every request down.
+std::counting_semaphore<> &derivationSlots()
+{
+    static std::counting_semaphore<> available(std::max(1u, std::thread::hardware_concurrency()));
+    return available;
+}
+
 QByteArray derive(const QString &password, const QByteArray &salt, int iterations)
 {
+    derivationSlots().acquire();
+    const auto release = qScopeGuard([] { derivationSlots().release(); });
     const QByteArray utf8 = password.toUtf8();
     QByteArray key(32, '\0');
     if (PKCS5_PBKDF2_HMAC(utf8.constData(), int(utf8.size()),

@@ -120,8 +120,8 @@ bool ReferenceService::start(QString &errorMsg)
     m_server = std::make_unique<HttpServer>(
         [this](const HttpRequest &request) { return route(request); },
         [this](const HttpRequest &request) { return admit(request); },
-        HttpServer::Limits {m_config.threads, m_config.maxConnections,
-            m_config.maxConnectionsPerAddress, m_config.spoolDirectory()});
+        HttpServer::Limits {
+            m_config.maxConnections, m_config.maxConnectionsPerAddress, m_config.spoolDirectory()});
     if (!m_server->listen(m_config.listenHost, m_config.listenPort, errorMsg))
         return false;
     if (m_config.publicUrl.isEmpty()) {

@@ -15,7 +15,6 @@ struct ServiceConfig
     QString namespaceBase = QStringLiteral("http://services.trevane.com");
     qint64 visitIntervalMs = 60000;
     QString logFile;
-    int threads = 8;
     // How RenderPicture commands write their fields: "attributes", "elements" or "mixed".
     QString commandStyle = QStringLiteral("attributes");
     QStringList faults; // OPERATION:KIND[:ARG]

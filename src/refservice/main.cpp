@@ -12,7 +12,7 @@
 
 namespace {
 
-// Blocks SIGINT and SIGTERM in every thread (the server's pool inherits the mask), so that
+// Blocks SIGINT and SIGTERM in every thread (the server's threads inherit the mask), so that
 // only the main thread's sigwait sees them and the shutdown runs in ordinary code.
 sigset_t blockStopSignals()
 {
