@@ -7,8 +7,8 @@
 //
 //     load_bench [--clients 64] [--seconds 60] [--password-iterations N]
 
-#include "RefServiceProcess.h"
-#include "SoapTestClient.h"
+#include "tests/common/RefServiceProcess.h"
+#include "tests/refservice/SoapTestClient.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -28,6 +28,8 @@
 #include <mutex>
 #include <thread>
 #include <vector>
+
+namespace pondrel {
 
 namespace {
 
@@ -339,8 +341,11 @@ QList<Account> createAccounts(const QString &baseUrl, int count)
 
 } // namespace
 
+} // namespace pondrel
+
 int main(int argc, char **argv)
 {
+    using namespace pondrel;
     QCoreApplication application(argc, argv);
     const std::optional<Settings> settings = parseArguments(QCoreApplication::arguments());
     if (!settings) {

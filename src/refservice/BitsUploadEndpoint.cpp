@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #include "refservice/BitsUploadEndpoint.h"
 
 #include "refservice/FaultInjector.h"
@@ -11,6 +12,8 @@
 #include <QUuid>
 
 #include <optional>
+
+namespace pondrel::refservice {
 
 namespace {
 
@@ -406,3 +409,4 @@ QStringList BitsUploadEndpoint::dropAbandoned(Database &database)
     transaction.commit();
     return partFiles;
 }
+} // namespace pondrel::refservice

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 
 #include <QByteArray>
@@ -7,6 +8,8 @@
 #include <QString>
 
 #include <optional>
+
+namespace pondrel::refservice {
 
 // One HTTP request as the server hands it to the router. Before the body is read the router
 // sees the same structure without a body, to refuse or route the request first.
@@ -67,3 +70,4 @@ struct HttpAdmission
     qint64 bodyLimit = 0; // bytes beyond this are dropped and the request is marked too large
     bool spoolToDisk = false; // the body goes to a temporary file, not into memory
 };
+} // namespace pondrel::refservice

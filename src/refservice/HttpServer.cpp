@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #include "refservice/HttpServer.h"
 
 #include <QElapsedTimer>
@@ -14,6 +15,8 @@
 
 #include <cerrno>
 #include <cstring>
+
+namespace pondrel::refservice {
 
 namespace {
 
@@ -305,3 +308,5 @@ void HttpServer::stop()
         m_socket = -1;
     }
 }
+
+} // namespace pondrel::refservice

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 
 #include "refservice/HttpMessage.h"
@@ -8,6 +9,8 @@
 #include <memory>
 
 struct MHD_Daemon;
+
+namespace pondrel::refservice {
 
 // libmicrohttpd with a thread per connection. Once a request's headers are in, the admission
 // callback refuses it or says how much body to take and where (memory or a spool file); the
@@ -57,3 +60,5 @@ private:
     bool m_ipv6 = false;
     quint16 m_port = 0;
 };
+
+} // namespace pondrel::refservice

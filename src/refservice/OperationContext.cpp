@@ -1,8 +1,11 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #include "refservice/OperationContext.h"
 
 #include "refservice/ServiceFault.h"
 
 #include <QDateTime>
+
+namespace pondrel::refservice {
 
 OperationContext::OperationContext(const SoapRequest &request, SoapReply &reply, Database &database,
     const ServiceConfig &config, pondrel::refservice::PasswordWork &passwords)
@@ -59,3 +62,4 @@ void OperationContext::dropExpiredSessions(Database &database)
         .bind(2, now - kSessionLifetimeSeconds)
         .run();
 }
+} // namespace pondrel::refservice

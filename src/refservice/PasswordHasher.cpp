@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #include "refservice/PasswordHasher.h"
 
 #include <openssl/crypto.h>
@@ -10,6 +11,8 @@
 #include <semaphore>
 #include <stdexcept>
 #include <thread>
+
+namespace pondrel::refservice {
 
 namespace {
 
@@ -72,3 +75,5 @@ bool verify(const QString &password, const PasswordHash &stored)
 }
 
 } // namespace PasswordHasher
+
+} // namespace pondrel::refservice

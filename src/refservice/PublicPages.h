@@ -1,9 +1,12 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 
 #include "refservice/Database.h"
 #include "refservice/FailedAttempts.h"
 #include "refservice/HttpMessage.h"
 #include "refservice/ServiceConfig.h"
+
+namespace pondrel::refservice {
 
 // What browsers and the Publisher's loader fetch with plain GET: rendition files, the web
 // gallery of a published or shared album and its RSS feed.
@@ -30,3 +33,5 @@ private:
     const ServiceConfig &m_config;
     pondrel::refservice::FailedAttempts &m_attempts;
 };
+
+} // namespace pondrel::refservice

@@ -1,7 +1,10 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 
 #include <QString>
 #include <QStringList>
+
+namespace pondrel::refservice {
 
 // Everything the command line decides about one run of the service.
 struct ServiceConfig
@@ -40,3 +43,5 @@ struct ServiceConfig
     // Request bodies on their way in, each removed when its request ends.
     QString spoolDirectory() const { return dataDirectory + QStringLiteral("/incoming"); }
 };
+
+} // namespace pondrel::refservice

@@ -1,7 +1,10 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 
 #include "refservice/HttpMessage.h"
 #include "refservice/OperationContext.h"
+
+namespace pondrel::refservice {
 
 class FaultInjector;
 class RequestLog;
@@ -35,3 +38,5 @@ private:
     FaultInjector &m_faults;
     pondrel::refservice::FailedAttempts &m_attempts;
 };
+
+} // namespace pondrel::refservice

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #include "refservice/DemoContent.h"
 #include "refservice/ReferenceService.h"
 #include "refservice/ServiceOptions.h"
@@ -9,6 +10,8 @@
 #include <ctime>
 #include <pthread.h>
 #include <sys/stat.h>
+
+namespace pondrel::refservice {
 
 namespace {
 
@@ -41,6 +44,10 @@ void serveUntilStopped(ReferenceService &service, const sigset_t &stopSignals)
 }
 
 } // namespace
+
+} // namespace pondrel::refservice
+
+using namespace pondrel::refservice;
 
 int main(int argc, char **argv)
 {

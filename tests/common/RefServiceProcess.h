@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 
 #include <QProcess>
@@ -6,6 +7,8 @@
 #include <QTemporaryDir>
 
 #include <optional>
+
+namespace pondrel {
 
 // A pondrel-refservice of its own for one test: started from $PONDREL_BIN_DIR on an ephemeral
 // loopback port with a fresh data folder, stopped (SIGTERM, then kill) when the object goes.
@@ -62,3 +65,5 @@ private:
     QString m_errorMsg;
     QByteArray m_stderr;
 };
+
+} // namespace pondrel

@@ -1,5 +1,6 @@
-#include "ProgramRun.h"
-#include "SoapTestClient.h"
+// SPDX-License-Identifier: GPL-2.0-or-later
+#include "tests/common/ProgramRun.h"
+#include "tests/refservice/SoapTestClient.h"
 
 #include <QDirIterator>
 #include <QFile>
@@ -12,6 +13,8 @@
 #include <thread>
 
 #include <gtest/gtest.h>
+
+namespace pondrel {
 
 namespace {
 
@@ -264,3 +267,5 @@ TEST(RefServiceProgram, HelpAndCustomKeyElementAndNamespace)
 }
 
 } // namespace
+
+} // namespace pondrel

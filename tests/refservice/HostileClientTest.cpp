@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
-#include "SoapTestClient.h"
+#include "tests/refservice/SoapTestClient.h"
 
 #include <QDir>
 #include <QFile>
@@ -16,6 +16,8 @@
 #include <unistd.h>
 
 #include <gtest/gtest.h>
+
+namespace pondrel {
 
 namespace {
 
@@ -302,3 +304,5 @@ TEST_F(HostileClientTest, StateIsTheUsersOwnAndTheLogKeepsNoSecrets)
 }
 
 } // namespace
+
+} // namespace pondrel

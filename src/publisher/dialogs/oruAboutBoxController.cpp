@@ -1,6 +1,7 @@
-#include "oruAboutBoxController.h"
+// SPDX-License-Identifier: GPL-2.0-or-later
+#include "publisher/dialogs/oruAboutBoxController.h"
 
-#include "Artwork.h"
+#include "publisher/views/Artwork.h"
 #include "ui_AboutBox.h"
 
 #include <QCoreApplication>
@@ -8,6 +9,8 @@
 #include <QGuiApplication>
 #include <QScreen>
 #include <QScrollBar>
+
+namespace pondrel {
 
 oruAboutBoxController &oruAboutBoxController::sharedInstance()
 {
@@ -45,3 +48,5 @@ void oruAboutBoxController::showPanel()
     window->raise();
     window->activateWindow();
 }
+
+} // namespace pondrel
