@@ -3,10 +3,10 @@
 
 #include "imaging/JpegMarkers.h"
 #include "imaging/Orientation.h"
+#include "imaging/oruUtils.h"
 #include "imaging/PictureDecoder.h"
 #include "imaging/Resampler.h"
-#include "imaging/oruUtils.h"
-
+#include "support/CHandle.h"
 #include "support/Paths.h"
 #include "support/oruLog.h"
 
@@ -24,17 +24,8 @@ namespace pondrel {
 
 namespace {
 
-struct TurboJpegDeleter
-{
-    void operator()(void *handle) const { tjDestroy(handle); }
-};
-using TurboJpegHandle = std::unique_ptr<void, TurboJpegDeleter>;
-
-struct TurboJpegBufferDeleter
-{
-    void operator()(unsigned char *buffer) const { tjFree(buffer); }
-};
-using TurboJpegBuffer = std::unique_ptr<unsigned char, TurboJpegBufferDeleter>;
+using TurboJpegHandle = CHandle<void, tjDestroy>;
+using TurboJpegBuffer = CHandle<unsigned char, tjFree>;
 
 // A number of a command record: its leading integer, as the service's texts are read.
 int integerValue(const QVariant &value)
