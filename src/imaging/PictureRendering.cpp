@@ -65,7 +65,7 @@ std::optional<Picture> renderThumbnail(
     const Picture &picture, QSizeF canvas, int orientation, int cropMode, QString &errorMsg)
 {
     if (!picture.isValid()) {
-        ORU_FATAL(QStringLiteral("image has no bitmaprep"));
+        ORU_FATAL(QStringLiteral("the picture to render has no pixels"));
         errorMsg = notAValidImageMessage();
         return std::nullopt;
     }
@@ -251,7 +251,7 @@ bool saveBMAsJPEG(const Picture &bitmap, float quality, const QString &saveTo)
 bool saveAsJPEG(const Picture &picture, float quality, const QString &saveTo)
 {
     if (!picture.isValid()) {
-        ORU_FATAL(QStringLiteral("srcImage has no NSBitmapImageRep"));
+        ORU_FATAL(QStringLiteral("the source picture has no pixels"));
         return false;
     }
     if (picture.bitmap().size() == picture.size())
@@ -260,7 +260,7 @@ bool saveAsJPEG(const Picture &picture, float quality, const QString &saveTo)
     QImage full = Resampler::resampled(
         bitmap, QRectF(QPointF(0, 0), QSizeF(bitmap.size())), picture.size());
     if (full.isNull()) {
-        ORU_FATAL(QStringLiteral("srcImage has no NSBitmapImageRep"));
+        ORU_FATAL(QStringLiteral("the picture could not be brought to its full size"));
         return false;
     }
     return saveBMAsJPEG(Picture(std::move(full), picture.iccProfile()), quality, saveTo);
