@@ -1,4 +1,4 @@
-find_package(Qt6 6.4 REQUIRED COMPONENTS Core Gui Widgets DBus Concurrent Test)
+find_package(Qt6 6.4 REQUIRED COMPONENTS Core Gui Widgets DBus Concurrent Network Test)
 find_package(PkgConfig REQUIRED)
 find_package(GTest REQUIRED)
 
