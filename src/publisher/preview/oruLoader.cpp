@@ -20,7 +20,7 @@ namespace pondrel {
 namespace {
 
 // Grids redraw at most this often while thumbnails pour in.
-constexpr int kDisplayCoalescingMs = 16;
+constexpr int kDisplayCoalescingMs = 30;
 
 QNetworkRequest imageRequest(const QString &url, int timeoutMs)
 {
@@ -101,6 +101,7 @@ void oruLoader::fetch(const QList<LoaderItem> &items)
 void oruLoader::setVisibleItems(const QStringList &visibleKeys, const QStringList &nextKeys)
 {
     m_visibleKeys = visibleKeys;
+    m_shownKeys = QSet<QString>(visibleKeys.cbegin(), visibleKeys.cend());
     m_nextKeys = nextKeys;
     placeBands();
     if (m_dispatching)
@@ -155,7 +156,7 @@ void oruLoader::startThumbnail(const LoaderItem &item)
             = CSCache::sharedCache().cachedDataForKey(item.fullPathName);
         if (cached && m_store.insert(item.key, *cached)) {
             ORU_LOG(QStringLiteral("Found cached thumbnail!"));
-            schedulePicturesDisplay();
+            schedulePicturesDisplay(item.key);
         }
     }
 }
@@ -171,7 +172,7 @@ void oruLoader::thumbnailReplied(QNetworkReply *reply)
                     .arg(key)
                     .arg(reply->bytesAvailable()));
     } else if (m_store.insert(key, reply->readAll())) {
-        schedulePicturesDisplay();
+        schedulePicturesDisplay(key);
     } else {
         ORU_LOG(QStringLiteral("Thumbnail of %1 is no picture").arg(key));
     }
@@ -193,9 +194,9 @@ void oruLoader::endDispatchIfDone()
     }
 }
 
-void oruLoader::schedulePicturesDisplay()
+void oruLoader::schedulePicturesDisplay(const QString &key)
 {
-    if (m_displayScheduled)
+    if (m_displayScheduled || (!m_shownKeys.isEmpty() && !m_shownKeys.contains(key)))
         return;
     m_displayScheduled = true;
     QTimer::singleShot(kDisplayCoalescingMs, this, [this] {

@@ -9,6 +9,7 @@
 #include <QList>
 #include <QNetworkAccessManager>
 #include <QObject>
+#include <QSet>
 #include <QStringList>
 
 #include <optional>
@@ -66,7 +67,9 @@ public:
 signals:
     void statusShown(const QString &text);
     void statusHidden();
-    // Some thumbnails arrived: the grids should redraw (coalesced).
+    // Some thumbnails arrived that are on screen (any, when the visible cells were never
+    // given): the grids should redraw. Coalesced, and never for cells off screen, since a
+    // redraw of a full window costs far more than a thumbnail.
     void picturesNeedDisplay();
     // Every thumbnail download of the last fetch has ended.
     void thumbnailsFinished();
@@ -79,7 +82,7 @@ private:
     void startThumbnail(const LoaderItem &item);
     void thumbnailReplied(QNetworkReply *reply);
     void endDispatchIfDone();
-    void schedulePicturesDisplay();
+    void schedulePicturesDisplay(const QString &key);
     void previewReplied(QNetworkReply *reply);
     void decodePreview(std::function<QImage()> work);
     void finishPreview(const QImage &preview);
@@ -96,6 +99,7 @@ private:
     int m_cursor = 0;
     int m_dispatched = 0;
     QStringList m_visibleKeys;
+    QSet<QString> m_shownKeys;
     QStringList m_nextKeys;
     std::vector<int> m_visibleBand;
     std::vector<int> m_nextBand;
