@@ -23,12 +23,12 @@ ThumbnailStore::ThumbnailStore(qint64 decodedBytes)
     : m_decoded(decodedBytes)
 { }
 
-bool ThumbnailStore::insert(const QString &key, const QByteArray &encoded)
+bool ThumbnailStore::insert(const QString &key, const QByteArray &encoded, const QString &source)
 {
     if (!isPicture(encoded))
         return false;
     remove(key);
-    m_encoded.insert(key, encoded);
+    m_encoded.insert(key, Encoded {encoded, source});
     m_encodedBytes += encoded.size();
     return true;
 }
@@ -40,7 +40,7 @@ QImage ThumbnailStore::image(const QString &key)
     const auto encoded = m_encoded.constFind(key);
     if (encoded == m_encoded.cend())
         return {};
-    const QImage decoded = decode(*encoded, kLongestSide);
+    const QImage decoded = decode(encoded->bytes, kLongestSide);
     if (!decoded.isNull())
         m_decoded.insert(key, new QImage(decoded), decoded.sizeInBytes());
     return decoded;
@@ -51,9 +51,28 @@ void ThumbnailStore::remove(const QString &key)
     const auto encoded = m_encoded.constFind(key);
     if (encoded == m_encoded.cend())
         return;
-    m_encodedBytes -= encoded->size();
+    m_encodedBytes -= encoded->bytes.size();
     m_encoded.erase(encoded);
     m_decoded.remove(key);
+}
+
+bool ThumbnailStore::containsFrom(const QString &key, const QString &source) const
+{
+    const auto encoded = m_encoded.constFind(key);
+    return encoded != m_encoded.cend() && encoded->source == source;
+}
+
+void ThumbnailStore::retain(const QSet<QString> &keys)
+{
+    for (auto encoded = m_encoded.begin(); encoded != m_encoded.end();) {
+        if (keys.contains(encoded.key())) {
+            ++encoded;
+            continue;
+        }
+        m_encodedBytes -= encoded->bytes.size();
+        m_decoded.remove(encoded.key());
+        encoded = m_encoded.erase(encoded);
+    }
 }
 
 void ThumbnailStore::clear()

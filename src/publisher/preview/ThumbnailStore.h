@@ -5,6 +5,7 @@
 #include <QCache>
 #include <QHash>
 #include <QImage>
+#include <QSet>
 #include <QString>
 
 namespace pondrel {
@@ -24,9 +25,14 @@ public:
     explicit ThumbnailStore(qint64 decodedBytes = kDefaultDecodedBytes);
 
     // Keeps the bytes when they hold a picture a reader recognises (false for an HTML page or
-    // garbage, which then stays out).
-    bool insert(const QString &key, const QByteArray &encoded);
+    // garbage, which then stays out). source is where they came from (the address).
+    bool insert(const QString &key, const QByteArray &encoded, const QString &source = {});
     bool contains(const QString &key) const { return m_encoded.contains(key); }
+    // Whether the thumbnail held for key came from source: the service gives a changed
+    // rendition a new address, so a thumbnail from the same address is still current.
+    bool containsFrom(const QString &key, const QString &source) const;
+    // Drops the thumbnails of every other key (the items no longer listed).
+    void retain(const QSet<QString> &keys);
     // The decoded thumbnail, a null image when there is none or it cannot be decoded.
     QImage image(const QString &key);
     void remove(const QString &key);
@@ -39,7 +45,12 @@ public:
     static QImage decode(const QByteArray &encoded, int longestSide);
 
 private:
-    QHash<QString, QByteArray> m_encoded;
+    struct Encoded
+    {
+        QByteArray bytes;
+        QString source;
+    };
+    QHash<QString, Encoded> m_encoded;
     qint64 m_encodedBytes = 0;
     QCache<QString, QImage> m_decoded;
 };

@@ -73,6 +73,8 @@ oruLoader::oruLoader(ThumbnailStore &store, const QString &cacheDirectory, QObje
 
 oruLoader::~oruLoader()
 {
+    // Whoever listens may be going too: a loader that goes tells nobody.
+    blockSignals(true);
     stop();
 }
 
@@ -147,14 +149,14 @@ void oruLoader::startThumbnail(const LoaderItem &item)
 {
     if (!item.thumbnailURL.isEmpty()) {
         QNetworkReply *reply = m_network.get(imageRequest(item.thumbnailURL, kThumbnailTimeoutMs));
-        m_inFlight.insert(reply, item.key);
+        m_inFlight.insert(reply, item);
         connect(reply, &QNetworkReply::finished, this, [this, reply] { thumbnailReplied(reply); });
         return;
     }
     if (item.isDraft && !item.fullPathName.isEmpty()) {
         const std::optional<QByteArray> cached
             = CSCache::sharedCache().cachedDataForKey(item.fullPathName);
-        if (cached && m_store.insert(item.key, *cached)) {
+        if (cached && m_store.insert(item.key, *cached, item.fullPathName)) {
             ORU_LOG(QStringLiteral("Found cached thumbnail!"));
             schedulePicturesDisplay(item.key);
         }
@@ -163,7 +165,8 @@ void oruLoader::startThumbnail(const LoaderItem &item)
 
 void oruLoader::thumbnailReplied(QNetworkReply *reply)
 {
-    const QString key = m_inFlight.take(reply);
+    const LoaderItem item = m_inFlight.take(reply);
+    const QString &key = item.key;
     reply->deleteLater();
     if (!succeeded(reply)) {
         ORU_LOG(QStringLiteral("Thumbnail of %1 failed: %2").arg(key, reply->errorString()));
@@ -171,7 +174,7 @@ void oruLoader::thumbnailReplied(QNetworkReply *reply)
         ORU_LOG(QStringLiteral("Thumbnail of %1 refused: %2 bytes")
                     .arg(key)
                     .arg(reply->bytesAvailable()));
-    } else if (m_store.insert(key, reply->readAll())) {
+    } else if (m_store.insert(key, reply->readAll(), item.thumbnailURL)) {
         schedulePicturesDisplay(key);
     } else {
         ORU_LOG(QStringLiteral("Thumbnail of %1 is no picture").arg(key));

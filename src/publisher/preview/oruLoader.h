@@ -104,7 +104,7 @@ private:
     std::vector<int> m_visibleBand;
     std::vector<int> m_nextBand;
     bool m_dispatching = false;
-    QHash<QNetworkReply *, QString> m_inFlight;
+    QHash<QNetworkReply *, LoaderItem> m_inFlight;
     bool m_displayScheduled = false;
 
     bool m_previewActive = false;
