@@ -20,6 +20,7 @@
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QPushButton>
+#include <QScreen>
 #include <QScrollBar>
 #include <QTimer>
 
@@ -30,8 +31,8 @@ namespace {
 constexpr int kBrowserTab = 0;
 constexpr int kPictureTab = 1;
 
-const QStringList kPictureSuffixes {"jpg", "jpeg", "png", "gif", "tif", "tiff", "bmp", "heic",
-    "webp", "jp2"};
+const QStringList kPictureSuffixes {
+    "jpg", "jpeg", "png", "gif", "tif", "tiff", "bmp", "heic", "webp", "jp2"};
 
 // The picture's name as a JPEG file name: "Coast.png" becomes "Coast.jpg", "Coast" too.
 QString proposedFileName(const QString &pictureName)
@@ -99,8 +100,8 @@ void oruController::setUpPictureView()
     addButton("previous", tr("Previous"), &oruController::displayPrevPic);
     addButton("next", tr("Next"), &oruController::displayNextPic);
     buttons->addStretch();
-    addButton("rotateLeft", tr("Rotate Left"), [] { });
-    addButton("rotateRight", tr("Rotate Right"), [] { });
+    addButton("rotateLeft", tr("Rotate Left"), [] {});
+    addButton("rotateRight", tr("Rotate Right"), [] {});
     buttons->addStretch();
     addButton("wallpaper", tr("Get Wallpaper"), &oruController::requestWallpaper);
     addButton("download", tr("Download"), &oruController::downloadPicture);
@@ -179,12 +180,12 @@ void oruController::stepToPicture(bool forward)
     const oruItem &item = pictures.at(*target);
     resetAllSelectionIndexes();
     for (int section = 0; section < kSectionCount; ++section) {
-        const qsizetype index = std::find_if(m_pictureViewArrays[section].cbegin(),
-                                    m_pictureViewArrays[section].cend(),
-                                    [&](const oruItem &other) {
-                                        return !other.isFolder()
-                                            && other.uniqueID() == item.uniqueID();
-                                    })
+        const qsizetype index
+            = std::find_if(m_pictureViewArrays[section].cbegin(),
+                  m_pictureViewArrays[section].cend(),
+                  [&](const oruItem &other) {
+                      return !other.isFolder() && other.uniqueID() == item.uniqueID();
+                  })
             - m_pictureViewArrays[section].cbegin();
         if (index < m_pictureViewArrays[section].size()) {
             IndexSet selection;
@@ -286,9 +287,18 @@ void oruController::requestWallpaper()
     const std::optional<oruItem> item = firstSelectedItem();
     if (!item || item->isFolder())
         return;
-    const oruAssetItem asset {item->uniqueID(), int(item->orientation()), item->pixelsWidth(),
-        item->pixelsHeight()};
-    m_service->run<bool>([net = m_orunet.get(), asset] { return net->requestWallpaper(asset); },
+    const oruAssetItem asset {
+        item->uniqueID(), int(item->orientation()), item->pixelsWidth(), item->pixelsHeight()};
+    // The size of the screen the window is on, in device pixels, read here on the GUI thread.
+    const QScreen *screen = window().screen();
+    const QSizeF screenSize
+        = screen ? QSizeF(screen->size()) * screen->devicePixelRatio() : QSizeF();
+    m_service->run<bool>(
+        [net = m_orunet.get(), asset, screenSize] {
+            if (!screenSize.isEmpty())
+                net->setScreenSizeProvider([screenSize] { return screenSize; });
+            return net->requestWallpaper(asset);
+        },
         [this](bool requested) {
             if (requested)
                 alerts().alert(oruAlertRequest::Kind::Informational, tr("Request for wallpaper."),
@@ -318,8 +328,7 @@ void oruController::showDownloadPictureAsset(const oruItem &item)
     if (alerts().runDialog(chooser) != QDialog::Accepted || chooser.selectedRendition() < 0)
         return;
     ORU_LOG(QStringLiteral("Selected row: %1").arg(chooser.selectedRendition()));
-    const QString url
-        = renditions.at(chooser.selectedRendition()).toMap().value("Url").toString();
+    const QString url = renditions.at(chooser.selectedRendition()).toMap().value("Url").toString();
     if (url.isEmpty()) {
         showStatus(tr("This version of the picture has no address to download it from."));
         return;
