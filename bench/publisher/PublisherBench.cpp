@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 //
-// bench_publisher [--pictures N]
+// bench_publisher [--pictures N] [--no-scroll]
 //
 // Makes an album of N pictures (10,000 by default) with real, distinct 200-pixel thumbnails on a
 // reference service of its own, lists it as the Publisher does and shows it in a 1280 x 800
@@ -206,13 +206,14 @@ qint64 renditionGets(const QString &log)
     return file.readAll().count("GET /Pondrel/Renditions/");
 }
 
-qint64 peakResidentKiB()
+// A figure of /proc/self/status in MB: "VmHWM" (peak resident) or "VmRSS" (resident now).
+double residentMB(const QByteArray &field)
 {
     QFile status("/proc/self/status");
     status.open(QIODevice::ReadOnly);
     for (const QByteArray &line : status.readAll().split('\n'))
-        if (line.startsWith("VmHWM:"))
-            return line.mid(6).trimmed().split(' ').value(0).toLongLong();
+        if (line.startsWith(field + ':'))
+            return line.mid(field.size() + 1).trimmed().split(' ').value(0).toLongLong() / 1024.0;
     return -1;
 }
 
@@ -247,7 +248,7 @@ struct Start
 
 // One start of the browser: from the listing's reply to the first painted window, then
 // scrolling page by page to the bottom, each page painted once its cells are filled.
-Start browse(const QVariantList &listing, const QString &log)
+Start browse(const QVariantList &listing, const QString &log, bool scroll)
 {
     Start start;
     const qint64 downloadsBefore = renditionGets(log);
@@ -278,7 +279,7 @@ Start browse(const QVariantList &listing, const QString &log)
     QScrollBar &bar = window.scrollBar();
     QElapsedTimer scrolling;
     scrolling.start();
-    while (bar.value() < bar.maximum()) {
+    while (scroll && bar.value() < bar.maximum()) {
         QElapsedTimer page;
         page.start();
         bar.setValue(std::min(bar.maximum(), bar.value() + bar.pageStep()));
@@ -299,6 +300,7 @@ int main(int argc, char **argv)
 {
     qputenv("QT_QPA_PLATFORM", qEnvironmentVariable("QT_QPA_PLATFORM", "offscreen").toUtf8());
     QApplication application(argc, argv);
+    std::setvbuf(stdout, nullptr, _IOLBF, 0); // each figure as soon as it is known
     const int pictures = application.arguments().contains("--pictures")
         ? application.arguments().value(application.arguments().indexOf("--pictures") + 1).toInt()
         : 10'000;
@@ -331,17 +333,19 @@ int main(int argc, char **argv)
     const std::optional<QVariantList> assets = client.getAssets(albumId);
     if (!assets || assets->size() != pictures)
         fail("the album did not list: " + client.errorMsg());
-    std::printf("listing of %lld records: %.0f ms (not part of the figures below)\n",
-        qlonglong(assets->size()), listing.nsecsElapsed() / 1e6);
+    std::printf("listing of %lld records: %.0f ms (not part of the figures below), "
+                "resident %.0f MB, peak %.0f MB\n",
+        qlonglong(assets->size()), listing.nsecsElapsed() / 1e6, residentMB("VmRSS"),
+        residentMB("VmHWM"));
 
     const char *names[] = {"cold start", "warm start"};
     for (const char *name : names) {
-        const Start start = browse(*assets, log);
+        const Start start = browse(*assets, log, !application.arguments().contains("--no-scroll"));
         std::printf("%s: first window %.0f ms, scroll %d pages %.0f ms (worst page %.0f ms), "
-                    "thumbnails downloaded %lld\n",
+                    "thumbnails downloaded %lld, peak resident so far %.0f MB\n",
             name, start.firstWindowMs, start.pages, start.scrollMs, start.worstPageMs,
-            qlonglong(start.downloads));
+            qlonglong(start.downloads), residentMB("VmHWM"));
     }
-    std::printf("peak resident memory: %.0f MB\n", peakResidentKiB() / 1024.0);
+    std::printf("peak resident memory: %.0f MB\n", residentMB("VmHWM"));
     return 0;
 }

@@ -20,7 +20,8 @@ public:
     // Decoded images are at most this many pixels on their longer side: a grid cell never
     // needs more, and a huge picture sent as a thumbnail must not cost its full size.
     static constexpr int kLongestSide = 256;
-    static constexpr qint64 kDefaultDecodedBytes = 96LL * 1024 * 1024;
+    // Some ten windows of 200-pixel cells on a large screen.
+    static constexpr qint64 kDefaultDecodedBytes = 32LL * 1024 * 1024;
 
     explicit ThumbnailStore(qint64 decodedBytes = kDefaultDecodedBytes);
 
