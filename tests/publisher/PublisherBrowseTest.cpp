@@ -48,7 +48,8 @@ protected:
                 client, picture, name, oruNetwork::stringWithUUID(), QSize(8, 6)));
     }
 
-    static std::optional<QString> album(oruNetwork &client, const QString &name, const QString &parent)
+    static std::optional<QString> album(
+        oruNetwork &client, const QString &name, const QString &parent)
     {
         oruItem item = oruItem::initWithEmptyAlbum();
         item.setName(name);
@@ -72,7 +73,7 @@ TEST_F(PublisherBrowseTest, AlbumsComeReversedBeforeThePicturesAndAreCounted)
     signOn(controller, kAnn);
     const quint32 tag = sectionOf(controller, "X");
     ASSERT_NE(tag, oruController::kMissingTag);
-    EXPECT_EQ(namesInSection(controller, tag), (QStringList{"Z", "Y", "X", "p", "q"}));
+    EXPECT_EQ(namesInSection(controller, tag), (QStringList {"Z", "Y", "X", "p", "q"}));
     EXPECT_EQ(controller.countText(), "3 albums, 2 pictures");
     // The grid answers from the same list.
     MUPhotoView *grid = controller.photoViewForTag(tag);
@@ -109,7 +110,7 @@ TEST_F(PublisherBrowseTest, GoingUpRestoresTheSavedListsWithoutAskingTheService)
     const int listings = requestCount("GetAssets");
     controller.goUp();
     EXPECT_EQ(controller.window().windowTitle(), "Pondrel Publisher : X");
-    EXPECT_EQ(namesInSection(controller, innerTag), QStringList{"X1"});
+    EXPECT_EQ(namesInSection(controller, innerTag), QStringList {"X1"});
     controller.goUp();
     EXPECT_EQ(controller.window().windowTitle(), "Pondrel Publisher");
     EXPECT_EQ(namesInSection(controller, tag), top);
@@ -129,10 +130,10 @@ TEST_F(PublisherBrowseTest, RefreshFromTheAgentRelistsASecondLaterAndOtherSender
     QSignalSpy listed(&controller, &oruController::refreshed);
     QElapsedTimer clock;
     clock.start();
-    ASSERT_TRUE(oruNotifications::post(oruNotifications::kRefresh, "someone.else", {},
-        m_bus.connection()));
-    ASSERT_TRUE(oruNotifications::post(oruNotifications::kRefresh,
-        oruNotifications::kPublisherObject, {}, m_bus.connection()));
+    ASSERT_TRUE(
+        oruNotifications::post(oruNotifications::kRefresh, "someone.else", {}, m_bus.connection()));
+    ASSERT_TRUE(oruNotifications::post(
+        oruNotifications::kRefresh, oruNotifications::kPublisherObject, {}, m_bus.connection()));
     ASSERT_TRUE(listed.wait(10000));
     EXPECT_GE(clock.elapsed(), 900);
     EXPECT_EQ(requestCount("GetAssets"), listings + 1);
@@ -146,11 +147,11 @@ TEST_F(PublisherBrowseTest, DraftAlbumsAreListedFromTheDraftsAndFilesMustBeLocal
     oruItem draft = oruItem::initWithEmptyAlbum();
     draft.setName("Trip");
     const QVariantMap record = draft.asset();
-    controller.draftAssetsByAlbum().insert("", QVariantList{record});
+    controller.draftAssetsByAlbum().insert("", QVariantList {record});
     QSignalSpy listed(&controller, &oruController::refreshed);
     controller.refresh();
     ASSERT_TRUE(listed.wait(10000));
-    EXPECT_EQ(namesInSection(controller, oruController::DraftTag), QStringList{"Trip"});
+    EXPECT_EQ(namesInSection(controller, oruController::DraftTag), QStringList {"Trip"});
 
     const int listings = requestCount("GetAssets");
     controller.doubleClickOnPhotoAtIndex(controller.photoViewForTag(oruController::DraftTag), 0);
@@ -160,6 +161,6 @@ TEST_F(PublisherBrowseTest, DraftAlbumsAreListedFromTheDraftsAndFilesMustBeLocal
     EXPECT_EQ(requestCount("GetAssets"), listings);
 
     controller.openUris({"https://example.com/a.jpg", "file:///tmp/b%20c.jpg"});
-    EXPECT_EQ(controller.filesToImport(), QStringList{"/tmp/b c.jpg"});
-    EXPECT_EQ(controller.alerts().alertTitles(), QStringList{"Some items cannot be added."});
+    EXPECT_EQ(controller.filesToImport(), QStringList {"/tmp/b c.jpg"});
+    EXPECT_EQ(controller.alerts().alertTitles(), QStringList {"Some items cannot be added."});
 }

@@ -16,7 +16,10 @@ oruServiceThread::oruServiceThread(QObject *context)
     m_thread.start();
 }
 
-oruServiceThread::~oruServiceThread() { finish(); }
+oruServiceThread::~oruServiceThread()
+{
+    finish();
+}
 
 void oruServiceThread::finish()
 {
