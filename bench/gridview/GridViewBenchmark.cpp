@@ -1,5 +1,6 @@
-#include "BenchmarkMain.h"
-#include "DemoPhotoSource.h"
+// SPDX-License-Identifier: GPL-2.0-or-later
+#include "bench/common/BenchmarkMain.h"
+#include "tests/common/DemoPhotoSource.h"
 
 #include "publisher/views/MUPhotoView.h"
 
@@ -12,6 +13,8 @@
 #include <benchmark/benchmark.h>
 
 #include <memory>
+
+namespace pondrel {
 
 namespace {
 
@@ -123,6 +126,10 @@ BENCHMARK(BM_UpdateGridAndFrame)->Arg(1000)->Arg(10000)->Arg(100000)->Unit(bench
 BENCHMARK(BM_PaintWindow)->Arg(1000)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PaintWindowAt2x)->Arg(10000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_HitTest10000Points)->Arg(1000)->Arg(10000)->Arg(100000)->Unit(benchmark::kMicrosecond);
+
+} // namespace pondrel
+
+using namespace pondrel;
 
 int main(int argc, char **argv)
 {

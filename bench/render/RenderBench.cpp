@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // RenderPicture commands on a 24-megapixel JPEG made on the fly: one command at each of the
 // service's usual sizes, a batch of the three (one decode) against three separate commands,
 // each with the decode at the smallest DCT scale the batch allows and, for comparison, at full
@@ -6,7 +7,7 @@
 // process and against `pondrel-tool render` as a process of its own, as vipsthumbnail is. All
 // times are wall-clock.
 
-#include "BenchmarkMain.h"
+#include "bench/common/BenchmarkMain.h"
 
 #include "imaging/NSImage_extras.h"
 #include "imaging/PictureDecoder.h"
@@ -31,6 +32,8 @@
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+namespace pondrel {
 
 extern char **environ;
 
@@ -406,6 +409,10 @@ BENCHMARK(BM_ThreeSeparateCommands)
 BENCHMARK(BM_PublisherThumbnail100)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PondrelToolRender)->Apply(sizeNames)->UseManualTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Vipsthumbnail)->Apply(sizeNames)->UseManualTime()->Unit(benchmark::kMillisecond);
+
+} // namespace pondrel
+
+using namespace pondrel;
 
 int main(int argc, char **argv)
 {

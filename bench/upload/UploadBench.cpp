@@ -1,9 +1,10 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Draft items made from twelve-megapixel JPEGs, pictures created on the reference service over
 // loopback, and photo-record additions to databases of growing size.
 
-#include "BenchmarkMain.h"
-#include "RefServiceProcess.h"
-#include "ScratchHome.h"
+#include "bench/common/BenchmarkMain.h"
+#include "tests/common/RefServiceProcess.h"
+#include "tests/common/ScratchHome.h"
 #include "client/oruNetwork.h"
 #include "client/oruNetwork_photoDB.h"
 #include "model/oruItem.h"
@@ -25,6 +26,8 @@
 #include <exiv2/exiv2.hpp>
 
 #include <memory>
+
+namespace pondrel {
 
 namespace {
 
@@ -201,6 +204,10 @@ BENCHMARK(BM_AddPhotoToDB)->Unit(benchmark::kMillisecond)->Arg(10000)->Iteration
 BENCHMARK(BM_AddPhotoToDB)->Unit(benchmark::kMillisecond)->Arg(100000)->Iterations(3);
 
 } // namespace
+
+} // namespace pondrel
+
+using namespace pondrel;
 
 int main(int argc, char **argv)
 {

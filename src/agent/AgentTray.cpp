@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #include "agent/AgentTray.h"
 
 #include "agent/oruAgent.h"
@@ -6,13 +7,21 @@
 #include <QMessageBox>
 #include <QPushButton>
 
+// The icons are compiled into this static library, whose resource registration the linker would
+// otherwise drop. Q_INIT_RESOURCE names a function of the global namespace, so it is called from
+// there.
+static void initAgentResources()
+{
+    Q_INIT_RESOURCE(agent);
+}
+
+namespace pondrel {
+
 AgentTray::AgentTray(oruAgent &agent, QObject *parent)
     : QObject(parent)
     , m_agent(agent)
 {
-    // The icons are compiled into this static library, whose resource registration the linker
-    // would otherwise drop.
-    Q_INIT_RESOURCE(agent);
+    initAgentResources();
     m_statusMenu.addAction(tr("About Pondrel Agent"), this, &AgentTray::aboutAction);
     m_statusMenu.addAction(tr("Open Pondrel Publisher"), &agent, &oruAgent::openPublisher);
     m_statusMenu.addAction(tr("Visit"), &agent, &oruAgent::visit);
@@ -65,3 +74,5 @@ void AgentTray::showStatus(const QString &status)
         return;
     m_statusItem.setToolTip(status);
 }
+
+} // namespace pondrel

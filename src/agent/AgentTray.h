@@ -1,8 +1,11 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 
 #include <QMenu>
 #include <QObject>
 #include <QSystemTrayIcon>
+
+namespace pondrel {
 
 class oruAgent;
 
@@ -32,3 +35,5 @@ private:
     QMenu m_statusMenu;
     QSystemTrayIcon m_statusItem;
 };
+
+} // namespace pondrel

@@ -1,9 +1,12 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #include "agent/SignalPipe.h"
 
 #include <csignal>
 #include <fcntl.h>
 #include <sys/socket.h>
 #include <unistd.h>
+
+namespace pondrel {
 
 namespace {
 
@@ -58,3 +61,5 @@ void SignalPipe::readSignals()
     while (::read(signalFds[1], &number, 1) == 1)
         emit received(number);
 }
+
+} // namespace pondrel

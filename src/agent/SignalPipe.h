@@ -1,9 +1,12 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 
 #include <QObject>
 #include <QSocketNotifier>
 
 #include <memory>
+
+namespace pondrel {
 
 // Turns SIGTERM and SIGINT into a Qt signal on the main thread. The handler only writes the
 // signal's number into a socket pair (the one thing a handler may safely do); the event loop
@@ -27,3 +30,5 @@ private:
 
     std::unique_ptr<QSocketNotifier> m_notifier;
 };
+
+} // namespace pondrel

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #include "agent/AgentTray.h"
 #include "agent/SignalPipe.h"
 #include "agent/oruAgent.h"
@@ -11,6 +12,8 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+
+namespace pondrel {
 
 namespace {
 
@@ -49,6 +52,10 @@ void parseArguments(const QCoreApplication &application)
 }
 
 } // namespace
+
+} // namespace pondrel
+
+using namespace pondrel;
 
 int main(int argc, char **argv)
 {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #include "agent/oruAgent.h"
 
 #include "agent/oruAgentSrvr.h"
@@ -14,6 +15,8 @@
 
 #include <fcntl.h>
 #include <unistd.h>
+
+namespace pondrel {
 
 namespace {
 
@@ -245,3 +248,5 @@ void oruAgent::askVisitAfter(int milliseconds)
     QMetaObject::invokeMethod(
         worker, [worker, milliseconds] { worker->visitAfter(milliseconds); }, Qt::QueuedConnection);
 }
+
+} // namespace pondrel

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 
 #include "client/oruNotifications.h"
@@ -8,6 +9,8 @@
 #include <QThread>
 
 #include <memory>
+
+namespace pondrel {
 
 class oruAgentWorker;
 
@@ -89,3 +92,5 @@ private:
     QThread m_visitThread;
     std::unique_ptr<oruAgentWorker> m_worker;
 };
+
+} // namespace pondrel

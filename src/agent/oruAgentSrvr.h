@@ -1,7 +1,10 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 
 #include <QDBusAbstractAdaptor>
 #include <QString>
+
+namespace pondrel {
 
 class oruAgent;
 
@@ -24,3 +27,5 @@ public slots:
 private:
     oruAgent &m_agent;
 };
+
+} // namespace pondrel

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #include "agent/oruAgentWorker.h"
 
 #include "client/oruNetwork.h"
@@ -5,6 +6,8 @@
 
 #include <QThread>
 #include <QTimer>
+
+namespace pondrel {
 
 namespace {
 constexpr int kLoginDelayMs = 2000;
@@ -90,3 +93,5 @@ void oruAgentWorker::reportProgress(const QString &status)
         m_orunet->setCurlAbort(true);
     emit statusChanged(status);
 }
+
+} // namespace pondrel

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 
 #include <QObject>
@@ -6,6 +7,8 @@
 #include <atomic>
 #include <memory>
 #include <mutex>
+
+namespace pondrel {
 
 class oruNetwork;
 
@@ -52,3 +55,5 @@ private:
     std::unique_ptr<QObject> m_delayedVisits;
     std::atomic<bool> m_stopping = false;
 };
+
+} // namespace pondrel

@@ -1,4 +1,5 @@
-#include "oruBITS.h"
+// SPDX-License-Identifier: GPL-2.0-or-later
+#include "bits/oruBITS.h"
 
 #include "support/Preferences.h"
 #include "support/oruLog.h"
@@ -10,6 +11,8 @@
 #include <cstdio>
 
 #include <sys/stat.h>
+
+namespace pondrel {
 
 namespace {
 
@@ -328,3 +331,5 @@ bool oruBITS::upload()
     const int closed = endSession();
     return closed == kHttpOk || closed == kHttpCreated;
 }
+
+} // namespace pondrel

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 
 #include <QByteArray>
@@ -6,6 +7,8 @@
 
 #include <chrono>
 #include <memory>
+
+namespace pondrel {
 
 // One BITS upload of one file: create a session, send the whole file as one fragment, then
 // close the session, or cancel it when the fragment was refused. Every request uses the method
@@ -119,3 +122,5 @@ private:
     std::chrono::milliseconds m_timeLimit = kDefaultTimeLimit;
     char m_curlErrorBuffer[256] = {};
 };
+
+} // namespace pondrel

@@ -1,6 +1,9 @@
-#include "oruAlert.h"
+// SPDX-License-Identifier: GPL-2.0-or-later
+#include "client/oruAlert.h"
 
 #include "support/oruLog.h"
+
+namespace pondrel {
 
 void oruLogAlert::show(const QString &title, const QString &message)
 {
@@ -8,3 +11,5 @@ void oruLogAlert::show(const QString &title, const QString &message)
     ORU_LOG(line);
     oruLog::platformLog(line);
 }
+
+} // namespace pondrel

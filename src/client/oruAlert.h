@@ -1,6 +1,9 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 
 #include <QString>
+
+namespace pondrel {
 
 // How a program shows the client's critical alerts: a title, a message and one "OK" button.
 // The client library cannot know whether it runs under a window system, so each program hands
@@ -21,3 +24,5 @@ class oruLogAlert : public oruAlert
 public:
     void show(const QString &title, const QString &message) override;
 };
+
+} // namespace pondrel

@@ -1,4 +1,7 @@
-#include "oruCommandStatus.h"
+// SPDX-License-Identifier: GPL-2.0-or-later
+#include "client/oruCommandStatus.h"
+
+namespace pondrel {
 
 namespace {
 
@@ -40,3 +43,5 @@ QVariantMap batchEntry(const QVariantList &commandEntries, const QString &batchI
 }
 
 } // namespace oruCommandStatus
+
+} // namespace pondrel

@@ -1,8 +1,11 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 
 #include <QString>
 #include <QVariantList>
 #include <QVariantMap>
+
+namespace pondrel {
 
 // The records a visit reports about the commands of the last processing run, in the shape the
 // collection service's Visit takes them.
@@ -17,3 +20,5 @@ QVariantMap entry(const QVariantMap &status);
 QVariantMap batchEntry(const QVariantList &commandEntries, const QString &batchId);
 
 } // namespace oruCommandStatus
+
+} // namespace pondrel

@@ -1,5 +1,6 @@
-#include "oruNetwork.h"
-#include "oruPlatform.h"
+// SPDX-License-Identifier: GPL-2.0-or-later
+#include "client/oruNetwork.h"
+#include "client/oruPlatform.h"
 
 #include "support/Preferences.h"
 #include "support/oruLog.h"
@@ -10,6 +11,8 @@
 #include <QStandardPaths>
 #include <QStringDecoder>
 #include <QUuid>
+
+namespace pondrel {
 
 namespace {
 
@@ -157,3 +160,5 @@ void oruNetwork::makeUserAgent()
         ORU_FATAL(QStringLiteral("the user agent could not be stored"));
     ORU_LOG(QStringLiteral("userAgent:%1").arg(m_userAgent));
 }
+
+} // namespace pondrel

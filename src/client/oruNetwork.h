@@ -1,6 +1,7 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 
-#include "oruAlert.h"
+#include "client/oruAlert.h"
 
 #include "soap/CollectionServices.h"
 #include "soap/PublishingServices.h"
@@ -16,6 +17,8 @@
 #include <functional>
 #include <memory>
 #include <optional>
+
+namespace pondrel {
 
 class Picture;
 
@@ -270,3 +273,5 @@ private:
     VisitProgressHandler m_visitProgress;
     VisitOutcomeHandler m_visitOutcome;
 };
+
+} // namespace pondrel

@@ -1,4 +1,5 @@
-#include "oruNetwork.h"
+// SPDX-License-Identifier: GPL-2.0-or-later
+#include "client/oruNetwork.h"
 
 #include "support/oruLog.h"
 
@@ -7,6 +8,8 @@
 #include <QTime>
 
 #include <chrono>
+
+namespace pondrel {
 
 namespace {
 
@@ -97,3 +100,5 @@ void oruNetwork::reportVisitProgress(const QString &text) const
     if (m_visitProgress)
         m_visitProgress(text);
 }
+
+} // namespace pondrel

@@ -1,10 +1,13 @@
-#include "oruNetwork.h"
-#include "oruPlatform.h"
+// SPDX-License-Identifier: GPL-2.0-or-later
+#include "client/oruNetwork.h"
+#include "client/oruPlatform.h"
 
 #include "support/Preferences.h"
 #include "support/oruLog.h"
 
 #include <QCoreApplication>
+
+namespace pondrel {
 
 namespace {
 
@@ -176,3 +179,5 @@ bool oruNetwork::getAccountInfoAsTypedDataSet()
         m_publishingServices->GetAccountInfoAsTypedDataSet({m_sessionIdentifier, false}),
         kAccountInfoFailed);
 }
+
+} // namespace pondrel

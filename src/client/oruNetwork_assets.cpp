@@ -1,9 +1,12 @@
-#include "oruNetwork.h"
+// SPDX-License-Identifier: GPL-2.0-or-later
+#include "client/oruNetwork.h"
 
 #include "support/Values.h"
 #include "support/oruLog.h"
 
 #include <QCoreApplication>
+
+namespace pondrel {
 
 namespace {
 
@@ -123,3 +126,5 @@ bool oruNetwork::requestWallpaper(const oruAssetItem &item)
                                 {m_sessionIdentifier, item.uniqueID, size.width(), size.height()}),
         kWallpaperFailed);
 }
+
+} // namespace pondrel

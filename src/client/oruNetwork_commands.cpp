@@ -1,10 +1,13 @@
-#include "oruNetwork.h"
+// SPDX-License-Identifier: GPL-2.0-or-later
+#include "client/oruNetwork.h"
 
 #include "support/oruLog.h"
 
 #include <pugixml.hpp>
 
 #include <sstream>
+
+namespace pondrel {
 
 namespace {
 
@@ -90,3 +93,5 @@ QVariantMap oruNetwork::parseSingleCommand(const QString &command)
     collectFields(document.document_element(), record);
     return record;
 }
+
+} // namespace pondrel

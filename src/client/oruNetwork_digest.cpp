@@ -1,4 +1,5 @@
-#include "oruNetwork_digest.h"
+// SPDX-License-Identifier: GPL-2.0-or-later
+#include "client/oruNetwork_digest.h"
 
 #include "support/oruLog.h"
 
@@ -7,6 +8,8 @@
 #include <openssl/evp.h>
 
 #include <memory>
+
+namespace pondrel {
 
 namespace oruNetworkDigest {
 
@@ -97,3 +100,5 @@ bool checkHashIsSame(const QString &path, const QString &hash)
 }
 
 } // namespace oruNetworkDigest
+
+} // namespace pondrel

@@ -1,8 +1,11 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 
 #include <QString>
 
 #include <optional>
+
+namespace pondrel {
 
 // The client's two digests. The file digest identifies a picture's content: the Publisher sends
 // it as the picture's hash and the Agent compares the file against it before rendering, so both
@@ -25,3 +28,5 @@ std::optional<QString> md5(const QString &text);
 bool checkHashIsSame(const QString &path, const QString &hash);
 
 } // namespace oruNetworkDigest
+
+} // namespace pondrel

@@ -1,6 +1,9 @@
-#include "oruNetwork.h"
-#include "oruNetwork_digest.h"
-#include "oruNetwork_photoDB.h"
+// SPDX-License-Identifier: GPL-2.0-or-later
+#include "client/oruNetwork.h"
+#include "client/oruNetwork_digest.h"
+#include "client/oruNetwork_photoDB.h"
+
+namespace pondrel {
 
 QString oruNetwork::photoDBName()
 {
@@ -44,3 +47,5 @@ bool oruNetwork::checkHashIsSame(const QString &path, const QString &hash)
 {
     return oruNetworkDigest::checkHashIsSame(path, hash);
 }
+
+} // namespace pondrel

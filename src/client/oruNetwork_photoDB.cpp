@@ -1,4 +1,5 @@
-#include "oruNetwork_photoDB.h"
+// SPDX-License-Identifier: GPL-2.0-or-later
+#include "client/oruNetwork_photoDB.h"
 
 #include "support/Paths.h"
 #include "support/PropertyList.h"
@@ -10,6 +11,8 @@
 #include <QSet>
 
 #include <mutex>
+
+namespace pondrel {
 
 namespace oruNetworkPhotoDB {
 
@@ -194,3 +197,5 @@ int vacuumDB()
 }
 
 } // namespace oruNetworkPhotoDB
+
+} // namespace pondrel

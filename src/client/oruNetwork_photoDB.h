@@ -1,9 +1,12 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 
 #include <QString>
 #include <QVariantMap>
 
 #include <optional>
+
+namespace pondrel {
 
 // The local table from a picture's moniker to its file on disk, shared by the Publisher (which
 // writes it after every upload) and the Agent (which only reads it). The file is an XML property
@@ -50,3 +53,5 @@ std::optional<QVariantMap> allPhotosInDB();
 int vacuumDB();
 
 } // namespace oruNetworkPhotoDB
+
+} // namespace pondrel

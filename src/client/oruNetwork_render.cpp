@@ -1,5 +1,6 @@
-#include "oruCommandStatus.h"
-#include "oruNetwork.h"
+// SPDX-License-Identifier: GPL-2.0-or-later
+#include "client/oruCommandStatus.h"
+#include "client/oruNetwork.h"
 
 #include "bits/oruBITS.h"
 #include "imaging/Picture.h"
@@ -8,6 +9,8 @@
 #include "support/oruLog.h"
 
 #include <QUrl>
+
+namespace pondrel {
 
 namespace {
 
@@ -72,7 +75,7 @@ QVariantMap oruNetwork::renderPictureCommand(const QVariantMap &command, const P
     QString errorMsg;
     // An empty rendition is a failure too: it is never sent.
     const std::optional<RenderedPicture> rendered
-        = ::renderPictureCommand(command, image, errorMsg);
+        = pondrel::renderPictureCommand(command, image, errorMsg);
     if (!rendered || rendered->fileSize <= 0)
         return oruCommandStatus::failed(commandId, kErrorRenderingFailed,
             errorMsg.isEmpty() ? QStringLiteral("The rendition is empty") : errorMsg);
@@ -103,3 +106,5 @@ QVariantMap oruNetwork::renderPictureCommand(const QVariantMap &command, const P
         QStringLiteral("The upload to %1 was refused with HTTP %2")
             .arg(url, QString::number(code)));
 }
+
+} // namespace pondrel

@@ -1,6 +1,9 @@
-#include "oruNetwork.h"
+// SPDX-License-Identifier: GPL-2.0-or-later
+#include "client/oruNetwork.h"
 
 #include <QCoreApplication>
+
+namespace pondrel {
 
 namespace {
 
@@ -108,3 +111,5 @@ bool oruNetwork::detachImportedAssets(const QStringList &assetIds)
     }
     return true;
 }
+
+} // namespace pondrel

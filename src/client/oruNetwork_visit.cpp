@@ -1,5 +1,6 @@
-#include "oruCommandStatus.h"
-#include "oruNetwork.h"
+// SPDX-License-Identifier: GPL-2.0-or-later
+#include "client/oruCommandStatus.h"
+#include "client/oruNetwork.h"
 
 #include "imaging/Picture.h"
 #include "imaging/PictureRendering.h"
@@ -14,6 +15,8 @@
 #include <QJsonDocument>
 
 #include <limits>
+
+namespace pondrel {
 
 namespace {
 
@@ -261,3 +264,5 @@ void oruNetwork::processCommandBatch()
     // Nothing of this run is reported: the whole list runs again from the file.
     m_previousCommandBatchesStatuses.resize(reportedBefore);
 }
+
+} // namespace pondrel

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #include "client/oruNotifications.h"
 
 #include "support/oruLog.h"
@@ -5,6 +6,8 @@
 #include <QDBusArgument>
 #include <QDBusMessage>
 #include <QDBusMetaType>
+
+namespace pondrel {
 
 namespace {
 
@@ -93,3 +96,5 @@ void oruNotifications::deliver(const QDBusMessage &message)
     for (const Handler &handler : handlers)
         handler(notification);
 }
+
+} // namespace pondrel

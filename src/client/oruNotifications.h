@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 
 #include <QDBusConnection>
@@ -7,6 +8,8 @@
 
 #include <functional>
 #include <vector>
+
+namespace pondrel {
 
 // The notifications the Publisher and the Agent exchange: signals on the session bus at one
 // path and interface, the member being the notification's name, the arguments the sending
@@ -76,3 +79,5 @@ private:
     QStringList m_subscribedNames;
     QString m_errorMsg;
 };
+
+} // namespace pondrel

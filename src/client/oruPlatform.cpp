@@ -1,7 +1,10 @@
-#include "oruPlatform.h"
+// SPDX-License-Identifier: GPL-2.0-or-later
+#include "client/oruPlatform.h"
 
 #include <QFile>
 #include <QSysInfo>
+
+namespace pondrel {
 
 namespace oruPlatform {
 
@@ -65,3 +68,5 @@ QString computerName(const QString &machineInfoPath)
 }
 
 } // namespace oruPlatform
+
+} // namespace pondrel

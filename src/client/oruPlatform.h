@@ -1,6 +1,9 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 
 #include <QString>
+
+namespace pondrel {
 
 // What the client asks of the operating system about the workstation it runs on.
 namespace oruPlatform {
@@ -17,3 +20,5 @@ QString computerName(const QString &machineInfoPath = QStringLiteral("/etc/machi
 QString prettyHostname(const QByteArray &machineInfo);
 
 } // namespace oruPlatform
+
+} // namespace pondrel

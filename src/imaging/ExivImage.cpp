@@ -1,8 +1,11 @@
-#include "ExivImage.h"
+// SPDX-License-Identifier: GPL-2.0-or-later
+#include "imaging/ExivImage.h"
 
 #include <QFile>
 
 #include <mutex>
+
+namespace pondrel {
 
 namespace {
 
@@ -31,3 +34,5 @@ Exiv2::Image::AutoPtr openExivImage(const QString &path, QString &errorMsg)
     image->readMetadata();
     return image;
 }
+
+} // namespace pondrel

@@ -1,10 +1,15 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 
 #include <QString>
 
 #include <exiv2/exiv2.hpp>
 
+namespace pondrel {
+
 // Opens the file with Exiv2 and reads its metadata; null, with the reason in errorMsg, when
 // Exiv2 does not take it for an image. Exiv2 throws Exiv2::AnyError on a damaged file; the
 // caller catches it.
 Exiv2::Image::AutoPtr openExivImage(const QString &path, QString &errorMsg);
+
+} // namespace pondrel

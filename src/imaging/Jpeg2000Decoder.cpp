@@ -1,4 +1,5 @@
-#include "Jpeg2000Decoder.h"
+// SPDX-License-Identifier: GPL-2.0-or-later
+#include "imaging/Jpeg2000Decoder.h"
 
 #include <QFile>
 
@@ -7,6 +8,8 @@
 #include <algorithm>
 #include <cmath>
 #include <memory>
+
+namespace pondrel {
 
 namespace {
 
@@ -198,3 +201,5 @@ std::optional<Picture> decode(const QString &path, int reduction, QString &error
 }
 
 } // namespace Jpeg2000Decoder
+
+} // namespace pondrel

@@ -1,10 +1,13 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 
-#include "Picture.h"
+#include "imaging/Picture.h"
 
 #include <QString>
 
 #include <optional>
+
+namespace pondrel {
 
 // JPEG 2000 files (.jp2 and raw codestreams) through OpenJPEG.
 namespace Jpeg2000Decoder {
@@ -21,3 +24,5 @@ std::optional<Header> readHeader(const QString &path, QString &errorMsg);
 std::optional<Picture> decode(const QString &path, int reduction, QString &errorMsg);
 
 } // namespace Jpeg2000Decoder
+
+} // namespace pondrel

@@ -1,8 +1,11 @@
-#include "JpegMarkers.h"
+// SPDX-License-Identifier: GPL-2.0-or-later
+#include "imaging/JpegMarkers.h"
 
 #include <QMap>
 
 #include <algorithm>
+
+namespace pondrel {
 
 namespace {
 
@@ -96,3 +99,5 @@ QByteArray withIccProfile(const QByteArray &jpeg, const QByteArray &profile)
 }
 
 } // namespace JpegMarkers
+
+} // namespace pondrel

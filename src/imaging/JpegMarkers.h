@@ -1,6 +1,9 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 
 #include <QByteArray>
+
+namespace pondrel {
 
 // The colour profile of a JPEG travels in APP2 segments tagged "ICC_PROFILE", split in numbered
 // chunks when it is larger than one segment holds.
@@ -14,3 +17,5 @@ QByteArray iccProfile(const QByteArray &jpeg);
 QByteArray withIccProfile(const QByteArray &jpeg, const QByteArray &profile);
 
 } // namespace JpegMarkers
+
+} // namespace pondrel

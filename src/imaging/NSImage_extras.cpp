@@ -1,13 +1,16 @@
-#include "NSImage_extras.h"
+// SPDX-License-Identifier: GPL-2.0-or-later
+#include "imaging/NSImage_extras.h"
 
-#include "Orientation.h"
-#include "PictureDecoder.h"
-#include "Resampler.h"
+#include "imaging/Orientation.h"
+#include "imaging/PictureDecoder.h"
+#include "imaging/Resampler.h"
 
 #include "support/oruLog.h"
 
 #include <algorithm>
 #include <cmath>
+
+namespace pondrel {
 
 namespace {
 
@@ -91,3 +94,5 @@ QRectF rescaleRect(const QRectF &rect, const QSizeF &size)
     const double factor = std::max(rect.height() / size.height(), rect.width() / size.width());
     return QRectF(rect.topLeft(), rect.size() / factor);
 }
+
+} // namespace pondrel

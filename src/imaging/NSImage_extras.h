@@ -1,12 +1,15 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 
-#include "Picture.h"
+#include "imaging/Picture.h"
 
 #include <QRectF>
 #include <QSizeF>
 #include <QString>
 
 #include <optional>
+
+namespace pondrel {
 
 // Operations on pictures shared by the Agent's renditions and the Publisher's thumbnails and
 // previews. Shrinking always averages by area (see Resampler).
@@ -29,3 +32,5 @@ std::optional<Picture> rotateClockwise(const Picture &picture);
 
 // The rectangle, origin kept, shrunk or grown so that it fits `size` in its tighter dimension.
 QRectF rescaleRect(const QRectF &rect, const QSizeF &size);
+
+} // namespace pondrel

@@ -1,9 +1,12 @@
-#include "Orientation.h"
+// SPDX-License-Identifier: GPL-2.0-or-later
+#include "imaging/Orientation.h"
 
 #include <QColorSpace>
 
 #include <array>
 #include <cstdint>
+
+namespace pondrel {
 
 namespace {
 
@@ -97,3 +100,5 @@ int followedByQuarterTurnCounterClockwise(int orientation)
 }
 
 } // namespace Orientation
+
+} // namespace pondrel

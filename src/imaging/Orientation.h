@@ -1,8 +1,11 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 
 #include <QImage>
 #include <QRectF>
 #include <QSizeF>
+
+namespace pondrel {
 
 // The eight Exif orientations as exact pixel permutations. A picture stored with orientation o
 // is shown upright by orientedImage(stored, o). Values outside 1 to 8 leave the picture as
@@ -25,3 +28,5 @@ QRectF storedRect(const QRectF &upright, const QSizeF &stored, int orientation);
 int followedByQuarterTurnCounterClockwise(int orientation);
 
 } // namespace Orientation
+
+} // namespace pondrel

@@ -1,6 +1,9 @@
-#include "Picture.h"
+// SPDX-License-Identifier: GPL-2.0-or-later
+#include "imaging/Picture.h"
 
 #include <utility>
+
+namespace pondrel {
 
 namespace {
 
@@ -43,3 +46,5 @@ Picture Picture::withIccProfile(QByteArray iccProfile) const
     copy.m_iccProfile = std::move(iccProfile);
     return copy;
 }
+
+} // namespace pondrel

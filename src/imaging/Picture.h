@@ -1,8 +1,11 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 
 #include <QByteArray>
 #include <QImage>
 #include <QSize>
+
+namespace pondrel {
 
 // A decoded picture: its pixels, the colour profile embedded in its file, and its size in
 // pixels as stored in the file. A picture decoded at a reduced scale (JPEG DCT scaling,
@@ -32,3 +35,5 @@ private:
     QSize m_size;
     double m_bitmapScale = 1.0;
 };
+
+} // namespace pondrel

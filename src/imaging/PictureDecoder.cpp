@@ -1,7 +1,8 @@
-#include "PictureDecoder.h"
+// SPDX-License-Identifier: GPL-2.0-or-later
+#include "imaging/PictureDecoder.h"
 
-#include "Jpeg2000Decoder.h"
-#include "JpegMarkers.h"
+#include "imaging/Jpeg2000Decoder.h"
+#include "imaging/JpegMarkers.h"
 
 #include "support/oruLog.h"
 
@@ -16,6 +17,8 @@
 #include <cmath>
 #include <memory>
 #include <mutex>
+
+namespace pondrel {
 
 namespace {
 
@@ -278,3 +281,5 @@ int PictureDecoder::decodeCount()
 {
     return decodesSoFar.load();
 }
+
+} // namespace pondrel

@@ -1,11 +1,14 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 
-#include "Picture.h"
+#include "imaging/Picture.h"
 
 #include <QByteArray>
 #include <QString>
 
 #include <optional>
+
+namespace pondrel {
 
 // Decodes one picture file. JPEG goes through libjpeg-turbo, which can shrink by 1/8 to 7/8 while
 // it decodes (DCT scaling) at a fraction of the cost of a full decode; JPEG 2000 through OpenJPEG
@@ -44,3 +47,5 @@ private:
 
 // The message for content that no decoder here understands.
 QString notAValidImageMessage();
+
+} // namespace pondrel

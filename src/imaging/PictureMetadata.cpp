@@ -1,7 +1,10 @@
-#include "PictureMetadata.h"
+// SPDX-License-Identifier: GPL-2.0-or-later
+#include "imaging/PictureMetadata.h"
 
-#include "ExivImage.h"
-#include "Orientation.h"
+#include "imaging/ExivImage.h"
+#include "imaging/Orientation.h"
+
+namespace pondrel {
 
 QSize PictureMetadata::uprightPixelSize() const
 {
@@ -26,3 +29,5 @@ std::optional<PictureMetadata> PictureMetadata::read(const QString &path, QStrin
         return std::nullopt;
     }
 }
+
+} // namespace pondrel

@@ -1,9 +1,12 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 
 #include <QSize>
 #include <QString>
 
 #include <optional>
+
+namespace pondrel {
 
 // What the Publisher needs to know of a picture file without decoding its pixels, read with
 // Exiv2: the Exif orientation and the pixel size as stored.
@@ -20,3 +23,5 @@ struct PictureMetadata
     // Nothing when the file cannot be opened as a picture; the reason goes to errorMsg.
     static std::optional<PictureMetadata> read(const QString &path, QString &errorMsg);
 };
+
+} // namespace pondrel

@@ -1,10 +1,11 @@
-#include "PictureRendering.h"
+// SPDX-License-Identifier: GPL-2.0-or-later
+#include "imaging/PictureRendering.h"
 
-#include "JpegMarkers.h"
-#include "Orientation.h"
-#include "PictureDecoder.h"
-#include "Resampler.h"
-#include "oruUtils.h"
+#include "imaging/JpegMarkers.h"
+#include "imaging/Orientation.h"
+#include "imaging/PictureDecoder.h"
+#include "imaging/Resampler.h"
+#include "imaging/oruUtils.h"
 
 #include "support/Paths.h"
 #include "support/oruLog.h"
@@ -18,6 +19,8 @@
 #include <algorithm>
 #include <cmath>
 #include <memory>
+
+namespace pondrel {
 
 namespace {
 
@@ -317,3 +320,5 @@ std::optional<RenderedPicture> renderPictureCommandToFile(const QVariantMap &com
     }
     return rendered;
 }
+
+} // namespace pondrel

@@ -1,7 +1,8 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 
-#include "Picture.h"
-#include "RenderGeometry.h"
+#include "imaging/Picture.h"
+#include "imaging/RenderGeometry.h"
 
 #include <QList>
 #include <QSizeF>
@@ -10,6 +11,8 @@
 #include <QVariantMap>
 
 #include <optional>
+
+namespace pondrel {
 
 // Renditions of a user's picture as the service asks for them in RenderPicture commands: one
 // decode per picture (at the smallest scale every command of the batch can live with), then per
@@ -77,3 +80,5 @@ std::optional<RenderedPicture> renderPictureCommand(
 // The same into a file of the caller's choosing.
 std::optional<RenderedPicture> renderPictureCommandToFile(const QVariantMap &command,
     const Picture &picture, const QString &saveTo, float quality, QString &errorMsg);
+
+} // namespace pondrel

@@ -1,9 +1,12 @@
-#include "RenderGeometry.h"
+// SPDX-License-Identifier: GPL-2.0-or-later
+#include "imaging/RenderGeometry.h"
 
-#include "Orientation.h"
+#include "imaging/Orientation.h"
 
 #include <algorithm>
 #include <cmath>
+
+namespace pondrel {
 
 namespace {
 
@@ -113,3 +116,5 @@ std::optional<RenderGeometry> RenderGeometry::compute(
     }
     return geometry;
 }
+
+} // namespace pondrel

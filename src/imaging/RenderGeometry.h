@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 
 #include <QRectF>
@@ -6,6 +7,8 @@
 #include <QString>
 
 #include <optional>
+
+namespace pondrel {
 
 // Where a picture lands on a rendition's canvas. Crop modes:
 //   0  fit inside the canvas, white margins around it (also any unknown mode);
@@ -37,3 +40,5 @@ struct RenderGeometry
     static std::optional<RenderGeometry> compute(
         QSize pictureSize, QSizeF canvas, int orientation, int cropMode, QString &errorMsg);
 };
+
+} // namespace pondrel

@@ -1,9 +1,12 @@
-#include "Resampler.h"
+// SPDX-License-Identifier: GPL-2.0-or-later
+#include "imaging/Resampler.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <vector>
+
+namespace pondrel {
 
 namespace {
 
@@ -173,3 +176,5 @@ QImage resampled(const QImage &bitmap, const QRectF &source, const QSize &size)
 }
 
 } // namespace Resampler
+
+} // namespace pondrel

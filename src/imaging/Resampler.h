@@ -1,8 +1,11 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 
 #include <QImage>
 #include <QRectF>
 #include <QSize>
+
+namespace pondrel {
 
 // Resampling of 32-bit bitmaps (RGB32 or premultiplied ARGB32).
 namespace Resampler {
@@ -14,3 +17,5 @@ namespace Resampler {
 QImage resampled(const QImage &bitmap, const QRectF &source, const QSize &size);
 
 } // namespace Resampler
+
+} // namespace pondrel

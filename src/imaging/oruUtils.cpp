@@ -1,8 +1,11 @@
-#include "oruUtils.h"
+// SPDX-License-Identifier: GPL-2.0-or-later
+#include "imaging/oruUtils.h"
 
 #include "support/oruLog.h"
 
 #include <array>
+
+namespace pondrel {
 
 namespace {
 
@@ -40,3 +43,5 @@ int oruUtils::orientationFromRotateMode(const QString &rotateMode)
     ORU_LOG(QStringLiteral("*** rotateMode %1 is unknown").arg(rotateMode));
     return 1;
 }
+
+} // namespace pondrel

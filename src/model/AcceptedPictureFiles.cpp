@@ -1,6 +1,9 @@
-#include "AcceptedPictureFiles.h"
+// SPDX-License-Identifier: GPL-2.0-or-later
+#include "model/AcceptedPictureFiles.h"
 
 #include <QFileInfo>
+
+namespace pondrel {
 
 namespace AcceptedPictureFiles {
 
@@ -27,3 +30,5 @@ bool isValidFile(const QString &path)
 }
 
 } // namespace AcceptedPictureFiles
+
+} // namespace pondrel

@@ -1,8 +1,11 @@
-#include "ImageSource.h"
+// SPDX-License-Identifier: GPL-2.0-or-later
+#include "model/ImageSource.h"
 
 #include "imaging/ExivImage.h"
 
 #include <exiv2/exiv2.hpp>
+
+namespace pondrel {
 
 namespace {
 
@@ -127,3 +130,5 @@ QString ImageSource::exifText(const QString &key) const
     const QVariant value = properties.value(QStringLiteral("{Exif}")).toMap().value(key);
     return value.isValid() ? value.toString() : QString();
 }
+
+} // namespace pondrel

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 
 #include <QByteArray>
@@ -6,6 +7,8 @@
 #include <QVariantMap>
 
 #include <optional>
+
+namespace pondrel {
 
 // What an item and an upload learn of a picture file from its header and metadata alone, with
 // Exiv2: the pixels are never decoded here.
@@ -33,3 +36,5 @@ struct ImageSource
     // The text of an "{Exif}" property, or a null text.
     QString exifText(const QString &key) const;
 };
+
+} // namespace pondrel

@@ -1,6 +1,7 @@
-#include "oruItem.h"
+// SPDX-License-Identifier: GPL-2.0-or-later
+#include "model/oruItem.h"
 
-#include "ImageSource.h"
+#include "model/ImageSource.h"
 
 #include "client/oruNetwork.h"
 #include "imaging/NSImage_extras.h"
@@ -13,6 +14,8 @@
 #include <QBuffer>
 #include <QDateTime>
 #include <QFileInfo>
+
+namespace pondrel {
 
 namespace {
 
@@ -347,3 +350,5 @@ quint32 oruItem::ratingIndex(const QString &name)
     ORU_LOG(QStringLiteral("Rating %1 is unknown; taken as Unrated").arg(name));
     return 0;
 }
+
+} // namespace pondrel

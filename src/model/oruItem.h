@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 
 #include <QImage>
@@ -6,6 +7,8 @@
 
 #include <functional>
 #include <optional>
+
+namespace pondrel {
 
 // The Publisher's model of one album or picture, whether a local draft or an asset of the
 // service ("Local", "Remote", "Imported"). A plain value: copies are independent, and copying
@@ -153,3 +156,5 @@ private:
     bool m_hasWebAddresses = false;
     QString m_fullPathName;
 };
+
+} // namespace pondrel

@@ -1,6 +1,7 @@
-#include "oruNetwork_upload.h"
+// SPDX-License-Identifier: GPL-2.0-or-later
+#include "model/oruNetwork_upload.h"
 
-#include "ImageSource.h"
+#include "model/ImageSource.h"
 
 #include "client/oruNetwork.h"
 #include "imaging/oruUtils.h"
@@ -10,6 +11,8 @@
 #include <QFileInfo>
 
 #include <cstdio>
+
+namespace pondrel {
 
 namespace oruNetworkUpload {
 
@@ -163,3 +166,5 @@ QString dateText(const QDateTime &date)
 }
 
 } // namespace oruNetworkUpload
+
+} // namespace pondrel

@@ -1,11 +1,14 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 
-#include "oruItem.h"
+#include "model/oruItem.h"
 
 #include <QDateTime>
 #include <QString>
 
 #include <optional>
+
+namespace pondrel {
 
 class oruNetwork;
 
@@ -34,3 +37,5 @@ std::optional<QString> ExifTimeToUTC(const QString &exifTime);
 QString dateText(const QDateTime &date);
 
 } // namespace oruNetworkUpload
+
+} // namespace pondrel

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #include "refservice/OperationContext.h"
 #include "refservice/PasswordHasher.h"
 #include "refservice/ServiceDates.h"
@@ -5,6 +6,8 @@
 
 #include <QDateTime>
 #include <QRegularExpression>
+
+namespace pondrel::refservice {
 
 namespace {
 
@@ -216,3 +219,5 @@ void registerAccountOperations(OperationTable &table)
             query.step() ? QStringLiteral("true") : QStringLiteral("false"));
     });
 }
+
+} // namespace pondrel::refservice

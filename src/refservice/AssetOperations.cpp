@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #include "refservice/AssetRecordWriter.h"
 #include "refservice/AssetStore.h"
 #include "refservice/OperationContext.h"
@@ -6,6 +7,8 @@
 #include "refservice/ServiceFault.h"
 
 #include <QStringList>
+
+namespace pondrel::refservice {
 
 namespace {
 
@@ -263,3 +266,5 @@ void registerAssetOperations(OperationTable &table)
     table.insert(QStringLiteral("DestroyPictureFileAsset"),
         destroyAsset(QStringLiteral("assetIdentifier"), QStringLiteral("picture")));
 }
+
+} // namespace pondrel::refservice

@@ -1,8 +1,11 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #include "refservice/AssetRecordWriter.h"
 
 #include "refservice/Renditions.h"
 #include "refservice/ServiceDates.h"
 #include "refservice/SharingRecords.h"
+
+namespace pondrel::refservice {
 
 namespace {
 
@@ -106,3 +109,5 @@ void AssetRecordWriter::writePicture(pugi::xml_node record, const AssetRow &row)
         Renditions::writeRecord(
             renditions, QStringLiteral("PictureFileAssetRendition"), m_config, rendition);
 }
+
+} // namespace pondrel::refservice

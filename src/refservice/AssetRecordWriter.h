@@ -1,9 +1,12 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 
 #include "refservice/AssetStore.h"
 #include "refservice/OperationContext.h"
 
 #include <pugixml.hpp>
+
+namespace pondrel::refservice {
 
 // Writes asset records (<FolderAsset>, <PictureFileAsset>) as the asking session sees them.
 class AssetRecordWriter
@@ -31,3 +34,5 @@ private:
     bool m_includeExportLinks = true;
     bool m_includeSymbolicLinks = true;
 };
+
+} // namespace pondrel::refservice

@@ -1,9 +1,12 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #include "refservice/AssetStore.h"
 
 #include "refservice/ServiceDates.h"
 #include "refservice/ServiceFault.h"
 
 #include <QUuid>
+
+namespace pondrel::refservice {
 
 namespace {
 
@@ -214,3 +217,5 @@ QString newIdentifier()
 }
 
 } // namespace AssetStore
+
+} // namespace pondrel::refservice

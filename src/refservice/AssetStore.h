@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 
 #include "refservice/Database.h"
@@ -7,6 +8,8 @@
 #include <QStringList>
 
 #include <optional>
+
+namespace pondrel::refservice {
 
 // One album ("folder") or picture of an account as stored.
 struct AssetRow
@@ -71,3 +74,5 @@ void touch(Database &database, const QString &id);
 QString newIdentifier();
 
 } // namespace AssetStore
+
+} // namespace pondrel::refservice

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #include "refservice/BitsUploadEndpoint.h"
 
 #include "refservice/FaultInjector.h"
@@ -11,6 +12,8 @@
 #include <QUuid>
 
 #include <optional>
+
+namespace pondrel::refservice {
 
 namespace {
 
@@ -279,3 +282,5 @@ HttpResponse BitsUploadEndpoint::cancelSession(
     QFile::remove(session->partFile);
     return ack();
 }
+
+} // namespace pondrel::refservice

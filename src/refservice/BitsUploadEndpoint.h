@@ -1,8 +1,11 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 
 #include "refservice/Database.h"
 #include "refservice/HttpMessage.h"
 #include "refservice/ServiceConfig.h"
+
+namespace pondrel::refservice {
 
 class FaultInjector;
 class RequestLog;
@@ -34,3 +37,5 @@ private:
     RequestLog &m_log;
     FaultInjector &m_faults;
 };
+
+} // namespace pondrel::refservice

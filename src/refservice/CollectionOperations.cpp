@@ -1,7 +1,10 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #include "refservice/CommandBatches.h"
 #include "refservice/OperationContext.h"
 #include "refservice/ServiceDates.h"
 #include "refservice/ServiceFault.h"
+
+namespace pondrel::refservice {
 
 namespace {
 
@@ -102,3 +105,5 @@ void registerCollectionOperations(OperationTable &table)
     table.insert(QStringLiteral("CheckAccount"), checkAccount);
     table.insert(QStringLiteral("Visit"), visit);
 }
+
+} // namespace pondrel::refservice

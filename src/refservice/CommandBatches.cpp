@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #include "refservice/CommandBatches.h"
 
 #include "refservice/AssetStore.h"
@@ -11,6 +12,8 @@
 #include <QUuid>
 
 #include <sstream>
+
+namespace pondrel::refservice {
 
 namespace {
 
@@ -319,3 +322,5 @@ QString commandsDocument(const QString &style, const QList<QMap<QString, QString
 }
 
 } // namespace CommandBatches
+
+} // namespace pondrel::refservice

@@ -1,8 +1,11 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 
 #include "refservice/OperationContext.h"
 
 #include <pugixml.hpp>
+
+namespace pondrel::refservice {
 
 // The work a visit hands to a workstation and the statuses it brings back.
 namespace CommandBatches {
@@ -22,3 +25,5 @@ int issue(OperationContext &context, const QString &computer, pugi::xml_node vis
 QString commandsDocument(const QString &style, const QList<QMap<QString, QString>> &commands);
 
 } // namespace CommandBatches
+
+} // namespace pondrel::refservice

@@ -1,6 +1,9 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #include "refservice/Database.h"
 
 #include <sqlite3.h>
+
+namespace pondrel::refservice {
 
 namespace {
 
@@ -309,3 +312,5 @@ void Transaction::commit()
     m_database.execute("COMMIT");
     m_open = false;
 }
+
+} // namespace pondrel::refservice

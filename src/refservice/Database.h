@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 
 #include <QByteArray>
@@ -10,6 +11,8 @@
 
 struct sqlite3;
 struct sqlite3_stmt;
+
+namespace pondrel::refservice {
 
 // Raised inside the service when SQLite refuses a statement; the request dispatcher turns it
 // into a fault so one bad request never takes the server down.
@@ -87,3 +90,5 @@ private:
     Database &m_database;
     bool m_open = true;
 };
+
+} // namespace pondrel::refservice

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #include "refservice/DemoContent.h"
 
 #include "refservice/AssetStore.h"
@@ -12,6 +13,8 @@
 #include <QLinearGradient>
 #include <QPainter>
 #include <QUuid>
+
+namespace pondrel::refservice {
 
 namespace {
 
@@ -158,3 +161,5 @@ bool ensure(Database &database, const ServiceConfig &config, QString &errorMsg)
 }
 
 } // namespace DemoContent
+
+} // namespace pondrel::refservice

@@ -1,9 +1,12 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 
 #include "refservice/Database.h"
 #include "refservice/ServiceConfig.h"
 
 #include <QString>
+
+namespace pondrel::refservice {
 
 // A demo account with a few albums and generated pictures whose renditions are ready, so a
 // first run of the Publisher has something to show.
@@ -16,3 +19,5 @@ inline const QString kPassword = QStringLiteral("pondrel-demo");
 bool ensure(Database &database, const ServiceConfig &config, QString &errorMsg);
 
 } // namespace DemoContent
+
+} // namespace pondrel::refservice

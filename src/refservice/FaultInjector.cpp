@@ -1,8 +1,11 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #include "refservice/FaultInjector.h"
 
 #include "refservice/SoapReply.h"
 
 #include <QThread>
+
+namespace pondrel::refservice {
 
 namespace {
 
@@ -123,3 +126,5 @@ std::optional<HttpResponse> FaultInjector::play(const PlannedFault &fault)
         return dropped;
     return std::nullopt; // bits-no-session: the upload endpoint plays it itself
 }
+
+} // namespace pondrel::refservice

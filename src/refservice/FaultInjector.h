@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 
 #include "refservice/HttpMessage.h"
@@ -8,6 +9,8 @@
 
 #include <mutex>
 #include <optional>
+
+namespace pondrel::refservice {
 
 // One planned misbehaviour: "[N*]OPERATION:KIND[:ARG]". OPERATION is a SOAP operation, a BITS
 // packet type ("Create-Session", "Fragment", "Close-Session", "Cancel-Session"), "Upload" for
@@ -43,3 +46,5 @@ private:
     mutable std::mutex m_mutex;
     QList<PlannedFault> m_faults;
 };
+
+} // namespace pondrel::refservice

@@ -1,8 +1,11 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #include "refservice/Gzip.h"
 
 #include <QList>
 
 #include <zlib.h>
+
+namespace pondrel::refservice {
 
 namespace Gzip {
 
@@ -44,3 +47,5 @@ bool isAccepted(const QByteArray &acceptEncoding)
 }
 
 } // namespace Gzip
+
+} // namespace pondrel::refservice

@@ -1,6 +1,9 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 
 #include <QByteArray>
+
+namespace pondrel::refservice {
 
 namespace Gzip {
 
@@ -10,3 +13,5 @@ QByteArray compress(const QByteArray &bytes);
 bool isAccepted(const QByteArray &acceptEncoding);
 
 } // namespace Gzip
+
+} // namespace pondrel::refservice

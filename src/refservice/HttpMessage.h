@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 
 #include <QByteArray>
@@ -5,6 +6,8 @@
 #include <QMap>
 #include <QPair>
 #include <QString>
+
+namespace pondrel::refservice {
 
 // One whole HTTP request as the server hands it to the router.
 struct HttpRequest
@@ -47,3 +50,5 @@ struct HttpResponse
         headers.append({name, value});
     }
 };
+
+} // namespace pondrel::refservice

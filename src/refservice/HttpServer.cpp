@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #include "refservice/HttpServer.h"
 
 #include <microhttpd.h>
@@ -11,6 +12,8 @@
 
 #include <cerrno>
 #include <cstring>
+
+namespace pondrel::refservice {
 
 namespace {
 
@@ -217,3 +220,5 @@ void HttpServer::stop()
         m_socket = -1;
     }
 }
+
+} // namespace pondrel::refservice

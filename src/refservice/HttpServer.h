@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 
 #include "refservice/HttpMessage.h"
@@ -8,6 +9,8 @@
 #include <memory>
 
 struct MHD_Daemon;
+
+namespace pondrel::refservice {
 
 // libmicrohttpd with its own thread pool. It gathers each request whole (up to a body limit
 // chosen per path), hands it to the handler on a pool thread and sends the handler's reply.
@@ -47,3 +50,5 @@ private:
     bool m_ipv6 = false;
     quint16 m_port = 0;
 };
+
+} // namespace pondrel::refservice

@@ -1,8 +1,11 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #include "refservice/OperationContext.h"
 
 #include "refservice/ServiceFault.h"
 
 #include <QDateTime>
+
+namespace pondrel::refservice {
 
 OperationContext::OperationContext(
     const SoapRequest &request, SoapReply &reply, Database &database, const ServiceConfig &config)
@@ -44,3 +47,5 @@ Session OperationContext::requireSession()
         .run();
     return session;
 }
+
+} // namespace pondrel::refservice

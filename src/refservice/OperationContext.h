@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 
 #include "refservice/Database.h"
@@ -8,6 +9,8 @@
 #include <QHash>
 
 #include <functional>
+
+namespace pondrel::refservice {
 
 // The signed-on party of a session-scoped request.
 struct Session
@@ -62,3 +65,5 @@ void registerCollectionOperations(OperationTable &table);
 void registerAccountOperations(OperationTable &table);
 void registerAssetOperations(OperationTable &table);
 void registerSharingOperations(OperationTable &table);
+
+} // namespace pondrel::refservice

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #include "refservice/Outbox.h"
 
 #include "refservice/ServiceDates.h"
@@ -5,6 +6,8 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+
+namespace pondrel::refservice {
 
 namespace Outbox {
 
@@ -36,3 +39,5 @@ QByteArray json(Database &database)
 }
 
 } // namespace Outbox
+
+} // namespace pondrel::refservice

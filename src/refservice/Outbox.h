@@ -1,9 +1,12 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 
 #include "refservice/Database.h"
 
 #include <QByteArray>
 #include <QString>
+
+namespace pondrel::refservice {
 
 // E-mails the service would send. They are recorded, never sent.
 namespace Outbox {
@@ -15,3 +18,5 @@ void record(Database &database, const QString &kind, const QString &recipient,
 QByteArray json(Database &database);
 
 } // namespace Outbox
+
+} // namespace pondrel::refservice

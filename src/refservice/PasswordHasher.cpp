@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #include "refservice/PasswordHasher.h"
 
 #include <openssl/crypto.h>
@@ -5,6 +6,8 @@
 #include <openssl/rand.h>
 
 #include <stdexcept>
+
+namespace pondrel::refservice {
 
 namespace {
 
@@ -52,3 +55,5 @@ bool verify(const QString &password, const PasswordHash &stored)
 }
 
 } // namespace PasswordHasher
+
+} // namespace pondrel::refservice

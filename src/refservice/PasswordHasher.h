@@ -1,7 +1,10 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 
 #include <QByteArray>
 #include <QString>
+
+namespace pondrel::refservice {
 
 // Salted PBKDF2-HMAC-SHA256. The iteration count is stored beside each hash, so it can be
 // raised later without invalidating existing accounts.
@@ -22,3 +25,5 @@ bool verify(const QString &password, const PasswordHash &stored);
 QByteArray randomBytes(int count);
 
 } // namespace PasswordHasher
+
+} // namespace pondrel::refservice

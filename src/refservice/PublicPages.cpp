@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #include "refservice/PublicPages.h"
 
 #include "refservice/AssetStore.h"
@@ -13,6 +14,8 @@
 #include <pugixml.hpp>
 
 #include <sstream>
+
+namespace pondrel::refservice {
 
 namespace {
 
@@ -255,3 +258,5 @@ HttpResponse PublicPages::feed(const Album &album) const
     return HttpResponse::text(
         200, "application/rss+xml; charset=utf-8", QByteArray::fromStdString(stream.str()));
 }
+
+} // namespace pondrel::refservice

@@ -1,8 +1,11 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 
 #include "refservice/Database.h"
 #include "refservice/HttpMessage.h"
 #include "refservice/ServiceConfig.h"
+
+namespace pondrel::refservice {
 
 // What browsers and the Publisher's loader fetch with plain GET: rendition files, the web
 // gallery of a published or shared album and its RSS feed.
@@ -25,3 +28,5 @@ private:
     Database &m_database;
     const ServiceConfig &m_config;
 };
+
+} // namespace pondrel::refservice

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #include "refservice/ReferenceService.h"
 
 #include "refservice/DemoContent.h"
@@ -5,6 +6,8 @@
 
 #include <QDir>
 #include <QFile>
+
+namespace pondrel::refservice {
 
 namespace {
 
@@ -200,3 +203,5 @@ HttpResponse ReferenceService::adminFaults(const HttpRequest &request)
     }
     return plain(200, m_faults.describe().join(u'\n').toUtf8());
 }
+
+} // namespace pondrel::refservice

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 
 #include "refservice/BitsUploadEndpoint.h"
@@ -10,6 +11,8 @@
 #include "refservice/SoapEndpoint.h"
 
 #include <memory>
+
+namespace pondrel::refservice {
 
 // The whole service: storage, the two SOAP endpoints, the administration paths for tests, and
 // the HTTP server that routes to them.
@@ -42,3 +45,5 @@ private:
     FaultInjector m_faults;
     std::unique_ptr<HttpServer> m_server;
 };
+
+} // namespace pondrel::refservice

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #include "refservice/Renditions.h"
 
 #include "refservice/ServiceDates.h"
@@ -5,6 +6,8 @@
 
 #include <QDir>
 #include <QUuid>
+
+namespace pondrel::refservice {
 
 namespace {
 
@@ -129,3 +132,5 @@ void writeRecord(pugi::xml_node parent, const QString &elementName, const Servic
 }
 
 } // namespace Renditions
+
+} // namespace pondrel::refservice

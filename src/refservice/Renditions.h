@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 
 #include "refservice/AssetStore.h"
@@ -10,6 +11,8 @@
 #include <QString>
 
 #include <optional>
+
+namespace pondrel::refservice {
 
 // One ready rendition: a JPEG file in the renditions folder, served at url().
 struct RenditionRow
@@ -52,3 +55,5 @@ void writeRecord(pugi::xml_node parent, const QString &elementName, const Servic
     const RenditionRow &rendition);
 
 } // namespace Renditions
+
+} // namespace pondrel::refservice

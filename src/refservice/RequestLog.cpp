@@ -1,6 +1,9 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #include "refservice/RequestLog.h"
 
 #include <QDateTime>
+
+namespace pondrel::refservice {
 
 bool RequestLog::open(const QString &path, QString &errorMsg)
 {
@@ -22,3 +25,5 @@ void RequestLog::write(const QString &line)
     m_file.write(stamped.toUtf8());
     m_file.flush();
 }
+
+} // namespace pondrel::refservice

@@ -1,7 +1,10 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 
 #include <QString>
 #include <QStringList>
+
+namespace pondrel::refservice {
 
 // Everything the command line decides about one run of the service.
 struct ServiceConfig
@@ -32,3 +35,5 @@ struct ServiceConfig
     QString renditionsDirectory() const { return dataDirectory + QStringLiteral("/renditions"); }
     QString uploadsDirectory() const { return dataDirectory + QStringLiteral("/uploads"); }
 };
+
+} // namespace pondrel::refservice

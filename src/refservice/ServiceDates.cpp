@@ -1,8 +1,11 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #include "refservice/ServiceDates.h"
 
 #include "refservice/ServiceFault.h"
 
 #include <QTimeZone>
+
+namespace pondrel::refservice {
 
 namespace ServiceDates {
 
@@ -38,3 +41,5 @@ QString orNone(const QString &stored)
 }
 
 } // namespace ServiceDates
+
+} // namespace pondrel::refservice

@@ -1,7 +1,10 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 
 #include <QDateTime>
 #include <QString>
+
+namespace pondrel::refservice {
 
 // Dates as the service writes them: ISO 8601 in UTC with an explicit offset.
 namespace ServiceDates {
@@ -17,3 +20,5 @@ QString normalize(const QString &text, const QString &parameterName);
 QString orNone(const QString &stored);
 
 } // namespace ServiceDates
+
+} // namespace pondrel::refservice

@@ -1,8 +1,11 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 
 #include <QString>
 
 #include <stdexcept>
+
+namespace pondrel::refservice {
 
 // A refusal with a message for the user. Operations raise it; the dispatcher catches it at the
 // edge of the request and answers with a SOAP fault carrying the message.
@@ -18,3 +21,5 @@ public:
 private:
     QString m_message;
 };
+
+} // namespace pondrel::refservice

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #include "refservice/ServiceOptions.h"
 
 #include <QCommandLineParser>
@@ -6,6 +7,8 @@
 #include <QUrl>
 
 #include <cstdio>
+
+namespace pondrel::refservice {
 
 namespace {
 
@@ -143,3 +146,5 @@ std::optional<ServiceConfig> parse(const QStringList &arguments, QString &errorM
 }
 
 } // namespace ServiceOptions
+
+} // namespace pondrel::refservice

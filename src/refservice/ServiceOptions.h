@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 
 #include "refservice/ServiceConfig.h"
@@ -5,6 +6,8 @@
 #include <QStringList>
 
 #include <optional>
+
+namespace pondrel::refservice {
 
 // The command line of pondrel-refservice.
 namespace ServiceOptions {
@@ -14,3 +17,5 @@ namespace ServiceOptions {
 std::optional<ServiceConfig> parse(const QStringList &arguments, QString &errorMsg);
 
 } // namespace ServiceOptions
+
+} // namespace pondrel::refservice

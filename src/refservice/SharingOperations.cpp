@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #include "refservice/AssetStore.h"
 #include "refservice/OperationContext.h"
 #include "refservice/Outbox.h"
@@ -10,6 +11,8 @@
 
 #include <QRegularExpression>
 #include <QUuid>
+
+namespace pondrel::refservice {
 
 namespace {
 
@@ -333,3 +336,5 @@ void registerSharingOperations(OperationTable &table)
     table.insert(QStringLiteral("DetachImportedAsset"), detachImportedAsset);
     table.insert(QStringLiteral("RequestPictureFileAssetWallpaperRendition"), requestWallpaper);
 }
+
+} // namespace pondrel::refservice

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #include "refservice/SharingRecords.h"
 
 #include "refservice/ServiceDates.h"
@@ -5,6 +6,8 @@
 
 #include <QUrl>
 #include <QUrlQuery>
+
+namespace pondrel::refservice {
 
 namespace {
 
@@ -124,3 +127,5 @@ bool writeSymbolicLink(
 }
 
 } // namespace SharingRecords
+
+} // namespace pondrel::refservice

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 
 #include "refservice/Database.h"
@@ -8,6 +9,8 @@
 #include <QString>
 
 #include <optional>
+
+namespace pondrel::refservice {
 
 // Export links (an album shared with one e-mail address) and symbolic links (an album published
 // under a web address), and the records that describe them.
@@ -30,3 +33,5 @@ bool writeSymbolicLink(
     Database &database, const ServiceConfig &config, const QString &linkId, pugi::xml_node record);
 
 } // namespace SharingRecords
+
+} // namespace pondrel::refservice

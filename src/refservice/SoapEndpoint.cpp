@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #include "refservice/SoapEndpoint.h"
 
 #include "refservice/FaultInjector.h"
@@ -6,6 +7,8 @@
 #include "refservice/ServiceFault.h"
 
 #include <QFile>
+
+namespace pondrel::refservice {
 
 SoapEndpoint::SoapEndpoint(QString operationNamespace, OperationTable operations,
     Database &database, const ServiceConfig &config, RequestLog &log, FaultInjector &faults)
@@ -90,3 +93,5 @@ QByteArray SoapEndpoint::run(const SoapRequest &soap) const
         QFile::remove(path);
     return reply.serialize();
 }
+
+} // namespace pondrel::refservice

@@ -1,7 +1,10 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 
 #include "refservice/HttpMessage.h"
 #include "refservice/OperationContext.h"
+
+namespace pondrel::refservice {
 
 class FaultInjector;
 class RequestLog;
@@ -30,3 +33,5 @@ private:
     RequestLog &m_log;
     FaultInjector &m_faults;
 };
+
+} // namespace pondrel::refservice

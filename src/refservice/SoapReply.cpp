@@ -1,6 +1,9 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #include "refservice/SoapReply.h"
 
 #include <sstream>
+
+namespace pondrel::refservice {
 
 namespace {
 
@@ -76,3 +79,5 @@ pugi::xml_node SoapReply::addElement(pugi::xml_node parent, const QString &name)
 {
     return parent.append_child(name.toUtf8().constData());
 }
+
+} // namespace pondrel::refservice

@@ -1,9 +1,12 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 
 #include <QByteArray>
 #include <QString>
 
 #include <pugixml.hpp>
+
+namespace pondrel::refservice {
 
 // Builds <XResponse xmlns="ns"><XResult>...</XResult>[output parameters]</XResponse> inside a
 // SOAP 1.1 envelope. Children added below the result carry no prefix and so sit in the
@@ -29,3 +32,5 @@ private:
     pugi::xml_node m_response;
     pugi::xml_node m_result;
 };
+
+} // namespace pondrel::refservice

@@ -1,6 +1,9 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #include "refservice/SoapRequest.h"
 
 #include "refservice/ServiceFault.h"
+
+namespace pondrel::refservice {
 
 namespace {
 
@@ -130,3 +133,5 @@ pugi::xml_node SoapRequest::node(const QString &name) const
 {
     return childByLocalName(m_operationNode, name);
 }
+
+} // namespace pondrel::refservice

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 
 #include <QByteArray>
@@ -7,6 +8,8 @@
 
 #include <memory>
 #include <optional>
+
+namespace pondrel::refservice {
 
 // A SOAP 1.1 request body: the operation is the body's first element, its parameters are its
 // child elements found by local name whatever their order or prefix.
@@ -36,3 +39,5 @@ private:
     QString m_operation;
     QString m_namespace;
 };
+
+} // namespace pondrel::refservice

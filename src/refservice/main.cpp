@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #include "refservice/DemoContent.h"
 #include "refservice/ReferenceService.h"
 #include "refservice/ServiceOptions.h"
@@ -7,6 +8,8 @@
 #include <csignal>
 #include <cstdio>
 #include <pthread.h>
+
+namespace pondrel::refservice {
 
 namespace {
 
@@ -23,6 +26,10 @@ sigset_t blockStopSignals()
 }
 
 } // namespace
+
+} // namespace pondrel::refservice
+
+using namespace pondrel::refservice;
 
 int main(int argc, char **argv)
 {

@@ -1,4 +1,7 @@
-#include "CollectionServices.h"
+// SPDX-License-Identifier: GPL-2.0-or-later
+#include "soap/CollectionServices.h"
+
+namespace pondrel {
 
 CollectionServices::CollectionServices()
     : ServiceProxy(QStringLiteral("CollectionServices"), catalogue())
@@ -14,3 +17,5 @@ const std::vector<ServiceOperation> &CollectionServices::catalogue()
 #define PONDREL_DEFINE_COLLECTION_OPERATION(operation, values)                                     \
     PONDREL_DEFINE_OPERATION(CollectionServices, operation, values)
 PONDREL_COLLECTION_OPERATIONS(PONDREL_DEFINE_COLLECTION_OPERATION, PONDREL_ARGUMENT_VALUE)
+
+} // namespace pondrel

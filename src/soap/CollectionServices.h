@@ -1,7 +1,10 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 
-#include "ServiceCatalogue.h"
-#include "ServiceProxy.h"
+#include "soap/ServiceCatalogue.h"
+#include "soap/ServiceProxy.h"
+
+namespace pondrel {
 
 // The collection service: registering and checking the workstation, and the Agent's visits.
 // Each operation takes its arguments in the service's order, for example
@@ -16,3 +19,5 @@ public:
 
     PONDREL_COLLECTION_OPERATIONS(PONDREL_DECLARE_OPERATION, PONDREL_ARGUMENT_FIELD)
 };
+
+} // namespace pondrel

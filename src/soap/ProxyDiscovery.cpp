@@ -1,4 +1,5 @@
-#include "ProxyDiscovery.h"
+// SPDX-License-Identifier: GPL-2.0-or-later
+#include "soap/ProxyDiscovery.h"
 
 #include "support/Preferences.h"
 
@@ -8,6 +9,8 @@
 
 #include <memory>
 #include <optional>
+
+namespace pondrel {
 
 namespace ProxyDiscovery {
 
@@ -98,3 +101,5 @@ bool getProxyUserForProtocol(const QString &protocol, QString &user, QString &pa
 }
 
 } // namespace ProxyDiscovery
+
+} // namespace pondrel

@@ -1,6 +1,9 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 
 #include <QString>
+
+namespace pondrel {
 
 // The desktop's proxy settings (environment, GNOME, KDE, PAC) through libproxy, asked for the
 // service URL and for its https form. Both HTTP clients, the SOAP engine and the BITS upload
@@ -24,3 +27,5 @@ bool getHTTPSProxySetting(QString &host, QString &port);
 bool getProxyUserForProtocol(const QString &protocol, QString &user, QString &password);
 
 } // namespace ProxyDiscovery
+
+} // namespace pondrel

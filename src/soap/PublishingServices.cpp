@@ -1,6 +1,9 @@
-#include "PublishingServices.h"
+// SPDX-License-Identifier: GPL-2.0-or-later
+#include "soap/PublishingServices.h"
 
 #include "support/oruLog.h"
+
+namespace pondrel {
 
 PublishingServices::PublishingServices()
     : ServiceProxy(QStringLiteral("PublishingServices"), catalogue())
@@ -25,3 +28,5 @@ void PublishingServices::announce(
 #define PONDREL_DEFINE_PUBLISHING_OPERATION(operation, values)                                     \
     PONDREL_DEFINE_OPERATION(PublishingServices, operation, values)
 PONDREL_PUBLISHING_OPERATIONS(PONDREL_DEFINE_PUBLISHING_OPERATION, PONDREL_ARGUMENT_VALUE)
+
+} // namespace pondrel

@@ -1,7 +1,10 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 
-#include "ServiceCatalogue.h"
-#include "ServiceProxy.h"
+#include "soap/ServiceCatalogue.h"
+#include "soap/ServiceProxy.h"
+
+namespace pondrel {
 
 // The publishing service: accounts, sessions, assets, sharing, links and renditions. Only the
 // operations this client calls are generated. Each takes its arguments in the service's order,
@@ -21,3 +24,5 @@ protected:
     void announce(const ServiceOperation &operation, const QVariantList &values,
         const QStringList &names) override;
 };
+
+} // namespace pondrel

@@ -1,4 +1,7 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
+
+namespace pondrel {
 
 // The operations of the two services that this client calls: one line per operation, its name
 // and its parameters in the service's order, each with the kind that decides how it travels.
@@ -109,3 +112,5 @@
     OperationParameter {QStringLiteral(#name), ParameterKind::kind},
 #define PONDREL_OPERATION_ENTRY(operation, parameters)                                             \
     ServiceOperation {QStringLiteral(#operation), {parameters}},
+
+} // namespace pondrel

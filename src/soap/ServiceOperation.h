@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 
 #include <QList>
@@ -5,6 +6,8 @@
 #include <QVariant>
 
 #include <optional>
+
+namespace pondrel {
 
 // How one parameter of a service operation travels. Values (texts, arrays, dictionaries) go as
 // the caller gives them; scalars are first made numbers of their declared kind, which the engine
@@ -58,3 +61,5 @@ template <typename Scalar> QVariant argumentValue(const std::optional<Scalar> &v
 {
     return value ? QVariant::fromValue(*value) : QVariant();
 }
+
+} // namespace pondrel

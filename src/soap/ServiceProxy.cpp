@@ -1,6 +1,9 @@
-#include "ServiceProxy.h"
+// SPDX-License-Identifier: GPL-2.0-or-later
+#include "soap/ServiceProxy.h"
 
 #include "support/Preferences.h"
+
+namespace pondrel {
 
 namespace {
 
@@ -127,3 +130,5 @@ QString ServiceProxy::describeForLog(const QVariantList &values, const QStringLi
     }
     return QStringLiteral("(%1)").arg(described.join(QStringLiteral(", ")));
 }
+
+} // namespace pondrel

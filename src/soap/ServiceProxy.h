@@ -1,9 +1,12 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 
-#include "ServiceOperation.h"
-#include "oruSoap.h"
+#include "soap/ServiceOperation.h"
+#include "soap/oruSoap.h"
 
 #include <vector>
+
+namespace pondrel {
 
 // What both service proxies share: the endpoint and namespace taken from the deployment
 // settings, and the one rule that turns an operation of the catalogue and its arguments into a
@@ -43,3 +46,5 @@ private:
     QString m_methodNamespace;
     QString m_serviceKeyElement;
 };
+
+} // namespace pondrel

@@ -1,10 +1,13 @@
-#include "SoapReply.h"
+// SPDX-License-Identifier: GPL-2.0-or-later
+#include "soap/SoapReply.h"
 
 #include "support/Values.h"
 
 #include <QSet>
 
 #include <pugixml.hpp>
+
+namespace pondrel {
 
 namespace SoapReply {
 
@@ -192,3 +195,5 @@ Conversion convert(QByteArrayView body, const QString &operation)
 }
 
 } // namespace SoapReply
+
+} // namespace pondrel

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 
 #include <QByteArrayView>
@@ -5,6 +6,8 @@
 #include <QVariantMap>
 
 #include <optional>
+
+namespace pondrel {
 
 // Turns the body of a SOAP 1.1 reply into the reply dictionary's entries:
 // - one entry per child of the "<operation>Response" element, keyed by its local name;
@@ -29,3 +32,5 @@ struct Conversion
 Conversion convert(QByteArrayView body, const QString &operation);
 
 } // namespace SoapReply
+
+} // namespace pondrel

@@ -1,4 +1,7 @@
-#include "StringXml.h"
+// SPDX-License-Identifier: GPL-2.0-or-later
+#include "soap/StringXml.h"
+
+namespace pondrel {
 
 namespace StringXml {
 
@@ -14,3 +17,5 @@ QString xmlEncode(const QString &text)
 }
 
 } // namespace StringXml
+
+} // namespace pondrel

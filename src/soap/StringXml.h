@@ -1,6 +1,9 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 
 #include <QString>
+
+namespace pondrel {
 
 // The "xml" extension of the string type: text made safe to stand as XML element content.
 namespace StringXml {
@@ -11,3 +14,5 @@ namespace StringXml {
 QString xmlEncode(const QString &text);
 
 } // namespace StringXml
+
+} // namespace pondrel

@@ -1,14 +1,17 @@
-#include "oruSoap.h"
+// SPDX-License-Identifier: GPL-2.0-or-later
+#include "soap/oruSoap.h"
 
-#include "ProxyDiscovery.h"
-#include "SoapReply.h"
-#include "StringXml.h"
+#include "soap/ProxyDiscovery.h"
+#include "soap/SoapReply.h"
+#include "soap/StringXml.h"
 
 #include "support/Preferences.h"
 #include "support/oruLog.h"
 
 #include <cstring>
 #include <limits>
+
+namespace pondrel {
 
 namespace {
 
@@ -324,3 +327,5 @@ bool oruSoap::getProxyUserForProtocol(const QString &protocol, QString &user, QS
 {
     return ProxyDiscovery::getProxyUserForProtocol(protocol, user, password);
 }
+
+} // namespace pondrel

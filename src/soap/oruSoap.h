@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 
 #include <QMap>
@@ -13,6 +14,8 @@
 #include <cstdlib>
 #include <memory>
 #include <mutex>
+
+namespace pondrel {
 
 // The reply accumulator of the call in progress. While a call runs, size < allocated_size and
 // memory[size] is a zero byte.
@@ -112,3 +115,5 @@ private:
     std::chrono::milliseconds m_transferTimeLimit = kTransferTimeLimit;
     std::mutex m_callLock;
 };
+
+} // namespace pondrel

@@ -1,6 +1,9 @@
-#include "CSCache.h"
+// SPDX-License-Identifier: GPL-2.0-or-later
+#include "support/CSCache.h"
 
-#include "oruLog.h"
+#include "support/oruLog.h"
+
+namespace pondrel {
 
 CSCache &CSCache::sharedCache()
 {
@@ -41,3 +44,5 @@ std::optional<QDateTime> CSCache::lastUseForKey(const QString &key) const
         return std::nullopt;
     return entry->lastUse;
 }
+
+} // namespace pondrel

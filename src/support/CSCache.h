@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 
 #include <QByteArray>
@@ -7,6 +8,8 @@
 
 #include <mutex>
 #include <optional>
+
+namespace pondrel {
 
 // The process-wide in-memory store of picture data while the Publisher loads and rotates
 // pictures. No size limit and no eviction: an entry stays until it is removed. The loader's
@@ -42,3 +45,5 @@ private:
     mutable std::mutex m_lock;
     QHash<QString, Entry> m_entries;
 };
+
+} // namespace pondrel

@@ -1,6 +1,9 @@
-#include "FileManagerExtras.h"
+// SPDX-License-Identifier: GPL-2.0-or-later
+#include "support/FileManagerExtras.h"
 
 #include <QFileInfo>
+
+namespace pondrel {
 
 namespace FileManagerExtras {
 
@@ -26,3 +29,5 @@ QString pathResolved(const QString &path)
 }
 
 } // namespace FileManagerExtras
+
+} // namespace pondrel

@@ -1,8 +1,11 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 
 #include <QString>
 
 #include <optional>
+
+namespace pondrel {
 
 // File-system aliases are symbolic links here. Resolution follows a whole chain of links.
 namespace FileManagerExtras {
@@ -17,3 +20,5 @@ std::optional<QString> linkChainEnd(const QString &path);
 QString pathResolved(const QString &path);
 
 } // namespace FileManagerExtras
+
+} // namespace pondrel

@@ -1,9 +1,12 @@
-#include "ISO8601Parsing.h"
+// SPDX-License-Identifier: GPL-2.0-or-later
+#include "support/ISO8601Parsing.h"
 
 #include <QTimeZone>
 
 #include <limits>
 #include <utility>
+
+namespace pondrel {
 
 namespace {
 
@@ -595,3 +598,5 @@ std::optional<QDateTime> calendarDateWithString(
 }
 
 } // namespace ISO8601Parsing
+
+} // namespace pondrel

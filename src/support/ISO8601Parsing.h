@@ -1,9 +1,12 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 
 #include <QDateTime>
 #include <QString>
 
 #include <optional>
+
+namespace pondrel {
 
 // Reads ISO 8601 date texts as the service writes them, and the many truncated and reduced
 // forms the standard allows. Lenient by default: leading white space is skipped and out-of-range
@@ -40,3 +43,5 @@ std::optional<QDateTime> calendarDateWithString(
     const QString &text, bool strictly, char timeSeparator, ParseRange *range);
 
 } // namespace ISO8601Parsing
+
+} // namespace pondrel

@@ -1,4 +1,7 @@
-#include "ISO8601Unparsing.h"
+// SPDX-License-Identifier: GPL-2.0-or-later
+#include "support/ISO8601Unparsing.h"
+
+namespace pondrel {
 
 namespace {
 
@@ -141,3 +144,5 @@ QString prepareDateFormatWithTimeSeparator(const QString &format, char timeSepar
 }
 
 } // namespace ISO8601Unparsing
+
+} // namespace pondrel

@@ -1,7 +1,10 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 
 #include <QDateTime>
 #include <QString>
+
+namespace pondrel {
 
 // Writes dates as ISO 8601 texts in the calendar, ordinal and week forms, always in the date's
 // own zone. The calendar form ends in "Z" or "+hh:mm"; the ordinal and week forms in "+hhmm".
@@ -33,3 +36,5 @@ QString ISO8601WeekDateStringWithTime(const QDateTime &date, bool includeTime, c
 QString prepareDateFormatWithTimeSeparator(const QString &format, char timeSeparator);
 
 } // namespace ISO8601Unparsing
+
+} // namespace pondrel

@@ -1,9 +1,12 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 
 #include <QList>
 #include <QVariant>
 
 #include <optional>
+
+namespace pondrel {
 
 // A last-in-first-out stack of values, bottom first. The Publisher keeps the albums and asset
 // lists above the current album in two of these while the user walks down the album tree.
@@ -35,3 +38,5 @@ public:
 private:
     QList<T> lifo;
 };
+
+} // namespace pondrel

@@ -1,7 +1,10 @@
-#include "NDCarbonUtilities.h"
+// SPDX-License-Identifier: GPL-2.0-or-later
+#include "support/NDCarbonUtilities.h"
 
-#include "FileManagerExtras.h"
-#include "oruLog.h"
+#include "support/FileManagerExtras.h"
+#include "support/oruLog.h"
+
+namespace pondrel {
 
 namespace NDCarbonUtilities {
 
@@ -18,3 +21,5 @@ QString resolveAliasFile(const QString &path)
 }
 
 } // namespace NDCarbonUtilities
+
+} // namespace pondrel

@@ -1,6 +1,9 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 
 #include <QString>
+
+namespace pondrel {
 
 // The alias resolution the Publisher uses when it imports picture files and folders.
 namespace NDCarbonUtilities {
@@ -13,3 +16,5 @@ QString resolveAliasFile(const QString &path);
 inline constexpr qsizetype kMaximumPathBytes = 1024;
 
 } // namespace NDCarbonUtilities
+
+} // namespace pondrel

@@ -1,7 +1,10 @@
-#include "Paths.h"
+// SPDX-License-Identifier: GPL-2.0-or-later
+#include "support/Paths.h"
 
 #include <QDir>
 #include <QStandardPaths>
+
+namespace pondrel {
 
 namespace {
 
@@ -53,3 +56,5 @@ bool ensureFolder(const QString &path)
 }
 
 } // namespace Paths
+
+} // namespace pondrel

@@ -1,6 +1,9 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 
 #include <QString>
+
+namespace pondrel {
 
 // The folders both programs share. Every function honours HOME and the XDG variables as they
 // are at the moment of the call, so a test can point a whole run at a scratch folder.
@@ -20,3 +23,5 @@ QString temporaryFolder();
 bool ensureFolder(const QString &path);
 
 } // namespace Paths
+
+} // namespace pondrel

@@ -1,11 +1,14 @@
-#include "Preferences.h"
+// SPDX-License-Identifier: GPL-2.0-or-later
+#include "support/Preferences.h"
 
-#include "Paths.h"
-#include "PropertyList.h"
+#include "support/Paths.h"
+#include "support/PropertyList.h"
 
 #include <QFile>
 #include <QMutex>
 #include <QSettings>
+
+namespace pondrel {
 
 namespace {
 
@@ -195,3 +198,5 @@ QString serviceKeyElement()
 }
 
 } // namespace ServiceSettings
+
+} // namespace pondrel

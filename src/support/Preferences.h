@@ -1,9 +1,12 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 
 #include <QString>
 #include <QVariant>
 
 #include <optional>
+
+namespace pondrel {
 
 // One preferences domain: an XML property list named after the domain in the preferences
 // folder, read and written through QSettings. Every lookup reads the file afresh, because the
@@ -47,3 +50,5 @@ QString namespaceBase();
 QString serviceKey();
 QString serviceKeyElement();
 } // namespace ServiceSettings
+
+} // namespace pondrel

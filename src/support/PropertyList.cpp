@@ -1,6 +1,7 @@
-#include "PropertyList.h"
+// SPDX-License-Identifier: GPL-2.0-or-later
+#include "support/PropertyList.h"
 
-#include "oruLog.h"
+#include "support/oruLog.h"
 
 #include <QFile>
 #include <QSaveFile>
@@ -10,6 +11,8 @@
 #include <plist/plist.h>
 
 #include <memory>
+
+namespace pondrel {
 
 namespace {
 
@@ -278,3 +281,5 @@ std::optional<QVariantMap> dictionaryWithString(const QString &text)
 }
 
 } // namespace PropertyList
+
+} // namespace pondrel

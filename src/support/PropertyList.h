@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 
 #include <QByteArray>
@@ -5,6 +6,8 @@
 #include <QVariant>
 
 #include <optional>
+
+namespace pondrel {
 
 // Property lists in and out of Qt variant trees: dictionaries are QVariantMap, arrays
 // QVariantList, dates QDateTime (UTC), data QByteArray, integers qint64, reals double.
@@ -33,3 +36,5 @@ std::optional<QVariantMap> dictionaryFromPlist(const QString &path);
 std::optional<QVariantMap> dictionaryWithString(const QString &text);
 
 } // namespace PropertyList
+
+} // namespace pondrel

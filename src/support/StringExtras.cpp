@@ -1,26 +1,12 @@
-#include "StringExtras.h"
+// SPDX-License-Identifier: GPL-2.0-or-later
+#include "support/StringExtras.h"
 
-#include <QFontMetricsF>
 #include <QRegularExpression>
 #include <QUrl>
 
-namespace StringExtras {
+namespace pondrel {
 
-QString stringByTruncatingStringWithAttributesForWidth(
-    const QString &text, qreal maxWidth, const QFont &font)
-{
-    const QFontMetricsF metrics(font);
-    if (metrics.horizontalAdvance(text) <= maxWidth)
-        return text;
-    const QString ellipsis = QStringLiteral("...");
-    QString candidate;
-    for (qsizetype length = text.size() - 2; length >= 1; --length) {
-        candidate = text.left(length) + ellipsis;
-        if (metrics.horizontalAdvance(candidate) <= maxWidth)
-            return candidate;
-    }
-    return text.isEmpty() ? text : text.left(1) + ellipsis;
-}
+namespace StringExtras {
 
 bool isValidEmailAddress(const QString &text)
 {
@@ -68,3 +54,5 @@ QString urlDecode(const QString &text)
 }
 
 } // namespace StringExtras
+
+} // namespace pondrel

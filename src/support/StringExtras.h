@@ -1,15 +1,12 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 
-#include <QFont>
 #include <QString>
 
-// Small text utilities shared by the dialogs, the grid and the picture view.
-namespace StringExtras {
+namespace pondrel {
 
-// Fits a title into maxWidth points when drawn with font: the longest prefix (from length - 2
-// down to one character) that fits with "..." appended; a text that fits stays as it is.
-QString stringByTruncatingStringWithAttributesForWidth(
-    const QString &text, qreal maxWidth, const QFont &font);
+// Small text utilities shared by the dialogs and the views.
+namespace StringExtras {
 
 // A search, not a full match: an address standing among other words counts.
 bool isValidEmailAddress(const QString &text);
@@ -23,3 +20,5 @@ QString urlEncode(const QString &text);
 QString urlDecode(const QString &text);
 
 } // namespace StringExtras
+
+} // namespace pondrel

@@ -1,4 +1,7 @@
-#include "Values.h"
+// SPDX-License-Identifier: GPL-2.0-or-later
+#include "support/Values.h"
+
+namespace pondrel {
 
 namespace Values {
 
@@ -22,3 +25,5 @@ QVariantList asList(const QVariant &recordOrList)
 }
 
 } // namespace Values
+
+} // namespace pondrel

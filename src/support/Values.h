@@ -1,6 +1,9 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 
 #include <QVariant>
+
+namespace pondrel {
 
 // The service's records and the property lists are Qt variant trees. An element with neither
 // children nor text becomes the null marker, which is not the same as a missing key.
@@ -13,3 +16,5 @@ bool isNullMarker(const QVariant &value);
 QVariantList asList(const QVariant &recordOrList);
 
 } // namespace Values
+
+} // namespace pondrel

@@ -1,7 +1,8 @@
-#include "oruLog.h"
+// SPDX-License-Identifier: GPL-2.0-or-later
+#include "support/oruLog.h"
 
-#include "Paths.h"
-#include "Preferences.h"
+#include "support/Paths.h"
+#include "support/Preferences.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -10,6 +11,8 @@
 
 #include <sys/syscall.h>
 #include <unistd.h>
+
+namespace pondrel {
 
 namespace {
 
@@ -110,5 +113,15 @@ QString oruLog::shortFunctionName(const char *prettyFunction)
     if (parameters >= 0)
         name.truncate(parameters);
     const qsizetype returnType = name.lastIndexOf(QLatin1Char(' '));
-    return returnType < 0 ? name : name.mid(returnType + 1);
+    if (returnType >= 0)
+        name = name.mid(returnType + 1);
+    // Every name of ours carries the project namespace; log lines name the class alone.
+    for (const QLatin1String scope : {QLatin1String("pondrel::refservice::"),
+             QLatin1String("pondrel::")}) {
+        if (name.startsWith(scope))
+            return name.mid(scope.size());
+    }
+    return name;
 }
+
+} // namespace pondrel

@@ -1,6 +1,9 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 
 #include <QString>
+
+namespace pondrel {
 
 // Diagnostics of both programs. Diagnostic lines and activity rows are written only while
 // "Debug" is true in the shared preferences domain, read afresh on every call, so switching it
@@ -37,3 +40,5 @@ public:
         __LINE__, (message))
 
 #define ORU_FATAL(condition) oruLog::fatal((condition), __PRETTY_FUNCTION__, __FILE__, __LINE__)
+
+} // namespace pondrel

@@ -1,10 +1,13 @@
-#include "ToolCommand.h"
+// SPDX-License-Identifier: GPL-2.0-or-later
+#include "tool/ToolCommand.h"
 
 #include "client/oruNetwork.h"
 
 #include <QTextStream>
 
 #include <cstdio>
+
+namespace pondrel {
 
 namespace {
 
@@ -60,3 +63,5 @@ const ToolCommandRegistration registration {ToolCommand {QStringLiteral("assets"
     QStringLiteral("sign on and list the albums and pictures of an album"), kUsage, runAssets}};
 
 } // namespace
+
+} // namespace pondrel

@@ -1,4 +1,5 @@
-#include "ToolCommand.h"
+// SPDX-License-Identifier: GPL-2.0-or-later
+#include "tool/ToolCommand.h"
 
 #include "soap/CollectionServices.h"
 #include "soap/PublishingServices.h"
@@ -11,6 +12,8 @@
 
 #include <memory>
 #include <optional>
+
+namespace pondrel {
 
 namespace {
 
@@ -181,3 +184,5 @@ const ToolCommandRegistration registration {ToolCommand {QStringLiteral("call"),
     QStringLiteral("call one service operation and print the reply"), usageText(), runCall}};
 
 } // namespace
+
+} // namespace pondrel

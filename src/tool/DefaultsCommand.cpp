@@ -1,4 +1,5 @@
-#include "ToolCommand.h"
+// SPDX-License-Identifier: GPL-2.0-or-later
+#include "tool/ToolCommand.h"
 
 #include "support/Paths.h"
 #include "support/Preferences.h"
@@ -7,6 +8,8 @@
 #include <QDir>
 
 #include <optional>
+
+namespace pondrel {
 
 namespace {
 
@@ -147,3 +150,5 @@ const ToolCommandRegistration registration {ToolCommand {QStringLiteral("default
     QStringLiteral("read, write and delete preferences"), kUsage, runDefaults}};
 
 } // namespace
+
+} // namespace pondrel

@@ -1,8 +1,11 @@
-#include "ToolCommand.h"
+// SPDX-License-Identifier: GPL-2.0-or-later
+#include "tool/ToolCommand.h"
 
 #include "client/oruNetwork_digest.h"
 
 #include <optional>
+
+namespace pondrel {
 
 namespace {
 
@@ -42,3 +45,5 @@ const ToolCommandRegistration registration {ToolCommand {QStringLiteral("digest"
     QStringLiteral("picture (sha1) and text (md5) digests"), kUsage, runDigest}};
 
 } // namespace
+
+} // namespace pondrel

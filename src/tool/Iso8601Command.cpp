@@ -1,4 +1,5 @@
-#include "ToolCommand.h"
+// SPDX-License-Identifier: GPL-2.0-or-later
+#include "tool/ToolCommand.h"
 
 #include "support/ISO8601Parsing.h"
 #include "support/ISO8601Unparsing.h"
@@ -7,6 +8,8 @@
 #include <QTimeZone>
 
 #include <optional>
+
+namespace pondrel {
 
 namespace {
 
@@ -178,3 +181,5 @@ const ToolCommandRegistration registration {ToolCommand {QStringLiteral("iso8601
     QStringLiteral("parse and format ISO 8601 dates"), kUsage, runIso8601}};
 
 } // namespace
+
+} // namespace pondrel

@@ -1,10 +1,13 @@
-#include "ToolCommand.h"
+// SPDX-License-Identifier: GPL-2.0-or-later
+#include "tool/ToolCommand.h"
 
 #include "client/oruNetwork_photoDB.h"
 
 #include <QDateTime>
 
 #include <optional>
+
+namespace pondrel {
 
 namespace {
 
@@ -88,3 +91,5 @@ const ToolCommandRegistration registration {ToolCommand {QStringLiteral("photodb
     QStringLiteral("list, look up and vacuum the local photo database"), kUsage, runPhotoDb}};
 
 } // namespace
+
+} // namespace pondrel

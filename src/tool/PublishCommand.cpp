@@ -1,4 +1,5 @@
-#include "ToolCommand.h"
+// SPDX-License-Identifier: GPL-2.0-or-later
+#include "tool/ToolCommand.h"
 
 #include "client/oruNetwork.h"
 #include "client/oruNotifications.h"
@@ -15,6 +16,8 @@
 #include <QFileInfo>
 
 #include <optional>
+
+namespace pondrel {
 
 namespace {
 
@@ -247,3 +250,5 @@ const ToolCommandRegistration registration {ToolCommand {QStringLiteral("publish
     runPublish}};
 
 } // namespace
+
+} // namespace pondrel

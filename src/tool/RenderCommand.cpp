@@ -1,10 +1,13 @@
-#include "ToolCommand.h"
+// SPDX-License-Identifier: GPL-2.0-or-later
+#include "tool/ToolCommand.h"
 
 #include "imaging/PictureRendering.h"
 
 #include <QFileInfo>
 
 #include <optional>
+
+namespace pondrel {
 
 namespace {
 
@@ -119,3 +122,5 @@ const ToolCommandRegistration registration {ToolCommand {QStringLiteral("render"
     QStringLiteral("render a picture as the service asks for it"), kUsage, runRender}};
 
 } // namespace
+
+} // namespace pondrel

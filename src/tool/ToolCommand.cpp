@@ -1,6 +1,9 @@
-#include "ToolCommand.h"
+// SPDX-License-Identifier: GPL-2.0-or-later
+#include "tool/ToolCommand.h"
 
 #include <cstdio>
+
+namespace pondrel {
 
 std::vector<ToolCommand> &ToolCommand::registry()
 {
@@ -62,3 +65,5 @@ void err(const QString &text)
 }
 
 } // namespace ToolOutput
+
+} // namespace pondrel

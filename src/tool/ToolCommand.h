@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 
 #include <QString>
@@ -5,6 +6,8 @@
 
 #include <functional>
 #include <vector>
+
+namespace pondrel {
 
 // A subcommand of pondrel-tool. run() gets the command itself (for its usage complaints) and the
 // words after the subcommand's name, and returns the exit status: 0 success, 1 failure or
@@ -43,3 +46,5 @@ namespace ToolOutput {
 void out(const QString &text);
 void err(const QString &text);
 } // namespace ToolOutput
+
+} // namespace pondrel

@@ -1,8 +1,11 @@
-#include "ToolCommand.h"
+// SPDX-License-Identifier: GPL-2.0-or-later
+#include "tool/ToolCommand.h"
 
 #include "client/oruNetwork.h"
 #include "client/oruPlatform.h"
 #include "support/Preferences.h"
+
+namespace pondrel {
 
 namespace {
 
@@ -29,3 +32,5 @@ const ToolCommandRegistration registration {ToolCommand {QStringLiteral("whoami"
     QStringLiteral("show this workstation's name and computer identifier"), kUsage, runWhoami}};
 
 } // namespace
+
+} // namespace pondrel

@@ -1,10 +1,13 @@
-#include "ToolCommand.h"
+// SPDX-License-Identifier: GPL-2.0-or-later
+#include "tool/ToolCommand.h"
 
 #include "support/Preferences.h"
 
 #include <QCoreApplication>
 
 #include <algorithm>
+
+namespace pondrel {
 
 namespace {
 
@@ -22,6 +25,10 @@ QString overallHelp()
 }
 
 } // namespace
+
+} // namespace pondrel
+
+using namespace pondrel;
 
 int main(int argc, char **argv)
 {

@@ -1,10 +1,13 @@
-#include "AgentProcess.h"
+// SPDX-License-Identifier: GPL-2.0-or-later
+#include "tests/agent/AgentProcess.h"
 
-#include "RecordingProxy.h"
+#include "tests/agent/RecordingProxy.h"
 
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDBusReply>
+
+namespace pondrel {
 
 namespace {
 
@@ -76,3 +79,5 @@ std::optional<QString> AgentProcess::getOfflineStatusRequest() const
         return std::nullopt;
     return reply.value();
 }
+
+} // namespace pondrel

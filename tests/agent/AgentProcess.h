@@ -1,6 +1,7 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 
-#include "ProgramRun.h"
+#include "tests/common/ProgramRun.h"
 
 #include <QDBusConnection>
 #include <QProcess>
@@ -8,6 +9,8 @@
 #include <QStringList>
 
 #include <optional>
+
+namespace pondrel {
 
 // One pondrel-agent for a test, started from $PONDREL_BIN_DIR with the test's environment
 // (its scratch HOME, its private bus) and the service at serviceUrl.
@@ -41,3 +44,5 @@ private:
     QString m_serviceUrl;
     QProcess m_process;
 };
+
+} // namespace pondrel

@@ -1,8 +1,9 @@
-#include "AgentProcess.h"
-#include "PrivateBus.h"
-#include "RecordingProxy.h"
-#include "RefServiceProcess.h"
-#include "ScratchHome.h"
+// SPDX-License-Identifier: GPL-2.0-or-later
+#include "tests/agent/AgentProcess.h"
+#include "tests/common/PrivateBus.h"
+#include "tests/agent/RecordingProxy.h"
+#include "tests/common/RefServiceProcess.h"
+#include "tests/common/ScratchHome.h"
 
 #include "client/oruNotifications.h"
 #include "support/Preferences.h"
@@ -15,6 +16,8 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+
+namespace pondrel {
 
 namespace {
 
@@ -222,3 +225,5 @@ TEST_F(AgentProgramTest, WithoutAccountOrDebugItWaitsForAWakeAndQuitsOnSignals)
 }
 
 } // namespace
+
+} // namespace pondrel

@@ -1,8 +1,9 @@
-#include "PrivateBus.h"
-#include "RecordingProxy.h"
-#include "RefServiceProcess.h"
-#include "ScopedEnvironment.h"
-#include "ScratchHome.h"
+// SPDX-License-Identifier: GPL-2.0-or-later
+#include "tests/common/PrivateBus.h"
+#include "tests/agent/RecordingProxy.h"
+#include "tests/common/RefServiceProcess.h"
+#include "tests/common/ScopedEnvironment.h"
+#include "tests/common/ScratchHome.h"
 
 #include "agent/AgentTray.h"
 #include "agent/oruAgent.h"
@@ -14,6 +15,8 @@
 #include <QTimer>
 
 #include <gtest/gtest.h>
+
+namespace pondrel {
 
 namespace {
 
@@ -161,3 +164,5 @@ TEST_F(AgentTrayTest, TheMenusVisitAsksTheServiceFiveSecondsLater)
 }
 
 } // namespace
+
+} // namespace pondrel

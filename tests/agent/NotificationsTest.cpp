@@ -1,5 +1,6 @@
-#include "PrivateBus.h"
-#include "RecordingProxy.h"
+// SPDX-License-Identifier: GPL-2.0-or-later
+#include "tests/common/PrivateBus.h"
+#include "tests/agent/RecordingProxy.h"
 
 #include "client/oruNotifications.h"
 
@@ -7,6 +8,8 @@
 #include <QDBusMessage>
 
 #include <gtest/gtest.h>
+
+namespace pondrel {
 
 namespace {
 
@@ -137,5 +140,7 @@ TEST(NotificationsWithoutBus, PostAndObserveFailWithAReason)
 }
 
 } // namespace
+
+} // namespace pondrel
 
 #include "NotificationsTest.moc"

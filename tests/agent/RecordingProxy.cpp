@@ -1,7 +1,10 @@
-#include "RecordingProxy.h"
+// SPDX-License-Identifier: GPL-2.0-or-later
+#include "tests/agent/RecordingProxy.h"
 
 #include <QCoreApplication>
 #include <QThread>
+
+namespace pondrel {
 
 bool pumpUntil(const std::function<bool()> &condition, int timeoutMs)
 {
@@ -100,3 +103,5 @@ void RecordingProxy::takeRequests(Relay &relay)
         relay.pending.remove(0, headEnd + 4 + length);
     }
 }
+
+} // namespace pondrel

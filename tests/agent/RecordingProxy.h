@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 
 #include <QByteArray>
@@ -8,6 +9,8 @@
 
 #include <memory>
 #include <vector>
+
+namespace pondrel {
 
 // An HTTP relay on 127.0.0.1 between a program and the reference service that keeps a copy of
 // every request, so a test sees what went over the wire and when. Runs on the test's thread:
@@ -54,3 +57,5 @@ private:
 bool pumpUntil(const std::function<bool()> &condition, int timeoutMs);
 // Runs the event loop for that long.
 void pumpFor(int milliseconds);
+
+} // namespace pondrel

@@ -1,10 +1,11 @@
-#include "AgentProcess.h"
-#include "PrivateBus.h"
-#include "RecordingProxy.h"
-#include "RefServiceProcess.h"
-#include "ScopedEnvironment.h"
-#include "ScratchHome.h"
-#include "ServicePictures.h"
+// SPDX-License-Identifier: GPL-2.0-or-later
+#include "tests/agent/AgentProcess.h"
+#include "tests/common/PrivateBus.h"
+#include "tests/agent/RecordingProxy.h"
+#include "tests/common/RefServiceProcess.h"
+#include "tests/common/ScopedEnvironment.h"
+#include "tests/common/ScratchHome.h"
+#include "tests/common/ServicePictures.h"
 
 #include "client/oruNetwork.h"
 #include "client/oruNotifications.h"
@@ -18,6 +19,8 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+
+namespace pondrel {
 
 namespace {
 
@@ -148,3 +151,5 @@ TEST_F(RoadOfAPicture, TheAgentAnswersDuringABatchAndAQuitKeepsTheRestForTheNext
 }
 
 } // namespace
+
+} // namespace pondrel

@@ -1,6 +1,7 @@
-#include "LoopbackHttpServer.h"
-#include "ScratchHome.h"
-#include "SelfSignedTlsServer.h"
+// SPDX-License-Identifier: GPL-2.0-or-later
+#include "tests/common/LoopbackHttpServer.h"
+#include "tests/common/ScratchHome.h"
+#include "tests/common/SelfSignedTlsServer.h"
 
 #include "bits/oruBITS.h"
 #include "support/Preferences.h"
@@ -9,6 +10,8 @@
 
 #include <curl/curl.h>
 #include <gtest/gtest.h>
+
+namespace pondrel {
 
 namespace {
 
@@ -313,3 +316,5 @@ TEST(BitsUpload, CertificatesAreVerifiedUnlessThePreferenceAllowsOtherwise)
     EXPECT_EQ(trusting.curlResult(), CURLE_OPERATION_TIMEDOUT);
     EXPECT_TRUE(impostor.waitForOutput("BITS_POST /upload/7 HTTP/1.1"));
 }
+
+} // namespace pondrel

@@ -1,8 +1,11 @@
-#include "ClientTestSupport.h"
+// SPDX-License-Identifier: GPL-2.0-or-later
+#include "tests/client/ClientTestSupport.h"
 
 #include "support/Values.h"
 
 #include <gtest/gtest.h>
+
+namespace pondrel {
 
 namespace {
 
@@ -246,3 +249,5 @@ TEST_F(SharingTest, ImportedAlbumsAreDetachedInOrderUntilTheFirstFailure)
 }
 
 } // namespace
+
+} // namespace pondrel

@@ -1,7 +1,10 @@
-#include "ClientTestSupport.h"
+// SPDX-License-Identifier: GPL-2.0-or-later
+#include "tests/client/ClientTestSupport.h"
 
 #include <QFile>
 #include <QUuid>
+
+namespace pondrel {
 
 bool RefServiceFixture::start(const QStringList &serviceArguments)
 {
@@ -70,3 +73,5 @@ QString RefServiceFixture::createPicture(
         ? QString()
         : reply.value(QStringLiteral("CreatePictureFileAssetResult")).toString();
 }
+
+} // namespace pondrel

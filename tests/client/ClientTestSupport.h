@@ -1,9 +1,10 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 
-#include "LoopbackHttpServer.h"
-#include "RefServiceProcess.h"
-#include "ScopedEnvironment.h"
-#include "ScratchHome.h"
+#include "tests/common/LoopbackHttpServer.h"
+#include "tests/common/RefServiceProcess.h"
+#include "tests/common/ScopedEnvironment.h"
+#include "tests/common/ScratchHome.h"
 
 #include "client/oruAlert.h"
 #include "client/oruNetwork.h"
@@ -18,6 +19,8 @@
 
 #include <memory>
 #include <vector>
+
+namespace pondrel {
 
 // The program-supplied presenter of a test: keeps every alert instead of showing it.
 class RecordingAlert : public oruAlert
@@ -73,3 +76,5 @@ private:
     std::unique_ptr<ServiceEnvironment> m_environment;
     QString m_errorMsg;
 };
+
+} // namespace pondrel

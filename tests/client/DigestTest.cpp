@@ -1,5 +1,6 @@
-#include "ProgramRun.h"
-#include "ScratchHome.h"
+// SPDX-License-Identifier: GPL-2.0-or-later
+#include "tests/common/ProgramRun.h"
+#include "tests/common/ScratchHome.h"
 
 #include "client/oruNetwork_digest.h"
 
@@ -8,6 +9,8 @@
 #include <QRandomGenerator>
 
 #include <gtest/gtest.h>
+
+namespace pondrel {
 
 using namespace oruNetworkDigest;
 
@@ -103,3 +106,5 @@ TEST(DigestTool, AgreesWithTheSystemsDigestPrograms)
     EXPECT_EQ(runProgram(tool(), {"digest", "sha1", home.path() + "/missing"}).exitCode, 1);
     EXPECT_EQ(runProgram(tool(), {"digest", "crc32", path}).exitCode, 2);
 }
+
+} // namespace pondrel

@@ -1,11 +1,14 @@
-#include "ClientTestSupport.h"
-#include "StandardErrorCapture.h"
+// SPDX-License-Identifier: GPL-2.0-or-later
+#include "tests/client/ClientTestSupport.h"
+#include "tests/common/StandardErrorCapture.h"
 
 #include "support/Preferences.h"
 
 #include <QRegularExpression>
 
 #include <gtest/gtest.h>
+
+namespace pondrel {
 
 namespace {
 
@@ -193,3 +196,5 @@ TEST_F(IdentityAccountTest, PasswordsNeverReachTheDebugLog)
 }
 
 } // namespace
+
+} // namespace pondrel

@@ -1,6 +1,7 @@
-#include "ProgramRun.h"
-#include "ScratchHome.h"
-#include "StandardErrorCapture.h"
+// SPDX-License-Identifier: GPL-2.0-or-later
+#include "tests/common/ProgramRun.h"
+#include "tests/common/ScratchHome.h"
+#include "tests/common/StandardErrorCapture.h"
 
 #include "client/oruNetwork_photoDB.h"
 #include "support/Paths.h"
@@ -13,6 +14,8 @@
 #include <gtest/gtest.h>
 
 #include <thread>
+
+namespace pondrel {
 
 using namespace oruNetworkPhotoDB;
 
@@ -239,3 +242,5 @@ TEST(PhotoDB, ConcurrentAdditionsLoseNoRecord)
     second.join();
     EXPECT_EQ(allPhotosInDB().value_or(QVariantMap()).size(), 2 * kPerThread);
 }
+
+} // namespace pondrel

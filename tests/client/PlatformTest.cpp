@@ -1,4 +1,5 @@
-#include "ClientTestSupport.h"
+// SPDX-License-Identifier: GPL-2.0-or-later
+#include "tests/client/ClientTestSupport.h"
 
 #include "client/oruPlatform.h"
 #include "support/Preferences.h"
@@ -10,6 +11,8 @@
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+
+namespace pondrel {
 
 namespace {
 
@@ -99,3 +102,5 @@ TEST(UserAgentTest, NamesTheProgramAndTheSystemAndIsStoredForRequests)
 }
 
 } // namespace
+
+} // namespace pondrel

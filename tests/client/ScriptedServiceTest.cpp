@@ -1,5 +1,6 @@
-#include "ClientTestSupport.h"
-#include "LoopbackHttpServer.h"
+// SPDX-License-Identifier: GPL-2.0-or-later
+#include "tests/client/ClientTestSupport.h"
+#include "tests/common/LoopbackHttpServer.h"
 
 #include "client/oruPlatform.h"
 #include "support/Preferences.h"
@@ -8,6 +9,8 @@
 #include <QRegularExpression>
 
 #include <gtest/gtest.h>
+
+namespace pondrel {
 
 namespace {
 
@@ -255,3 +258,5 @@ TEST_F(ScriptedServiceTest, WallpapersAreTheScreenSizeUpToTheLargestOne)
 }
 
 } // namespace
+
+} // namespace pondrel

@@ -1,11 +1,14 @@
-#include "ClientTestSupport.h"
-#include "ProgramRun.h"
+// SPDX-License-Identifier: GPL-2.0-or-later
+#include "tests/client/ClientTestSupport.h"
+#include "tests/common/ProgramRun.h"
 
 #include "support/Preferences.h"
 
 #include <QProcessEnvironment>
 
 #include <gtest/gtest.h>
+
+namespace pondrel {
 
 namespace {
 
@@ -72,3 +75,5 @@ TEST_F(ToolCommandTest, WhoamiAndAssetsUseTheSharedIdentity)
 }
 
 } // namespace
+
+} // namespace pondrel

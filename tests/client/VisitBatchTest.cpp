@@ -1,17 +1,20 @@
-#include "VisitTestSupport.h"
+// SPDX-License-Identifier: GPL-2.0-or-later
+#include "tests/client/VisitTestSupport.h"
 
 #include "client/oruNetwork.h"
 #include "support/Paths.h"
 #include "support/PropertyList.h"
 
-#include "ScopedEnvironment.h"
-#include "ScratchHome.h"
+#include "tests/common/ScopedEnvironment.h"
+#include "tests/common/ScratchHome.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
 #include <gtest/gtest.h>
+
+namespace pondrel {
 
 using namespace VisitTestSupport;
 
@@ -153,3 +156,5 @@ TEST_F(VisitBatch, AFailedVisitKeepsTheStatusesForTheNextOne)
     EXPECT_GT(outcome.size(), QString("Last visit failed: ").size());
     EXPECT_FALSE(client->visitPending());
 }
+
+} // namespace pondrel

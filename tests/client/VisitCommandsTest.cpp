@@ -1,10 +1,13 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #include "client/oruNetwork.h"
 
-#include "ScratchHome.h"
+#include "tests/common/ScratchHome.h"
 
 #include <QTimer>
 
 #include <gtest/gtest.h>
+
+namespace pondrel {
 
 namespace {
 
@@ -94,3 +97,5 @@ TEST(VisitTimer, LoginWithoutAddressLeavesTheEmptyText)
     EXPECT_FALSE(client.emailAddress().isNull());
     EXPECT_TRUE(client.emailAddress().isEmpty());
 }
+
+} // namespace pondrel

@@ -1,16 +1,19 @@
-#include "VisitTestSupport.h"
+// SPDX-License-Identifier: GPL-2.0-or-later
+#include "tests/client/VisitTestSupport.h"
 
 #include "client/oruNetwork.h"
 #include "support/Paths.h"
 
-#include "ClientTestSupport.h"
-#include "ServicePictures.h"
+#include "tests/client/ClientTestSupport.h"
+#include "tests/common/ServicePictures.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
 #include <gtest/gtest.h>
+
+namespace pondrel {
 
 using namespace VisitTestSupport;
 
@@ -185,3 +188,5 @@ TEST_F(VisitService, ARefusedUploadIsReportedAsRefused)
     EXPECT_TRUE(statuses.at(0).value("ErrorDescription").toString().contains("500"));
     EXPECT_EQ(statuses.at(1).value("CommandExecutionStatus"), "Succeeded");
 }
+
+} // namespace pondrel

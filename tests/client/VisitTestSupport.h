@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 
 #include <QColor>
@@ -5,6 +6,8 @@
 #include <QString>
 #include <QVariantList>
 #include <QVariantMap>
+
+namespace pondrel {
 
 // Helpers shared by the visit tests.
 namespace VisitTestSupport {
@@ -53,3 +56,5 @@ inline QString batchIdentifier(const QVariant &batchStatusEntry)
 }
 
 } // namespace VisitTestSupport
+
+} // namespace pondrel

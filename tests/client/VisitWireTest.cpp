@@ -1,16 +1,19 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #include "client/oruNetwork.h"
 #include "support/Paths.h"
 #include "support/PropertyList.h"
 
-#include "LoopbackHttpServer.h"
-#include "ScopedEnvironment.h"
-#include "ScratchHome.h"
+#include "tests/common/LoopbackHttpServer.h"
+#include "tests/common/ScopedEnvironment.h"
+#include "tests/common/ScratchHome.h"
 
 #include <QFileInfo>
 
 #include <pugixml.hpp>
 
 #include <gtest/gtest.h>
+
+namespace pondrel {
 
 namespace {
 
@@ -140,3 +143,5 @@ TEST_F(VisitWire, BatchesWithEmptyElementsAreStillSavedForAReplay)
     ASSERT_TRUE(saved.has_value());
     EXPECT_EQ(saved->toList(), batches);
 }
+
+} // namespace pondrel

@@ -1,4 +1,5 @@
-#include "LoopbackHttpServer.h"
+// SPDX-License-Identifier: GPL-2.0-or-later
+#include "tests/common/LoopbackHttpServer.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -7,6 +8,8 @@
 #include <unistd.h>
 
 #include <stdexcept>
+
+namespace pondrel {
 
 struct LoopbackHttpServer::Connection
 {
@@ -239,3 +242,5 @@ void LoopbackHttpServer::serve()
     for (const Connection &connection : connections)
         ::close(connection.socket);
 }
+
+} // namespace pondrel

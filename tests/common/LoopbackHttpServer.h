@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 
 #include <QByteArray>
@@ -11,6 +12,8 @@
 #include <optional>
 #include <thread>
 #include <vector>
+
+namespace pondrel {
 
 // A small HTTP/1.1 server on 127.0.0.1 on a thread of its own (the clients under test block).
 // It keeps the raw bytes of every request and answers it with the next queued reply, else with
@@ -81,3 +84,5 @@ private:
     std::vector<Request> m_requests;
     std::thread m_thread;
 };
+
+} // namespace pondrel

@@ -1,6 +1,9 @@
-#include "PrivateBus.h"
+// SPDX-License-Identifier: GPL-2.0-or-later
+#include "tests/common/PrivateBus.h"
 
 #include <QUuid>
+
+namespace pondrel {
 
 PrivateBus::PrivateBus(QByteArray addressVariable)
     : m_connectionName(QUuid::createUuid().toString())
@@ -33,3 +36,5 @@ QDBusConnection PrivateBus::connection() const
 {
     return QDBusConnection::connectToBus(m_address, m_connectionName);
 }
+
+} // namespace pondrel

@@ -1,8 +1,11 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 
 #include <QDBusConnection>
 #include <QProcess>
 #include <QString>
+
+namespace pondrel {
 
 // A session bus of its own for one test, so that tests running side by side never meet on
 // the Agent's bus name. Its address goes into DBUS_SESSION_BUS_ADDRESS for the object's
@@ -28,3 +31,5 @@ private:
     QByteArray m_addressVariable;
     QByteArray m_savedAddress;
 };
+
+} // namespace pondrel

@@ -1,7 +1,10 @@
-#include "ProgramRun.h"
+// SPDX-License-Identifier: GPL-2.0-or-later
+#include "tests/common/ProgramRun.h"
 
 #include <QCoreApplication>
 #include <QProcess>
+
+namespace pondrel {
 
 ProgramRun ProgramRun::run(
     const QString &program, const QStringList &arguments, const QProcessEnvironment &environment)
@@ -33,3 +36,5 @@ ProgramRun ProgramRun::tool(const QStringList &arguments, const QProcessEnvironm
 {
     return run(builtProgram(QStringLiteral("pondrel-tool")), arguments, environment);
 }
+
+} // namespace pondrel

@@ -1,8 +1,11 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 
 #include <QProcessEnvironment>
 #include <QString>
 #include <QStringList>
+
+namespace pondrel {
 
 // Runs a program to its end and keeps what it wrote. The environment defaults to this process's
 // own, so a ScratchHome in force carries over to the child.
@@ -22,3 +25,5 @@ struct ProgramRun
     static ProgramRun tool(const QStringList &arguments,
         const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment());
 };
+
+} // namespace pondrel

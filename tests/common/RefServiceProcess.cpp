@@ -1,8 +1,11 @@
-#include "RefServiceProcess.h"
-#include "ProgramRun.h"
+// SPDX-License-Identifier: GPL-2.0-or-later
+#include "tests/common/RefServiceProcess.h"
+#include "tests/common/ProgramRun.h"
 
 #include <QElapsedTimer>
 #include <QUrl>
+
+namespace pondrel {
 
 namespace {
 constexpr int kStartTimeoutMs = 15000;
@@ -87,3 +90,5 @@ QString RefServiceProcess::standardError()
     m_stderr += m_process.readAllStandardError();
     return QString::fromUtf8(m_stderr);
 }
+
+} // namespace pondrel

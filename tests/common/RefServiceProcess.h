@@ -1,9 +1,12 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 
 #include <QProcess>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
+
+namespace pondrel {
 
 // A pondrel-refservice of its own for one test: started from $PONDREL_BIN_DIR on an ephemeral
 // loopback port with a fresh data folder, stopped (SIGTERM, then kill) when the object goes.
@@ -44,3 +47,5 @@ private:
     QString m_errorMsg;
     QByteArray m_stderr;
 };
+
+} // namespace pondrel

@@ -1,4 +1,7 @@
-#include "ScopedEnvironment.h"
+// SPDX-License-Identifier: GPL-2.0-or-later
+#include "tests/common/ScopedEnvironment.h"
+
+namespace pondrel {
 
 ScopedEnvironment::ScopedEnvironment(const char *name, const QByteArray &value)
     : m_name(name)
@@ -28,3 +31,5 @@ ServiceEnvironment::ServiceEnvironment(const QString &serviceUrl)
              "HTTPS_PROXY", "all_proxy", "ALL_PROXY", "no_proxy", "NO_PROXY"})
         m_variables.push_back(std::make_unique<ScopedEnvironment>(name, QByteArray()));
 }
+
+} // namespace pondrel

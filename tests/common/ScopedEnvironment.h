@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 
 #include <QByteArray>
@@ -5,6 +6,8 @@
 
 #include <memory>
 #include <vector>
+
+namespace pondrel {
 
 // Sets an environment variable (or removes it, for a null value) while the object lives.
 class ScopedEnvironment
@@ -31,3 +34,5 @@ public:
 private:
     std::vector<std::unique_ptr<ScopedEnvironment>> m_variables;
 };
+
+} // namespace pondrel

@@ -1,6 +1,9 @@
-#include "ScratchHome.h"
+// SPDX-License-Identifier: GPL-2.0-or-later
+#include "tests/common/ScratchHome.h"
 
 #include <QDir>
+
+namespace pondrel {
 
 namespace {
 const QList<QPair<QByteArray, QString>> kVariables = {
@@ -49,3 +52,5 @@ QString ScratchHome::desktop() const
 {
     return m_dir.path() + QStringLiteral("/Desktop");
 }
+
+} // namespace pondrel

@@ -1,8 +1,11 @@
-#include "SelfSignedTlsServer.h"
+// SPDX-License-Identifier: GPL-2.0-or-later
+#include "tests/common/SelfSignedTlsServer.h"
 
-#include "LoopbackHttpServer.h"
+#include "tests/common/LoopbackHttpServer.h"
 
 #include <QElapsedTimer>
+
+namespace pondrel {
 
 SelfSignedTlsServer::SelfSignedTlsServer()
     : m_port(LoopbackHttpServer::closedPort())
@@ -44,3 +47,5 @@ bool SelfSignedTlsServer::waitForOutput(const QByteArray &text)
     }
     return m_output.contains(text);
 }
+
+} // namespace pondrel

@@ -1,9 +1,12 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 
 #include <QByteArray>
 #include <QProcess>
 #include <QString>
 #include <QTemporaryDir>
+
+namespace pondrel {
 
 // A TLS server on 127.0.0.1 (openssl s_server) with a freshly made self-signed certificate: the
 // stand-in for a machine in the middle. It never answers; it prints whatever a client sends once
@@ -29,3 +32,5 @@ private:
     QByteArray m_output;
     bool m_listening = false;
 };
+
+} // namespace pondrel

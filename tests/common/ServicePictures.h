@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 
 #include "client/oruNetwork.h"
@@ -10,6 +11,8 @@
 #include <QVariantMap>
 
 #include <gtest/gtest.h>
+
+namespace pondrel {
 
 // Pictures on the service as the tests of the road of one picture need them. Header only: a
 // test that includes it links the client library.
@@ -44,3 +47,5 @@ inline QList<QVariantMap> renditionRecords(const QVariantMap &asset)
 }
 
 } // namespace ServicePictures
+
+} // namespace pondrel

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 
 #include <QByteArray>
@@ -5,6 +6,8 @@
 #include <QTemporaryFile>
 
 #include <unistd.h>
+
+namespace pondrel {
 
 // Sends this process's standard error (where log lines go) into a temporary file while the
 // object lives, so a test can read what was written.
@@ -45,3 +48,5 @@ private:
     QTemporaryFile m_file;
     int m_saved = -1;
 };
+
+} // namespace pondrel

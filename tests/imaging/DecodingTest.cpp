@@ -1,4 +1,5 @@
-#include "TestPictures.h"
+// SPDX-License-Identifier: GPL-2.0-or-later
+#include "tests/imaging/TestPictures.h"
 
 #include "imaging/NSImage_extras.h"
 #include "imaging/PictureDecoder.h"
@@ -11,6 +12,8 @@
 #include <gtest/gtest.h>
 
 #include <openjpeg.h>
+
+namespace pondrel {
 
 using namespace TestPictures;
 
@@ -253,3 +256,5 @@ TEST(Decoding, Jpeg2000SkipsResolutionLevelsItDoesNotNeed)
     ASSERT_TRUE(fromSmall && fromFull);
     EXPECT_LT(meanDifference(fromSmall->bitmap(), fromFull->bitmap()), 2.0);
 }
+
+} // namespace pondrel

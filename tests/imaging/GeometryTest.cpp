@@ -1,6 +1,9 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #include "imaging/RenderGeometry.h"
 
 #include <gtest/gtest.h>
+
+namespace pondrel {
 
 namespace {
 
@@ -72,3 +75,5 @@ TEST(RenderGeometry, RefusesEmptyAndOversizedRenditions)
     // A thin panorama fitted to a tall canvas's height would be a million pixels wide.
     EXPECT_FALSE(RenderGeometry::compute({100000, 10}, {100, 10000}, 1, 3, errorMsg));
 }
+
+} // namespace pondrel

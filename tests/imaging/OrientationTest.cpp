@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #include "imaging/Orientation.h"
 #include "imaging/NSImage_extras.h"
 #include "imaging/oruUtils.h"
@@ -5,6 +6,8 @@
 #include <QTransform>
 
 #include <gtest/gtest.h>
+
+namespace pondrel {
 
 namespace {
 
@@ -90,3 +93,5 @@ TEST(NSImageExtras, TurnsKeepTheProfileAndGoTheRightWay)
     EXPECT_EQ(rotateImage(numbered, false)->bitmap(), uprightByQt(numbered.bitmap(), 8));
     EXPECT_EQ(rotateImage(numbered, true)->bitmap().pixel(0, 0), numbered.bitmap().pixel(0, 1));
 }
+
+} // namespace pondrel

@@ -1,9 +1,12 @@
-#include "TestPictures.h"
+// SPDX-License-Identifier: GPL-2.0-or-later
+#include "tests/imaging/TestPictures.h"
 
 #include <QFileInfo>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+
+namespace pondrel {
 
 using TestPictures::runTool;
 
@@ -34,3 +37,5 @@ TEST(RenderTool, ExitStatusTellsBadUsageFromFailure)
                   .exitCode,
         1);
 }
+
+} // namespace pondrel

@@ -1,4 +1,5 @@
-#include "TestPictures.h"
+// SPDX-License-Identifier: GPL-2.0-or-later
+#include "tests/imaging/TestPictures.h"
 
 #include "imaging/JpegMarkers.h"
 #include "imaging/PictureDecoder.h"
@@ -12,6 +13,8 @@
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+
+namespace pondrel {
 
 using namespace TestPictures;
 
@@ -277,3 +280,5 @@ TEST_F(Rendering, QualityTradesSizeForFidelity)
     EXPECT_EQ(QImage(temporaryFile("full.jpg")).size(), QSize(100, 80));
     EXPECT_FALSE(saveAsJPEG(Picture(), 0.6f, temporaryFile("none.jpg")));
 }
+
+} // namespace pondrel

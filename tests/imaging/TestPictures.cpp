@@ -1,6 +1,7 @@
-#include "TestPictures.h"
+// SPDX-License-Identifier: GPL-2.0-or-later
+#include "tests/imaging/TestPictures.h"
 
-#include "ProgramRun.h"
+#include "tests/common/ProgramRun.h"
 
 #include "imaging/PictureRendering.h"
 #include "imaging/Resampler.h"
@@ -14,6 +15,8 @@
 #include <exiv2/exiv2.hpp>
 
 #include <cstdlib>
+
+namespace pondrel {
 
 namespace TestPictures {
 
@@ -133,3 +136,5 @@ ToolRun runTool(const QStringList &arguments)
 }
 
 } // namespace TestPictures
+
+} // namespace pondrel

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 
 #include <QColor>
@@ -7,6 +8,8 @@
 #include <QStringList>
 
 #include <optional>
+
+namespace pondrel {
 
 // Pictures, picture files and comparisons shared by the imaging and model tests.
 namespace TestPictures {
@@ -72,3 +75,5 @@ ToolRun runTool(const QStringList &arguments);
 #define REQUIRE_EXIF_PICTURES()                                                                    \
     ASSERT_TRUE(QFileInfo::exists(TestPictures::exifOrientationFolder() + "/Landscape_1.jpg"))     \
         << "the example pictures are missing from " PONDREL_EXIF_TESTDATA
+
+} // namespace pondrel

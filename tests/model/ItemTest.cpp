@@ -1,6 +1,7 @@
-#include "TestPictures.h"
+// SPDX-License-Identifier: GPL-2.0-or-later
+#include "tests/imaging/TestPictures.h"
 
-#include "ScratchHome.h"
+#include "tests/common/ScratchHome.h"
 #include "model/oruItem.h"
 #include "support/CSCache.h"
 #include "support/Values.h"
@@ -9,6 +10,8 @@
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+
+namespace pondrel {
 
 using namespace TestPictures;
 
@@ -252,3 +255,5 @@ TEST_F(ItemTest, ImagePropertiesComeFromTheMetadata)
 }
 
 } // namespace
+
+} // namespace pondrel

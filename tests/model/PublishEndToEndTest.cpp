@@ -1,9 +1,10 @@
-#include "AgentProcess.h"
-#include "PrivateBus.h"
-#include "RecordingProxy.h"
-#include "ServicePictures.h"
-#include "SignedOnTest.h"
-#include "TestPictures.h"
+// SPDX-License-Identifier: GPL-2.0-or-later
+#include "tests/agent/AgentProcess.h"
+#include "tests/agent/RecordingProxy.h"
+#include "tests/common/PrivateBus.h"
+#include "tests/common/ServicePictures.h"
+#include "tests/imaging/TestPictures.h"
+#include "tests/model/SignedOnTest.h"
 
 #include "support/Preferences.h"
 
@@ -13,6 +14,8 @@
 #include <curl/curl.h>
 
 #include <csignal>
+
+namespace pondrel {
 
 namespace {
 
@@ -125,3 +128,5 @@ TEST_F(PublishEndToEnd, EveryExamplePictureGetsUprightRenditions)
 }
 
 } // namespace
+
+} // namespace pondrel

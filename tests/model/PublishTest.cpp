@@ -1,6 +1,7 @@
-#include "PrivateBus.h"
-#include "SignedOnTest.h"
-#include "TestPictures.h"
+// SPDX-License-Identifier: GPL-2.0-or-later
+#include "tests/common/PrivateBus.h"
+#include "tests/imaging/TestPictures.h"
+#include "tests/model/SignedOnTest.h"
 
 #include "client/oruNetwork_photoDB.h"
 
@@ -10,6 +11,8 @@
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
+
+namespace pondrel {
 
 using namespace TestPictures;
 
@@ -141,5 +144,7 @@ TEST_F(PublishTest, FailuresAreNamedPerFileAndGiveStatusOne)
 }
 
 } // namespace
+
+} // namespace pondrel
 
 #include "PublishTest.moc"

@@ -1,7 +1,8 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 
-#include "RefServiceProcess.h"
-#include "ScratchHome.h"
+#include "tests/common/RefServiceProcess.h"
+#include "tests/common/ScratchHome.h"
 #include "client/oruNetwork.h"
 
 #include <QTemporaryDir>
@@ -9,6 +10,8 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+
+namespace pondrel {
 
 // A client signed on to a reference service of its own as kEmail, in a scratch home.
 class SignedOnTest : public ::testing::Test
@@ -43,3 +46,5 @@ protected:
     QTemporaryDir m_files;
     std::unique_ptr<oruNetwork> m_network;
 };
+
+} // namespace pondrel

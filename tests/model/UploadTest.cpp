@@ -1,5 +1,6 @@
-#include "SignedOnTest.h"
-#include "TestPictures.h"
+// SPDX-License-Identifier: GPL-2.0-or-later
+#include "tests/model/SignedOnTest.h"
+#include "tests/imaging/TestPictures.h"
 
 #include "client/oruNetwork_photoDB.h"
 #include "model/oruItem.h"
@@ -8,6 +9,8 @@
 #include <QFile>
 
 #include <ctime>
+
+namespace pondrel {
 
 using namespace TestPictures;
 
@@ -242,3 +245,5 @@ TEST_F(UploadTest, PictureWhosePhotoRecordCannotBeWrittenIsNotCreated)
 }
 
 } // namespace
+
+} // namespace pondrel

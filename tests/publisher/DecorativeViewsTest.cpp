@@ -1,4 +1,5 @@
-#include "PhotoViewTestSupport.h"
+// SPDX-License-Identifier: GPL-2.0-or-later
+#include "tests/publisher/PhotoViewTestSupport.h"
 
 #include "publisher/views/Artwork.h"
 #include "publisher/views/CTGradient.h"
@@ -20,6 +21,8 @@
 #include <QVBoxLayout>
 
 #include <gtest/gtest.h>
+
+namespace pondrel {
 
 TEST(CTGradient, EvaluatesStopsLinearlyAndAlongTheHueCircle)
 {
@@ -223,3 +226,5 @@ TEST(oruAboutBoxController, FillsOnePanelOnceAndShowsItsCreditsFromTheTopAfterAH
     EXPECT_EQ(panel->windowTitle(), "About Pondrel Publisher");
     panel->hide();
 }
+
+} // namespace pondrel

@@ -1,4 +1,5 @@
-#include "GridViewDemo.h"
+// SPDX-License-Identifier: GPL-2.0-or-later
+#include "tests/publisher/GridViewDemo.h"
 
 #include "publisher/views/MUPhotoView.h"
 #include "publisher/views/oruHeaderView.h"
@@ -9,6 +10,8 @@
 #include <QScrollBar>
 #include <QTextStream>
 #include <QVBoxLayout>
+
+namespace pondrel {
 
 GridViewDemo::GridViewDemo(quint32 itemCount)
 {
@@ -91,3 +94,5 @@ bool GridViewDemo::openFile(const QString &path)
     QTextStream(stdout) << "open " << path << Qt::endl;
     return true;
 }
+
+} // namespace pondrel

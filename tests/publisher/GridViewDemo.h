@@ -1,6 +1,7 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 
-#include "DemoPhotoSource.h"
+#include "tests/common/DemoPhotoSource.h"
 
 #include "publisher/views/PhotoViewHost.h"
 
@@ -9,8 +10,11 @@
 #include <array>
 #include <memory>
 
-class MUPhotoView;
 class QMenu;
+
+namespace pondrel {
+
+class MUPhotoView;
 class oruMetaView;
 
 // The main window's browser in miniature: one container with the four sections, each a header
@@ -37,3 +41,5 @@ private:
     oruMetaView *metaView = nullptr;
     QMenu *contextMenu = nullptr;
 };
+
+} // namespace pondrel

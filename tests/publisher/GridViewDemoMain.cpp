@@ -1,4 +1,5 @@
-#include "GridViewDemo.h"
+// SPDX-License-Identifier: GPL-2.0-or-later
+#include "tests/publisher/GridViewDemo.h"
 
 #include "publisher/views/MUPhotoView.h"
 
@@ -7,6 +8,8 @@
 #include <QPixmap>
 #include <QScrollBar>
 #include <QTextStream>
+
+using namespace pondrel;
 
 // Shows the four sections filled with generated items; with --screenshot it saves one window's
 // picture (at the screen's scale, e.g. QT_SCALE_FACTOR=2) and quits.

@@ -1,8 +1,11 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #include "publisher/views/IndexSet.h"
 
 #include <gtest/gtest.h>
 
 #include <vector>
+
+namespace pondrel {
 
 namespace {
 
@@ -41,3 +44,5 @@ TEST(IndexSet, MergesTouchingRangesAndSplitsThemOnRemoval)
     EXPECT_EQ(members(set), (std::vector<quint32> {0, 1, 6, 7}));
     EXPECT_EQ(IndexSet().lastIndex(), IndexSet::notFound);
 }
+
+} // namespace pondrel

@@ -1,4 +1,5 @@
-#include "PhotoViewTestSupport.h"
+// SPDX-License-Identifier: GPL-2.0-or-later
+#include "tests/publisher/PhotoViewTestSupport.h"
 
 #include "publisher/views/KeyCommand.h"
 
@@ -6,6 +7,8 @@
 #include <QScrollBar>
 
 #include <gtest/gtest.h>
+
+namespace pondrel {
 
 namespace {
 
@@ -198,3 +201,5 @@ TEST(PhotoViewGeometry, WhileSizesSettleCellsAreDrawnFromTheCheapPictures)
     EXPECT_TRUE(isColor(own.grabView().pixel(75, 100), Qt::green));
     EXPECT_FALSE(isColor(own.grabView().pixel(75, 68), Qt::green));
 }
+
+} // namespace pondrel

@@ -1,10 +1,13 @@
-#include "PhotoViewTestSupport.h"
+// SPDX-License-Identifier: GPL-2.0-or-later
+#include "tests/publisher/PhotoViewTestSupport.h"
 
 #include <QApplication>
 #include <QMimeData>
 #include <QUrl>
 
 #include <gtest/gtest.h>
+
+namespace pondrel {
 
 namespace {
 
@@ -331,3 +334,5 @@ TEST(PhotoViewBadges, ASourceThatDoesNotAnswerShowsTheRetrievalFailedBadge)
     EXPECT_LT(qBlue(firstBadge[0]), 90);
     EXPECT_GT(qGreen(firstBadge[1]), qRed(firstBadge[1]) + 40);
 }
+
+} // namespace pondrel

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 
 #include "publisher/views/MUPhotoView.h"
@@ -11,6 +12,8 @@
 
 #include <memory>
 #include <vector>
+
+namespace pondrel {
 
 // A data source with pictures of one colour and size and a selection of its own; it records
 // what the view reports.
@@ -109,3 +112,5 @@ inline QImage solidPicture(int width, int height, QColor color)
     picture.fill(color);
     return picture;
 }
+
+} // namespace pondrel

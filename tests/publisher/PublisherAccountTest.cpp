@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 // Signing on and off, new accounts and the account panel, against the reference service.
-#include "PublisherTestSupport.h"
+#include "tests/publisher/PublisherTestSupport.h"
 
 #include "client/oruNotifications.h"
 #include "publisher/app/oruMainWindow.h"

@@ -1,12 +1,14 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 // Browsing an account's albums: order, counts, going down and up, the Agent's refresh.
-#include "PublisherTestSupport.h"
+#include "tests/publisher/PublisherTestSupport.h"
 
-#include "ServicePictures.h"
+#include "tests/common/ProgramRun.h"
+#include "tests/common/ServicePictures.h"
 #include "client/oruNotifications.h"
 #include "model/oruNetwork_upload.h"
 #include "publisher/app/oruMainWindow.h"
 
+#include <QAction>
 #include <QElapsedTimer>
 #include <QImage>
 
@@ -163,4 +165,28 @@ TEST_F(PublisherBrowseTest, DraftAlbumsAreListedFromTheDraftsAndFilesMustBeLocal
     controller.openUris({"https://example.com/a.jpg", "file:///tmp/b%20c.jpg"});
     EXPECT_EQ(controller.filesToImport(), QStringList {"/tmp/b c.jpg"});
     EXPECT_EQ(controller.alerts().alertTitles(), QStringList {"Some items cannot be added."});
+}
+
+TEST_F(PublisherBrowseTest, SlowListingKeepsTheWindowAnsweringAndALateAnswerIsDropped)
+{
+    oruController &controller = makeController();
+    signOn(controller, kAnn);
+    const quint32 tag = sectionOf(controller, "X");
+    const QStringList top = namesInSection(controller, tag);
+    const ProgramRun slow = ProgramRun::run("curl",
+        {"-sf", "--data-binary", "1*GetAssets:delay:1500",
+            m_service.baseUrl() + "/Pondrel/Admin/Faults"});
+    ASSERT_EQ(slow.exitCode, 0) << "curl is needed for this test: "
+                                << slow.standardError.toStdString();
+
+    controller.doubleClickOnPhotoAtIndex(controller.photoViewForTag(tag), 2);
+    EXPECT_EQ(controller.statusText(), "Getting assets for album...");
+    EXPECT_FALSE(controller.actionNamed("refresh")->isEnabled());
+    // Back up before X's listing is in: its late answer must not land at the top.
+    controller.goUp();
+    EXPECT_EQ(controller.window().windowTitle(), "Pondrel Publisher");
+    QTRY_VERIFY_WITH_TIMEOUT(controller.actionNamed("refresh")->isEnabled(), 10000);
+    EXPECT_EQ(namesInSection(controller, tag), top);
+    EXPECT_EQ(controller.countText(), "3 albums, 2 pictures");
+    EXPECT_EQ(requestCount("GetAssets"), 2);
 }

@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 // The pondrel-publisher program on the session bus: org.freedesktop.Application driven with
 // gdbus, and a second instance handing its files to the first.
-#include "PublisherTestSupport.h"
+#include "tests/publisher/PublisherTestSupport.h"
 
-#include "ProgramRun.h"
+#include "tests/common/ProgramRun.h"
 #include "support/Preferences.h"
 
 #include <QDBusConnectionInterface>

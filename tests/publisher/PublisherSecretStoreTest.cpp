@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 // The saved password through QtKeychain, in a program of its own on a bus without a secret
 // store: it falls back to the preferences file, which only the user can read.
-#include "PrivateBus.h"
-#include "ProgramRun.h"
-#include "ScratchHome.h"
+#include "tests/common/PrivateBus.h"
+#include "tests/common/ProgramRun.h"
+#include "tests/common/ScratchHome.h"
 
 #include "support/Preferences.h"
 

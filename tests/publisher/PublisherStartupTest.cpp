@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 // Start-up, the local folders, the login items, the preferences and quitting.
-#include "PublisherTestSupport.h"
+#include "tests/publisher/PublisherTestSupport.h"
 
 #include "publisher/app/NTLoginItemMgr.h"
 #include "publisher/app/oruMainWindow.h"

@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 
-#include "PrivateBus.h"
-#include "RefServiceProcess.h"
-#include "ScopedEnvironment.h"
-#include "ScratchHome.h"
+#include "tests/common/PrivateBus.h"
+#include "tests/common/RefServiceProcess.h"
+#include "tests/common/ScopedEnvironment.h"
+#include "tests/common/ScratchHome.h"
 
 #include "client/oruNetwork.h"
 #include "publisher/app/oruController.h"

@@ -1,11 +1,14 @@
-#include "ProgramRun.h"
-#include "SoapTestClient.h"
+// SPDX-License-Identifier: GPL-2.0-or-later
+#include "tests/common/ProgramRun.h"
+#include "tests/refservice/SoapTestClient.h"
 
 #include <QDirIterator>
 #include <QFile>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+
+namespace pondrel {
 
 namespace {
 
@@ -177,3 +180,5 @@ TEST(RefServiceProgram, HelpAndCustomKeyElementAndNamespace)
 }
 
 } // namespace
+
+} // namespace pondrel

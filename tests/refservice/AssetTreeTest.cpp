@@ -1,7 +1,10 @@
-#include "RefServiceProcess.h"
-#include "SoapTestClient.h"
+// SPDX-License-Identifier: GPL-2.0-or-later
+#include "tests/common/RefServiceProcess.h"
+#include "tests/refservice/SoapTestClient.h"
 
 #include <gtest/gtest.h>
+
+namespace pondrel {
 
 namespace {
 
@@ -260,3 +263,5 @@ TEST_F(AssetTreeTest, LocalAndRemoteAcrossTwoComputersAndNothingForAnotherAccoun
 }
 
 } // namespace
+
+} // namespace pondrel

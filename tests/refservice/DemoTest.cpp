@@ -1,6 +1,9 @@
-#include "SoapTestClient.h"
+// SPDX-License-Identifier: GPL-2.0-or-later
+#include "tests/refservice/SoapTestClient.h"
 
 #include <gtest/gtest.h>
+
+namespace pondrel {
 
 namespace {
 
@@ -47,3 +50,5 @@ TEST(RefServiceDemo, DemoAccountHasAlbumsWithPicturesAndSurvivesARestart)
 }
 
 } // namespace
+
+} // namespace pondrel

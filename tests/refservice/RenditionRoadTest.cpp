@@ -1,9 +1,12 @@
-#include "SoapTestClient.h"
+// SPDX-License-Identifier: GPL-2.0-or-later
+#include "tests/refservice/SoapTestClient.h"
 
 #include <QDir>
 #include <QSet>
 
 #include <gtest/gtest.h>
+
+namespace pondrel {
 
 namespace {
 
@@ -307,3 +310,5 @@ TEST(CommandStyleTest, EveryStyleReadsTheSame)
 }
 
 } // namespace
+
+} // namespace pondrel

@@ -1,5 +1,6 @@
-#include "RefServiceProcess.h"
-#include "SoapTestClient.h"
+// SPDX-License-Identifier: GPL-2.0-or-later
+#include "tests/common/RefServiceProcess.h"
+#include "tests/refservice/SoapTestClient.h"
 
 #include <QSet>
 
@@ -10,6 +11,8 @@
 #include <thread>
 
 #include <gtest/gtest.h>
+
+namespace pondrel {
 
 namespace {
 
@@ -205,3 +208,5 @@ TEST_F(RobustnessTest, TwoHundredConcurrentRequestsOverEightConnectionsSurviveAR
 }
 
 } // namespace
+
+} // namespace pondrel

@@ -1,10 +1,13 @@
-#include "SoapTestClient.h"
+// SPDX-License-Identifier: GPL-2.0-or-later
+#include "tests/refservice/SoapTestClient.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 
 #include <gtest/gtest.h>
+
+namespace pondrel {
 
 namespace {
 
@@ -296,3 +299,5 @@ TEST(RefServiceFaults, CommandLineAndAdminFaults)
 }
 
 } // namespace
+
+} // namespace pondrel

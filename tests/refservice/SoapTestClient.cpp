@@ -1,4 +1,5 @@
-#include "SoapTestClient.h"
+// SPDX-License-Identifier: GPL-2.0-or-later
+#include "tests/refservice/SoapTestClient.h"
 
 #include <QRandomGenerator>
 #include <QUuid>
@@ -8,6 +9,8 @@
 #include <gtest/gtest.h>
 
 #include <sstream>
+
+namespace pondrel {
 
 namespace {
 
@@ -403,3 +406,5 @@ QByteArray AgentSide::fakeJpeg(int size, char fill)
         bytes[i] = char(QRandomGenerator::global()->bounded(256));
     return bytes.replace(0, 4, "\xFF\xD8\xFF\xE0").replace(size - 2, 2, "\xFF\xD9");
 }
+
+} // namespace pondrel

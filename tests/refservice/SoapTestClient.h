@@ -1,6 +1,7 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 
-#include "RefServiceProcess.h"
+#include "tests/common/RefServiceProcess.h"
 
 #include <QByteArray>
 #include <QList>
@@ -11,6 +12,8 @@
 #include <pugixml.hpp>
 
 #include <memory>
+
+namespace pondrel {
 
 // Raw HTTP for the reference service's tests: libcurl on the wire, pugixml to read replies.
 // Deliberately independent of the client library, so the tests check the service alone.
@@ -162,3 +165,5 @@ public:
 private:
     QString m_session;
 };
+
+} // namespace pondrel

@@ -1,11 +1,14 @@
-#include "ProgramRun.h"
-#include "SoapTestSupport.h"
+// SPDX-License-Identifier: GPL-2.0-or-later
+#include "tests/common/ProgramRun.h"
+#include "tests/soap/SoapTestSupport.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 
 #include <gtest/gtest.h>
+
+namespace pondrel {
 
 namespace {
 
@@ -109,3 +112,5 @@ TEST_F(CallCommand, HelpListsEveryOperationWithItsParameters)
 }
 
 } // namespace
+
+} // namespace pondrel

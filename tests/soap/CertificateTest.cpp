@@ -1,10 +1,13 @@
-#include "SelfSignedTlsServer.h"
-#include "SoapTestSupport.h"
+// SPDX-License-Identifier: GPL-2.0-or-later
+#include "tests/common/SelfSignedTlsServer.h"
+#include "tests/soap/SoapTestSupport.h"
 
 #include "soap/oruSoap.h"
 #include "support/Preferences.h"
 
 #include <gtest/gtest.h>
+
+namespace pondrel {
 
 namespace {
 
@@ -33,3 +36,5 @@ TEST(Certificates, AnUnknownCertificateIsRefusedUnlessTheDeploymentAllowsIt)
 }
 
 } // namespace
+
+} // namespace pondrel

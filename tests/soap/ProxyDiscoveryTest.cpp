@@ -1,4 +1,5 @@
-#include "SoapTestSupport.h"
+// SPDX-License-Identifier: GPL-2.0-or-later
+#include "tests/soap/SoapTestSupport.h"
 
 #include "soap/CollectionServices.h"
 #include "soap/ProxyDiscovery.h"
@@ -6,6 +7,8 @@
 #include "support/Preferences.h"
 
 #include <gtest/gtest.h>
+
+namespace pondrel {
 
 namespace {
 
@@ -78,3 +81,5 @@ TEST(ProxyDiscovery, TheHttpProxyOfTheSettingsCarriesEveryTransfer)
 }
 
 } // namespace
+
+} // namespace pondrel

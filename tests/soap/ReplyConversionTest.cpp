@@ -1,4 +1,5 @@
-#include "SoapTestSupport.h"
+// SPDX-License-Identifier: GPL-2.0-or-later
+#include "tests/soap/SoapTestSupport.h"
 
 #include "soap/CollectionServices.h"
 #include "soap/PublishingServices.h"
@@ -7,6 +8,8 @@
 #include <QProcess>
 
 #include <gtest/gtest.h>
+
+namespace pondrel {
 
 namespace {
 
@@ -204,3 +207,5 @@ TEST_F(ReplyConversion, GzipAndLargeRepliesArriveWhole)
 }
 
 } // namespace
+
+} // namespace pondrel

@@ -1,13 +1,16 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 
-#include "LoopbackHttpServer.h"
-#include "ScopedEnvironment.h"
-#include "ScratchHome.h"
-#include "StandardErrorCapture.h"
+#include "tests/common/LoopbackHttpServer.h"
+#include "tests/common/ScopedEnvironment.h"
+#include "tests/common/ScratchHome.h"
+#include "tests/common/StandardErrorCapture.h"
 
 #include "soap/oruSoap.h"
 
 #include <QByteArray>
+
+namespace pondrel {
 
 // A scratch home with the deployment settings pointing at a loopback server.
 struct ServiceFixture
@@ -44,3 +47,5 @@ inline QVariantMap callOneParameterOperation(
     return engine.soapCall(url, QStringLiteral("Op"), QStringLiteral("urn:x/Op"),
         QStringLiteral("urn:x"), {value}, {QStringLiteral("p")});
 }
+
+} // namespace pondrel

@@ -1,4 +1,5 @@
-#include "SoapTestSupport.h"
+// SPDX-License-Identifier: GPL-2.0-or-later
+#include "tests/soap/SoapTestSupport.h"
 
 #include "soap/CollectionServices.h"
 #include "soap/oruSoap.h"
@@ -9,6 +10,8 @@
 
 #include <limits>
 #include <thread>
+
+namespace pondrel {
 
 namespace {
 
@@ -108,3 +111,5 @@ TEST(Transport, CallsFromSeveralThreadsOnOneEngineEachGetTheirOwnReply)
 }
 
 } // namespace
+
+} // namespace pondrel

@@ -1,4 +1,5 @@
-#include "SoapTestSupport.h"
+// SPDX-License-Identifier: GPL-2.0-or-later
+#include "tests/soap/SoapTestSupport.h"
 
 #include "soap/CollectionServices.h"
 #include "soap/PublishingServices.h"
@@ -8,6 +9,8 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+
+namespace pondrel {
 
 namespace {
 
@@ -245,3 +248,5 @@ TEST(HeaderParsing, SplitsAtTheFirstSeparatorAndSkipsOtherLines)
 }
 
 } // namespace
+
+} // namespace pondrel

@@ -1,6 +1,7 @@
-#include "QtPrinters.h"
-#include "ScratchHome.h"
-#include "StandardErrorCapture.h"
+// SPDX-License-Identifier: GPL-2.0-or-later
+#include "tests/support/QtPrinters.h"
+#include "tests/common/ScratchHome.h"
+#include "tests/common/StandardErrorCapture.h"
 
 #include "support/CSCache.h"
 #include "support/FileManagerExtras.h"
@@ -16,6 +17,8 @@
 #include <atomic>
 #include <thread>
 #include <vector>
+
+namespace pondrel {
 
 TEST(CSCache, IsOneInstanceThatReplacesAndRemovesEntries)
 {
@@ -200,3 +203,5 @@ TEST_F(AliasResolution, ResolveAliasFileKeepsThePathWhenTheTargetPathIsTooLong)
     EXPECT_EQ(NDCarbonUtilities::resolveAliasFile(path("too-long")), path("too-long"));
     EXPECT_EQ(FileManagerExtras::pathResolved(path("too-long")), tooLong);
 }
+
+} // namespace pondrel

@@ -1,10 +1,13 @@
-#include "QtPrinters.h"
+// SPDX-License-Identifier: GPL-2.0-or-later
+#include "tests/support/QtPrinters.h"
 #include "support/ISO8601Parsing.h"
 #include "support/ISO8601Unparsing.h"
 
 #include <QTimeZone>
 
 #include <gtest/gtest.h>
+
+namespace pondrel {
 
 using namespace ISO8601Parsing;
 using namespace ISO8601Unparsing;
@@ -293,3 +296,5 @@ TEST(ISO8601Unparsing, EveryFormReadsBackAsTheSameInstant)
         }
     }
 }
+
+} // namespace pondrel

@@ -1,8 +1,11 @@
-#include "ProgramRun.h"
+// SPDX-License-Identifier: GPL-2.0-or-later
+#include "tests/common/ProgramRun.h"
 
 #include <QDate>
 
 #include <gtest/gtest.h>
+
+namespace pondrel {
 
 namespace {
 
@@ -91,3 +94,5 @@ TEST(Iso8601Tool, RefusesBadUsage)
     EXPECT_EQ(help.exitCode, 0);
     EXPECT_TRUE(help.standardOutput.contains("iso8601 parse"));
 }
+
+} // namespace pondrel

@@ -1,10 +1,13 @@
-#include "ScratchHome.h"
+// SPDX-License-Identifier: GPL-2.0-or-later
+#include "tests/common/ScratchHome.h"
 
 #include "support/Preferences.h"
 
 #include <QFile>
 
 #include <gtest/gtest.h>
+
+namespace pondrel {
 
 // The file's place and mode are shown through pondrel-tool defaults in the property-list tests.
 TEST(Preferences, AFileReplacedByAnotherWriterIsSeenAtOnce)
@@ -24,3 +27,5 @@ TEST(Preferences, AFileReplacedByAnotherWriterIsSeenAtOnce)
     EXPECT_FALSE(shared.value("Debug").toBool());
     EXPECT_EQ(shared.value("LastLogin").toString(), "a@b.example");
 }
+
+} // namespace pondrel

@@ -1,7 +1,8 @@
-#include "ProgramRun.h"
-#include "QtPrinters.h"
-#include "ScratchHome.h"
-#include "StandardErrorCapture.h"
+// SPDX-License-Identifier: GPL-2.0-or-later
+#include "tests/common/ProgramRun.h"
+#include "tests/support/QtPrinters.h"
+#include "tests/common/ScratchHome.h"
+#include "tests/common/StandardErrorCapture.h"
 
 #include "support/Preferences.h"
 #include "support/PropertyList.h"
@@ -18,6 +19,8 @@
 #include <thread>
 
 #include <sys/stat.h>
+
+namespace pondrel {
 
 namespace {
 
@@ -197,3 +200,5 @@ TEST(PropertyList, FilesWrittenByPythonsPlistlibReadInTheTool)
         = ProgramRun::tool({"defaults", "read", "com.trevane.binary", "Offset"});
     EXPECT_EQ(PropertyList::parse(binary.standardOutput.toUtf8()), QVariant(qint64(-7)));
 }
+
+} // namespace pondrel

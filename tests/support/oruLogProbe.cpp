@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // A small program for the logging tests: one diagnostic line and one activity row from a worker
 // thread, then a fatal-condition line from a method. Prints the diagnostic's line number.
 #include "support/oruLog.h"
@@ -6,6 +7,8 @@
 
 #include <cstdio>
 #include <thread>
+
+namespace pondrel {
 
 class Renderer
 {
@@ -19,6 +22,10 @@ static void writeFromWorker()
     std::printf("%d\n", __LINE__ - 1);
     oruLog::add2csv(QStringLiteral("uploaded,42"));
 }
+
+} // namespace pondrel
+
+using namespace pondrel;
 
 int main(int argc, char **argv)
 {

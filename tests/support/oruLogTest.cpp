@@ -1,6 +1,7 @@
-#include "ProgramRun.h"
-#include "QtPrinters.h"
-#include "ScratchHome.h"
+// SPDX-License-Identifier: GPL-2.0-or-later
+#include "tests/common/ProgramRun.h"
+#include "tests/support/QtPrinters.h"
+#include "tests/common/ScratchHome.h"
 
 #include "support/Preferences.h"
 
@@ -8,6 +9,8 @@
 #include <QRegularExpression>
 
 #include <gtest/gtest.h>
+
+namespace pondrel {
 
 namespace {
 
@@ -80,3 +83,5 @@ TEST(oruLog, WithDebugOffOnlyTheFatalLineIsWritten)
         EXPECT_FALSE(QFile::exists(home.desktop() + "/pondrel_files.csv"));
     }
 }
+
+} // namespace pondrel

@@ -10,6 +10,8 @@
 #include <QScreen>
 #include <QScrollBar>
 
+namespace pondrel {
+
 oruAboutBoxController &oruAboutBoxController::sharedInstance()
 {
     static oruAboutBoxController instance;
@@ -46,3 +48,5 @@ void oruAboutBoxController::showPanel()
     window->raise();
     window->activateWindow();
 }
+
+} // namespace pondrel

@@ -8,10 +8,11 @@
 class QDialog;
 class QLabel;
 class QTextBrowser;
-
 namespace Ui {
 class AboutBox;
 }
+
+namespace pondrel {
 
 // The application's single About panel, built on first use and filled once.
 class oruAboutBoxController : public QObject
@@ -34,3 +35,5 @@ private:
     std::unique_ptr<QDialog> window;
     std::unique_ptr<Ui::AboutBox> ui;
 };
+
+} // namespace pondrel

@@ -1,4 +1,5 @@
-#include "Artwork.h"
+// SPDX-License-Identifier: GPL-2.0-or-later
+#include "publisher/views/Artwork.h"
 
 #include <QFile>
 #include <QHash>
@@ -6,12 +7,14 @@
 
 #include <cmath>
 
+// The resources live in a static library; naming them here keeps the linker from dropping them.
+// Q_INIT_RESOURCE names a function of the global namespace, so it is called from there.
 static void initArtworkResources()
 {
-    // The resources live in a static library; naming them here keeps the linker from dropping
-    // them.
     Q_INIT_RESOURCE(publisher);
 }
+
+namespace pondrel {
 
 namespace Artwork {
 
@@ -65,3 +68,5 @@ QString credits()
 }
 
 } // namespace Artwork
+
+} // namespace pondrel

@@ -1,8 +1,11 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 
 #include <QImage>
 #include <QSizeF>
 #include <QString>
+
+namespace pondrel {
 
 // The Publisher's drawn artwork ("sml_failed", "sml_shared", "folder", "photo", "placeholder",
 // ...), rendered from vector sources at the pixel density it is drawn on and cached, so it is
@@ -19,3 +22,5 @@ QImage smallImage(const QString &name, qreal devicePixelRatio);
 QString credits();
 
 } // namespace Artwork
+
+} // namespace pondrel

@@ -1,10 +1,13 @@
-#include "CTGradient.h"
+// SPDX-License-Identifier: GPL-2.0-or-later
+#include "publisher/views/CTGradient.h"
 
 #include <QLinearGradient>
 #include <QPainter>
 
 #include <algorithm>
 #include <cmath>
+
+namespace pondrel {
 
 namespace {
 
@@ -154,3 +157,5 @@ void CTGradient::fillRect(QPainter &painter, const QRectF &rect, qreal angle) co
     painter.fillRect(rect, shading);
     painter.restore();
 }
+
+} // namespace pondrel

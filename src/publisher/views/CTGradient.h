@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 
 #include <QColor>
@@ -8,6 +9,8 @@
 #include <vector>
 
 class QPainter;
+
+namespace pondrel {
 
 // A colour gradient: colour stops sorted by position, evaluated linearly or through hue,
 // saturation and brightness, and painted as an axial shading.
@@ -58,3 +61,5 @@ private:
     // The shading function sampled for the painter, rebuilt whenever stops or mode change.
     QGradientStops stops;
 };
+
+} // namespace pondrel

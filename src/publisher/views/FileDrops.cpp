@@ -1,10 +1,13 @@
-#include "FileDrops.h"
+// SPDX-License-Identifier: GPL-2.0-or-later
+#include "publisher/views/FileDrops.h"
 
-#include "PhotoViewHost.h"
+#include "publisher/views/PhotoViewHost.h"
 
 #include <QDropEvent>
 #include <QMimeData>
 #include <QUrl>
+
+namespace pondrel {
 
 namespace FileDrops {
 
@@ -30,3 +33,5 @@ void openFiles(QDropEvent *event)
 }
 
 } // namespace FileDrops
+
+} // namespace pondrel

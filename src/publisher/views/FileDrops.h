@@ -1,6 +1,9 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 
 class QDropEvent;
+
+namespace pondrel {
 
 // Dropping files on the grids and on the document that stacks them imports them; both take a
 // drag the same way.
@@ -13,3 +16,5 @@ bool acceptAsCopy(QDropEvent *event);
 void openFiles(QDropEvent *event);
 
 } // namespace FileDrops
+
+} // namespace pondrel

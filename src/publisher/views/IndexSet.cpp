@@ -1,6 +1,9 @@
-#include "IndexSet.h"
+// SPDX-License-Identifier: GPL-2.0-or-later
+#include "publisher/views/IndexSet.h"
 
 #include <algorithm>
+
+namespace pondrel {
 
 IndexSet IndexSet::fromRange(quint32 first, quint32 last)
 {
@@ -107,3 +110,5 @@ IndexSet IndexSet::below(quint32 limit) const
         result.removeRange(limit, result.lastIndex());
     return result;
 }
+
+} // namespace pondrel

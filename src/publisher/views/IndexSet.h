@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 
 #include <QMetaType>
@@ -5,6 +6,8 @@
 #include <cstdint>
 #include <utility>
 #include <vector>
+
+namespace pondrel {
 
 // A sorted set of item indexes kept as disjoint half-open ranges, so "everything selected" in a
 // list of a hundred thousand items is one range and copying a selection stays cheap.
@@ -42,4 +45,6 @@ private:
     std::vector<std::pair<quint64, quint64>> ranges;
 };
 
-Q_DECLARE_METATYPE(IndexSet)
+} // namespace pondrel
+
+Q_DECLARE_METATYPE(pondrel::IndexSet)

@@ -1,6 +1,9 @@
-#include "KeyCommand.h"
+// SPDX-License-Identifier: GPL-2.0-or-later
+#include "publisher/views/KeyCommand.h"
 
 #include <QKeyEvent>
+
+namespace pondrel {
 
 namespace {
 
@@ -100,3 +103,5 @@ std::optional<KeyCommand> keyCommandForEvent(const QKeyEvent *event)
         return controlShiftCommand(event->key());
     return std::nullopt;
 }
+
+} // namespace pondrel

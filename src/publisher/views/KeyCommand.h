@@ -1,8 +1,11 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 
 #include <optional>
 
 class QKeyEvent;
+
+namespace pondrel {
 
 // Editing and movement commands that keys are bound to, so that the grid and its container
 // handle the same key the same way.
@@ -35,3 +38,5 @@ enum class KeyCommand {
 // and Ctrl+End to the document's, Ctrl+Up/Ctrl+Down only scroll, Ctrl+A selects all, Backspace
 // and Delete delete, Tab and Shift+Tab move the focus.
 std::optional<KeyCommand> keyCommandForEvent(const QKeyEvent *event);
+
+} // namespace pondrel

@@ -1,13 +1,14 @@
-#include "MUPhotoView.h"
+// SPDX-License-Identifier: GPL-2.0-or-later
+#include "publisher/views/MUPhotoView.h"
 
-#include "Artwork.h"
-#include "CTGradient.h"
-#include "FileDrops.h"
-#include "MUPhotoViewDelegate.h"
-#include "PhotoViewHost.h"
-#include "ScrollViewExtras.h"
+#include "publisher/views/Artwork.h"
+#include "publisher/views/CTGradient.h"
+#include "publisher/views/FileDrops.h"
+#include "publisher/views/MUPhotoViewDelegate.h"
+#include "publisher/views/PhotoViewHost.h"
+#include "publisher/views/ScrollViewExtras.h"
 
-#include "support/StringExtras.h"
+#include "publisher/views/StringTruncation.h"
 #include "support/oruLog.h"
 
 #include <QApplication>
@@ -22,6 +23,8 @@
 #include <algorithm>
 #include <cmath>
 #include <vector>
+
+namespace pondrel {
 
 namespace {
 
@@ -967,3 +970,5 @@ void MUPhotoView::dropEvent(QDropEvent *event)
     FileDrops::openFiles(event);
     update();
 }
+
+} // namespace pondrel

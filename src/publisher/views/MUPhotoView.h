@@ -1,7 +1,8 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 
-#include "IndexSet.h"
-#include "KeyCommand.h"
+#include "publisher/views/IndexSet.h"
+#include "publisher/views/KeyCommand.h"
 
 #include <QColor>
 #include <QElapsedTimer>
@@ -14,10 +15,13 @@
 
 #include <optional>
 
-class MUPhotoViewDelegate;
 class QMenu;
 class QPainter;
 class QPainterPath;
+
+namespace pondrel {
+
+class MUPhotoViewDelegate;
 
 // A shadow cast under a picture. The offset follows the drawing convention of shadows: a
 // negative y casts the shadow downwards on screen.
@@ -256,3 +260,5 @@ private:
     bool hasLastClick_ = false;
     int clickCount_ = 0;
 };
+
+} // namespace pondrel

@@ -1,12 +1,15 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 
-#include "IndexSet.h"
+#include "publisher/views/IndexSet.h"
 
 #include <QByteArray>
 #include <QImage>
 #include <QString>
 #include <QStringList>
 #include <Qt>
+
+namespace pondrel {
 
 class MUPhotoView;
 
@@ -62,3 +65,5 @@ public:
         return {};
     }
 };
+
+} // namespace pondrel

@@ -1,4 +1,7 @@
-#include "PhotoViewHost.h"
+// SPDX-License-Identifier: GPL-2.0-or-later
+#include "publisher/views/PhotoViewHost.h"
+
+namespace pondrel {
 
 namespace {
 
@@ -16,3 +19,5 @@ void PhotoViewHost::setShared(PhotoViewHost *host)
 {
     installedHost = host;
 }
+
+} // namespace pondrel

@@ -1,8 +1,11 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 
 #include <QString>
 
 class QMenu;
+
+namespace pondrel {
 
 // What the grids, headers and the section container ask of the application as a whole: the
 // controller's selection reset and context menu, and the application's file opening. The
@@ -31,3 +34,5 @@ public:
     // The host is not owned; pass nullptr to return to the host that does nothing.
     static void setShared(PhotoViewHost *host);
 };
+
+} // namespace pondrel

@@ -1,9 +1,12 @@
-#include "ScrollViewExtras.h"
+// SPDX-License-Identifier: GPL-2.0-or-later
+#include "publisher/views/ScrollViewExtras.h"
 
 #include <QScrollArea>
 #include <QScrollBar>
 
 #include <cmath>
+
+namespace pondrel {
 
 namespace ScrollViewExtras {
 
@@ -69,3 +72,5 @@ void scrollPoint(QWidget *widget, const QPointF &point)
 }
 
 } // namespace ScrollViewExtras
+
+} // namespace pondrel

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 
 #include <QPointF>
@@ -6,6 +7,8 @@
 class QAbstractScrollArea;
 class QScrollArea;
 class QWidget;
+
+namespace pondrel {
 
 // Scrolling helpers for documents shown in a scroll area. Widget coordinates grow downwards, so
 // the top of a document is always its y = 0.
@@ -27,3 +30,5 @@ void scrollRectToVisible(QWidget *widget, const QRectF &rect);
 void scrollPoint(QWidget *widget, const QPointF &point);
 
 } // namespace ScrollViewExtras
+
+} // namespace pondrel

@@ -1,9 +1,12 @@
-#include "ToolbarButton.h"
+// SPDX-License-Identifier: GPL-2.0-or-later
+#include "publisher/views/ToolbarButton.h"
 
 #include <QFontMetricsF>
 #include <QPainter>
 
 #include <cstdlib>
+
+namespace pondrel {
 
 namespace {
 
@@ -87,3 +90,5 @@ void ToolbarButton::paintEvent(QPaintEvent *)
         palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled, QPalette::ButtonText));
     painter.drawText(titleRect, flags, text());
 }
+
+} // namespace pondrel

@@ -1,7 +1,10 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 
 #include <QAbstractButton>
 #include <QImage>
+
+namespace pondrel {
 
 // A flat toolbar button: its image at the top edge, centred, and its title at the bottom edge.
 class ToolbarButton : public QAbstractButton
@@ -29,3 +32,5 @@ private:
     QImage image_;
     QImage alternateImage_;
 };
+
+} // namespace pondrel

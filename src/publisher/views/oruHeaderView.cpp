@@ -1,11 +1,14 @@
-#include "oruHeaderView.h"
+// SPDX-License-Identifier: GPL-2.0-or-later
+#include "publisher/views/oruHeaderView.h"
 
-#include "CTGradient.h"
-#include "PhotoViewHost.h"
+#include "publisher/views/CTGradient.h"
+#include "publisher/views/PhotoViewHost.h"
 
 #include <QFontMetrics>
 #include <QMouseEvent>
 #include <QPainter>
+
+namespace pondrel {
 
 oruHeaderView::oruHeaderView(QWidget *parent)
     : QWidget(parent)
@@ -47,3 +50,5 @@ void oruHeaderView::mousePressEvent(QMouseEvent *event)
     PhotoViewHost::shared().resetAllSelectionIndexes();
     event->accept();
 }
+
+} // namespace pondrel

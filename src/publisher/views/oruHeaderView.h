@@ -1,8 +1,11 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 
 #include <QFont>
 #include <QString>
 #include <QWidget>
+
+namespace pondrel {
 
 // The header above a grid section: a bold title at the top left and a short grey-to-white rule
 // near the bottom edge.
@@ -29,3 +32,5 @@ private:
     QString headerText_;
     QFont headerAttributes_;
 };
+
+} // namespace pondrel

@@ -1,13 +1,16 @@
-#include "oruMetaView.h"
+// SPDX-License-Identifier: GPL-2.0-or-later
+#include "publisher/views/oruMetaView.h"
 
-#include "FileDrops.h"
-#include "MUPhotoView.h"
-#include "ScrollViewExtras.h"
+#include "publisher/views/FileDrops.h"
+#include "publisher/views/MUPhotoView.h"
+#include "publisher/views/ScrollViewExtras.h"
 
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QPainter>
 #include <QScrollArea>
+
+namespace pondrel {
 
 oruMetaView::oruMetaView(QWidget *parent)
     : QWidget(parent)
@@ -75,3 +78,5 @@ void oruMetaView::dropEvent(QDropEvent *event)
     FileDrops::openFiles(event);
     update();
 }
+
+} // namespace pondrel

@@ -1,8 +1,11 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 
-#include "KeyCommand.h"
+#include "publisher/views/KeyCommand.h"
 
 #include <QWidget>
+
+namespace pondrel {
 
 // The white document of the main scroll area that stacks the four sections; it hands its key
 // commands to the grids inside it and takes dropped files like they do.
@@ -28,3 +31,5 @@ protected:
 private:
     bool consumedKeyDown_ = false;
 };
+
+} // namespace pondrel

@@ -1,4 +1,5 @@
-#include "DemoPhotoSource.h"
+// SPDX-License-Identifier: GPL-2.0-or-later
+#include "tests/common/DemoPhotoSource.h"
 
 #include "publisher/views/Artwork.h"
 #include "publisher/views/MUPhotoView.h"
@@ -7,6 +8,8 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QRandomGenerator>
+
+namespace pondrel {
 
 namespace {
 
@@ -127,3 +130,5 @@ IndexSet DemoPhotoSource::willRemovePhotosAtIndexes(MUPhotoView *view, const Ind
     view->updateGridAndFrame();
     return {};
 }
+
+} // namespace pondrel

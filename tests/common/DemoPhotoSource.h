@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 
 #include "publisher/views/MUPhotoViewDelegate.h"
@@ -7,6 +8,8 @@
 #include <QString>
 
 #include <vector>
+
+namespace pondrel {
 
 // Generated albums and pictures for looking at and measuring the grid: a small pool of drawn
 // pictures shared by all items, mixed badges and titles, and a selection of its own.
@@ -43,3 +46,5 @@ private:
 
 // The drawn pictures every source shares: landscapes, portraits and squares.
 const QList<QImage> &demoPicturePool();
+
+} // namespace pondrel
