@@ -8,8 +8,8 @@
 // window, cold and with the disk cache warm (and how many thumbnails each start downloaded),
 // the time to scroll from top to bottom with every page filled before the next, and the peak
 // resident memory of the process.
-#include "RefServiceProcess.h"
-#include "ScratchHome.h"
+#include "tests/common/RefServiceProcess.h"
+#include "tests/common/ScratchHome.h"
 #include "client/oruNetwork.h"
 #include "publisher/preview/ThumbnailStore.h"
 #include "publisher/preview/VisibleCells.h"
@@ -42,6 +42,7 @@
 #include <memory>
 
 using namespace pondrel;
+using namespace pondrel::refservice;
 
 namespace {
 

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
-#include "LoopbackHttpServer.h"
-#include "PreviewTestSupport.h"
-#include "ScratchHome.h"
+#include "tests/common/LoopbackHttpServer.h"
+#include "tests/publisher/PreviewTestSupport.h"
+#include "tests/common/ScratchHome.h"
 #include "publisher/preview/PictureDownload.h"
 #include "publisher/preview/ThumbnailStore.h"
 #include "publisher/preview/oruLoader.h"

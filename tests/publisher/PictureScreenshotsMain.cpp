@@ -5,10 +5,10 @@
 // Runs the Publisher against a reference service with its demo account and saves two pictures
 // of the window into FOLDER: the "Landscapes" album with its thumbnails (publisher-album.png)
 // and its first picture in the full picture view (publisher-picture.png).
-#include "PrivateBus.h"
-#include "RefServiceProcess.h"
-#include "ScopedEnvironment.h"
-#include "ScratchHome.h"
+#include "tests/common/PrivateBus.h"
+#include "tests/common/RefServiceProcess.h"
+#include "tests/common/ScopedEnvironment.h"
+#include "tests/common/ScratchHome.h"
 #include "publisher/app/oruController.h"
 #include "publisher/app/oruMainWindow.h"
 #include "publisher/dialogs/oruAlertPresenter.h"

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 
-#include "RefServiceProcess.h"
-#include "ServicePictures.h"
+#include "tests/common/RefServiceProcess.h"
+#include "tests/common/ServicePictures.h"
 #include "client/oruNetwork.h"
 
 #include <QBuffer>
@@ -15,7 +15,7 @@
 
 #include <functional>
 
-namespace PreviewTestSupport {
+namespace pondrel::PreviewTestSupport {
 
 inline bool waitUntil(const std::function<bool()> &condition, int timeoutMs = 10'000)
 {
@@ -71,4 +71,4 @@ inline QList<DemoPicture> demoPictures(oruNetwork &client)
     return pictures;
 }
 
-} // namespace PreviewTestSupport
+} // namespace pondrel::PreviewTestSupport

@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 // The full picture view, stepping, wallpaper and download in the running Publisher, against
 // the reference service's demo account.
-#include "PreviewTestSupport.h"
-#include "PrivateBus.h"
-#include "ScopedEnvironment.h"
-#include "ScratchHome.h"
+#include "tests/publisher/PreviewTestSupport.h"
+#include "tests/common/PrivateBus.h"
+#include "tests/common/ScopedEnvironment.h"
+#include "tests/common/ScratchHome.h"
 #include "publisher/app/oruController.h"
 #include "publisher/app/oruMainWindow.h"
 #include "publisher/dialogs/oruAlertPresenter.h"

@@ -2,7 +2,7 @@
 #include "publisher/preview/ORPhotoView.h"
 
 #include "publisher/preview/LoadingSpinner.h"
-#include "support/StringExtras.h"
+#include "publisher/views/StringTruncation.h"
 
 #include <QFontMetricsF>
 #include <QKeyEvent>
