@@ -60,6 +60,9 @@ void collectPictures(Database &database, const AssetRow &album, bool includeSubF
     }
 }
 
+// A rendition's address gets new bytes only under a new identifier, so its bytes never change.
+const QByteArray kRenditionCaching = "public, max-age=31536000, immutable";
+
 QString rfc822(const QString &isoDate)
 {
     const QDateTime date = QDateTime::fromString(isoDate, Qt::ISODate);
@@ -143,6 +146,8 @@ HttpResponse PublicPages::rendition(const HttpRequest &request) const
         HttpResponse response;
         response.status = 304;
         response.setHeader("ETag", etag);
+        // A revalidated copy stays fresh for as long as a first answer would.
+        response.setHeader("Cache-Control", kRenditionCaching);
         return response;
     }
     QFile file(Renditions::filePath(m_config, rendition->fileName));
@@ -150,7 +155,7 @@ HttpResponse PublicPages::rendition(const HttpRequest &request) const
         return HttpResponse::text(404, "text/plain", "No such rendition\n");
     HttpResponse response = HttpResponse::text(200, "image/jpeg", file.readAll());
     response.setHeader("ETag", etag);
-    response.setHeader("Cache-Control", "public, max-age=31536000, immutable");
+    response.setHeader("Cache-Control", kRenditionCaching);
     return response; // for HEAD libmicrohttpd sends the headers only
 }
 

@@ -230,8 +230,14 @@ HttpResponse ReferenceService::dispatch(const HttpRequest &request)
 {
     if (request.path.startsWith(BitsUploadEndpoint::kPathPrefix))
         return m_uploads->handle(request);
-    if (request.path.startsWith(PublicPages::kRenditionPrefix))
-        return m_pages->rendition(request);
+    if (request.path.startsWith(PublicPages::kRenditionPrefix)) {
+        HttpResponse response = m_pages->rendition(request);
+        // Logged so that tests and benchmarks can count what a client really downloaded.
+        m_log.write(QStringLiteral("%1 %2 %3")
+                        .arg(QString::fromLatin1(request.method), request.path)
+                        .arg(response.status));
+        return response;
+    }
     if (request.path.compare(PublicPages::kGalleryPath, Qt::CaseInsensitive) == 0)
         return m_pages->gallery(request);
     if (request.path == kOutboxPath)
