@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "publisher/preview/oruLoader.h"
 
-#include "imaging/NSImage_extras.h"
+#include "imaging/PictureTransforms.h"
 #include "publisher/preview/ThumbnailStore.h"
 #include "support/CSCache.h"
 #include "support/Paths.h"
