@@ -122,13 +122,15 @@ QRgb colourAt(const QImage &image, double x, double y)
     return image.pixel(int(x * image.width()), int(y * image.height()));
 }
 
-ToolRun runTool(const QStringList &arguments)
+ToolRun runTool(const QStringList &arguments, const QByteArray &input)
 {
     QProcess tool;
     // All programs are built into one folder.
     tool.start(qEnvironmentVariable("PONDREL_BIN_DIR", QCoreApplication::applicationDirPath())
             + QStringLiteral("/pondrel-tool"),
         arguments);
+    tool.write(input);
+    tool.closeWriteChannel();
     tool.waitForFinished(120'000);
     return {tool.exitStatus() == QProcess::NormalExit ? tool.exitCode() : -1,
         QString::fromUtf8(tool.readAllStandardOutput()),

@@ -62,8 +62,9 @@ struct ToolRun
     QString standardOutput;
     QString standardError;
 };
-// Runs the built pondrel-tool with `arguments` and waits for it.
-ToolRun runTool(const QStringList &arguments);
+// Runs the built pondrel-tool with `arguments` and `input` on its standard input, and waits
+// for it.
+ToolRun runTool(const QStringList &arguments, const QByteArray &input = {});
 
 } // namespace TestPictures
 
