@@ -12,7 +12,8 @@ namespace pondrel::fuzz {
 void prepareProcess()
 {
     static std::unique_ptr<QTemporaryDir> home;
-    static std::unique_ptr<QCoreApplication> application;
+    // Never destroyed: at exit Qt's own globals may already be gone.
+    static QCoreApplication *application = nullptr;
     if (application)
         return;
     // Qt's complaints about broken input would drown libFuzzer's own lines.
@@ -25,7 +26,7 @@ void prepareProcess()
     static int argc = 1;
     static char name[] = "fuzz";
     static char *argv[] = {name, nullptr};
-    application = std::make_unique<QCoreApplication>(argc, argv);
+    application = new QCoreApplication(argc, argv);
 }
 
 } // namespace pondrel::fuzz

@@ -10,6 +10,8 @@
 #include <QImage>
 #include <QPainter>
 
+#include <exiv2/exiv2.hpp>
+
 #ifdef PONDREL_HAVE_OPENJPEG
 #include <openjpeg.h>
 #endif
@@ -40,6 +42,28 @@ bool write(const QDir &folder, const QString &name, const QByteArray &bytes)
 {
     QFile file(folder.filePath(name));
     return !bytes.isEmpty() && file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+// A small JPEG with what the Exif readers look at: an orientation, a date and a thumbnail.
+bool writeExifJpeg(const QDir &folder, const QByteArray &jpeg, const QByteArray &thumbnail)
+{
+    const QString path = folder.filePath("exif.jpg");
+    if (!write(folder, "exif.jpg", jpeg))
+        return false;
+    try {
+        auto image = Exiv2::ImageFactory::open(QFile::encodeName(path).toStdString());
+        Exiv2::ExifData exif;
+        exif["Exif.Image.Orientation"] = uint16_t(6);
+        exif["Exif.Photo.DateTimeDigitized"] = "2008:03:12 10:11:12";
+        exif["Exif.GPSInfo.GPSLatitudeRef"] = "N";
+        Exiv2::ExifThumb(exif).setJpegThumbnail(
+            reinterpret_cast<const Exiv2::byte *>(thumbnail.constData()), long(thumbnail.size()));
+        image->setExifData(exif);
+        image->writeMetadata();
+        return true;
+    } catch (const std::exception &) {
+        return false;
+    }
 }
 
 #ifdef PONDREL_HAVE_OPENJPEG
@@ -91,7 +115,8 @@ int main(int argc, char *argv[])
     bool written = write(folder, "scene.png", encoded(image, "png"))
         && write(folder, "scene.tiff", encoded(image, "tiff")) && write(folder, "scene.jpg", jpeg)
         && write(folder, "profiled.jpg",
-            JpegMarkers::withIccProfile(jpeg, QColorSpace(QColorSpace::DisplayP3).iccProfile()));
+            JpegMarkers::withIccProfile(jpeg, QColorSpace(QColorSpace::DisplayP3).iccProfile()))
+        && writeExifJpeg(folder, jpeg, encoded(image.scaled(8, 6), "jpg"));
 #ifdef PONDREL_HAVE_OPENJPEG
     written = written && writeJpeg2000(image, folder.filePath("scene.jp2"), OPJ_CODEC_JP2)
         && writeJpeg2000(image, folder.filePath("scene.j2k"), OPJ_CODEC_J2K);
