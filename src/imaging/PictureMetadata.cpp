@@ -1,6 +1,8 @@
 #include "PictureMetadata.h"
 
 #include "ExivImage.h"
+
+#include <exception>
 #include "Orientation.h"
 
 QSize PictureMetadata::uprightPixelSize() const
@@ -21,7 +23,9 @@ std::optional<PictureMetadata> PictureMetadata::read(const QString &path, QStrin
         if (tag != exif.end() && tag->count() > 0)
             metadata.orientation = int(tag->toLong());
         return metadata;
-    } catch (const Exiv2::AnyError &error) {
+    } catch (const std::exception &error) {
+        // Exiv2 throws more than its own errors on damaged files (std::out_of_range,
+        // std::overflow_error, std::bad_alloc among them); none may end the program.
         errorMsg = QString::fromStdString(error.what());
         return std::nullopt;
     }

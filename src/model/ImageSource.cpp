@@ -4,6 +4,8 @@
 
 #include <exiv2/exiv2.hpp>
 
+#include <exception>
+
 namespace {
 
 // Undefined-type entries larger than this (maker notes, embedded profiles) are not image
@@ -105,7 +107,9 @@ std::optional<ImageSource> ImageSource::open(
         if (thumbnail == Thumbnail::Extract)
             source.embeddedThumbnail = embeddedThumbnailOf(exif);
         return source;
-    } catch (const Exiv2::AnyError &error) {
+    } catch (const std::exception &error) {
+        // Exiv2 throws more than its own errors on damaged files (std::out_of_range,
+        // std::overflow_error, std::bad_alloc among them); none may end the program.
         errorMsg = QString::fromStdString(error.what());
         return std::nullopt;
     }
