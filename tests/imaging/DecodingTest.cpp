@@ -11,9 +11,7 @@
 
 #include <gtest/gtest.h>
 
-#ifdef PONDREL_HAVE_OPENJPEG
 #include <openjpeg.h>
-#endif
 
 using namespace TestPictures;
 
@@ -200,7 +198,6 @@ TEST(Decoding, MetadataAndThumbnailsGiveSizesWithoutTurning)
     EXPECT_LT(meanDifference(upright->bitmap(), reference->bitmap()), 8.0);
 }
 
-#ifdef PONDREL_HAVE_OPENJPEG
 // A lossless JP2 file of `image` with six resolution levels.
 bool writeJpeg2000(const QImage &image, const QString &path)
 {
@@ -288,7 +285,6 @@ TEST(Decoding, Jpeg2000DeclaringTooManyPixelsIsRefusedBeforeDecoding)
     EXPECT_FALSE(decoder->decode(1.0, errorMsg));
     EXPECT_TRUE(errorMsg.contains("too large")) << errorMsg.toStdString();
 }
-#endif
 
 // libjpeg-turbo decodes every scan it is given; a few bytes repeated make thousands of them.
 TEST(Decoding, ProgressiveJpegWithEndlessScansIsRefused)

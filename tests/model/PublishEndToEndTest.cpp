@@ -1,18 +1,18 @@
+#include "AgentProcess.h"
+#include "PrivateBus.h"
+#include "RecordingProxy.h"
 #include "ServicePictures.h"
 #include "SignedOnTest.h"
 #include "TestPictures.h"
 
 #include "support/Preferences.h"
 
-#include <QDBusConnection>
-#include <QDBusMessage>
 #include <QDeadlineTimer>
 #include <QDir>
-#include <QFileInfo>
-#include <QProcess>
-#include <QThread>
 
 #include <curl/curl.h>
+
+#include <csignal>
 
 namespace {
 
@@ -54,45 +54,32 @@ bool hasBothRenditions(const QVariantMap &picture)
     return urls.contains("Thumbnail") && urls.contains("Preview");
 }
 
-// The Agent offers its remote object once its notification observers are in place.
-bool waitUntilAgentListens()
-{
-    const QDeadlineTimer deadline(20'000);
-    while (!deadline.hasExpired()) {
-        const QDBusMessage reply = QDBusConnection::sessionBus().call(
-            QDBusMessage::createMethodCall(QStringLiteral("com.trevane.oru_agent"),
-                QStringLiteral("/oruAgentSrvr"), QStringLiteral("com.trevane.oruAgentSrvr"),
-                QStringLiteral("getOfflineStatusRequest"))
-            << QStringLiteral("status"));
-        if (reply.type() == QDBusMessage::ReplyMessage)
-            return true;
-        QThread::msleep(100);
-    }
-    return false;
-}
-
 // The road of a picture with the real programs: pondrel-tool publish creates the pictures,
 // tells the Agent to visit, the Agent renders and uploads, the service serves the renditions.
-using PublishEndToEnd = SignedOnTest;
+// The tool and the Agent meet on this test's own session bus.
+class PublishEndToEnd : public SignedOnTest
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(m_bus.isValid()) << "no private session bus: is dbus-daemon installed?";
+        SignedOnTest::SetUp();
+    }
+
+    PrivateBus m_bus;
+};
 
 TEST_F(PublishEndToEnd, EveryExamplePictureGetsUprightRenditions)
 {
     REQUIRE_EXIF_PICTURES();
     const QString examples = TestPictures::exifOrientationFolder();
-    const QString agentProgram = qEnvironmentVariable("PONDREL_BIN_DIR") + "/pondrel-agent";
-    if (!QFileInfo(agentProgram).isExecutable())
-        GTEST_SKIP() << "pondrel-agent is not built";
-    if (!QDBusConnection::sessionBus().isConnected())
-        GTEST_SKIP() << "no session bus (run under dbus-run-session)";
     // What the Publisher leaves behind after a sign-on, and the Agent reads.
-    Preferences::shared().setValue("LastLogin", kEmail);
-    Preferences::shared().setValue("LastPwd", kPassword);
+    ASSERT_TRUE(Preferences::shared().setValue("LastLogin", kEmail));
+    ASSERT_TRUE(Preferences::shared().setValue("LastPwd", kPassword));
 
-    QProcess agent;
-    agent.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    agent.start(agentProgram, {QStringLiteral("--headless")});
-    ASSERT_TRUE(agent.waitForStarted()) << agent.errorString().toStdString();
-    ASSERT_TRUE(waitUntilAgentListens()) << "the Agent never answered on the bus";
+    AgentProcess agent(m_bus.connection(), m_service.baseUrl());
+    ASSERT_TRUE(agent.start()) << "the Agent started here never took its bus name: "
+                               << agent.standardError().toStdString();
 
     const TestPictures::ToolRun run
         = TestPictures::runTool({"publish", "--album", "Road", examples});
@@ -112,10 +99,12 @@ TEST_F(PublishEndToEnd, EveryExamplePictureGetsUprightRenditions)
             && std::all_of(pictures.cbegin(), pictures.cend(),
                 [](const QVariant &picture) { return hasBothRenditions(picture.toMap()); }))
             break;
-        QThread::msleep(500);
+        // The Agent's output is read while the test waits.
+        pumpFor(500);
     }
-    agent.terminate();
-    agent.waitForFinished(10'000);
+    ::kill(pid_t(agent.pid()), SIGTERM);
+    EXPECT_EQ(agent.waitForExit(10'000), std::optional<int>(0))
+        << agent.standardError().toStdString();
     ASSERT_EQ(pictures.size(), expected);
 
     // Every rendering of one scene looks like the upright one of its kind.
