@@ -21,7 +21,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const std::optional<QDateTime> date
         = ISO8601Parsing::calendarDateWithString(text, strictly, separator, &range);
     const qsizetype utf8Length = text.toUtf8().size();
-    if (date && (range.location < 0 || range.length <= 0 || range.location + range.length > utf8Length))
+    if (date
+        && (range.location < 0 || range.length <= 0 || range.location + range.length > utf8Length))
         __builtin_trap();
     return 0;
 }

@@ -20,20 +20,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         = SoapRequest::parse(pondrel::fuzz::bytesOf(data, size), errorMsg);
     if (!request)
         return 0;
-    for (const char *name : {"sessionIdentifier", "accountIdentifier", "password", "parentIdentifier",
-             "computerIdentifier", "previousCommandBatchesStatuses"}) {
+    for (const char *name : {"sessionIdentifier", "accountIdentifier", "password",
+             "parentIdentifier", "computerIdentifier", "previousCommandBatchesStatuses"}) {
         const QString parameter = QString::fromLatin1(name);
         request->has(parameter);
         request->textOr(parameter, QString());
         SoapRequest::localName(request->node(parameter));
         try {
             request->boolean(parameter, false);
-        } catch (const ServiceFault &) {
-        }
+        } catch (const ServiceFault &) { }
         try {
             request->integer(parameter);
-        } catch (const ServiceFault &) {
-        }
+        } catch (const ServiceFault &) { }
     }
     return 0;
 }

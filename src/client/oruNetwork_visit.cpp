@@ -146,8 +146,7 @@ void oruNetwork::saveCommandBatch(
     if (!PropertyList::saveToPList(batches, savedBatchFilename()))
         ORU_FATAL(QStringLiteral("The command batches could not be saved to %1")
                       .arg(savedBatchFilename()));
-    const QVariantMap replays
-        = {{kReceivedKey, received}, {kAbortedRunsKey, qint64(abortedRuns)}};
+    const QVariantMap replays = {{kReceivedKey, received}, {kAbortedRunsKey, qint64(abortedRuns)}};
     if (!PropertyList::saveToPList(replays, savedBatchReplaysFilename()))
         ORU_FATAL(QStringLiteral("The replays of the command batches could not be saved to %1")
                       .arg(savedBatchReplaysFilename()));
@@ -325,7 +324,7 @@ void oruNetwork::processCommandBatch()
     }
     // Nothing of this run is reported: the whole list runs again from the file.
     m_previousCommandBatchesStatuses.resize(reportedBefore);
-    saveCommandBatch(batches, m_batchReceived.isValid() ? m_batchReceived
-                                                        : QDateTime::currentDateTimeUtc(),
+    saveCommandBatch(batches,
+        m_batchReceived.isValid() ? m_batchReceived : QDateTime::currentDateTimeUtc(),
         m_batchAbortedRuns + 1);
 }

@@ -85,8 +85,9 @@ QSize fullSize(const opj_image_t &image)
 // 32-bit bitmap they become.
 qint64 decodedBytes(const opj_image_t &image, int reduction)
 {
-    const auto reduced
-        = [reduction](OPJ_UINT32 length) { return (qint64(length) + (1 << reduction) - 1) >> reduction; };
+    const auto reduced = [reduction](OPJ_UINT32 length) {
+        return (qint64(length) + (1 << reduction) - 1) >> reduction;
+    };
     qint64 bytes = 0;
     for (OPJ_UINT32 index = 0; index < image.numcomps; ++index) {
         const opj_image_comp_t &component = image.comps[index];

@@ -2,8 +2,8 @@
 
 #include "ExivImage.h"
 
-#include <exception>
 #include "Orientation.h"
+#include <exception>
 
 QSize PictureMetadata::uprightPixelSize() const
 {

@@ -29,7 +29,9 @@ bool makePrivateFolder(const QString &path)
     const QByteArray name = QFile::encodeName(path);
     if (::mkdir(name.constData(), 0700) != 0 && errno != EEXIST)
         return false;
-    struct stat status {};
+    struct stat status
+    {
+    };
     if (::lstat(name.constData(), &status) != 0 || !S_ISDIR(status.st_mode)
         || status.st_uid != ::geteuid())
         return false;
@@ -68,8 +70,8 @@ QString desktopFolder()
 QString temporaryFolder()
 {
     const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
-    const bool hasRuntime = !runtime.isEmpty() && QDir::isAbsolutePath(runtime)
-        && QFileInfo(runtime).isDir();
+    const bool hasRuntime
+        = !runtime.isEmpty() && QDir::isAbsolutePath(runtime) && QFileInfo(runtime).isDir();
     const QString folder = hasRuntime
         ? QDir::cleanPath(runtime) + QStringLiteral("/pondrel-renditions")
         : cachesFolder() + QStringLiteral("/renditions");

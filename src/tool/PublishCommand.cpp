@@ -21,7 +21,8 @@ namespace {
 
 const QString kUsage = QStringLiteral(
     "Usage:\n"
-    "  pondrel-tool publish [--user EMAIL] [--password-stdin | --password-file FILE | --password PW]\n"
+    "  pondrel-tool publish [--user EMAIL] [--password-stdin | --password-file FILE | --password "
+    "PW]\n"
     "                       [--album NAME] [--parent ID] PATH...\n\n"
     "Signs on (registering this computer when needed), creates the album NAME under the album\n"
     "ID (the top level by default) and creates every picture file of the PATHs in it: a folder\n"
@@ -101,7 +102,8 @@ std::optional<PublishOptions> parseOptions(const QStringList &arguments, QString
         const QString &argument = arguments.at(index);
         const bool takesValue = argument == QLatin1String("--user")
             || argument == QLatin1String("--password") || argument == QLatin1String("--album")
-            || argument == QLatin1String("--parent") || argument == QLatin1String("--password-file");
+            || argument == QLatin1String("--parent")
+            || argument == QLatin1String("--password-file");
         if (argument == QLatin1String("--password-stdin")) {
             options.passwordSource = PasswordSource::StandardInput;
             continue;
@@ -126,8 +128,7 @@ std::optional<PublishOptions> parseOptions(const QStringList &arguments, QString
         else if (argument == QLatin1String("--password-file")) {
             options.passwordSource = PasswordSource::File;
             options.passwordFile = value;
-        }
-        else if (argument == QLatin1String("--album"))
+        } else if (argument == QLatin1String("--album"))
             options.album = value;
         else
             options.parent = value;

@@ -78,8 +78,8 @@ QByteArray collectionReply(const QByteArray &operation, const QByteArray &output
     return LoopbackHttpServer::response(200,
         "<soap:Envelope xmlns:soap=\"http://schemas.xmlsoap.org/soap/envelope/\"><soap:Body><"
             + operation
-            + "Response xmlns=\"http://services.trevane.com/Pondrel/CollectionServices\">"
-            + outputs + "</" + operation + "Response></soap:Body></soap:Envelope>");
+            + "Response xmlns=\"http://services.trevane.com/Pondrel/CollectionServices\">" + outputs
+            + "</" + operation + "Response></soap:Body></soap:Envelope>");
 }
 
 } // namespace
@@ -97,8 +97,8 @@ TEST(IdentityScriptedTest, OnlyAnExplicitNoReplacesTheIdentifierAndOnlyARegister
         "</soap:Fault></soap:Body></soap:Envelope>");
     const QByteArray proxyPage
         = LoopbackHttpServer::response(500, "<html><body>Bad gateway</body></html>", "text/html");
-    const QByteArray unknown = collectionReply("CheckComputer",
-        "<CheckComputerResult>false</CheckComputerResult>");
+    const QByteArray unknown
+        = collectionReply("CheckComputer", "<CheckComputerResult>false</CheckComputerResult>");
     const QByteArray registrationFault = fault;
 
     for (const QList<QByteArray> &replies :

@@ -312,4 +312,3 @@ TEST(Decoding, ProgressiveJpegWithEndlessScansIsRefused)
     EXPECT_FALSE(decoder->decode(1.0, errorMsg));
     EXPECT_TRUE(errorMsg.contains("500 scans")) << errorMsg.toStdString();
 }
-

@@ -76,7 +76,8 @@ protected:
 
     QTemporaryDir m_temporary;
     const std::vector<std::pair<const char *, QByteArray>> m_saved {
-        {"XDG_RUNTIME_DIR", qgetenv("XDG_RUNTIME_DIR")}, {"XDG_CACHE_HOME", qgetenv("XDG_CACHE_HOME")}};
+        {"XDG_RUNTIME_DIR", qgetenv("XDG_RUNTIME_DIR")},
+        {"XDG_CACHE_HOME", qgetenv("XDG_CACHE_HOME")}};
 };
 
 std::optional<Picture> thumbnail(const QImage &image, QSizeF canvas, int orientation, int mode)
@@ -248,7 +249,9 @@ TEST_F(Rendering, RenditionsArePrivateAndNeverFollowALink)
     ASSERT_TRUE(first) << errorMsg.toStdString();
     EXPECT_EQ(first->path, renditionFile("own.jpg"));
     const auto modeOf = [](const QString &path) {
-        struct stat status {};
+        struct stat status
+        {
+        };
         return ::lstat(QFile::encodeName(path).constData(), &status) == 0 ? status.st_mode & 07777
                                                                           : 01;
     };
@@ -270,7 +273,8 @@ TEST_F(Rendering, RenditionsArePrivateAndNeverFollowALink)
     const std::optional<RenderedPicture> cached
         = renderPictureCommand(renderCommand("cached", 20, 20, 0, ""), picture, errorMsg);
     ASSERT_TRUE(cached) << errorMsg.toStdString();
-    EXPECT_TRUE(cached->path.startsWith(m_temporary.filePath("cache/"))) << cached->path.toStdString();
+    EXPECT_TRUE(cached->path.startsWith(m_temporary.filePath("cache/")))
+        << cached->path.toStdString();
     EXPECT_EQ(modeOf(QFileInfo(cached->path).path()), 0700u);
 }
 

@@ -154,8 +154,8 @@ TEST_F(PublishTest, ThePasswordCanComeFromAFileOrStandardInput)
     EXPECT_EQ(fromInput.exitCode, 0) << fromInput.standardError.toStdString();
     const ToolRun wrong = runTool(user + QStringList {"--password-stdin", picture}, "wrong\n");
     EXPECT_EQ(wrong.exitCode, 1);
-    EXPECT_EQ(runTool(user + QStringList {"--password-file", m_files.filePath("none"), picture})
-                  .exitCode,
+    EXPECT_EQ(
+        runTool(user + QStringList {"--password-file", m_files.filePath("none"), picture}).exitCode,
         2);
 
     EXPECT_TRUE(runTool({"publish", "--help"})

@@ -205,8 +205,7 @@ TEST_F(ReplyConversion, GzipAndLargeRepliesArriveWhole)
 
 TEST_F(ReplyConversion, AReplyThatInflatesPastTheLimitIsAnError)
 {
-    const QByteArray body
-        = getAssetsReply(folderAsset("F-1", QByteArray((64 << 20) + 1, 'x')));
+    const QByteArray body = getAssetsReply(folderAsset("F-1", QByteArray((64 << 20) + 1, 'x')));
     const QByteArray compressed = gzip(body);
     ASSERT_LT(compressed.size(), 1 << 20);
     const QVariantMap reply = getAssets(LoopbackHttpServer::response(

@@ -144,9 +144,11 @@ TEST(PropertyList, MissingOrBrokenFilesReadAsNone)
 TEST(PropertyList, ZeroBytesInTextNeverEndTheProcess)
 {
     const QByteArray head = "<?xml version=\"1.0\"?><plist version=\"1.0\"><dict><key>";
-    EXPECT_FALSE(PropertyList::parse(head + "a</key><string>b" + QByteArray(1, '\0') + "c</string>"
-                                            "</dict></plist>"));
-    EXPECT_FALSE(PropertyList::parse(head + "a" + QByteArray(1, '\0') + "</key><true/></dict></plist>"));
+    EXPECT_FALSE(PropertyList::parse(head + "a</key><string>b" + QByteArray(1, '\0')
+        + "c</string>"
+          "</dict></plist>"));
+    EXPECT_FALSE(
+        PropertyList::parse(head + "a" + QByteArray(1, '\0') + "</key><true/></dict></plist>"));
     const std::optional<QVariant> plain
         = PropertyList::parse(head + "a</key><string>bc</string></dict></plist>");
     ASSERT_TRUE(plain);
