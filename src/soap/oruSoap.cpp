@@ -91,6 +91,7 @@ bool MemoryStruct::reset(std::size_t capacity)
     memory.reset(static_cast<char *>(std::malloc(capacity)));
     size = 0;
     exhausted = false;
+    overLimit = false;
     allocated_size = memory ? capacity : 0;
     if (memory)
         memory.get()[0] = '\0';
@@ -111,6 +112,10 @@ std::size_t read_reply(char *contents, std::size_t size, std::size_t nmemb, void
     if (__builtin_mul_overflow(size, nmemb, &chunk)
         || chunk >= std::numeric_limits<std::size_t>::max() - reply->size) {
         reply->exhausted = true;
+        return 0;
+    }
+    if (chunk > reply->limit - std::min(reply->size, reply->limit)) {
+        reply->overLimit = true;
         return 0;
     }
     const std::size_t needed = reply->size + chunk + 1;
@@ -215,6 +220,7 @@ QVariantMap oruSoap::soapCall(const QString &url, const QString &methodName,
         m_curlResult = CURLE_OUT_OF_MEMORY;
         return transferFailure(curlMessage(m_curlResult));
     }
+    m_httpReply.limit = kMaxReplyBytes;
 
     const QByteArray body = envelope(methodName, methodNamespace, paramValues, paramNames).toUtf8();
     const QByteArray soapActionLine = QStringLiteral("SOAPAction: %1").arg(soapAction).toUtf8();
@@ -252,6 +258,9 @@ QVariantMap oruSoap::replyOfTransfer(const QString &methodName) const
 {
     if (m_httpReply.exhausted)
         return transferFailure(QStringLiteral("The reply is too large to be held in memory"));
+    if (m_httpReply.overLimit)
+        return transferFailure(
+            QStringLiteral("The reply is larger than %1 MiB").arg(kMaxReplyBytes >> 20));
     if (m_curlResult != CURLE_OK || m_httpReply.size == 0)
         return transferFailure(curlMessage(m_curlResult));
     const SoapReply::Conversion conversion = SoapReply::convert(

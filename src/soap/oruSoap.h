@@ -12,6 +12,7 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdlib>
+#include <limits>
 #include <memory>
 #include <mutex>
 
@@ -31,6 +32,9 @@ struct MemoryStruct
     std::size_t allocated_size = 0;
     // A chunk could not be stored: the reply is incomplete and the transfer was stopped.
     bool exhausted = false;
+    // The most the reply may grow to; a chunk beyond it stops the transfer and sets overLimit.
+    std::size_t limit = std::numeric_limits<std::size_t>::max();
+    bool overLimit = false;
 
     // False when not even the initial buffer could be had.
     bool reset(std::size_t capacity);
@@ -49,6 +53,9 @@ class oruSoap
 {
 public:
     static constexpr std::size_t kInitialReplyCapacity = 128000;
+    // Replies are held whole, after libcurl has inflated them: a small compressed reply must not
+    // be able to take gigabytes.
+    static constexpr std::size_t kMaxReplyBytes = std::size_t(64) << 20;
     static constexpr std::chrono::milliseconds kTransferTimeLimit {30000};
     static inline const QString kUserAgentKey = QStringLiteral("UserAgent");
     static inline const QString kAllowInvalidCertificatesKey
