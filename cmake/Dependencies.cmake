@@ -1,6 +1,8 @@
 find_package(Qt6 6.4 REQUIRED COMPONENTS Core Gui Widgets DBus Concurrent Test)
 find_package(PkgConfig REQUIRED)
 find_package(GTest REQUIRED)
+# The Publisher keeps the saved sign-on password in the desktop's secret store.
+find_package(Qt6Keychain REQUIRED)
 
 pkg_check_modules(CURL REQUIRED IMPORTED_TARGET libcurl)
 pkg_check_modules(PLIST REQUIRED IMPORTED_TARGET libplist-2.0)

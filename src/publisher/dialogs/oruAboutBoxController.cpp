@@ -1,6 +1,7 @@
-#include "oruAboutBoxController.h"
+// SPDX-License-Identifier: GPL-2.0-or-later
+#include "publisher/dialogs/oruAboutBoxController.h"
 
-#include "Artwork.h"
+#include "publisher/views/Artwork.h"
 #include "ui_AboutBox.h"
 
 #include <QCoreApplication>

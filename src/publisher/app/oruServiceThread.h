@@ -1,0 +1,59 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+#pragma once
+
+#include <QObject>
+#include <QPointer>
+#include <QThread>
+
+#include <functional>
+#include <memory>
+
+namespace pondrel {
+
+// The one thread on which the Publisher talks to the service. The client has no lock, so every
+// call goes through this single thread, one after another in the order asked; the window never
+// waits for the service. Each piece of work hands its result to a continuation that runs on the
+// thread of the context object (the controller's: the GUI thread), unless the context is gone.
+//
+//     service.run<bool>([net] { return net->signOn(user, password); },
+//         [this](bool ok) { ... }); // back on the GUI thread
+class oruServiceThread : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit oruServiceThread(QObject *context);
+    // Finishes the work already queued, then ends the thread.
+    ~oruServiceThread() override;
+
+    template <typename Result>
+    void run(std::function<Result()> work, std::function<void(Result)> done)
+    {
+        post([work = std::move(work), done = std::move(done)]() -> std::function<void()> {
+            auto result = std::make_shared<Result>(work());
+            return [done, result] { done(std::move(*result)); };
+        });
+    }
+    void run(std::function<void()> work, std::function<void()> done = {});
+
+    // Pieces of work queued or running whose continuation has not run yet.
+    int pending() const { return m_pending; }
+    bool isBusy() const { return m_pending > 0; }
+    // Waits (blocking) until the queued work is done; only on the way out.
+    void finish();
+
+signals:
+    void busyChanged(bool busy);
+
+private:
+    // Work returns its continuation.
+    void post(std::function<std::function<void()>()> work);
+    void finished(const std::function<void()> &continuation);
+
+    QPointer<QObject> m_context;
+    QThread m_thread;
+    std::unique_ptr<QObject> m_worker;
+    int m_pending = 0;
+};
+
+} // namespace pondrel
