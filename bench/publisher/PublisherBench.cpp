@@ -144,6 +144,7 @@ void BM_CommitDrafts(benchmark::State &state)
 }
 BENCHMARK(BM_CommitDrafts)
     ->Unit(benchmark::kMillisecond)
+    ->Arg(0)
     ->Arg(10000)
     ->Arg(100000)
     ->Iterations(2)

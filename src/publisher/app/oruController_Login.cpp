@@ -89,10 +89,11 @@ void oruController::loginWithUser(
         [net = m_orunet.get(), user, password] {
             return net->registerComputerIfNeeded() && net->signOn(user, password);
         },
-        [this, done = std::move(done)](bool signedOn) {
+        [this, user, done = std::move(done)](bool signedOn) {
             m_signedOn = signedOn;
             if (signedOn) {
                 changeLoginItem();
+                draftsSignedOn(user);
                 QTimer::singleShot(kStartupDelayMs, this, &oruController::refresh);
             }
             hideStatus();
@@ -121,7 +122,7 @@ void oruController::finishLogout()
 {
     m_signedOn = false;
     m_assetsList.clear();
-    m_draftAssetsByAlbum.clear();
+    m_drafts->setAccount(QString());
     for (int i = 0; i < kSectionCount; ++i) {
         m_pictureViewArrays[i].clear();
         m_pictureViewIndexes[i] = IndexSet();

@@ -61,6 +61,8 @@ public:
     // Sends every draft with clients on network's session.
     bool commit(const oruNetwork &network, bool resumed = false);
 
+    // Waits until the drafts file says what the store holds.
+    void flush() { m_writer.flush(); }
     const QStringList &filesToImport() const { return m_filesToImport; }
     oruProgressSheet &progressSheet() const { return *m_sheet; }
 

@@ -1,0 +1,115 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+// The drafts in the real Publisher window, against a reference service of its own.
+#include "PrivateBus.h"
+#include "RefServiceProcess.h"
+#include "ScratchHome.h"
+#include "TestPictures.h"
+
+#include "model/DraftsFile.h"
+#include "publisher/app/oruController.h"
+#include "publisher/dialogs/oruAlertPresenter.h"
+
+#include <QDialog>
+#include <QDir>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QUrl>
+
+#include <gtest/gtest.h>
+
+using namespace pondrel;
+using namespace TestPictures;
+
+namespace {
+
+class PublisherDraftsTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(m_bus.isValid()) << "dbus-daemon is needed for the Publisher's bus";
+        ASSERT_TRUE(m_service.start()) << m_service.errorMsg().toStdString();
+        qputenv("PONDREL_SERVICE_URL", m_service.baseUrl().toUtf8());
+        qputenv("PONDREL_AGENT_PROGRAM", "/bin/true");
+        oruNetwork network;
+        ASSERT_TRUE(network.registerComputerIfNeeded());
+        ASSERT_TRUE(network.createNewAccount("Ann", "Lee", "secret1", kEmail));
+        m_controller = std::make_unique<oruController>(m_bus.connection());
+        ASSERT_TRUE(m_controller->awakeFromNib());
+        m_controller->alerts().setUnattended(true);
+        QSignalSpy signedOn(m_controller.get(), &oruController::signOnFinished);
+        m_controller->loginWithUser(kEmail, "secret1");
+        ASSERT_TRUE(signedOn.wait(30'000));
+        ASSERT_TRUE(signedOn.at(0).at(0).toBool());
+        QSignalSpy refreshed(m_controller.get(), &oruController::refreshed);
+        ASSERT_TRUE(refreshed.wait(30'000));
+    }
+    void TearDown() override
+    {
+        m_controller.reset();
+        qunsetenv("PONDREL_SERVICE_URL");
+        qunsetenv("PONDREL_AGENT_PROGRAM");
+    }
+
+    QString picture(const QString &relative)
+    {
+        const QString path = m_files.filePath(relative);
+        QDir().mkpath(QFileInfo(path).path());
+        EXPECT_TRUE(writeJpeg(path, quadrants(64, 48)));
+        return path;
+    }
+
+    QStringList draftNames()
+    {
+        QStringList names;
+        for (const oruItem &item : m_controller->pictureViewArrayForTag(oruController::DraftTag))
+            names.append(item.name());
+        return names;
+    }
+
+    static inline const QString kEmail = QStringLiteral("ann@example.com");
+    ScratchHome m_home;
+    PrivateBus m_bus;
+    RefServiceProcess m_service;
+    QTemporaryDir m_files;
+    std::unique_ptr<oruController> m_controller;
+};
+
+TEST_F(PublisherDraftsTest, DroppedFolderAndNewAlbumAreCommittedAndTheBrowserReturnsToTheTop)
+{
+    picture("Trip/a.jpg");
+    picture("Trip/Day1/b.jpg");
+    QSignalSpy imported(&m_controller->drafts(), &DraftsWorkflow::importFinished);
+    m_controller->openUris({QUrl::fromLocalFile(m_files.filePath("Trip")).toString()});
+    ASSERT_TRUE(imported.wait(30'000));
+    QSignalSpy refreshed(m_controller.get(), &oruController::refreshed);
+    ASSERT_TRUE(refreshed.wait(30'000));
+    EXPECT_EQ(draftNames(), QStringList {"Trip"});
+
+    m_controller->alerts().queueDialogAnswer([](QDialog &dialog) {
+        QTest::keyClicks(dialog.findChild<QLineEdit *>("nameField"), "Empty <&> album");
+        QTest::mouseClick(dialog.findChild<QPushButton *>("okButton"), Qt::LeftButton);
+    });
+    m_controller->newAlbum();
+    EXPECT_EQ(m_controller->draftAssetsByAlbum().records("").size(), 2);
+
+    QSignalSpy committed(&m_controller->drafts(), &DraftsWorkflow::commitFinished);
+    ASSERT_TRUE(m_controller->activateAction("commit"));
+    ASSERT_TRUE(committed.wait(60'000));
+    EXPECT_TRUE(m_controller->draftAssetsByAlbum().isEmpty());
+    EXPECT_TRUE(m_controller->currentAlbum().isRoot());
+    EXPECT_FALSE(QFile::exists(DraftsFile::path()));
+
+    ASSERT_TRUE(refreshed.wait(30'000));
+    QStringList local;
+    for (const oruItem &item : m_controller->pictureViewArrayForTag(oruController::LocalTag))
+        local.append(item.name());
+    local.sort();
+    EXPECT_EQ(local, (QStringList {"Empty <&> album", "Trip"}));
+    EXPECT_TRUE(draftNames().isEmpty());
+}
+
+} // namespace
