@@ -112,4 +112,38 @@ TEST_F(PublisherDraftsTest, DroppedFolderAndNewAlbumAreCommittedAndTheBrowserRet
     EXPECT_TRUE(draftNames().isEmpty());
 }
 
+TEST_F(PublisherDraftsTest, RotationTurnsADraftAndRemovalAsksThenTakesWholeSubtrees)
+{
+    picture("Trip/a.jpg");
+    picture("Trip/b.jpg");
+    picture("Trip/Day1/c.jpg");
+    QSignalSpy imported(&m_controller->drafts(), &DraftsWorkflow::importFinished);
+    m_controller->openUris({QUrl::fromLocalFile(m_files.filePath("Trip")).toString()});
+    ASSERT_TRUE(imported.wait(30'000));
+    DraftStore &store = m_controller->draftAssetsByAlbum();
+    ASSERT_EQ(store.records("").size(), 1);
+    const QString tripId = store.records("")[0].toMap().value("UniqueIdentifier").toString();
+    oruItem trip;
+    trip.setUniqueID(tripId);
+    trip.setIsFolder(true);
+    trip.setIsDraft(true);
+    m_controller->goDown(trip);
+    EXPECT_EQ(draftNames(), (QStringList {"Day1", "a.jpg", "b.jpg"}));
+
+    MUPhotoView *drafts = m_controller->photoViewForTag(oruController::DraftTag);
+    m_controller->didSetSelectionIndexes(drafts, IndexSet(1));
+    m_controller->rotateLeft();
+    const QString aId = m_controller->pictureViewArrayForTag(oruController::DraftTag)[1].uniqueID();
+    EXPECT_EQ(store.record(aId)->value("RotateFlipType"), "Rotate270FlipNone");
+    EXPECT_EQ(m_controller->pictureViewArrayForTag(oruController::DraftTag)[1].orientation(), 8u);
+
+    m_controller->didSetSelectionIndexes(drafts, IndexSet::fromRange(0, 2));
+    m_controller->removeItem();
+    ASSERT_FALSE(m_controller->alerts().alertHistory().isEmpty());
+    EXPECT_EQ(m_controller->alerts().alertHistory().last().title,
+        "Are you sure you want to permanently delete this album and these pictures?");
+    EXPECT_EQ(store.numberOfDraftItems(), 1) << "Day1 went with c.jpg beneath it";
+    EXPECT_TRUE(draftNames().isEmpty());
+}
+
 } // namespace
