@@ -112,6 +112,7 @@ TEST_F(DraftsWorkflowTest, ACommitCutShortIsOfferedBackAndGoesOnWithoutDuplicate
     EXPECT_EQ(sheetText(*restored), "Uploading item 2 of 2");
     EXPECT_EQ(assetsIn("").size(), 1);
     EXPECT_EQ(m_network->getAssets(albumId)->size(), 2);
+    restored->flush();
     EXPECT_FALSE(QFile::exists(DraftsFile::path()));
 }
 

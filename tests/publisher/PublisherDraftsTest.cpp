@@ -101,7 +101,8 @@ TEST_F(PublisherDraftsTest, DroppedFolderAndNewAlbumAreCommittedAndTheBrowserRet
     ASSERT_TRUE(committed.wait(60'000));
     EXPECT_TRUE(m_controller->draftAssetsByAlbum().isEmpty());
     EXPECT_TRUE(m_controller->currentAlbum().isRoot());
-    EXPECT_FALSE(QFile::exists(DraftsFile::path()));
+    m_controller->saveDraftAssets();
+    EXPECT_FALSE(QFile::exists(DraftsFile::path())) << "nothing left to offer back";
 
     ASSERT_TRUE(refreshed.wait(30'000));
     QStringList local;
@@ -136,6 +137,10 @@ TEST_F(PublisherDraftsTest, RotationTurnsADraftAndRemovalAsksThenTakesWholeSubtr
     const QString aId = m_controller->pictureViewArrayForTag(oruController::DraftTag)[1].uniqueID();
     EXPECT_EQ(store.record(aId)->value("RotateFlipType"), "Rotate270FlipNone");
     EXPECT_EQ(m_controller->pictureViewArrayForTag(oruController::DraftTag)[1].orientation(), 8u);
+
+    store.updateRecord(aId, {{DraftStore::kCommitErrorKey, "Unknown album X."}});
+    EXPECT_EQ(m_controller->toolTipAtIndex(drafts, 1), "Unknown album X.");
+    EXPECT_EQ(m_controller->toolTipAtIndex(drafts, 2), "");
 
     m_controller->didSetSelectionIndexes(drafts, IndexSet::fromRange(0, 2));
     m_controller->removeItem();

@@ -180,6 +180,8 @@ public:
     QString titleAtIndex(MUPhotoView *view, quint32 index) override;
     bool isFolderAtIndex(MUPhotoView *view, quint32 index) override;
     QImage smallIconAtIndex(MUPhotoView *view, quint32 index) override;
+    // A draft the service refused shows the reason.
+    QString toolTipAtIndex(MUPhotoView *view, quint32 index) override;
     void attribsAtIndex(MUPhotoView *view, quint32 index, bool &isShared, bool &emailShared,
         bool &webShared, bool &retrievalFailed) override;
     IndexSet selectionIndexesForPhotoView(MUPhotoView *view) override;

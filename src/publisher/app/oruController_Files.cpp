@@ -72,6 +72,18 @@ void oruController::commitDraftsToServer()
     updateCommandStates();
 }
 
+QString oruController::toolTipAtIndex(MUPhotoView *view, quint32 index)
+{
+    const oruItem *item = itemAt(view, index);
+    if (!item || !item->isDraft())
+        return {};
+    return m_drafts->store()
+        .record(item->uniqueID())
+        .value_or(QVariantMap())
+        .value(DraftStore::kCommitErrorKey)
+        .toString();
+}
+
 void oruController::draftsCommitted()
 {
     hideStatus();
