@@ -13,10 +13,15 @@ oruSavedPassword::oruSavedPassword(QObject *parent)
 {
 }
 
+bool oruSavedPassword::secretStoreWanted()
+{
+    return qEnvironmentVariableIsEmpty("PONDREL_NO_SECRET_STORE");
+}
+
 void oruSavedPassword::read(const QString &user, std::function<void(const QString &)> done)
 {
     const QString inFile = Preferences::shared().value(kPreferenceKey).toString();
-    if (!inFile.isEmpty() || user.isEmpty()) {
+    if (!inFile.isEmpty() || user.isEmpty() || !secretStoreWanted()) {
         done(inFile);
         return;
     }
@@ -38,6 +43,12 @@ void oruSavedPassword::read(const QString &user, std::function<void(const QStrin
 void oruSavedPassword::save(
     const QString &user, const QString &password, std::function<void(Storage)> done)
 {
+    if (!secretStoreWanted()) {
+        Preferences::shared().setValue(kPreferenceKey, password);
+        if (done)
+            done(Storage::PreferencesFile);
+        return;
+    }
     auto *job = new QKeychain::WritePasswordJob(kServiceName, this);
     job->setAutoDelete(true);
     job->setKey(user);

@@ -30,6 +30,11 @@ public:
     void read(const QString &user, std::function<void(const QString &)> done);
     void save(const QString &user, const QString &password,
         std::function<void(Storage)> done = {});
+
+    // False when PONDREL_NO_SECRET_STORE is set: the preference key is used as if no secret
+    // store answered. For machines whose secret store must not be touched, and for tests, which
+    // give every test a session bus of its own while GLib keeps the first one per process.
+    static bool secretStoreWanted();
 };
 
 } // namespace pondrel

@@ -1,6 +1,9 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "publisher/app/oruServiceThread.h"
 
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+
 namespace pondrel {
 
 oruServiceThread::oruServiceThread(QObject *context)
@@ -19,12 +22,16 @@ void oruServiceThread::finish()
 {
     if (!m_thread.isRunning())
         return;
+    // Whoever asked is going away: answers still to come are dropped.
+    m_context = nullptr;
     // Queued after every piece of work already posted, so that work still runs.
     QMetaObject::invokeMethod(m_worker.get(), [this] {
         m_worker->moveToThread(thread());
         m_thread.quit();
     });
-    m_thread.wait();
+    // Work that waits for the GUI thread (an alert) must not wait forever.
+    while (!m_thread.wait(QDeadlineTimer(20)))
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
 }
 
 void oruServiceThread::run(std::function<void()> work, std::function<void()> done)

@@ -39,7 +39,8 @@ public:
     // Pieces of work queued or running whose continuation has not run yet.
     int pending() const { return m_pending; }
     bool isBusy() const { return m_pending > 0; }
-    // Waits (blocking) until the queued work is done; only on the way out.
+    // Waits (blocking) until the queued work is done, dropping its continuations; only on the
+    // way out.
     void finish();
 
 signals:

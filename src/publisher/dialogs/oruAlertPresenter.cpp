@@ -136,8 +136,15 @@ void oruAlertPresenter::show(const QString &title, const QString &message)
         oruLog::platformLog(QStringLiteral("%1 %2").arg(title, message));
         return;
     }
+    // Checked again on arrival: by then the GUI thread may be waiting for this thread to end.
     QMetaObject::invokeMethod(
-        this, [this, title, message] { alert(oruAlertRequest::Kind::Critical, title, message); },
+        this,
+        [this, title, message] {
+            if (m_acceptForeign)
+                alert(oruAlertRequest::Kind::Critical, title, message);
+            else
+                oruLog::platformLog(QStringLiteral("%1 %2").arg(title, message));
+        },
         Qt::BlockingQueuedConnection);
 }
 
