@@ -1,3 +1,4 @@
+#include "PrivateBus.h"
 #include "ServicePictures.h"
 #include "SignedOnTest.h"
 #include "TestPictures.h"
@@ -57,11 +58,11 @@ bool hasBothRenditions(const QVariantMap &picture)
 }
 
 // The Agent offers its remote object once its notification observers are in place.
-bool waitUntilAgentListens()
+bool waitUntilAgentListens(QDBusConnection bus = QDBusConnection::sessionBus())
 {
     const QDeadlineTimer deadline(20'000);
     while (!deadline.hasExpired()) {
-        const QDBusMessage reply = QDBusConnection::sessionBus().call(
+        const QDBusMessage reply = bus.call(
             QDBusMessage::createMethodCall(QStringLiteral("com.trevane.oru_agent"),
                 QStringLiteral("/oruAgentSrvr"), QStringLiteral("com.trevane.oruAgentSrvr"),
                 QStringLiteral("getOfflineStatusRequest"))
@@ -144,6 +145,9 @@ class PublisherProgram
 public:
     static inline const QString kBusName = QStringLiteral("com.trevane.pondrel");
 
+    explicit PublisherProgram(QDBusConnection bus)
+        : m_bus(bus)
+    { }
     ~PublisherProgram() { stop(); }
 
     ::testing::AssertionResult start()
@@ -159,7 +163,7 @@ public:
             return ::testing::AssertionFailure() << program.toStdString() << " does not start";
         const QDeadlineTimer deadline(30'000);
         while (!deadline.hasExpired()) {
-            if (QDBusConnection::sessionBus().interface()->isServiceRegistered(kBusName))
+            if (m_bus.interface()->isServiceRegistered(kBusName))
                 return ::testing::AssertionSuccess();
             QThread::msleep(100);
         }
@@ -188,25 +192,26 @@ public:
     }
 
 private:
-    static void call(const QString &method, const QVariantList &arguments)
+    void call(const QString &method, const QVariantList &arguments) const
     {
         QDBusMessage message = QDBusMessage::createMethodCall(
             kBusName, "/com/trevane/pondrel", "org.freedesktop.Application", method);
         message.setArguments(arguments);
-        QDBusConnection::sessionBus().call(message, QDBus::Block, 10'000);
+        QDBusConnection(m_bus).call(message, QDBus::Block, 10'000);
     }
 
+    QDBusConnection m_bus;
     QProcess m_process;
 };
 
+// Each test has a bus of its own: the Publisher's and the Agent's names are one per bus.
 class PublisherEndToEnd : public SignedOnTest
 {
 protected:
     void SetUp() override
     {
         SignedOnTest::SetUp();
-        ASSERT_TRUE(QDBusConnection::sessionBus().isConnected())
-            << "no session bus: run under dbus-run-session";
+        ASSERT_TRUE(m_bus.isValid()) << "dbus-daemon is needed for the programs' bus";
         Preferences::shared().setValue("AutoLogin", true);
         Preferences::shared().setValue("LastLogin", kEmail);
         Preferences::shared().setValue("LastPwd", kPassword);
@@ -226,6 +231,8 @@ protected:
         }
         return std::nullopt;
     }
+
+    PrivateBus m_bus;
 };
 
 TEST_F(PublisherEndToEnd, FilesOpenedAndCommittedEndUpWithUprightRenditions)
@@ -238,9 +245,9 @@ TEST_F(PublisherEndToEnd, FilesOpenedAndCommittedEndUpWithUprightRenditions)
     agent.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     agent.start(agentProgram, {QStringLiteral("--headless")});
     ASSERT_TRUE(agent.waitForStarted()) << agent.errorString().toStdString();
-    ASSERT_TRUE(waitUntilAgentListens()) << "the Agent never answered on the bus";
+    ASSERT_TRUE(waitUntilAgentListens(m_bus.connection())) << "the Agent never answered on the bus";
 
-    PublisherProgram publisher;
+    PublisherProgram publisher(m_bus.connection());
     ASSERT_TRUE(publisher.start());
     publisher.open(examples);
     const std::optional<QString> albumId = commitUntilAlbum(publisher, QFileInfo(examples).fileName());
@@ -307,7 +314,7 @@ TEST_F(PublisherEndToEnd, AKilledCommitIsOfferedAtTheNextStartAndCompletesWithou
 
     std::optional<QString> albumId;
     {
-        PublisherProgram publisher;
+        PublisherProgram publisher(m_bus.connection());
         ASSERT_TRUE(publisher.start());
         publisher.open(folder);
         albumId = commitUntilAlbum(publisher, "Holiday");
@@ -325,7 +332,7 @@ TEST_F(PublisherEndToEnd, AKilledCommitIsOfferedAtTheNextStartAndCompletesWithou
     }
 
     // Unattended, the offer to restore is taken (its default button), and the commit goes on.
-    PublisherProgram publisher;
+    PublisherProgram publisher(m_bus.connection());
     ASSERT_TRUE(publisher.start());
     QVariantList pictures;
     const QDeadlineTimer deadline(120'000);
