@@ -6,8 +6,7 @@
 
 #include <optional>
 
-// JPEG 2000 files (.jp2 and raw codestreams) through OpenJPEG; built only when OpenJPEG is
-// found, which PONDREL_HAVE_OPENJPEG tells.
+// JPEG 2000 files (.jp2 and raw codestreams) through OpenJPEG.
 namespace Jpeg2000Decoder {
 
 struct Header

@@ -212,7 +212,6 @@ std::optional<PictureDecoder> PictureDecoder::open(const QString &path, QString 
         return decoder;
     }
     if (looksLikeJpeg2000(bytes)) {
-#ifdef PONDREL_HAVE_OPENJPEG
         const std::optional<Jpeg2000Decoder::Header> header
             = Jpeg2000Decoder::readHeader(path, errorMsg);
         if (!header)
@@ -222,10 +221,6 @@ std::optional<PictureDecoder> PictureDecoder::open(const QString &path, QString 
         decoder.m_resolutionLevels = header->levels;
         decoder.m_bytes.clear();
         return decoder;
-#else
-        errorMsg = QStringLiteral("%1 (no JPEG 2000 decoder)").arg(notAValidImageMessage());
-        return std::nullopt;
-#endif
     }
     decoder.m_qtFormat = qtPictureFormat(bytes);
     if (decoder.m_qtFormat.isEmpty()) {
@@ -263,10 +258,8 @@ std::optional<Picture> PictureDecoder::decode(double minimumScale, QString &erro
         picture = decodeJpeg(m_bytes, m_size, minimumScale, errorMsg);
         break;
     case Format::Jpeg2000:
-#ifdef PONDREL_HAVE_OPENJPEG
         picture = Jpeg2000Decoder::decode(
             m_path, jpeg2000ReductionFor(minimumScale, m_resolutionLevels), errorMsg);
-#endif
         break;
     case Format::QtReadable:
         picture = decodeWithQt(m_bytes, m_qtFormat, m_size, errorMsg);

@@ -9,6 +9,7 @@
 #include "support/Preferences.h"
 
 #include <QDBusConnection>
+#include <QDBusMessage>
 #include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
@@ -165,12 +166,20 @@ private:
 // so a missing session bus is reported but is no failure of the publication.
 void askAgentToVisit()
 {
+    QDBusConnection bus = QDBusConnection::sessionBus();
     QString errorMsg;
-    if (!oruNotifications::post(oruNotifications::kVisit, oruNotifications::kAgentObject, {},
-            QDBusConnection::sessionBus(), &errorMsg))
+    if (!oruNotifications::post(
+            oruNotifications::kVisit, oruNotifications::kAgentObject, {}, bus, &errorMsg)) {
         ToolOutput::err(QStringLiteral("note: the Agent could not be told to visit now (%1); it "
                                        "will render the pictures at its next visit")
                             .arg(errorMsg));
+        return;
+    }
+    // Qt sends in the background and the tool exits right after: one call answered by the bus,
+    // queued behind the notification, makes sure the notification has left.
+    bus.call(QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.DBus"),
+        QStringLiteral("/org/freedesktop/DBus"), QStringLiteral("org.freedesktop.DBus.Peer"),
+        QStringLiteral("Ping")));
 }
 
 QString defaultAlbumName()

@@ -2,8 +2,15 @@
 
 #include "RecordingProxy.h"
 
+#include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDBusReply>
+
+namespace {
+
+const QString kBusName = QStringLiteral("com.trevane.oru_agent");
+
+} // namespace
 
 AgentProcess::AgentProcess(QDBusConnection bus, QString serviceUrl)
     : m_bus(std::move(bus))
@@ -37,8 +44,17 @@ bool AgentProcess::start(const QStringList &arguments)
     m_process.start(ProgramRun::builtProgram("pondrel-agent"), arguments);
     return m_process.waitForStarted(5000)
         && pumpUntil(
-            [this] { return getOfflineStatusRequest().has_value() || !isRunning(); }, 15000)
+            [this] {
+                return (ownsTheBusName() && getOfflineStatusRequest().has_value()) || !isRunning();
+            },
+            15000)
         && isRunning();
+}
+
+bool AgentProcess::ownsTheBusName() const
+{
+    const QDBusReply<uint> owner = m_bus.interface()->servicePid(kBusName);
+    return owner.isValid() && qint64(owner.value()) == pid();
 }
 
 std::optional<int> AgentProcess::waitForExit(int timeoutMs)
@@ -52,8 +68,8 @@ std::optional<int> AgentProcess::waitForExit(int timeoutMs)
 
 std::optional<QString> AgentProcess::getOfflineStatusRequest() const
 {
-    QDBusMessage call = QDBusMessage::createMethodCall("com.trevane.oru_agent", "/oruAgentSrvr",
-        "com.trevane.oruAgentSrvr", "getOfflineStatusRequest");
+    QDBusMessage call = QDBusMessage::createMethodCall(
+        kBusName, "/oruAgentSrvr", "com.trevane.oruAgentSrvr", "getOfflineStatusRequest");
     call << "status";
     const QDBusReply<QString> reply = m_bus.call(call, QDBus::Block, 3000);
     if (!reply.isValid())

@@ -19,11 +19,12 @@ public:
     AgentProcess(const AgentProcess &) = delete;
     AgentProcess &operator=(const AgentProcess &) = delete;
 
-    // Starts it and waits until its remote object answers, that is until it observes the
-    // notifications.
+    // Starts it and waits until this very process owns the Agent's bus name and its remote
+    // object answers, that is until it observes the notifications.
     bool start(const QStringList &arguments = {QStringLiteral("--headless")});
     // Waits for the program to end (while the test's events run); its exit code or none.
     std::optional<int> waitForExit(int timeoutMs);
+    bool ownsTheBusName() const;
     bool isRunning() const { return m_process.state() == QProcess::Running; }
     qint64 pid() const { return m_process.processId(); }
 

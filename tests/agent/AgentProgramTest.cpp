@@ -46,7 +46,7 @@ class AgentProgramTest : public ::testing::Test
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(bus.isValid());
+        ASSERT_TRUE(bus.isValid()) << "no private session bus: is dbus-daemon installed?";
         ASSERT_TRUE(service.start()) << service.errorMsg().toStdString();
         ASSERT_TRUE(proxy.start(service.port()));
         QFile stale(logFilePath());
@@ -176,7 +176,7 @@ TEST_F(AgentProgramTest, WithoutAccountOrDebugItWaitsForAWakeAndQuitsOnSignals)
 {
     // A stand-in for the system bus, on which this test plays logind.
     PrivateBus systemBus("DBUS_SYSTEM_BUS_ADDRESS");
-    ASSERT_TRUE(systemBus.isValid());
+    ASSERT_TRUE(systemBus.isValid()) << "no private system bus: is dbus-daemon installed?";
     QDBusConnection login1 = systemBus.connection();
     ASSERT_TRUE(login1.registerService("org.freedesktop.login1"));
     const auto prepareForSleep = [&](bool sleeping) {

@@ -50,7 +50,10 @@ struct QuestionAnswerer
 class AgentTrayTest : public ::testing::Test
 {
 protected:
-    void SetUp() override { ASSERT_TRUE(bus.isValid()); }
+    void SetUp() override
+    {
+        ASSERT_TRUE(bus.isValid()) << "no private session bus: is dbus-daemon installed?";
+    }
 
     ScratchHome home;
     PrivateBus bus;

@@ -30,7 +30,10 @@ public slots:
 class NotificationsTest : public ::testing::Test
 {
 protected:
-    void SetUp() override { ASSERT_TRUE(bus.isValid()); }
+    void SetUp() override
+    {
+        ASSERT_TRUE(bus.isValid()) << "no private session bus: is dbus-daemon installed?";
+    }
 
     PrivateBus bus;
 };

@@ -198,6 +198,32 @@ TEST(PhotoDB, DamagedFileReadsAsEmptyIsReportedOnceAndIsMovedAsideBeforeAnAdditi
     EXPECT_TRUE(QFile::exists(photoDBName() + "-3.corrupt"));
 }
 
+TEST(PhotoDB, NothingIsWrittenWhenTheDamagedFileCannotBeMovedAside)
+{
+    ScratchHome home;
+    const QByteArray damaged = "<?xml version=\"1.0\"?><plist><dict><key>M1</key>";
+    writeBytes(photoDBName(), damaged);
+    // The name the damaged file would move to is a link into a folder that does not exist:
+    // neither a rename nor a copy gets there, whoever runs the test (root included).
+    const QString aside = photoDBName() + ".corrupt";
+    ASSERT_TRUE(QFile::link(home.path() + "/gone/Pondrel_DB.plist", aside));
+    const QDir folder = QFileInfo(photoDBName()).dir();
+    const QStringList before
+        = folder.entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot);
+
+    QString errorMsg;
+    StandardErrorCapture capture;
+    EXPECT_FALSE(addPhotoToDB("/pictures/new.jpg", "M2", "ffff", &errorMsg));
+    const QString log = QString::fromUtf8(capture.finish());
+    EXPECT_TRUE(log.contains("could not move the damaged photo database")) << log.toStdString();
+    EXPECT_TRUE(errorMsg.contains("could not be moved aside; nothing was written"))
+        << errorMsg.toStdString();
+    EXPECT_EQ(readAll(photoDBName()), damaged);
+    EXPECT_EQ(folder.entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot), before);
+    EXPECT_EQ(QFileInfo(aside).symLinkTarget(), home.path() + "/gone/Pondrel_DB.plist");
+    EXPECT_FALSE(QFileInfo::exists(home.path() + "/gone"));
+}
+
 TEST(PhotoDB, ConcurrentAdditionsLoseNoRecord)
 {
     ScratchHome home;

@@ -13,6 +13,9 @@ struct LoopbackHttpServer::Connection
     int socket = -1;
     QByteArray pending;
     bool continueSent = false;
+    // After an early reply: what still arrives is read and dropped until the peer closes, so
+    // that closing never resets the connection before the peer has read the reply.
+    bool lingering = false;
 };
 
 namespace {
@@ -173,6 +176,8 @@ bool LoopbackHttpServer::handleReadable(Connection &connection)
     const ssize_t received = ::recv(connection.socket, buffer, sizeof buffer, 0);
     if (received <= 0)
         return false;
+    if (connection.lingering)
+        return true;
     connection.pending.append(buffer, received);
     for (;;) {
         const qsizetype headEnd = connection.pending.indexOf("\r\n\r\n");
@@ -197,8 +202,11 @@ bool LoopbackHttpServer::handleReadable(Connection &connection)
         const std::optional<QByteArray> reply = answer(request);
         if (reply && !sendAll(connection.socket, *reply))
             return false;
-        if (early)
-            return false;
+        if (early) {
+            ::shutdown(connection.socket, SHUT_WR);
+            connection.lingering = true;
+            return true;
+        }
     }
 }
 

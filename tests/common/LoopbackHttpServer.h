@@ -42,8 +42,8 @@ public:
     void respondWith(const QByteArray &response);
     void neverAnswer();
     // Replies for the next requests, in order; std::nullopt leaves that request unanswered.
-    // An early reply goes out as soon as the header lines are in, without reading the body, and
-    // the connection closes after it.
+    // An early reply goes out as soon as the header lines are in, without reading the body; the
+    // server then sends nothing more on that connection and drops what arrives until it closes.
     void enqueue(std::optional<QByteArray> response, bool early = false);
 
     std::vector<Request> requests() const;

@@ -10,9 +10,7 @@
 
 #include <gtest/gtest.h>
 
-#ifdef PONDREL_HAVE_OPENJPEG
 #include <openjpeg.h>
-#endif
 
 using namespace TestPictures;
 
@@ -199,7 +197,6 @@ TEST(Decoding, MetadataAndThumbnailsGiveSizesWithoutTurning)
     EXPECT_LT(meanDifference(upright->bitmap(), reference->bitmap()), 8.0);
 }
 
-#ifdef PONDREL_HAVE_OPENJPEG
 // A lossless JP2 file of `image` with six resolution levels.
 bool writeJpeg2000(const QImage &image, const QString &path)
 {
@@ -256,4 +253,3 @@ TEST(Decoding, Jpeg2000SkipsResolutionLevelsItDoesNotNeed)
     ASSERT_TRUE(fromSmall && fromFull);
     EXPECT_LT(meanDifference(fromSmall->bitmap(), fromFull->bitmap()), 2.0);
 }
-#endif

@@ -1,10 +1,11 @@
 #include "TestPictures.h"
 
+#include "ProgramRun.h"
+
 #include "imaging/PictureRendering.h"
 #include "imaging/Resampler.h"
 
 #include <QBuffer>
-#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QPainter>
@@ -18,8 +19,7 @@ namespace TestPictures {
 
 QString exifOrientationFolder()
 {
-    const QDir folder(QStringLiteral(PONDREL_EXIF_TESTDATA));
-    return folder.exists(QStringLiteral("Landscape_1.jpg")) ? folder.absolutePath() : QString();
+    return QDir(QStringLiteral(PONDREL_EXIF_TESTDATA)).absolutePath();
 }
 
 QImage scene(int width, int height)
@@ -125,10 +125,7 @@ QRgb colourAt(const QImage &image, double x, double y)
 ToolRun runTool(const QStringList &arguments)
 {
     QProcess tool;
-    // All programs are built into one folder.
-    tool.start(qEnvironmentVariable("PONDREL_BIN_DIR", QCoreApplication::applicationDirPath())
-            + QStringLiteral("/pondrel-tool"),
-        arguments);
+    tool.start(ProgramRun::builtProgram(QStringLiteral("pondrel-tool")), arguments);
     tool.waitForFinished(120'000);
     return {tool.exitStatus() == QProcess::NormalExit ? tool.exitCode() : -1,
         QString::fromUtf8(tool.readAllStandardOutput()),

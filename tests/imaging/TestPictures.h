@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QColor>
+#include <QFileInfo>
 #include <QImage>
 #include <QString>
 #include <QStringList>
@@ -10,7 +11,7 @@
 // Pictures, picture files and comparisons shared by the imaging and model tests.
 namespace TestPictures {
 
-// The folder of the example pictures in every Exif orientation; empty when it is not there.
+// The folder of the example pictures in every Exif orientation, inside the repository.
 QString exifOrientationFolder();
 
 // A smooth, asymmetric scene (gradients and two blocks) whose every corner differs, so that a
@@ -62,12 +63,12 @@ struct ToolRun
     QString standardOutput;
     QString standardError;
 };
-// Runs the built pondrel-tool with `arguments` and waits for it.
+// Runs this build's pondrel-tool with `arguments` and waits for it.
 ToolRun runTool(const QStringList &arguments);
 
 } // namespace TestPictures
 
-// Skips the current test with a reason when the example pictures are missing.
+// Fails the current test with a clear reason when the example pictures are missing.
 #define REQUIRE_EXIF_PICTURES()                                                                    \
-    if (TestPictures::exifOrientationFolder().isEmpty())                                           \
-    GTEST_SKIP() << "example pictures not found at " PONDREL_EXIF_TESTDATA
+    ASSERT_TRUE(QFileInfo::exists(TestPictures::exifOrientationFolder() + "/Landscape_1.jpg"))     \
+        << "the example pictures are missing from " PONDREL_EXIF_TESTDATA

@@ -1,4 +1,6 @@
+#include "AgentProcess.h"
 #include "PrivateBus.h"
+#include "RecordingProxy.h"
 #include "ServicePictures.h"
 #include "SignedOnTest.h"
 #include "TestPictures.h"
@@ -11,11 +13,10 @@
 #include <QUrl>
 #include <QDeadlineTimer>
 #include <QDir>
-#include <QFileInfo>
-#include <QProcess>
-#include <QThread>
 
 #include <curl/curl.h>
+
+#include <csignal>
 
 namespace {
 
@@ -57,45 +58,32 @@ bool hasBothRenditions(const QVariantMap &picture)
     return urls.contains("Thumbnail") && urls.contains("Preview");
 }
 
-// The Agent offers its remote object once its notification observers are in place.
-bool waitUntilAgentListens(QDBusConnection bus = QDBusConnection::sessionBus())
-{
-    const QDeadlineTimer deadline(20'000);
-    while (!deadline.hasExpired()) {
-        const QDBusMessage reply = bus.call(
-            QDBusMessage::createMethodCall(QStringLiteral("com.trevane.oru_agent"),
-                QStringLiteral("/oruAgentSrvr"), QStringLiteral("com.trevane.oruAgentSrvr"),
-                QStringLiteral("getOfflineStatusRequest"))
-            << QStringLiteral("status"));
-        if (reply.type() == QDBusMessage::ReplyMessage)
-            return true;
-        QThread::msleep(100);
-    }
-    return false;
-}
-
 // The road of a picture with the real programs: pondrel-tool publish creates the pictures,
 // tells the Agent to visit, the Agent renders and uploads, the service serves the renditions.
-using PublishEndToEnd = SignedOnTest;
+// The tool and the Agent meet on this test's own session bus.
+class PublishEndToEnd : public SignedOnTest
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(m_bus.isValid()) << "no private session bus: is dbus-daemon installed?";
+        SignedOnTest::SetUp();
+    }
+
+    PrivateBus m_bus;
+};
 
 TEST_F(PublishEndToEnd, EveryExamplePictureGetsUprightRenditions)
 {
     REQUIRE_EXIF_PICTURES();
     const QString examples = TestPictures::exifOrientationFolder();
-    const QString agentProgram = qEnvironmentVariable("PONDREL_BIN_DIR") + "/pondrel-agent";
-    if (!QFileInfo(agentProgram).isExecutable())
-        GTEST_SKIP() << "pondrel-agent is not built";
-    if (!QDBusConnection::sessionBus().isConnected())
-        GTEST_SKIP() << "no session bus (run under dbus-run-session)";
     // What the Publisher leaves behind after a sign-on, and the Agent reads.
-    Preferences::shared().setValue("LastLogin", kEmail);
-    Preferences::shared().setValue("LastPwd", kPassword);
+    ASSERT_TRUE(Preferences::shared().setValue("LastLogin", kEmail));
+    ASSERT_TRUE(Preferences::shared().setValue("LastPwd", kPassword));
 
-    QProcess agent;
-    agent.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    agent.start(agentProgram, {QStringLiteral("--headless")});
-    ASSERT_TRUE(agent.waitForStarted()) << agent.errorString().toStdString();
-    ASSERT_TRUE(waitUntilAgentListens()) << "the Agent never answered on the bus";
+    AgentProcess agent(m_bus.connection(), m_service.baseUrl());
+    ASSERT_TRUE(agent.start()) << "the Agent started here never took its bus name: "
+                               << agent.standardError().toStdString();
 
     const TestPictures::ToolRun run
         = TestPictures::runTool({"publish", "--album", "Road", examples});
@@ -115,10 +103,12 @@ TEST_F(PublishEndToEnd, EveryExamplePictureGetsUprightRenditions)
             && std::all_of(pictures.cbegin(), pictures.cend(),
                 [](const QVariant &picture) { return hasBothRenditions(picture.toMap()); }))
             break;
-        QThread::msleep(500);
+        // The Agent's output is read while the test waits.
+        pumpFor(500);
     }
-    agent.terminate();
-    agent.waitForFinished(10'000);
+    ::kill(pid_t(agent.pid()), SIGTERM);
+    EXPECT_EQ(agent.waitForExit(10'000), std::optional<int>(0))
+        << agent.standardError().toStdString();
     ASSERT_EQ(pictures.size(), expected);
 
     // Every rendering of one scene looks like the upright one of its kind.
@@ -165,7 +155,7 @@ public:
         while (!deadline.hasExpired()) {
             if (m_bus.interface()->isServiceRegistered(kBusName))
                 return ::testing::AssertionSuccess();
-            QThread::msleep(100);
+            pumpFor(100);
         }
         return ::testing::AssertionFailure() << "the Publisher never took its bus name";
     }
@@ -204,14 +194,15 @@ private:
     QProcess m_process;
 };
 
-// Each test has a bus of its own: the Publisher's and the Agent's names are one per bus.
-class PublisherEndToEnd : public SignedOnTest
+// The drafts end to end: the Publisher program, the Agent and the service on this test's own bus.
+class PublisherEndToEnd : public PublishEndToEnd
 {
 protected:
     void SetUp() override
     {
-        SignedOnTest::SetUp();
-        ASSERT_TRUE(m_bus.isValid()) << "dbus-daemon is needed for the programs' bus";
+        PublishEndToEnd::SetUp();
+        if (HasFatalFailure())
+            return;
         Preferences::shared().setValue("AutoLogin", true);
         Preferences::shared().setValue("LastLogin", kEmail);
         Preferences::shared().setValue("LastPwd", kPassword);
@@ -227,25 +218,19 @@ protected:
             const QVariantMap album = assetsIn("").value(name);
             if (!album.isEmpty())
                 return album.value("UniqueIdentifier").toString();
-            QThread::msleep(300);
+            pumpFor(300);
         }
         return std::nullopt;
     }
-
-    PrivateBus m_bus;
 };
 
 TEST_F(PublisherEndToEnd, FilesOpenedAndCommittedEndUpWithUprightRenditions)
 {
+    REQUIRE_EXIF_PICTURES();
     const QString examples = TestPictures::exifOrientationFolder();
-    ASSERT_FALSE(examples.isEmpty()) << "example pictures not found at " PONDREL_EXIF_TESTDATA;
-    const QString agentProgram = qEnvironmentVariable("PONDREL_BIN_DIR") + "/pondrel-agent";
-    ASSERT_TRUE(QFileInfo(agentProgram).isExecutable()) << "pondrel-agent is not built";
-    QProcess agent;
-    agent.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    agent.start(agentProgram, {QStringLiteral("--headless")});
-    ASSERT_TRUE(agent.waitForStarted()) << agent.errorString().toStdString();
-    ASSERT_TRUE(waitUntilAgentListens(m_bus.connection())) << "the Agent never answered on the bus";
+    AgentProcess agent(m_bus.connection(), m_service.baseUrl());
+    ASSERT_TRUE(agent.start()) << "the Agent started here never took its bus name: "
+                               << agent.standardError().toStdString();
 
     PublisherProgram publisher(m_bus.connection());
     ASSERT_TRUE(publisher.start());
@@ -262,11 +247,11 @@ TEST_F(PublisherEndToEnd, FilesOpenedAndCommittedEndUpWithUprightRenditions)
             && std::all_of(pictures.cbegin(), pictures.cend(),
                 [](const QVariant &picture) { return hasBothRenditions(picture.toMap()); }))
             break;
-        QThread::msleep(500);
+        pumpFor(500);
     }
     publisher.stop();
-    agent.terminate();
-    agent.waitForFinished(10'000);
+    ::kill(pid_t(agent.pid()), SIGTERM);
+    agent.waitForExit(10'000);
     ASSERT_EQ(pictures.size(), expected);
     for (const QVariant &value : pictures) {
         const QString name = value.toMap().value("Name").toString();
@@ -323,7 +308,7 @@ TEST_F(PublisherEndToEnd, AKilledCommitIsOfferedAtTheNextStartAndCompletesWithou
         qsizetype sent = 0;
         while (!deadline.hasExpired() && sent < 20) {
             sent = m_network->getAssets(*albumId).value_or(QVariantList()).size();
-            QThread::msleep(20);
+            pumpFor(20);
         }
         publisher.kill();
         sent = m_network->getAssets(*albumId).value_or(QVariantList()).size();
@@ -337,10 +322,10 @@ TEST_F(PublisherEndToEnd, AKilledCommitIsOfferedAtTheNextStartAndCompletesWithou
     QVariantList pictures;
     const QDeadlineTimer deadline(120'000);
     while (!deadline.hasExpired() && pictures.size() < kPictureCount) {
-        QThread::msleep(200);
+        pumpFor(200);
         pictures = m_network->getAssets(*albumId).value_or(QVariantList());
     }
-    QThread::msleep(500);
+    pumpFor(500);
     pictures = m_network->getAssets(*albumId).value_or(QVariantList());
     publisher.stop();
     QSet<QString> names;

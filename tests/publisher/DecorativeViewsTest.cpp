@@ -1,12 +1,21 @@
 #include "PhotoViewTestSupport.h"
 
+#include "publisher/views/Artwork.h"
 #include "publisher/views/CTGradient.h"
 #include "publisher/views/ToolbarButton.h"
+#include "publisher/views/oruAboutBoxController.h"
 #include "publisher/views/oruHeaderView.h"
 #include "publisher/views/oruMetaView.h"
 
+#include <QApplication>
+#include <QDialog>
+#include <QLabel>
 #include <QMimeData>
 #include <QPainter>
+#include <QScreen>
+#include <QScrollBar>
+#include <QTextBrowser>
+#include <QTextDocument>
 #include <QUrl>
 #include <QVBoxLayout>
 
@@ -162,4 +171,55 @@ TEST(oruMetaView, HandsSelectAllAndDropsOnAndTakesEveryCommandOnce)
     QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(meta, &drop);
     EXPECT_EQ(host.openedFiles, (QStringList {"/tmp/one.jpg", "/tmp/two.jpg"}));
+}
+
+TEST(oruAboutBoxController, FillsOnePanelOnceAndShowsItsCreditsFromTheTopAfterAHide)
+{
+    QCoreApplication::setApplicationName(QStringLiteral("Pondrel Publisher"));
+    QCoreApplication::setApplicationVersion(QStringLiteral("2.5"));
+    oruAboutBoxController &controller = oruAboutBoxController::sharedInstance();
+    ASSERT_EQ(&controller, &oruAboutBoxController::sharedInstance());
+    EXPECT_EQ(controller.panel(), nullptr);
+
+    controller.showPanel();
+    QDialog *panel = controller.panel();
+    ASSERT_NE(panel, nullptr);
+    EXPECT_TRUE(panel->isVisible());
+    QTRY_COMPARE(QApplication::activeWindow(), panel);
+    EXPECT_EQ(panel->windowTitle(), "About Pondrel Publisher");
+    const auto text = [panel](const char *name) {
+        const auto *label = panel->findChild<QLabel *>(QString::fromLatin1(name));
+        return label ? label->text() : QStringLiteral("<no %1>").arg(QLatin1String(name));
+    };
+    EXPECT_EQ(text("appNameField"), "Pondrel Publisher");
+    EXPECT_EQ(text("versionField"), "Version 2.5");
+    EXPECT_EQ(text("copyrightField"),
+        QString::fromUtf8("Copyright © 2026 Trevane. All rights reserved."));
+    auto *credits = panel->findChild<QTextBrowser *>(QStringLiteral("creditsField"));
+    ASSERT_NE(credits, nullptr);
+    QTextDocument expectedCredits;
+    expectedCredits.setHtml(Artwork::credits());
+    EXPECT_FALSE(expectedCredits.isEmpty());
+    EXPECT_EQ(credits->toPlainText(), expectedCredits.toPlainText());
+    // Centred on the screen, give or take the window frame.
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    EXPECT_LE((panel->frameGeometry().center() - screen.center()).manhattanLength(), 8);
+
+    // Small enough that the credits scroll.
+    panel->resize(panel->width(), 120);
+    QScrollBar *scroll = credits->verticalScrollBar();
+    QTRY_VERIFY(scroll->maximum() > 0);
+    scroll->setValue(scroll->maximum());
+    controller.showPanel();
+    EXPECT_EQ(scroll->value(), scroll->maximum()) << "shown while visible: left where it was";
+
+    // Hidden and shown again: the same panel, filled once, its credits at the top.
+    panel->hide();
+    QCoreApplication::setApplicationName(QStringLiteral("Renamed"));
+    controller.showPanel();
+    EXPECT_EQ(controller.panel(), panel);
+    EXPECT_TRUE(panel->isVisible());
+    EXPECT_EQ(scroll->value(), 0);
+    EXPECT_EQ(panel->windowTitle(), "About Pondrel Publisher");
+    panel->hide();
 }

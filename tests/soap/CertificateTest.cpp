@@ -12,7 +12,7 @@ TEST(Certificates, AnUnknownCertificateIsRefusedUnlessTheDeploymentAllowsIt)
 {
     ServiceFixture fixture;
     SelfSignedTlsServer impostor;
-    ASSERT_TRUE(impostor.isListening());
+    ASSERT_TRUE(impostor.isListening()) << "openssl serves no self-signed certificate here";
 
     oruSoap verifying;
     const QVariantMap refused = callOneParameterOperation(verifying,
