@@ -3,7 +3,7 @@
 #include "publisher/views/Artwork.h"
 #include "publisher/views/CTGradient.h"
 #include "publisher/views/ToolbarButton.h"
-#include "publisher/views/oruAboutBoxController.h"
+#include "publisher/dialogs/oruAboutBoxController.h"
 #include "publisher/views/oruHeaderView.h"
 #include "publisher/views/oruMetaView.h"
 

@@ -186,3 +186,24 @@ TEST_F(PublisherTest, TitleLayoutAndCountOfANewAccountAndSignOffFromTheMenu)
     EXPECT_EQ(Preferences::shared().value("AutoLogin"), QVariant(false));
     EXPECT_TRUE(controller.headerViewForTag(oruController::DraftTag)->geometry().isEmpty());
 }
+
+TEST_F(PublisherTest, ServiceThatIsDownIsSaidAndUpdatesTellTheAgentToQuit)
+{
+    oruController &controller = makeController();
+    m_service.stop();
+    QSignalSpy finished(&controller, &oruController::signOnFinished);
+    controller.loginWithUser(kAnn, kPassword);
+    ASSERT_TRUE(finished.wait(40000));
+    EXPECT_FALSE(controller.isSignedOn());
+    EXPECT_EQ(controller.alerts().alertTitles(),
+        QStringList{"The photo-album service cannot be reached."});
+
+    oruNotifications center(m_bus.connection());
+    QStringList received;
+    for (const QString &name : {oruNotifications::kTerminate, oruNotifications::kVisit})
+        center.observe(name, oruNotifications::kAgentObject,
+            [&](const oruNotification &n) { received.append(n.name); });
+    controller.handleUpdateRestart();
+    controller.sendVisitNotification();
+    QTRY_COMPARE_WITH_TIMEOUT(received, (QStringList{"Terminate", "Visit"}), 5000);
+}

@@ -138,3 +138,28 @@ TEST_F(PublisherBrowseTest, RefreshFromTheAgentRelistsASecondLaterAndOtherSender
     EXPECT_EQ(requestCount("GetAssets"), listings + 1);
     EXPECT_FALSE(listed.wait(1500)) << "the other sender's notification was taken";
 }
+
+TEST_F(PublisherBrowseTest, DraftAlbumsAreListedFromTheDraftsAndFilesMustBeLocal)
+{
+    oruController &controller = makeController();
+    signOn(controller, kAnn);
+    oruItem draft = oruItem::initWithEmptyAlbum();
+    draft.setName("Trip");
+    const QVariantMap record = draft.asset();
+    controller.draftAssetsByAlbum().insert("", QVariantList{record});
+    QSignalSpy listed(&controller, &oruController::refreshed);
+    controller.refresh();
+    ASSERT_TRUE(listed.wait(10000));
+    EXPECT_EQ(namesInSection(controller, oruController::DraftTag), QStringList{"Trip"});
+
+    const int listings = requestCount("GetAssets");
+    controller.doubleClickOnPhotoAtIndex(controller.photoViewForTag(oruController::DraftTag), 0);
+    ASSERT_TRUE(listed.count() == 2 || listed.wait(10000));
+    EXPECT_EQ(controller.window().windowTitle(), "Pondrel Publisher : Trip");
+    EXPECT_EQ(controller.countText(), "Empty Album");
+    EXPECT_EQ(requestCount("GetAssets"), listings);
+
+    controller.openUris({"https://example.com/a.jpg", "file:///tmp/b%20c.jpg"});
+    EXPECT_EQ(controller.filesToImport(), QStringList{"/tmp/b c.jpg"});
+    EXPECT_EQ(controller.alerts().alertTitles(), QStringList{"Some items cannot be added."});
+}

@@ -149,3 +149,24 @@ TEST_F(PublisherTest, DraftsQuestionIsAskedOnceOnTheWayOut)
     controller.terminate();
     EXPECT_EQ(controller.alerts().alertHistory().size(), 2);
 }
+
+TEST_F(PublisherTest, UnreadableSettingsAreKeptAsideAndReported)
+{
+    const QString path = Preferences::shared().filePath();
+    QDir().mkpath(QFileInfo(path).path());
+    QFile broken(path);
+    ASSERT_TRUE(broken.open(QIODevice::WriteOnly));
+    broken.write("LastLogin = ann@example.com\n");
+    broken.close();
+
+    oruController &controller = makeController();
+    EXPECT_TRUE(m_awake);
+    EXPECT_EQ(controller.alerts().alertTitles(), QStringList{"Your settings could not be read."});
+    const QStringList kept = QDir(QFileInfo(path).path())
+                                 .entryList({QFileInfo(path).fileName() + ".unreadable-*"});
+    ASSERT_EQ(kept.size(), 1);
+    QFile keptFile(QFileInfo(path).path() + "/" + kept.first());
+    ASSERT_TRUE(keptFile.open(QIODevice::ReadOnly));
+    EXPECT_EQ(keptFile.readAll(), "LastLogin = ann@example.com\n");
+    EXPECT_EQ(Preferences::shared().value("AutoStart"), QVariant(true));
+}

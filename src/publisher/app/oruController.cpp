@@ -13,9 +13,11 @@
 #include "publisher/views/ScrollViewExtras.h"
 #include "support/Paths.h"
 #include "support/Preferences.h"
+#include "support/PropertyList.h"
 #include "support/oruLog.h"
 #include "ui_MainWindow.h"
 
+#include <QDateTime>
 #include <QFileInfo>
 #include <QLibraryInfo>
 #include <QScrollBar>
@@ -93,6 +95,7 @@ oruController *oruController::sharedInstance() { return theController; }
 bool oruController::awakeFromNib()
 {
     m_debugMode = false;
+    setAsideUnreadableSettings();
     createMissingSettings();
     if (m_debugMode)
         redirectStdErrToLogFile();
@@ -155,6 +158,25 @@ void oruController::doStartupStuff()
     m_savedPassword->read(user, [this, user](const QString &password) {
         loginWithUser(user, password);
     });
+}
+
+void oruController::setAsideUnreadableSettings()
+{
+    const QString path = Preferences::shared().filePath();
+    if (!QFileInfo::exists(path) || QFileInfo(path).size() == 0
+        || PropertyList::dictionaryFromPlist(path))
+        return;
+    // Kept beside, never overwritten: the user or support may still want what is in it.
+    const QString kept = path + QStringLiteral(".unreadable-")
+        + QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyyMMddTHHmmss"));
+    const bool moved = QFile::rename(path, kept);
+    m_alerts->alert(oruAlertRequest::Kind::Warning, tr("Your settings could not be read."),
+        moved ? tr("%1 is not a property list. It was kept as %2, and Pondrel Publisher starts "
+                   "with its default settings.")
+                    .arg(path, kept)
+              : tr("%1 is not a property list and could not be set aside. Pondrel Publisher "
+                   "starts with its default settings but cannot keep changes to them.")
+                    .arg(path));
 }
 
 void oruController::createMissingSettings()

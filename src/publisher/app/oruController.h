@@ -238,6 +238,7 @@ signals:
 
 private:
     // Start-up steps.
+    void setAsideUnreadableSettings();
     void createMissingSettings();
     void logSystemProfile() const;
     bool ensureLocalFolder(const QString &path);

@@ -28,6 +28,13 @@ QString masked(const QString &password)
     return password.isEmpty() ? QString() : QStringLiteral("********");
 }
 
+struct SignOnOutcome
+{
+    bool registered = false;
+    bool signedOn = false;
+    QString error;
+};
+
 struct AccountPanelData
 {
     std::optional<QVariantMap> info;
@@ -85,12 +92,21 @@ void oruController::loginWithUser(
 {
     ORU_LOG(QStringLiteral("%1, pwd: %2").arg(user, masked(password)));
     showStatus(tr("Login on Trevane..."));
-    m_service->run<bool>(
+    m_service->run<SignOnOutcome>(
         [net = m_orunet.get(), user, password] {
-            return net->registerComputerIfNeeded() && net->signOn(user, password);
+            if (!net->registerComputerIfNeeded())
+                return SignOnOutcome{false, false, net->errorMsg()};
+            return SignOnOutcome{true, net->signOn(user, password), QString()};
         },
-        [this, user, done = std::move(done)](bool signedOn) {
+        [this, user, done = std::move(done)](const SignOnOutcome &outcome) {
+            const bool signedOn = outcome.signedOn;
             m_signedOn = signedOn;
+            // The client says nothing when the computer cannot be registered, which is what
+            // a service that is down or answers nonsense looks like: say why here.
+            if (!outcome.registered)
+                m_alerts->alert(oruAlertRequest::Kind::Critical,
+                    tr("The photo-album service cannot be reached."),
+                    oruNetwork::messageForAlert(outcome.error));
             if (signedOn) {
                 changeLoginItem();
                 draftsSignedOn(user);
