@@ -35,7 +35,7 @@ TEST_F(PublisherTest, AutoLoginWithAWrongSavedPasswordAlertsOnceAndStaysSignedOf
     ASSERT_TRUE(finished.wait(10000));
     EXPECT_FALSE(finished.first().first().toBool());
     EXPECT_FALSE(controller.isSignedOn());
-    EXPECT_EQ(controller.alerts().alertTitles(), QStringList{"Login failed."});
+    EXPECT_EQ(controller.alerts().alertTitles(), QStringList {"Login failed."});
     EXPECT_TRUE(controller.alerts().dialogHistory().isEmpty());
     EXPECT_EQ(controller.window().windowTitle(), "Pondrel Publisher");
 }
@@ -51,7 +51,7 @@ TEST_F(PublisherTest, SignOnPanelFollowsTheAddressRuleAndComesBackAfterARefusal)
 
     controller.alerts().queueDialogAnswer([](QDialog &dialog) {
         auto &panel = dynamic_cast<oruLoginController &>(dialog);
-        EXPECT_EQ(panel.users(), QStringList{""});
+        EXPECT_EQ(panel.users(), QStringList {""});
         EXPECT_FALSE(panel.isOkEnabled());
         panel.setUserName("ann");
         EXPECT_FALSE(panel.isOkEnabled());
@@ -75,11 +75,11 @@ TEST_F(PublisherTest, SignOnPanelFollowsTheAddressRuleAndComesBackAfterARefusal)
     ASSERT_TRUE(finished.wait(10000));
     ASSERT_TRUE(finished.count() == 2 || finished.wait(10000));
     EXPECT_TRUE(controller.isSignedOn());
-    EXPECT_EQ(controller.alerts().alertTitles(), QStringList{"Login failed."});
-    EXPECT_EQ(controller.alerts().dialogHistory(), (QStringList{"Login", "Login"}));
+    EXPECT_EQ(controller.alerts().alertTitles(), QStringList {"Login failed."});
+    EXPECT_EQ(controller.alerts().dialogHistory(), (QStringList {"Login", "Login"}));
     EXPECT_EQ(Preferences::shared().value("LastLogin").toString(), kAnn);
     EXPECT_EQ(Preferences::shared().value("AutoLogin"), QVariant(true));
-    QTRY_COMPARE_WITH_TIMEOUT(logins, QStringList{kAnn}, 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(logins, QStringList {kAnn}, 5000);
     QTRY_COMPARE_WITH_TIMEOUT(Preferences::shared().value("LastPwd").toString(), kPassword, 10000);
 }
 
@@ -118,7 +118,7 @@ TEST_F(PublisherTest, NewAccountWhileSignedOnSignsOffAndSignsTheNewUserOn)
     EXPECT_TRUE(controller.isSignedOn());
     EXPECT_TRUE(controller.draftAssetsByAlbum().isEmpty());
     EXPECT_EQ(Preferences::shared().value("LastLogin").toString(), bob);
-    QTRY_COMPARE_WITH_TIMEOUT(logins, QStringList{bob}, 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(logins, QStringList {bob}, 5000);
     EXPECT_TRUE(signsOn(bob, "second-pw"));
 }
 
@@ -144,7 +144,7 @@ TEST_F(PublisherTest, AccountPanelKeepsThePasswordWhileItsAreaIsClosed)
     QSignalSpy dialogs(&controller.alerts(), &oruAlertPresenter::dialogFinished);
     controller.showAccountPanel();
     ASSERT_TRUE(dialogs.wait(10000));
-    EXPECT_EQ(controller.alerts().alertTitles(), QStringList{"Passwords don't match."});
+    EXPECT_EQ(controller.alerts().alertTitles(), QStringList {"Passwords don't match."});
 
     // The update is queued on the service thread behind nothing else; the next call waits
     // for it.
@@ -196,7 +196,7 @@ TEST_F(PublisherTest, ServiceThatIsDownIsSaidAndUpdatesTellTheAgentToQuit)
     ASSERT_TRUE(finished.wait(40000));
     EXPECT_FALSE(controller.isSignedOn());
     EXPECT_EQ(controller.alerts().alertTitles(),
-        QStringList{"The photo-album service cannot be reached."});
+        QStringList {"The photo-album service cannot be reached."});
 
     oruNotifications center(m_bus.connection());
     QStringList received;
@@ -205,5 +205,5 @@ TEST_F(PublisherTest, ServiceThatIsDownIsSaidAndUpdatesTellTheAgentToQuit)
             [&](const oruNotification &n) { received.append(n.name); });
     controller.handleUpdateRestart();
     controller.sendVisitNotification();
-    QTRY_COMPARE_WITH_TIMEOUT(received, (QStringList{"Terminate", "Visit"}), 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(received, (QStringList {"Terminate", "Visit"}), 5000);
 }

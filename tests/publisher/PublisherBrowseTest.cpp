@@ -2,11 +2,13 @@
 // Browsing an account's albums: order, counts, going down and up, the Agent's refresh.
 #include "PublisherTestSupport.h"
 
+#include "ProgramRun.h"
 #include "ServicePictures.h"
 #include "client/oruNotifications.h"
 #include "model/oruNetwork_upload.h"
 #include "publisher/app/oruMainWindow.h"
 
+#include <QAction>
 #include <QElapsedTimer>
 #include <QImage>
 
@@ -48,7 +50,8 @@ protected:
                 client, picture, name, oruNetwork::stringWithUUID(), QSize(8, 6)));
     }
 
-    static std::optional<QString> album(oruNetwork &client, const QString &name, const QString &parent)
+    static std::optional<QString> album(
+        oruNetwork &client, const QString &name, const QString &parent)
     {
         oruItem item = oruItem::initWithEmptyAlbum();
         item.setName(name);
@@ -72,7 +75,7 @@ TEST_F(PublisherBrowseTest, AlbumsComeReversedBeforeThePicturesAndAreCounted)
     signOn(controller, kAnn);
     const quint32 tag = sectionOf(controller, "X");
     ASSERT_NE(tag, oruController::kMissingTag);
-    EXPECT_EQ(namesInSection(controller, tag), (QStringList{"Z", "Y", "X", "p", "q"}));
+    EXPECT_EQ(namesInSection(controller, tag), (QStringList {"Z", "Y", "X", "p", "q"}));
     EXPECT_EQ(controller.countText(), "3 albums, 2 pictures");
     // The grid answers from the same list.
     MUPhotoView *grid = controller.photoViewForTag(tag);
@@ -109,7 +112,7 @@ TEST_F(PublisherBrowseTest, GoingUpRestoresTheSavedListsWithoutAskingTheService)
     const int listings = requestCount("GetAssets");
     controller.goUp();
     EXPECT_EQ(controller.window().windowTitle(), "Pondrel Publisher : X");
-    EXPECT_EQ(namesInSection(controller, innerTag), QStringList{"X1"});
+    EXPECT_EQ(namesInSection(controller, innerTag), QStringList {"X1"});
     controller.goUp();
     EXPECT_EQ(controller.window().windowTitle(), "Pondrel Publisher");
     EXPECT_EQ(namesInSection(controller, tag), top);
@@ -129,10 +132,10 @@ TEST_F(PublisherBrowseTest, RefreshFromTheAgentRelistsASecondLaterAndOtherSender
     QSignalSpy listed(&controller, &oruController::refreshed);
     QElapsedTimer clock;
     clock.start();
-    ASSERT_TRUE(oruNotifications::post(oruNotifications::kRefresh, "someone.else", {},
-        m_bus.connection()));
-    ASSERT_TRUE(oruNotifications::post(oruNotifications::kRefresh,
-        oruNotifications::kPublisherObject, {}, m_bus.connection()));
+    ASSERT_TRUE(
+        oruNotifications::post(oruNotifications::kRefresh, "someone.else", {}, m_bus.connection()));
+    ASSERT_TRUE(oruNotifications::post(
+        oruNotifications::kRefresh, oruNotifications::kPublisherObject, {}, m_bus.connection()));
     ASSERT_TRUE(listed.wait(10000));
     EXPECT_GE(clock.elapsed(), 900);
     EXPECT_EQ(requestCount("GetAssets"), listings + 1);
@@ -150,7 +153,7 @@ TEST_F(PublisherBrowseTest, DraftAlbumsAreListedFromTheDraftsAndFilesMustBeLocal
     QSignalSpy listed(&controller, &oruController::refreshed);
     controller.refresh();
     ASSERT_TRUE(listed.wait(10000));
-    EXPECT_EQ(namesInSection(controller, oruController::DraftTag), QStringList{"Trip"});
+    EXPECT_EQ(namesInSection(controller, oruController::DraftTag), QStringList {"Trip"});
 
     const int listings = requestCount("GetAssets");
     controller.doubleClickOnPhotoAtIndex(controller.photoViewForTag(oruController::DraftTag), 0);
@@ -160,6 +163,30 @@ TEST_F(PublisherBrowseTest, DraftAlbumsAreListedFromTheDraftsAndFilesMustBeLocal
     EXPECT_EQ(requestCount("GetAssets"), listings);
 
     controller.openUris({"https://example.com/a.jpg", "file:///tmp/b%20c.jpg"});
-    EXPECT_EQ(controller.filesToImport(), QStringList{"/tmp/b c.jpg"});
-    EXPECT_EQ(controller.alerts().alertTitles(), QStringList{"Some items cannot be added."});
+    EXPECT_EQ(controller.filesToImport(), QStringList {"/tmp/b c.jpg"});
+    EXPECT_EQ(controller.alerts().alertTitles(), QStringList {"Some items cannot be added."});
+}
+
+TEST_F(PublisherBrowseTest, SlowListingKeepsTheWindowAnsweringAndALateAnswerIsDropped)
+{
+    oruController &controller = makeController();
+    signOn(controller, kAnn);
+    const quint32 tag = sectionOf(controller, "X");
+    const QStringList top = namesInSection(controller, tag);
+    const ProgramRun slow = ProgramRun::run("curl",
+        {"-sf", "--data-binary", "1*GetAssets:delay:1500",
+            m_service.baseUrl() + "/Pondrel/Admin/Faults"});
+    ASSERT_EQ(slow.exitCode, 0) << "curl is needed for this test: "
+                                << slow.standardError.toStdString();
+
+    controller.doubleClickOnPhotoAtIndex(controller.photoViewForTag(tag), 2);
+    EXPECT_EQ(controller.statusText(), "Getting assets for album...");
+    EXPECT_FALSE(controller.actionNamed("refresh")->isEnabled());
+    // Back up before X's listing is in: its late answer must not land at the top.
+    controller.goUp();
+    EXPECT_EQ(controller.window().windowTitle(), "Pondrel Publisher");
+    QTRY_VERIFY_WITH_TIMEOUT(controller.actionNamed("refresh")->isEnabled(), 10000);
+    EXPECT_EQ(namesInSection(controller, tag), top);
+    EXPECT_EQ(controller.countText(), "3 albums, 2 pictures");
+    EXPECT_EQ(requestCount("GetAssets"), 2);
 }

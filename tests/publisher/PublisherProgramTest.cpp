@@ -17,7 +17,7 @@ const QString kAnn = QStringLiteral("ann@example.com");
 ProgramRun gdbusCall(const QString &method, const QStringList &arguments)
 {
     return ProgramRun::run(QStringLiteral("gdbus"),
-        QStringList{"call", "--session", "--dest", "com.trevane.pondrel", "--object-path",
+        QStringList {"call", "--session", "--dest", "com.trevane.pondrel", "--object-path",
             "/com/trevane/pondrel", "--method", "org.freedesktop.Application." + method}
             + arguments);
 }
@@ -57,7 +57,8 @@ TEST_F(PublisherTest, RunningPublisherAnswersTheDesktopAndTakesFilesFromASecondO
     QTRY_VERIFY_WITH_TIMEOUT(logText().contains("openFile: " + picture), 10000);
 
     const QString other = m_home.path() + "/other.jpg";
-    const ProgramRun second = ProgramRun::run(ProgramRun::builtProgram("pondrel-publisher"), {other});
+    const ProgramRun second
+        = ProgramRun::run(ProgramRun::builtProgram("pondrel-publisher"), {other});
     EXPECT_EQ(second.exitCode, 0) << second.standardError.toStdString();
     QTRY_VERIFY_WITH_TIMEOUT(logText().contains("openFile: " + other), 10000);
     EXPECT_EQ(publisher.state(), QProcess::Running);

@@ -25,19 +25,18 @@ TEST_F(PublisherTest, FirstStartCreatesTheSettingsAndOneAutostartEntryAndOffersT
     EXPECT_EQ(settings.value("AutoStart"), QVariant(true));
     EXPECT_EQ(settings.value("AutoLogin"), QVariant(false));
 
-    const QVariantList items
-        = Preferences::loginWindow().value(NTLoginItemMgr::kListKey).toList();
+    const QVariantList items = Preferences::loginWindow().value(NTLoginItemMgr::kListKey).toList();
     ASSERT_EQ(items.size(), 1);
     EXPECT_EQ(items.first().toMap(),
-        (QVariantMap{{"Hide", false}, {"Path", QStringLiteral("/bin/true")}}));
+        (QVariantMap {{"Hide", false}, {"Path", QStringLiteral("/bin/true")}}));
     const QStringList autostart = QDir(NTLoginItemMgr::autostartFolder()).entryList(QDir::Files);
-    EXPECT_EQ(autostart, QStringList{"true.desktop"});
+    EXPECT_EQ(autostart, QStringList {"true.desktop"});
 
     // The choice was offered; unattended, its default "Login" opened the sign-on panel.
-    EXPECT_EQ(controller.alerts().alertTitles(), QStringList{"You are not logged on the system"});
+    EXPECT_EQ(controller.alerts().alertTitles(), QStringList {"You are not logged on the system"});
     EXPECT_EQ(controller.alerts().alertHistory().first().buttons,
-        (QStringList{"Login", "Create New Account", "Quit"}));
-    EXPECT_EQ(controller.alerts().dialogHistory(), QStringList{"Login"});
+        (QStringList {"Login", "Create New Account", "Quit"}));
+    EXPECT_EQ(controller.alerts().dialogHistory(), QStringList {"Login"});
 
     // A second start leaves the login items alone, also after the user removed the entry.
     m_controller.reset();
@@ -72,16 +71,17 @@ TEST_F(PublisherTest, LoginItemsKeepTheirOrderAndMoveOnlyAsTold)
     NTLoginItemMgr::addLoginItem("/opt/a", true);
     const auto paths = [] {
         QStringList list;
-        for (const QVariant &item : Preferences::loginWindow().value(NTLoginItemMgr::kListKey).toList())
+        for (const QVariant &item :
+            Preferences::loginWindow().value(NTLoginItemMgr::kListKey).toList())
             list.append(item.toMap().value("Path").toString());
         return list;
     };
-    EXPECT_EQ(paths(), (QStringList{"/opt/b", "/opt/a"}));
+    EXPECT_EQ(paths(), (QStringList {"/opt/b", "/opt/a"}));
 
     NTLoginItemMgr::reorderLoginItemToEnd("/opt/a", false); // not the first: nothing
-    EXPECT_EQ(paths(), (QStringList{"/opt/b", "/opt/a"}));
+    EXPECT_EQ(paths(), (QStringList {"/opt/b", "/opt/a"}));
     NTLoginItemMgr::reorderLoginItemToEnd("/opt/b", false);
-    EXPECT_EQ(paths(), (QStringList{"/opt/a", "/opt/b"}));
+    EXPECT_EQ(paths(), (QStringList {"/opt/a", "/opt/b"}));
 
     const QByteArray before = [] {
         QFile f(Preferences::loginWindow().filePath());
@@ -101,7 +101,7 @@ TEST_F(PublisherTest, LoginItemsKeepTheirOrderAndMoveOnlyAsTold)
     foreign.close();
     NTLoginItemMgr::removeLoginItem("/opt/a");
     EXPECT_EQ(QDir(NTLoginItemMgr::autostartFolder()).entryList(QDir::Files),
-        (QStringList{"b.desktop", "foreign.desktop"}));
+        (QStringList {"b.desktop", "foreign.desktop"}));
     QFile entry(NTLoginItemMgr::autostartEntryPath("/opt/b"));
     ASSERT_TRUE(entry.open(QIODevice::ReadOnly));
     EXPECT_TRUE(entry.readAll().contains("\nExec=\"/opt/b\"\n"));
@@ -132,7 +132,8 @@ TEST_F(PublisherTest, PreferencesSwitchTheAgentLoginItem)
 TEST_F(PublisherTest, DraftsQuestionIsAskedOnceOnTheWayOut)
 {
     oruController &controller = makeController();
-    controller.pictureViewArrayForTag(oruController::DraftTag).append(oruItem::initWithEmptyAlbum());
+    controller.pictureViewArrayForTag(oruController::DraftTag)
+        .append(oruItem::initWithEmptyAlbum());
 
     controller.alerts().queueAlertAnswer(QStringLiteral("No"));
     EXPECT_FALSE(controller.window().close());
@@ -143,7 +144,7 @@ TEST_F(PublisherTest, DraftsQuestionIsAskedOnceOnTheWayOut)
     EXPECT_TRUE(controller.window().close());
     ASSERT_TRUE(terminated.count() == 1 || terminated.wait(5000));
     EXPECT_EQ(controller.alerts().alertTitles(),
-        (QStringList{"Some drafts were not saved.", "Some drafts were not saved."}));
+        (QStringList {"Some drafts were not saved.", "Some drafts were not saved."}));
     EXPECT_TRUE(controller.pictureViewArrayForTag(oruController::DraftTag).isEmpty());
     // Quitting after that asks nothing more.
     controller.terminate();
@@ -161,9 +162,9 @@ TEST_F(PublisherTest, UnreadableSettingsAreKeptAsideAndReported)
 
     oruController &controller = makeController();
     EXPECT_TRUE(m_awake);
-    EXPECT_EQ(controller.alerts().alertTitles(), QStringList{"Your settings could not be read."});
-    const QStringList kept = QDir(QFileInfo(path).path())
-                                 .entryList({QFileInfo(path).fileName() + ".unreadable-*"});
+    EXPECT_EQ(controller.alerts().alertTitles(), QStringList {"Your settings could not be read."});
+    const QStringList kept
+        = QDir(QFileInfo(path).path()).entryList({QFileInfo(path).fileName() + ".unreadable-*"});
     ASSERT_EQ(kept.size(), 1);
     QFile keptFile(QFileInfo(path).path() + "/" + kept.first());
     ASSERT_TRUE(keptFile.open(QIODevice::ReadOnly));

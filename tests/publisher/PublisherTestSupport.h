@@ -29,8 +29,7 @@ protected:
 
     PublisherTest()
         : m_service({QStringLiteral("--log"), m_home.path() + QStringLiteral("/requests.log")})
-    {
-    }
+    { }
 
     void SetUp() override
     {
@@ -66,8 +65,8 @@ protected:
     void createAccount(const QString &email, const QString &password = kPassword)
     {
         oruNetwork client;
-        ASSERT_TRUE(client.createNewAccount(QStringLiteral("Ann"), QStringLiteral("Lee"), password,
-            email))
+        ASSERT_TRUE(
+            client.createNewAccount(QStringLiteral("Ann"), QStringLiteral("Lee"), password, email))
             << client.errorMsg().toStdString();
     }
 
@@ -86,8 +85,8 @@ protected:
         QFile log(m_home.path() + QStringLiteral("/requests.log"));
         if (!log.open(QIODevice::ReadOnly))
             return 0;
-        return static_cast<int>(QString::fromUtf8(log.readAll()).count(
-            QLatin1Char(' ') + operation + QLatin1Char(' ')));
+        return static_cast<int>(QString::fromUtf8(log.readAll())
+                                    .count(QLatin1Char(' ') + operation + QLatin1Char(' ')));
     }
 
     QStringList namesInSection(pondrel::oruController &controller, quint32 tag) const
@@ -102,10 +101,10 @@ protected:
     PrivateBus m_bus;
     RefServiceProcess m_service;
     // The Agent is another program's test; here it must not start.
-    ScopedEnvironment m_agentProgram{"PONDREL_AGENT_PROGRAM", "/bin/true"};
+    ScopedEnvironment m_agentProgram {"PONDREL_AGENT_PROGRAM", "/bin/true"};
     // GLib ends a process whose first session bus goes away, and every test here has a bus of
     // its own: the secret store is tried in a process of its own (PublisherSecretStoreTest).
-    ScopedEnvironment m_noSecretStore{"PONDREL_NO_SECRET_STORE", "1"};
+    ScopedEnvironment m_noSecretStore {"PONDREL_NO_SECRET_STORE", "1"};
     std::unique_ptr<ServiceEnvironment> m_environment;
     std::unique_ptr<pondrel::oruController> m_controller;
     bool m_awake = false;

@@ -20,7 +20,8 @@ int main(int argc, char **argv)
     oruSavedPassword saved;
     saved.save(arguments.at(1), arguments.at(2), [&](oruSavedPassword::Storage storage) {
         std::printf("%s\n",
-            storage == oruSavedPassword::Storage::SecretStore ? "secret-store" : "preferences-file");
+            storage == oruSavedPassword::Storage::SecretStore ? "secret-store"
+                                                              : "preferences-file");
         saved.read(arguments.at(1), [](const QString &password) {
             std::printf("%s\n", qPrintable(password));
             QCoreApplication::quit();

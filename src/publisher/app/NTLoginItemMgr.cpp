@@ -58,12 +58,12 @@ void writeAutostartEntry(const QVariantMap &item)
         return;
     }
     // Written by hand: QSettings would escape the "Desktop Entry" group name.
-    const QString text = QStringLiteral("[Desktop Entry]\nType=Application\nName=%1\nExec=%2\n"
-                                        "X-GNOME-Autostart-enabled=true\n%3=true\n"
-                                        "X-Pondrel-Hide=%4\n")
-                             .arg(QFileInfo(path).completeBaseName(), quotedForExec(path), kMarkKey,
-                                 item.value(kHideKey).toBool() ? QStringLiteral("true")
-                                                               : QStringLiteral("false"));
+    const QString text
+        = QStringLiteral("[Desktop Entry]\nType=Application\nName=%1\nExec=%2\n"
+                         "X-GNOME-Autostart-enabled=true\n%3=true\n"
+                         "X-Pondrel-Hide=%4\n")
+              .arg(QFileInfo(path).completeBaseName(), quotedForExec(path), kMarkKey,
+                  item.value(kHideKey).toBool() ? QStringLiteral("true") : QStringLiteral("false"));
     file.write(text.toUtf8());
     file.commit();
 }
@@ -77,7 +77,8 @@ void mirrorToAutostart(const QVariantList &list)
         wanted.append(NTLoginItemMgr::autostartEntryPath(item.toMap().value(kPathKey).toString()));
     }
     const QDir folder(NTLoginItemMgr::autostartFolder());
-    for (const QFileInfo &entry : folder.entryInfoList({QStringLiteral("*.desktop")}, QDir::Files)) {
+    for (const QFileInfo &entry :
+        folder.entryInfoList({QStringLiteral("*.desktop")}, QDir::Files)) {
         if (!wanted.contains(entry.absoluteFilePath()) && isOurEntry(entry.absoluteFilePath()))
             QFile::remove(entry.absoluteFilePath());
     }
@@ -97,7 +98,8 @@ namespace NTLoginItemMgr {
 QString autostartFolder()
 {
     const QString config = qEnvironmentVariable("XDG_CONFIG_HOME");
-    return (QDir::isAbsolutePath(config) ? config : Paths::homeFolder() + QStringLiteral("/.config"))
+    return (QDir::isAbsolutePath(config) ? config
+                                         : Paths::homeFolder() + QStringLiteral("/.config"))
         + QStringLiteral("/autostart");
 }
 
@@ -107,15 +109,21 @@ QString autostartEntryPath(const QString &path)
         + QStringLiteral(".desktop");
 }
 
-int loginIndex(const QString &path) { return indexIn(readList(), path); }
+int loginIndex(const QString &path)
+{
+    return indexIn(readList(), path);
+}
 
-bool isLoginItem(const QString &path) { return loginIndex(path) != -1; }
+bool isLoginItem(const QString &path)
+{
+    return loginIndex(path) != -1;
+}
 
 void addLoginItem(const QString &path, bool hide)
 {
     removeLoginItem(path);
     QVariantList list = readList();
-    list.append(QVariantMap{{kHideKey, hide}, {kPathKey, path}});
+    list.append(QVariantMap {{kHideKey, hide}, {kPathKey, path}});
     writeList(list);
 }
 
@@ -135,7 +143,7 @@ void reorderLoginItemToEnd(const QString &path, bool hide)
     if (indexIn(list, path) != 0)
         return;
     list.removeFirst();
-    list.append(QVariantMap{{kHideKey, hide}, {kPathKey, path}});
+    list.append(QVariantMap {{kHideKey, hide}, {kPathKey, path}});
     writeList(list);
 }
 

@@ -38,7 +38,7 @@ const QString kDebugKey = QStringLiteral("Debug");
 // The user settings every start makes sure of, in this order, with their defaults.
 const QList<QPair<QString, QVariant>> &defaultSettings()
 {
-    static const QList<QPair<QString, QVariant>> settings{
+    static const QList<QPair<QString, QVariant>> settings {
         {QStringLiteral("ComputerID"), QStringLiteral("")},
         {QStringLiteral("UserID"), QStringLiteral("")},
         {QStringLiteral("PrevUsers"), QVariantMap()},
@@ -51,11 +51,11 @@ const QList<QPair<QString, QVariant>> &defaultSettings()
     return settings;
 }
 
-const std::array<const char *, oruController::kSectionCount> kHeaderTexts{
-    QT_TRANSLATE_NOOP("oruController", "Draft"),
-    QT_TRANSLATE_NOOP("oruController", "Uploaded"),
-    QT_TRANSLATE_NOOP("oruController", "Uploaded (from other computers)"),
-    QT_TRANSLATE_NOOP("oruController", "Received"),
+const std::array<const char *, oruController::kSectionCount> kHeaderTexts {
+    QT_TRANSLATE_NOOP("pondrel::oruController", "Draft"),
+    QT_TRANSLATE_NOOP("pondrel::oruController", "Uploaded"),
+    QT_TRANSLATE_NOOP("pondrel::oruController", "Uploaded (from other computers)"),
+    QT_TRANSLATE_NOOP("pondrel::oruController", "Received"),
 };
 
 } // namespace
@@ -71,9 +71,7 @@ oruController::oruController(QDBusConnection bus, QObject *parent)
     setUpdateChecker(std::make_unique<oruPackageManagerUpdates>());
     m_alerts->setParentWindow(m_window.get());
     m_window->setCloseQuestion([this] { return windowShouldClose(); });
-    connect(m_window.get(), &oruMainWindow::closed, this, [this] {
-        applicationWillTerminate();
-    });
+    connect(m_window.get(), &oruMainWindow::closed, this, [this] { applicationWillTerminate(); });
     connect(m_window.get(), &oruMainWindow::resized, this, [this] {
         recalcViews();
         QTimer::singleShot(0, this, &oruController::recalcViews);
@@ -90,7 +88,10 @@ oruController::~oruController()
         theController = nullptr;
 }
 
-oruController *oruController::sharedInstance() { return theController; }
+oruController *oruController::sharedInstance()
+{
+    return theController;
+}
 
 bool oruController::awakeFromNib()
 {
@@ -107,8 +108,8 @@ bool oruController::awakeFromNib()
 
     m_orunet = std::make_unique<oruNetwork>(m_alerts);
     m_service = std::make_unique<oruServiceThread>(this);
-    connect(m_service.get(), &oruServiceThread::busyChanged, this,
-        &oruController::updateCommandStates);
+    connect(
+        m_service.get(), &oruServiceThread::busyChanged, this, &oruController::updateCommandStates);
     setUpDrafts();
 
     m_localCacheFolder = Paths::cachesFolder();
@@ -141,8 +142,7 @@ bool oruController::awakeFromNib()
 
 void oruController::applicationDidFinishLaunching()
 {
-    QTimer::singleShot(
-        kStartupDelayMs, this, [this] { m_updater->checkForUpdatesInBackground(); });
+    QTimer::singleShot(kStartupDelayMs, this, [this] { m_updater->checkForUpdatesInBackground(); });
     registerNotificationObserver();
     QTimer::singleShot(kStartupDelayMs, this, &oruController::doStartupStuff);
 }
@@ -155,9 +155,8 @@ void oruController::doStartupStuff()
         return;
     }
     const QString user = settings.value(QStringLiteral("LastLogin")).toString();
-    m_savedPassword->read(user, [this, user](const QString &password) {
-        loginWithUser(user, password);
-    });
+    m_savedPassword->read(
+        user, [this, user](const QString &password) { loginWithUser(user, password); });
 }
 
 void oruController::setAsideUnreadableSettings()
@@ -204,10 +203,10 @@ bool oruController::redirectStdErrToLogFile()
 
 void oruController::logSystemProfile() const
 {
-    ORU_LOG(QStringLiteral("System: %1; kernel %2 %3; Qt %4 (built with %5)")
-            .arg(QSysInfo::prettyProductName(), QSysInfo::kernelType(),
-                QSysInfo::kernelVersion(), QString::fromLatin1(qVersion()),
-                QLibraryInfo::version().toString()));
+    ORU_LOG(
+        QStringLiteral("System: %1; kernel %2 %3; Qt %4 (built with %5)")
+            .arg(QSysInfo::prettyProductName(), QSysInfo::kernelType(), QSysInfo::kernelVersion(),
+                QString::fromLatin1(qVersion()), QLibraryInfo::version().toString()));
 }
 
 bool oruController::ensureLocalFolder(const QString &path)
@@ -306,8 +305,14 @@ void oruController::hideStatus()
     window().ui().progressIndicator->setVisible(false);
 }
 
-QString oruController::statusText() const { return window().ui().statusText->text(); }
-QString oruController::countText() const { return window().ui().countTextField->text(); }
+QString oruController::statusText() const
+{
+    return window().ui().statusText->text();
+}
+QString oruController::countText() const
+{
+    return window().ui().countTextField->text();
+}
 
 void oruController::updateWindowTitle()
 {
@@ -336,15 +341,18 @@ void oruController::showPrefs()
         NTLoginItemMgr::removeLoginItem(pathForAgent());
 }
 
-void oruController::showAboutBox() { oruAboutBoxController::sharedInstance().showPanel(); }
+void oruController::showAboutBox()
+{
+    oruAboutBoxController::sharedInstance().showPanel();
+}
 
 bool oruController::windowShouldClose()
 {
     if (pictureViewArrayForTag(DraftTag).isEmpty())
         return true;
-    const QString answer = m_alerts->alert(oruAlertRequest::Kind::Warning,
-        tr("Some drafts were not saved."), tr("Do you really want to quit?"),
-        {tr("Yes"), tr("No")});
+    const QString answer
+        = m_alerts->alert(oruAlertRequest::Kind::Warning, tr("Some drafts were not saved."),
+            tr("Do you really want to quit?"), {tr("Yes"), tr("No")});
     if (answer != tr("Yes"))
         return false;
     pictureViewArrayForTag(DraftTag).clear();

@@ -9,8 +9,8 @@
 #include "publisher/views/IndexSet.h"
 #include "publisher/views/MUPhotoView.h"
 #include "publisher/views/MUPhotoViewDelegate.h"
-#include "publisher/views/oruHeaderView.h"
 #include "publisher/views/PhotoViewHost.h"
+#include "publisher/views/oruHeaderView.h"
 #include "support/LifoMutableArray.h"
 
 #include <QColor>
@@ -253,8 +253,8 @@ private:
     void newAccountCreated(const QString &email, const QString &password);
     void showAccountPanelWith(const QVariantMap &info);
     void finishLogout();
-    void listingArrived(const QString &albumId, quint64 generation,
-        const std::optional<QVariantList> &assets);
+    void listingArrived(
+        const QString &albumId, quint64 generation, const std::optional<QVariantList> &assets);
     void stopLoader();
     int indexOfSection(quint32 tag) const;
     quint32 tagOfView(MUPhotoView *view) const;
@@ -268,8 +268,8 @@ private:
     QDBusConnection m_bus;
     std::shared_ptr<oruAlertPresenter> m_alerts;
     std::unique_ptr<oruMainWindow> m_window;
-    std::array<MUPhotoView *, kSectionCount> m_photoViews{};
-    std::array<oruHeaderView *, kSectionCount> m_headerViews{};
+    std::array<MUPhotoView *, kSectionCount> m_photoViews {};
+    std::array<oruHeaderView *, kSectionCount> m_headerViews {};
 
     QString m_localCacheFolder;
     QString m_appSupportFolder;

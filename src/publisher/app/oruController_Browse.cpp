@@ -15,7 +15,7 @@ namespace {
 const QString kUniqueIdentifier = QStringLiteral("UniqueIdentifier");
 const QString kAssetType = QStringLiteral("AssetType");
 
-const std::array<QString, oruController::kSectionCount> kAssetTypes{
+const std::array<QString, oruController::kSectionCount> kAssetTypes {
     QStringLiteral("Draft"),
     QStringLiteral("Local"),
     QStringLiteral("Remote"),
@@ -151,14 +151,15 @@ std::optional<QString> oruController::renditionUrlForItem(
         ORU_LOG(QStringLiteral("pictureURL for name %1 is NULL!").arg(item.name()));
         return std::nullopt;
     }
-    const bool album = record->value(QStringLiteral("CS_AssetKind")).toString()
-        == QLatin1String("FolderAsset");
+    const bool album
+        = record->value(QStringLiteral("CS_AssetKind")).toString() == QLatin1String("FolderAsset");
     const QVariantMap renditions = record
                                        ->value(album ? QStringLiteral("FolderAssetRenditions")
                                                      : QStringLiteral("PictureFileAssetRenditions"))
                                        .toMap();
-    const QVariantList list = Values::asList(renditions.value(
-        album ? QStringLiteral("FolderAssetRendition") : QStringLiteral("PictureFileAssetRendition")));
+    const QVariantList list
+        = Values::asList(renditions.value(album ? QStringLiteral("FolderAssetRendition")
+                                                : QStringLiteral("PictureFileAssetRendition")));
     for (const QVariant &rendition : list) {
         const QVariantMap fields = rendition.toMap();
         if (fields.value(QStringLiteral("Name")).toString() == name)
@@ -280,8 +281,10 @@ void oruController::openItemAt(quint32 tag, quint32 index, bool alwaysRequestPre
         return;
     }
     // Pictures open in the full picture view, which is not part of the window yet.
-    ORU_LOG(QStringLiteral("Opening picture %1 (preview %2)")
-            .arg(item.name(), alwaysRequestPreview ? QStringLiteral("always") : QStringLiteral("if missing")));
+    ORU_LOG(
+        QStringLiteral("Opening picture %1 (preview %2)")
+            .arg(item.name(),
+                alwaysRequestPreview ? QStringLiteral("always") : QStringLiteral("if missing")));
 }
 
 void oruController::goBrowser()

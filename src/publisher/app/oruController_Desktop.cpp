@@ -19,7 +19,7 @@ namespace {
 // Command names as the desktop's ActivateAction uses them, and their menu actions.
 const QList<QPair<QString, QString>> &commandTable()
 {
-    static const QList<QPair<QString, QString>> table{
+    static const QList<QPair<QString, QString>> table {
         {QStringLiteral("refresh"), QStringLiteral("actionRefresh")},
         {QStringLiteral("go-up"), QStringLiteral("actionGoUp")},
         {QStringLiteral("open"), QStringLiteral("actionOpen")},
@@ -101,7 +101,7 @@ bool oruController::activateAction(const QString &name)
     QAction *action = actionNamed(name);
     if (!action || !action->isEnabled()) {
         ORU_LOG(QStringLiteral("Command %1 is %2")
-                .arg(name, action ? QStringLiteral("disabled") : QStringLiteral("unknown")));
+                    .arg(name, action ? QStringLiteral("disabled") : QStringLiteral("unknown")));
         return false;
     }
     action->trigger();
@@ -144,11 +144,12 @@ void oruController::setDesktopApplication(oruDesktopApplication *application)
 {
     m_desktopApplication = application;
     // Queued: a command may open a modal dialog, and the bus call must be answered first.
-    connect(application, &oruDesktopApplication::activateRequested, this,
-        &oruController::activate, Qt::QueuedConnection);
+    connect(application, &oruDesktopApplication::activateRequested, this, &oruController::activate,
+        Qt::QueuedConnection);
     connect(application, &oruDesktopApplication::openRequested, this, &oruController::openUris,
         Qt::QueuedConnection);
-    connect(application, &oruDesktopApplication::actionRequested, this,
+    connect(
+        application, &oruDesktopApplication::actionRequested, this,
         [this](const QString &name) { activateAction(name); }, Qt::QueuedConnection);
 }
 

@@ -63,7 +63,7 @@ void oruController::chooseLoginOrNewAccount()
 void oruController::showLoginPanel()
 {
     const QString lastLogin = Preferences::shared().value(kLastLoginKey).toString();
-    runLoginPanel(std::make_shared<oruLoginController>(QStringList{lastLogin}));
+    runLoginPanel(std::make_shared<oruLoginController>(QStringList {lastLogin}));
 }
 
 void oruController::runLoginPanel(std::shared_ptr<oruLoginController> panel)
@@ -95,8 +95,8 @@ void oruController::loginWithUser(
     m_service->run<SignOnOutcome>(
         [net = m_orunet.get(), user, password] {
             if (!net->registerComputerIfNeeded())
-                return SignOnOutcome{false, false, net->errorMsg()};
-            return SignOnOutcome{true, net->signOn(user, password), QString()};
+                return SignOnOutcome {false, false, net->errorMsg()};
+            return SignOnOutcome {true, net->signOn(user, password), QString()};
         },
         [this, user, done = std::move(done)](const SignOnOutcome &outcome) {
             const bool signedOn = outcome.signedOn;
@@ -183,10 +183,8 @@ void oruController::runNewAccountDialog(std::shared_ptr<oruNewAccountController>
     const QString email = dialog->email();
     const QString password = dialog->password();
     showStatus(tr("Creating the account..."));
-    m_service->run<bool>(
-        [net = m_orunet.get(), first, last, password, email] {
-            return net->createNewAccount(first, last, password, email);
-        },
+    m_service->run<bool>([net = m_orunet.get(), first, last, password,
+                             email] { return net->createNewAccount(first, last, password, email); },
         [this, dialog, email, password](bool created) {
             hideStatus();
             if (!created) {
@@ -215,7 +213,9 @@ void oruController::newAccountCreated(const QString &email, const QString &passw
 void oruController::showAccountPanel()
 {
     m_service->run<AccountPanelData>(
-        [net = m_orunet.get()] { return AccountPanelData{net->getAccountInfo(), net->password()}; },
+        [net = m_orunet.get()] {
+            return AccountPanelData {net->getAccountInfo(), net->password()};
+        },
         [this](const AccountPanelData &data) {
             QVariantMap info = data.info.value_or(QVariantMap());
             info.insert(QStringLiteral("Password"), data.password);
@@ -233,10 +233,8 @@ void oruController::showAccountPanelWith(const QVariantMap &info)
     const QString last = edited.value(QStringLiteral("LastName")).toString();
     // No password when the area stayed closed: the client then keeps the current one.
     const QString password = edited.value(QStringLiteral("Password")).toString();
-    m_service->run<bool>(
-        [net = m_orunet.get(), first, last, password] {
-            return net->updateAccountInfo(first, last, password);
-        },
+    m_service->run<bool>([net = m_orunet.get(), first, last,
+                             password] { return net->updateAccountInfo(first, last, password); },
         [](bool) {});
 }
 

@@ -21,8 +21,7 @@ public:
     explicit ApplicationAdaptor(oruDesktopApplication *application)
         : QDBusAbstractAdaptor(application)
         , m_application(application)
-    {
-    }
+    { }
 
 public slots:
     void Activate(const QVariantMap &platformData)
@@ -82,7 +81,8 @@ bool oruDesktopApplication::handOver(
     const QStringList &files, QString &errorMsg, QDBusConnection bus)
 {
     QDBusMessage call = files.isEmpty()
-        ? QDBusMessage::createMethodCall(kBusName, kObjectPath, kInterface, QStringLiteral("Activate"))
+        ? QDBusMessage::createMethodCall(
+            kBusName, kObjectPath, kInterface, QStringLiteral("Activate"))
         : QDBusMessage::createMethodCall(kBusName, kObjectPath, kInterface, QStringLiteral("Open"));
     if (files.isEmpty())
         call << QVariantMap();

@@ -10,8 +10,7 @@ namespace pondrel {
 
 oruSavedPassword::oruSavedPassword(QObject *parent)
     : QObject(parent)
-{
-}
+{ }
 
 bool oruSavedPassword::secretStoreWanted()
 {
@@ -31,7 +30,7 @@ void oruSavedPassword::read(const QString &user, std::function<void(const QStrin
     connect(job, &QKeychain::Job::finished, this, [done = std::move(done)](QKeychain::Job *job) {
         if (job->error() != QKeychain::NoError) {
             ORU_LOG(QStringLiteral("No saved password in the secret store: %1")
-                    .arg(job->errorString()));
+                        .arg(job->errorString()));
             done(QString());
             return;
         }
@@ -59,7 +58,7 @@ void oruSavedPassword::save(
             if (!stored)
                 ORU_LOG(QStringLiteral("Secret store unavailable (%1): the password stays in "
                                        "the preferences file")
-                        .arg(job->errorString()));
+                            .arg(job->errorString()));
             Preferences::shared().setValue(kPreferenceKey, stored ? QString() : password);
             if (done)
                 done(stored ? Storage::SecretStore : Storage::PreferencesFile);

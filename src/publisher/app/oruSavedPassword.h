@@ -28,8 +28,7 @@ public:
 
     // The empty text when nothing is saved for user.
     void read(const QString &user, std::function<void(const QString &)> done);
-    void save(const QString &user, const QString &password,
-        std::function<void(Storage)> done = {});
+    void save(const QString &user, const QString &password, std::function<void(Storage)> done = {});
 
     // False when PONDREL_NO_SECRET_STORE is set: the preference key is used as if no secret
     // store answered. For machines whose secret store must not be touched, and for tests, which

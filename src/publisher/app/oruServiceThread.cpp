@@ -16,7 +16,10 @@ oruServiceThread::oruServiceThread(QObject *context)
     m_thread.start();
 }
 
-oruServiceThread::~oruServiceThread() { finish(); }
+oruServiceThread::~oruServiceThread()
+{
+    finish();
+}
 
 void oruServiceThread::finish()
 {
@@ -36,25 +39,30 @@ void oruServiceThread::finish()
 
 void oruServiceThread::run(std::function<void()> work, std::function<void()> done)
 {
-    post([work = std::move(work), done = std::move(done)]() -> std::function<void()> {
-        work();
-        return done ? done : [] {};
-    });
+    post(
+        std::move(work), done ? std::move(done) : [] {});
 }
 
-void oruServiceThread::post(std::function<std::function<void()>()> work)
+void oruServiceThread::post(std::function<void()> work, std::function<void()> continuation)
 {
+    const quint64 id = m_nextId++;
+    m_continuations.emplace(id, std::move(continuation));
     if (++m_pending == 1)
         emit busyChanged(true);
-    QMetaObject::invokeMethod(m_worker.get(), [this, work = std::move(work)] {
-        std::function<void()> continuation = work();
+    QMetaObject::invokeMethod(m_worker.get(), [this, id, work = std::move(work)] {
+        work();
         QMetaObject::invokeMethod(
-            this, [this, continuation] { finished(continuation); }, Qt::QueuedConnection);
+            this, [this, id] { finished(id); }, Qt::QueuedConnection);
     });
 }
 
-void oruServiceThread::finished(const std::function<void()> &continuation)
+void oruServiceThread::finished(quint64 id)
 {
+    const auto found = m_continuations.find(id);
+    if (found == m_continuations.end())
+        return;
+    const std::function<void()> continuation = std::move(found->second);
+    m_continuations.erase(found);
     const bool idle = --m_pending == 0;
     if (m_context)
         continuation();

@@ -6,7 +6,9 @@
 #include <QThread>
 
 #include <functional>
+#include <map>
 #include <memory>
+#include <optional>
 
 namespace pondrel {
 
@@ -29,10 +31,11 @@ public:
     template <typename Result>
     void run(std::function<Result()> work, std::function<void(Result)> done)
     {
-        post([work = std::move(work), done = std::move(done)]() -> std::function<void()> {
-            auto result = std::make_shared<Result>(work());
-            return [done, result] { done(std::move(*result)); };
-        });
+        // The result is plain data and may go on either thread; the continuation, which may
+        // hold widgets, stays on this object's thread.
+        auto result = std::make_shared<std::optional<Result>>();
+        post([work = std::move(work), result] { result->emplace(work()); },
+            [done = std::move(done), result] { done(std::move(**result)); });
     }
     void run(std::function<void()> work, std::function<void()> done = {});
 
@@ -47,13 +50,15 @@ signals:
     void busyChanged(bool busy);
 
 private:
-    // Work returns its continuation.
-    void post(std::function<std::function<void()>()> work);
-    void finished(const std::function<void()> &continuation);
+    void post(std::function<void()> work, std::function<void()> continuation);
+    void finished(quint64 id);
 
     QPointer<QObject> m_context;
     QThread m_thread;
     std::unique_ptr<QObject> m_worker;
+    // Touched on this object's thread only.
+    std::map<quint64, std::function<void()>> m_continuations;
+    quint64 m_nextId = 0;
     int m_pending = 0;
 };
 

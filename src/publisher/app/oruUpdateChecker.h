@@ -15,7 +15,10 @@ public:
 
     virtual ~oruUpdateChecker() = default;
     virtual void checkForUpdatesInBackground() = 0;
-    void setWillRelaunchCallback(RelaunchCallback callback) { m_willRelaunch = std::move(callback); }
+    void setWillRelaunchCallback(RelaunchCallback callback)
+    {
+        m_willRelaunch = std::move(callback);
+    }
 
 protected:
     void willRelaunch() const

@@ -71,7 +71,10 @@ bool oruAccountController::isPasswordAreaShown() const
     return m_ui->passwordButton->isChecked();
 }
 
-bool oruAccountController::isOkEnabled() const { return m_ui->okButton->isEnabled(); }
+bool oruAccountController::isOkEnabled() const
+{
+    return m_ui->okButton->isEnabled();
+}
 
 void oruAccountController::acceptAccount()
 {

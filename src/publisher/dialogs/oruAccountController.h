@@ -23,8 +23,8 @@ class oruAccountController : public QDialog
 
 public:
     // Null markers in info become empty texts.
-    oruAccountController(const QVariantMap &info, oruAlertPresenter &alerts,
-        QWidget *parent = nullptr);
+    oruAccountController(
+        const QVariantMap &info, oruAlertPresenter &alerts, QWidget *parent = nullptr);
     ~oruAccountController() override;
 
     const QVariantMap &accountInfo() const { return m_accountInfo; }

@@ -35,8 +35,7 @@ QString defaultAnswer(const oruAlertRequest &request)
 
 oruAlertPresenter::oruAlertPresenter(QObject *parent)
     : QObject(parent)
-{
-}
+{ }
 
 QString oruAlertPresenter::alert(oruAlertRequest::Kind kind, const QString &title,
     const QString &message, const QStringList &buttons)
@@ -73,17 +72,14 @@ QString oruAlertPresenter::answerAlert(const oruAlertRequest &request)
 
 QString oruAlertPresenter::runMessageBox(const oruAlertRequest &request)
 {
-    QMessageBox box(iconFor(request.kind), request.title, request.title, QMessageBox::NoButton,
-        m_parentWindow);
+    QMessageBox box(
+        iconFor(request.kind), request.title, request.title, QMessageBox::NoButton, m_parentWindow);
     box.setInformativeText(request.message);
     QList<QAbstractButton *> buttons;
     for (const QString &text : request.buttons) {
         // Roles only place the buttons; the answer is the text of the one pressed.
-        const auto role = buttons.isEmpty() ? QMessageBox::AcceptRole
-            : text == request.buttons.last() && request.buttons.size() > 2
-            ? QMessageBox::DestructiveRole
-            : QMessageBox::RejectRole;
-        buttons.append(box.addButton(text, role));
+        buttons.append(box.addButton(
+            text, buttons.isEmpty() ? QMessageBox::AcceptRole : QMessageBox::RejectRole));
     }
     if (QAbstractButton *preferred = buttons.value(request.defaultButton))
         box.setDefaultButton(qobject_cast<QPushButton *>(preferred));

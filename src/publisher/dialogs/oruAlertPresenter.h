@@ -26,7 +26,7 @@ struct oruAlertRequest
     Kind kind = Kind::Informational;
     QString title;
     QString message;
-    QStringList buttons{QStringLiteral("OK")};
+    QStringList buttons {QStringLiteral("OK")};
     int defaultButton = 0;
 };
 

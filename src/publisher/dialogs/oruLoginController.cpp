@@ -20,8 +20,8 @@ oruLoginController::oruLoginController(const QStringList &users, QWidget *parent
         m_ui->userNameText->setCurrentIndex(0);
     connect(m_ui->userNameText, &QComboBox::editTextChanged, this,
         &oruLoginController::applyEnablingRule);
-    connect(m_ui->passwordText, &QLineEdit::textChanged, this,
-        &oruLoginController::applyEnablingRule);
+    connect(
+        m_ui->passwordText, &QLineEdit::textChanged, this, &oruLoginController::applyEnablingRule);
     connect(m_ui->okButton, &QPushButton::clicked, this, &oruLoginController::acceptLogin);
     connect(m_ui->cancelButton, &QPushButton::clicked, this, &oruLoginController::cancelLogin);
     applyEnablingRule();
@@ -29,9 +29,18 @@ oruLoginController::oruLoginController(const QStringList &users, QWidget *parent
 
 oruLoginController::~oruLoginController() = default;
 
-QString oruLoginController::userName() const { return m_ui->userNameText->currentText(); }
-QString oruLoginController::password() const { return m_ui->passwordText->text(); }
-bool oruLoginController::autoLogin() const { return m_ui->autoLogin->isChecked(); }
+QString oruLoginController::userName() const
+{
+    return m_ui->userNameText->currentText();
+}
+QString oruLoginController::password() const
+{
+    return m_ui->passwordText->text();
+}
+bool oruLoginController::autoLogin() const
+{
+    return m_ui->autoLogin->isChecked();
+}
 
 void oruLoginController::setUserName(const QString &name)
 {
@@ -43,8 +52,14 @@ void oruLoginController::setPassword(const QString &password)
     m_ui->passwordText->setText(password);
 }
 
-void oruLoginController::setAutoLogin(bool on) { m_ui->autoLogin->setChecked(on); }
-bool oruLoginController::isOkEnabled() const { return m_ui->okButton->isEnabled(); }
+void oruLoginController::setAutoLogin(bool on)
+{
+    m_ui->autoLogin->setChecked(on);
+}
+bool oruLoginController::isOkEnabled() const
+{
+    return m_ui->okButton->isEnabled();
+}
 
 void oruLoginController::acceptLogin()
 {
@@ -52,7 +67,10 @@ void oruLoginController::acceptLogin()
         accept();
 }
 
-void oruLoginController::cancelLogin() { reject(); }
+void oruLoginController::cancelLogin()
+{
+    reject();
+}
 
 void oruLoginController::applyEnablingRule()
 {

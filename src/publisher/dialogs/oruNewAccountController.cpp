@@ -22,10 +22,22 @@ oruNewAccountController::oruNewAccountController(QWidget *parent)
 
 oruNewAccountController::~oruNewAccountController() = default;
 
-QString oruNewAccountController::firstName() const { return m_ui->firstNameField->text(); }
-QString oruNewAccountController::lastName() const { return m_ui->lastNameField->text(); }
-QString oruNewAccountController::email() const { return m_ui->emailField->text(); }
-QString oruNewAccountController::password() const { return m_ui->passwordField->text(); }
+QString oruNewAccountController::firstName() const
+{
+    return m_ui->firstNameField->text();
+}
+QString oruNewAccountController::lastName() const
+{
+    return m_ui->lastNameField->text();
+}
+QString oruNewAccountController::email() const
+{
+    return m_ui->emailField->text();
+}
+QString oruNewAccountController::password() const
+{
+    return m_ui->passwordField->text();
+}
 
 void oruNewAccountController::setFields(const QString &firstName, const QString &lastName,
     const QString &email, const QString &password, const QString &confirmation)
@@ -37,7 +49,10 @@ void oruNewAccountController::setFields(const QString &firstName, const QString 
     m_ui->confirmPasswordField->setText(confirmation);
 }
 
-bool oruNewAccountController::isOkEnabled() const { return m_ui->okButton->isEnabled(); }
+bool oruNewAccountController::isOkEnabled() const
+{
+    return m_ui->okButton->isEnabled();
+}
 
 void oruNewAccountController::accept()
 {
@@ -47,8 +62,7 @@ void oruNewAccountController::accept()
 
 void oruNewAccountController::applyEnablingRule()
 {
-    m_ui->okButton->setEnabled(!firstName().isEmpty()
-        && StringExtras::isValidEmailAddress(email())
+    m_ui->okButton->setEnabled(!firstName().isEmpty() && StringExtras::isValidEmailAddress(email())
         && password() == m_ui->confirmPasswordField->text());
 }
 

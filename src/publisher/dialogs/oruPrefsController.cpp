@@ -18,7 +18,13 @@ oruPrefsController::oruPrefsController(bool autoStart, QWidget *parent)
 
 oruPrefsController::~oruPrefsController() = default;
 
-bool oruPrefsController::autoStart() const { return m_ui->autoStartBox->isChecked(); }
-void oruPrefsController::setAutoStart(bool on) { m_ui->autoStartBox->setChecked(on); }
+bool oruPrefsController::autoStart() const
+{
+    return m_ui->autoStartBox->isChecked();
+}
+void oruPrefsController::setAutoStart(bool on)
+{
+    m_ui->autoStartBox->setChecked(on);
+}
 
 } // namespace pondrel
