@@ -2,13 +2,15 @@
 #include "model/AcceptedPictureFiles.h"
 
 #include <QFileInfo>
+#include <QHash>
+#include <QMimeDatabase>
 
 namespace pondrel {
 
 namespace AcceptedPictureFiles {
 
-// The quoted four-character entries are classic file type codes; files here carry none, so
-// only the extensions can match, but the list stays whole as the open dialog's filter.
+// The quoted four-character entries are classic file type codes; the list also serves as the
+// open dialog's filter.
 const QStringList &acceptedTypes()
 {
     static const QStringList types = {QStringLiteral("'jp2 '"), QStringLiteral("JP2"),
@@ -23,10 +25,32 @@ const QStringList &acceptedTypes()
     return types;
 }
 
+QString fileTypeCode(const QString &path)
+{
+    static const QHash<QString, QString> codeOfMimeType = {
+        {QStringLiteral("image/jpeg"), QStringLiteral("'JPEG'")},
+        {QStringLiteral("image/png"), QStringLiteral("'PNGf'")},
+        {QStringLiteral("image/tiff"), QStringLiteral("'TIFF'")},
+        {QStringLiteral("image/bmp"), QStringLiteral("'BMPf'")},
+        {QStringLiteral("image/jp2"), QStringLiteral("'jp2 '")},
+        {QStringLiteral("image/x-quicktime"), QStringLiteral("'qtif'")},
+    };
+    const QFileInfo file(path);
+    if (!file.isFile())
+        return {};
+    // Content only: the name must not vouch for what the file holds.
+    static const QMimeDatabase mimeDatabase;
+    const QMimeType type = mimeDatabase.mimeTypeForFile(file, QMimeDatabase::MatchContent);
+    return codeOfMimeType.value(type.name());
+}
+
 bool isValidFile(const QString &path)
 {
     const QString extension = QFileInfo(path).suffix();
-    return !extension.isEmpty() && acceptedTypes().contains(extension);
+    if (!extension.isEmpty() && acceptedTypes().contains(extension))
+        return true;
+    const QString code = fileTypeCode(path);
+    return !code.isEmpty() && acceptedTypes().contains(code);
 }
 
 } // namespace AcceptedPictureFiles

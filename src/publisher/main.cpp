@@ -2,6 +2,7 @@
 #include "publisher/app/oruController.h"
 #include "publisher/app/oruDesktopApplication.h"
 #include "publisher/app/oruMainWindow.h"
+#include "publisher/dialogs/oruAlertPresenter.h"
 #include "support/Preferences.h"
 
 #include <QApplication>
@@ -59,6 +60,10 @@ int main(int argc, char **argv)
     }
 
     oruController controller;
+    // For scripts and tests that drive the Publisher through its bus interface: every alert
+    // takes its default button, every dialog is cancelled.
+    if (qEnvironmentVariableIsSet("PONDREL_UNATTENDED"))
+        controller.alerts().setUnattended(true);
     if (!controller.awakeFromNib())
         return 1;
     controller.setDesktopApplication(&desktop);

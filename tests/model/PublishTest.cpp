@@ -125,8 +125,9 @@ TEST_F(PublishTest, ParentOnlyPutsPicturesStraightIntoThatAlbum)
 TEST_F(PublishTest, FailuresAreNamedPerFileAndGiveStatusOne)
 {
     const QString good = makeFile("good.jpg");
-    const QString wrongCase = m_files.filePath("photo.Jpg");
-    ASSERT_TRUE(QFile::copy(good, wrongCase));
+    // Not a picture, and its name's case is none of the accepted ones.
+    const QString wrongCase = m_files.filePath("notes.Jpg");
+    ASSERT_TRUE(writeBytes(wrongCase, "just text\n"));
     const QString missing = m_files.filePath("missing.jpg");
 
     const ToolRun run = publish({"--album", "Mixed", good, wrongCase, missing});

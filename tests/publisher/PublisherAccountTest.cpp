@@ -88,7 +88,8 @@ TEST_F(PublisherTest, NewAccountWhileSignedOnSignsOffAndSignsTheNewUserOn)
     createAccount(kAnn);
     oruController &controller = makeController();
     signOn(controller, kAnn);
-    controller.draftAssetsByAlbum().insert("", QVariantList {QVariantMap {{"AssetType", "Draft"}}});
+    controller.draftAssetsByAlbum().append(
+        "", QVariantMap{{"AssetType", "Draft"}, {"UniqueIdentifier", "DRAFT-1"}});
     EXPECT_EQ(controller.pictureViewArrayForTag(oruController::DraftTag).size(), 0);
 
     oruNotifications center(m_bus.connection());

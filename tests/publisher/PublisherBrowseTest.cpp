@@ -149,7 +149,7 @@ TEST_F(PublisherBrowseTest, DraftAlbumsAreListedFromTheDraftsAndFilesMustBeLocal
     oruItem draft = oruItem::initWithEmptyAlbum();
     draft.setName("Trip");
     const QVariantMap record = draft.asset();
-    controller.draftAssetsByAlbum().insert("", QVariantList {record});
+    controller.draftAssetsByAlbum().append("", record);
     QSignalSpy listed(&controller, &oruController::refreshed);
     controller.refresh();
     ASSERT_TRUE(listed.wait(10000));

@@ -110,6 +110,7 @@ bool oruController::awakeFromNib()
     m_service = std::make_unique<oruServiceThread>(this);
     connect(
         m_service.get(), &oruServiceThread::busyChanged, this, &oruController::updateCommandStates);
+    setUpDrafts();
 
     m_localCacheFolder = Paths::cachesFolder();
     m_appSupportFolder = Paths::applicationSupportFolder();
@@ -134,7 +135,6 @@ bool oruController::awakeFromNib()
     window().ui().metaView->setFocus();
     PhotoViewHost::setShared(this);
 
-    m_importTaskRunning = false;
     launchAgent();
     agentLaunched();
     updateCommandStates();

@@ -7,6 +7,8 @@
 #include "publisher/preview/PictureDownload.h"
 #include "publisher/preview/ThumbnailStore.h"
 #include "publisher/preview/oruLoader.h"
+#include "model/ItemEdits.h"
+#include "publisher/drafts/DraftsWorkflow.h"
 #include "publisher/views/IndexSet.h"
 #include "publisher/views/MUPhotoView.h"
 #include "publisher/views/MUPhotoViewDelegate.h"
@@ -162,7 +164,8 @@ public:
     std::optional<QString> renditionUrlForItem(const oruItem &item, const QString &name) const;
     QMenu *contextualMenuForSelection(int tag) override;
     const QVariantList &assetsList() const { return m_assetsList; }
-    QVariantMap &draftAssetsByAlbum() { return m_draftAssetsByAlbum; }
+    DraftStore &draftAssetsByAlbum() { return m_drafts->store(); }
+    DraftsWorkflow &drafts() const { return *m_drafts; }
     int albumDepth() const { return static_cast<int>(m_albumHeap.count()); }
 
     // Browsing: actions.
@@ -183,6 +186,8 @@ public:
     QString titleAtIndex(MUPhotoView *view, quint32 index) override;
     bool isFolderAtIndex(MUPhotoView *view, quint32 index) override;
     QImage smallIconAtIndex(MUPhotoView *view, quint32 index) override;
+    // A draft the service refused shows the reason.
+    QString toolTipAtIndex(MUPhotoView *view, quint32 index) override;
     void attribsAtIndex(MUPhotoView *view, quint32 index, bool &isShared, bool &emailShared,
         bool &webShared, bool &retrievalFailed) override;
     IndexSet selectionIndexesForPhotoView(MUPhotoView *view) override;
@@ -207,13 +212,30 @@ public:
     // "next", "rotateRight", "rotateLeft".
     QPushButton *fullViewButton(const QString &name) const;
 
-    // Drafts.
+    // Drafts (_Files): new albums, imports, the commit, and the offer to restore unsent drafts.
     bool saveDraftAssets() const;
     static QString draftsFileName() { return QStringLiteral("drafts.plist"); }
+    void newAlbum();
+    void importPicture();
+    void startImportingWithFiles(const QStringList &paths);
+    void commitDraftsToServer();
+    // Removal, rotation (_Remove) and the info dialogs (_Info).
+    void removeItem();
+    void getNumberOfSelectedAlbumsAndPictures(int &albums, int &pictures) const;
+    void rotateLeft();
+    void rotateRight();
+    // Turns the item a quarter to the left or right: its orientation, its record's
+    // "RotateFlipType" (a draft's own record too, so it is sent turned), its preview and its
+    // cached thumbnail.
+    void rotateItem(oruItem &item, bool left);
+    void getInfo();
+    void showAlbumInfoForItem(oruItem &item);
+    void showPictureInfoForItem(oruItem &item);
 
     // The desktop: menu commands by name, the bus interface, files handed to the Publisher.
-    // Names: "refresh", "go-up", "open", "new-album", "commit", "login-logout",
-    // "new-account", "account", "preferences", "about", "quit".
+    // Names: "refresh", "go-up", "open", "new-album", "commit", "import", "info",
+    // "rotate-left", "rotate-right", "remove", "login-logout", "new-account", "account",
+    // "preferences", "about", "quit".
     static QStringList actionNames();
     QAction *actionNamed(const QString &name) const;
     bool activateAction(const QString &name);
@@ -222,7 +244,7 @@ public:
     bool openFile(const QString &path) override;
     // The bus interface; without it the Publisher still runs, alone on no bus.
     void setDesktopApplication(oruDesktopApplication *application);
-    const QStringList &filesToImport() const { return m_filesToImportArray; }
+    const QStringList &filesToImport() const { return m_drafts->filesToImport(); }
 
     oruAlertPresenter &alerts() const { return *m_alerts; }
     oruServiceThread &service() const { return *m_service; }
@@ -267,6 +289,11 @@ private:
     int indexOfSection(quint32 tag) const;
     quint32 tagOfView(MUPhotoView *view) const;
     const oruItem *itemAt(MUPhotoView *view, quint32 index) const;
+    // Drafts, removal and info (_Files, _Remove, _Info).
+    void setUpDrafts();
+    void draftsSignedOn(const QString &account);
+    void draftsCommitted();
+    void runOnService(std::vector<ItemEdits::ServiceCall> calls);
 
     QDBusConnection m_bus;
     std::shared_ptr<oruAlertPresenter> m_alerts;
@@ -279,17 +306,12 @@ private:
     std::array<QList<oruItem>, kSectionCount> m_pictureViewArrays;
     std::array<IndexSet, kSectionCount> m_pictureViewIndexes;
     QVariantList m_assetsList;
-    QVariantMap m_draftAssetsByAlbum;
-    // Whether the drafts file has been read in; until then an empty list is no reason to
-    // replace it.
-    bool m_draftsRead = false;
+    std::unique_ptr<DraftsWorkflow> m_drafts;
     oruItem m_currentAlbum;
     LifoMutableArray<oruItem> m_parentHeap;
     LifoMutableArray<oruItem> m_albumHeap;
     LifoMutableArray<QVariantList> m_assetsHeap;
-    QStringList m_filesToImportArray;
     QColor m_backgroundColor = Qt::white;
-    bool m_importTaskRunning = false;
     QString m_currentAlbumUUID;
     qint32 m_currentPermissions = 3;
     QImage m_folderPic;

@@ -104,23 +104,12 @@ std::optional<QVariantMap> oruController::assetFromUniqueID(const QString &ident
 
 bool oruController::isAlbumDraft(const QString &identifier) const
 {
-    for (const QVariant &drafts : m_draftAssetsByAlbum) {
-        for (const QVariant &record : drafts.toList()) {
-            const QVariantMap draft = record.toMap();
-            if (draft.value(kUniqueIdentifier).toString() == identifier
-                && draft.value(kAssetType).toString() == kAssetTypes[0])
-                return true;
-        }
-    }
-    return false;
+    return m_drafts->store().isDraftAlbum(identifier);
 }
 
 int oruController::numberOfDraftItems() const
 {
-    int count = 0;
-    for (const QVariant &drafts : m_draftAssetsByAlbum)
-        count += static_cast<int>(drafts.toList().size());
-    return count;
+    return m_drafts->store().numberOfDraftItems();
 }
 
 void oruController::getNumberOfAlbumsAndPictures(int &albums, int &pictures) const
@@ -212,7 +201,7 @@ void oruController::listingArrived(
     QVariantList list;
     if (assets) {
         list = *assets;
-        list.append(m_draftAssetsByAlbum.value(albumId).toList());
+        list.append(m_drafts->store().records(albumId));
     }
     m_assetsList = list;
     hideStatus();

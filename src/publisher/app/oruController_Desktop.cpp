@@ -25,6 +25,11 @@ const QList<QPair<QString, QString>> &commandTable()
         {QStringLiteral("open"), QStringLiteral("actionOpen")},
         {QStringLiteral("new-album"), QStringLiteral("actionNewAlbum")},
         {QStringLiteral("commit"), QStringLiteral("actionCommit")},
+        {QStringLiteral("import"), QStringLiteral("actionImport")},
+        {QStringLiteral("info"), QStringLiteral("actionGetInfo")},
+        {QStringLiteral("rotate-left"), QStringLiteral("actionRotateLeft")},
+        {QStringLiteral("rotate-right"), QStringLiteral("actionRotateRight")},
+        {QStringLiteral("remove"), QStringLiteral("actionRemove")},
         {QStringLiteral("login-logout"), QStringLiteral("actionLoginLogout")},
         {QStringLiteral("new-account"), QStringLiteral("actionNewAccount")},
         {QStringLiteral("account"), QStringLiteral("actionAccount")},
@@ -80,9 +85,15 @@ void oruController::updateCommandStates()
     ui.actionRefresh->setEnabled(m_signedOn && !busy);
     ui.actionGoUp->setEnabled(m_signedOn && m_assetsHeap.count() > 0);
     ui.actionOpen->setEnabled(m_signedOn && tagViewOfFirstSelectedItem() != kMissingTag);
-    // Albums are made and committed with the drafts, which are not part of the window yet.
-    ui.actionNewAlbum->setEnabled(false);
-    ui.actionCommit->setEnabled(false);
+    const bool draftsIdle = m_drafts && !m_drafts->isBusy();
+    ui.actionNewAlbum->setEnabled(m_signedOn && draftsIdle && !m_currentAlbum.isImported());
+    ui.actionCommit->setEnabled(m_signedOn && draftsIdle && numberOfDraftItems() > 0);
+    const bool selected = m_signedOn && tagViewOfFirstSelectedItem() != kMissingTag;
+    ui.actionImport->setEnabled(m_signedOn && draftsIdle && !m_currentAlbum.isImported());
+    ui.actionGetInfo->setEnabled(selected);
+    ui.actionRotateLeft->setEnabled(selected && draftsIdle);
+    ui.actionRotateRight->setEnabled(selected && draftsIdle);
+    ui.actionRemove->setEnabled(selected && draftsIdle);
 }
 
 bool oruController::activateAction(const QString &name)
@@ -125,7 +136,7 @@ void oruController::openUris(const QStringList &uris)
 bool oruController::openFile(const QString &path)
 {
     ORU_LOG(QStringLiteral("openFile: %1").arg(path));
-    m_filesToImportArray.append(path);
+    m_drafts->openFile(path);
     return true;
 }
 

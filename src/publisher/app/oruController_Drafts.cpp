@@ -1,24 +1,50 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
-// The drafts file: the drafts by album, kept between runs.
+// The drafts and their file: every change is written as it happens (for the signed-on
+// account), and at sign-on the drafts a previous run left are offered back.
 #include "publisher/app/oruController.h"
 
-#include "support/PropertyList.h"
+#include "publisher/app/oruMainWindow.h"
+#include "publisher/dialogs/oruAlertPresenter.h"
 #include "support/oruLog.h"
+#include "ui_MainWindow.h"
 
 namespace pondrel {
 
+void oruController::setUpDrafts()
+{
+    m_drafts = std::make_unique<DraftsWorkflow>(
+        &window(),
+        [this](const QString &title, const QString &message, const QStringList &buttons) {
+            return m_alerts->alert(oruAlertRequest::Kind::Informational, title, message, buttons);
+        },
+        [this] { return m_currentAlbum.uniqueID(); });
+    connect(m_drafts.get(), &DraftsWorkflow::draftsChanged, this, [this] {
+        if (m_signedOn)
+            refresh();
+        updateCommandStates();
+    });
+    connect(m_drafts.get(), &DraftsWorkflow::commitFinished, this,
+        &oruController::draftsCommitted);
+    Ui::MainWindow &ui = window().ui();
+    connect(ui.actionNewAlbum, &QAction::triggered, this, &oruController::newAlbum);
+    connect(ui.actionImport, &QAction::triggered, this, &oruController::importPicture);
+    connect(ui.actionCommit, &QAction::triggered, this, &oruController::commitDraftsToServer);
+    connect(ui.actionGetInfo, &QAction::triggered, this, &oruController::getInfo);
+    connect(ui.actionRotateLeft, &QAction::triggered, this, &oruController::rotateLeft);
+    connect(ui.actionRotateRight, &QAction::triggered, this, &oruController::rotateRight);
+    connect(ui.actionRemove, &QAction::triggered, this, &oruController::removeItem);
+}
+
 bool oruController::saveDraftAssets() const
 {
-    if (m_appSupportFolder.isEmpty())
-        return false;
-    // Drafts not read at start must not be replaced by an empty list.
-    if (!m_draftsRead && m_draftAssetsByAlbum.isEmpty())
-        return true;
-    const QString path = m_appSupportFolder + QLatin1Char('/') + draftsFileName();
-    const bool saved = PropertyList::saveToPList(m_draftAssetsByAlbum, path);
-    if (!saved)
-        ORU_LOG(QStringLiteral("Cannot write the drafts to %1").arg(path));
-    return saved;
+    m_drafts->flush();
+    return true;
+}
+
+void oruController::draftsSignedOn(const QString &account)
+{
+    m_drafts->offerRestore(account, *m_orunet);
+    updateCommandStates();
 }
 
 } // namespace pondrel

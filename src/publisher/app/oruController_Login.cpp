@@ -98,7 +98,7 @@ void oruController::loginWithUser(
                 return SignOnOutcome {false, false, net->errorMsg()};
             return SignOnOutcome {true, net->signOn(user, password), QString()};
         },
-        [this, done = std::move(done)](const SignOnOutcome &outcome) {
+        [this, user, done = std::move(done)](const SignOnOutcome &outcome) {
             const bool signedOn = outcome.signedOn;
             m_signedOn = signedOn;
             // The client says nothing when the computer cannot be registered, which is what
@@ -109,6 +109,7 @@ void oruController::loginWithUser(
                     oruNetwork::messageForAlert(outcome.error));
             if (signedOn) {
                 changeLoginItem();
+                draftsSignedOn(user);
                 QTimer::singleShot(kStartupDelayMs, this, &oruController::refresh);
             }
             hideStatus();
@@ -137,7 +138,7 @@ void oruController::finishLogout()
 {
     m_signedOn = false;
     m_assetsList.clear();
-    m_draftAssetsByAlbum.clear();
+    m_drafts->setAccount(QString());
     for (int i = 0; i < kSectionCount; ++i) {
         m_pictureViewArrays[i].clear();
         m_pictureViewIndexes[i] = IndexSet();

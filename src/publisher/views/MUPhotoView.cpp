@@ -17,8 +17,10 @@
 #include <QDropEvent>
 #include <QFontMetricsF>
 #include <QMenu>
+#include <QHelpEvent>
 #include <QPainter>
 #include <QPainterPath>
+#include <QToolTip>
 
 #include <algorithm>
 #include <cmath>
@@ -339,6 +341,24 @@ QRectF MUPhotoView::photoRectForIndex(quint32 index) const
         = photo.isNull() ? QSizeF(photoSize_, photoSize_) : scaledPhotoSizeForSize(photo.size());
     return QRectF(cell.x() + photoInset, cell.y() + cell.height() - scaled.height() - photoInset,
         scaled.width(), scaled.height());
+}
+
+bool MUPhotoView::event(QEvent *event)
+{
+    if (event->type() != QEvent::ToolTip)
+        return QWidget::event(event);
+    const auto *help = static_cast<QHelpEvent *>(event);
+    const quint32 index = photoIndexForPoint(help->pos());
+    const QString text = delegate_ && index < photoCount()
+        ? delegate_->toolTipAtIndex(this, index)
+        : QString();
+    if (text.isEmpty()) {
+        QToolTip::hideText();
+        event->ignore();
+    } else {
+        QToolTip::showText(help->globalPos(), text, this);
+    }
+    return true;
 }
 
 quint32 MUPhotoView::photoIndexForPoint(const QPointF &point) const

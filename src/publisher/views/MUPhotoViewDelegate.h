@@ -30,6 +30,8 @@ public:
     virtual bool isFolderAtIndex(MUPhotoView *, quint32) { return false; }
     // Drawn at its own size in device-independent pixels (its device pixel ratio is honoured).
     virtual QImage smallIconAtIndex(MUPhotoView *, quint32) { return {}; }
+    // The text shown when the pointer rests on a photo; none when empty.
+    virtual QString toolTipAtIndex(MUPhotoView *, quint32) { return {}; }
     // The view presets retrievalFailed to true before asking; a host sets all four.
     virtual void attribsAtIndex(MUPhotoView *, quint32, bool &isShared, bool &emailShared,
         bool &webShared, bool &retrievalFailed)

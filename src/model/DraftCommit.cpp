@@ -1,0 +1,265 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+#include "model/DraftCommit.h"
+
+#include "client/oruNetwork.h"
+#include "model/oruItem.h"
+#include "model/oruNetwork_upload.h"
+#include "support/FileManagerExtras.h"
+#include "support/oruLog.h"
+
+#include <QFileInfo>
+
+namespace pondrel {
+
+namespace {
+
+const QString kLocalFileKey = QStringLiteral("CS_LocalFileName");
+
+// Names and digests of pictures are compared as one text.
+QString nameAndDigest(const QString &name, const QString &digest)
+{
+    return name + QLatin1Char('\n') + digest;
+}
+
+QString identifierOf(const QVariantMap &record)
+{
+    return record.value(DraftStore::kIdentifierKey).toString();
+}
+
+bool isAlbumRecord(const QVariantMap &record)
+{
+    return record.value(DraftStore::kKindKey).toString() == DraftStore::kFolderAsset;
+}
+
+// The pictures an album holds at the service, by name and digest.
+QSet<QString> picturesAt(oruNetwork &client, const QString &albumId)
+{
+    QSet<QString> pictures;
+    for (const QVariant &asset : client.getAssets(albumId).value_or(QVariantList())) {
+        const QVariantMap record = asset.toMap();
+        if (!isAlbumRecord(record))
+            pictures.insert(nameAndDigest(record.value(QStringLiteral("Name")).toString(),
+                record.value(QStringLiteral("Hash")).toString()));
+    }
+    return pictures;
+}
+
+bool alreadySent(const QVariantMap &record, const QSet<QString> &alreadyThere)
+{
+    if (alreadyThere.isEmpty())
+        return false;
+    const QString path = FileManagerExtras::pathResolved(record.value(kLocalFileKey).toString());
+    const std::optional<QString> digest = oruNetwork::sha1FromFile(path);
+    return digest && alreadyThere.contains(nameAndDigest(QFileInfo(path).fileName(), *digest));
+}
+
+} // namespace
+
+DraftCommit::ClientFactory DraftCommit::clientsLike(const oruNetwork &network)
+{
+    return [serviceKey = network.serviceKey(), computer = network.computerIdentifier(),
+               session = network.sessionIdentifier()] {
+        auto client = std::make_unique<oruNetwork>();
+        client->setServiceKey(serviceKey);
+        client->setComputerIdentifier(computer);
+        client->setSessionIdentifier(session);
+        return client;
+    };
+}
+
+DraftCommit::DraftCommit(DraftStore &store, ClientFactory clientFactory, QObject *parent)
+    : QObject(parent)
+    , m_store(store)
+    , m_clientFactory(std::move(clientFactory))
+{
+    // Each worker spends much of its time waiting for the service, so a few more than the
+    // cores keep both the disk (digests) and the service busy.
+    m_pool.setMaxThreadCount(std::max(2, QThread::idealThreadCount()) * 2);
+}
+
+DraftCommit::~DraftCommit()
+{
+    m_pool.waitForDone();
+}
+
+bool DraftCommit::start(bool resumed)
+{
+    if (m_running || m_store.isEmpty())
+        return false;
+    m_running = true;
+    m_resumed = resumed;
+    m_itemCount = m_store.numberOfDraftItems();
+    m_itemsDone = 0;
+    m_outstanding = 0;
+    m_albumsTried.clear();
+    m_summary = {};
+    ORU_LOG(QStringLiteral("draftAssetsByAlbum:%1").arg(m_itemCount));
+    emit started(m_itemCount);
+    emit draftsChanged();
+    startAlbumPass();
+    return true;
+}
+
+std::unique_ptr<oruNetwork> DraftCommit::takeClient()
+{
+    {
+        const std::lock_guard lock(m_clientsMutex);
+        if (!m_idleClients.empty()) {
+            std::unique_ptr<oruNetwork> client = std::move(m_idleClients.back());
+            m_idleClients.pop_back();
+            return client;
+        }
+    }
+    return m_clientFactory();
+}
+
+void DraftCommit::returnClient(std::unique_ptr<oruNetwork> client)
+{
+    const std::lock_guard lock(m_clientsMutex);
+    m_idleClients.push_back(std::move(client));
+}
+
+// Every album filed under an album that exists at the service (or the top level) can be
+// created now; albums filed under a draft album wait for the next pass.
+void DraftCommit::startAlbumPass()
+{
+    std::vector<Work> albums;
+    for (const QString &albumId : m_store.albumIds()) {
+        if (m_store.isDraftAlbum(albumId))
+            continue;
+        for (const QVariant &member : m_store.records(albumId)) {
+            const QVariantMap record = member.toMap();
+            if (isAlbumRecord(record) && !m_albumsTried.contains(identifierOf(record)))
+                albums.push_back(Work {albumId, record});
+        }
+    }
+    if (albums.empty()) {
+        startPictures();
+        return;
+    }
+    for (Work &work : albums) {
+        m_albumsTried.insert(identifierOf(work.record));
+        ++m_outstanding;
+        m_pool.start([this, work = std::move(work)] {
+            std::unique_ptr<oruNetwork> client = takeClient();
+            const std::optional<QString> created = oruNetworkUpload::uploadFolderItem(
+                *client, oruItem::initWithAsset(work.record), work.albumId);
+            const QString error = created ? QString() : client->errorMsg();
+            returnClient(std::move(client));
+            QMetaObject::invokeMethod(
+                this, [this, work, created, error] { albumDone(work, created, error); },
+                Qt::QueuedConnection);
+        });
+    }
+}
+
+void DraftCommit::albumDone(
+    const Work &work, const std::optional<QString> &createdId, const QString &error)
+{
+    emit progressed(++m_itemsDone, m_itemCount);
+    if (createdId && !createdId->isEmpty()) {
+        m_store.albumCreated(identifierOf(work.record), *createdId);
+        ++m_summary.sent;
+    } else {
+        refused(work, error);
+    }
+    emit draftsChanged();
+    if (--m_outstanding == 0)
+        startAlbumPass();
+}
+
+void DraftCommit::startPictures()
+{
+    emit picturesStarted();
+    if (!m_resumed) {
+        sendPictures({});
+        return;
+    }
+    QStringList albumIds;
+    for (const QString &albumId : m_store.albumIds()) {
+        if (!m_store.isDraftAlbum(albumId))
+            albumIds.append(albumId);
+    }
+    ++m_outstanding;
+    m_pool.start([this, albumIds] {
+        std::unique_ptr<oruNetwork> client = takeClient();
+        QHash<QString, QSet<QString>> alreadyThere;
+        for (const QString &albumId : albumIds)
+            alreadyThere.insert(albumId, picturesAt(*client, albumId));
+        returnClient(std::move(client));
+        QMetaObject::invokeMethod(
+            this,
+            [this, alreadyThere] {
+                --m_outstanding;
+                sendPictures(alreadyThere);
+            },
+            Qt::QueuedConnection);
+    });
+}
+
+void DraftCommit::sendPictures(const QHash<QString, QSet<QString>> &alreadyThere)
+{
+    for (const QString &albumId : m_store.albumIds()) {
+        // Beneath an album the service refused: nowhere to send them this time.
+        if (m_store.isDraftAlbum(albumId))
+            continue;
+        ORU_LOG(QStringLiteral("Current album : %1").arg(albumId));
+        const QSet<QString> there = alreadyThere.value(albumId);
+        for (const QVariant &member : m_store.records(albumId)) {
+            Work work {albumId, member.toMap()};
+            if (isAlbumRecord(work.record))
+                continue;
+            ++m_outstanding;
+            m_pool.start([this, work = std::move(work), there] {
+                bool sent = alreadySent(work.record, there);
+                QString error;
+                if (!sent) {
+                    std::unique_ptr<oruNetwork> client = takeClient();
+                    sent = oruNetworkUpload::uploadPictureAsset(
+                        *client, oruItem::initWithAsset(work.record), work.albumId);
+                    error = sent ? QString() : client->errorMsg();
+                    returnClient(std::move(client));
+                }
+                QMetaObject::invokeMethod(
+                    this, [this, work, sent, error] { pictureDone(work, sent, error); },
+                    Qt::QueuedConnection);
+            });
+        }
+    }
+    if (m_outstanding == 0)
+        finish();
+}
+
+void DraftCommit::pictureDone(const Work &work, bool sent, const QString &error)
+{
+    emit progressed(++m_itemsDone, m_itemCount);
+    if (sent) {
+        m_store.pictureSent(identifierOf(work.record));
+        ++m_summary.sent;
+    } else {
+        refused(work, error);
+    }
+    emit draftsChanged();
+    if (--m_outstanding == 0)
+        finish();
+}
+
+void DraftCommit::refused(const Work &work, const QString &error)
+{
+    const QString reason = oruNetwork::messageForAlert(error);
+    m_store.updateRecord(identifierOf(work.record),
+        {{DraftStore::kCommitErrorKey, reason},
+            {DraftStore::kRetrievalFailedKey, QStringLiteral("true")}});
+    m_summary.problems.append(
+        tr("%1: %2").arg(work.record.value(QStringLiteral("Name")).toString(), reason));
+}
+
+void DraftCommit::finish()
+{
+    m_summary.notSent = m_store.numberOfDraftItems();
+    m_running = false;
+    emit draftsChanged();
+    emit finished(m_summary);
+}
+
+} // namespace pondrel

@@ -1,0 +1,157 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+#include "tests/model/SignalWait.h"
+#include "tests/model/SignedOnTest.h"
+#include "tests/imaging/TestPictures.h"
+
+#include "imaging/oruUtils.h"
+#include "model/DraftCommit.h"
+#include "model/DraftStore.h"
+#include "model/ItemEdits.h"
+#include "model/oruItem.h"
+#include "model/oruNetwork_upload.h"
+
+#include <QFile>
+
+using namespace pondrel;
+using namespace TestPictures;
+
+namespace {
+
+class CommitTest : public SignedOnTest
+{
+protected:
+    QVariantMap album(const QString &name)
+    {
+        oruItem item = oruItem::initWithEmptyAlbum();
+        item.setName(name);
+        return item.asset();
+    }
+
+    QVariantMap picture(const QString &name, const Metadata &metadata = {})
+    {
+        const QString path = m_files.filePath(name);
+        EXPECT_TRUE(writeJpeg(path, quadrants(64, 48), metadata));
+        return oruItem::initWithFile(path, 0).asset();
+    }
+
+    DraftCommit::Summary commit(bool resumed = false)
+    {
+        DraftCommit committer(m_store, DraftCommit::clientsLike(*m_network));
+        DraftCommit::Summary summary;
+        QObject::connect(&committer, &DraftCommit::finished,
+            [&](const DraftCommit::Summary &result) { summary = result; });
+        EXPECT_TRUE(committer.start(resumed));
+        EXPECT_TRUE(waitForSignal(&committer, &DraftCommit::finished));
+        return summary;
+    }
+
+    QString serviceAlbum()
+    {
+        oruItem item = oruItem::initWithEmptyAlbum();
+        item.setName("Album");
+        const std::optional<QString> id = oruNetworkUpload::uploadFolderItem(*m_network, item, "");
+        EXPECT_TRUE(id) << m_network->errorMsg().toStdString();
+        return id.value_or(QString());
+    }
+
+    static QString idOf(const QVariantMap &record)
+    {
+        return record.value(DraftStore::kIdentifierKey).toString();
+    }
+
+    DraftStore m_store;
+};
+
+TEST_F(CommitTest, NestedDraftAlbumsAreCreatedParentFirstThenThePictures)
+{
+    const QVariantMap a = album("A <&> \"quoted\" \U0001F600"), b = album("B");
+    m_store.append("", a);
+    m_store.append(idOf(a), b);
+    m_store.append(idOf(b), picture("p.jpg"));
+
+    const DraftCommit::Summary summary = commit();
+    EXPECT_EQ(summary.sent, 3);
+    EXPECT_EQ(summary.notSent, 0);
+    EXPECT_TRUE(m_store.isEmpty());
+
+    const QVariantMap top = assetsIn("").value("A <&> \"quoted\" \U0001F600");
+    ASSERT_FALSE(top.isEmpty());
+    const QVariantMap inner = assetsIn(top.value("UniqueIdentifier").toString()).value("B");
+    ASSERT_FALSE(inner.isEmpty());
+    EXPECT_TRUE(assetsIn(inner.value("UniqueIdentifier").toString()).contains("p.jpg"));
+}
+
+TEST_F(CommitTest, AFailedUploadStaysWithItsReasonAndTheNextCommitSendsIt)
+{
+    const QString album = serviceAlbum();
+    const QVariantMap good = picture("good.jpg"), gone = picture("gone.jpg");
+    m_store.append(album, good);
+    m_store.append(album, gone);
+    const QString gonePath = m_files.filePath("gone.jpg");
+    ASSERT_TRUE(QFile::rename(gonePath, gonePath + ".away"));
+
+    DraftCommit::Summary summary = commit();
+    EXPECT_EQ(summary.sent, 1) << summary.problems.join('\n').toStdString();
+    EXPECT_EQ(summary.notSent, 1);
+    ASSERT_EQ(summary.problems.size(), 1);
+    EXPECT_TRUE(summary.problems[0].startsWith("gone.jpg: ")) << summary.problems[0].toStdString();
+    const std::optional<QVariantMap> kept = m_store.record(idOf(gone));
+    ASSERT_TRUE(kept);
+    EXPECT_EQ(kept->value("RetrievalAttemptFailed"), "true");
+    EXPECT_FALSE(kept->value(DraftStore::kCommitErrorKey).toString().isEmpty());
+
+    ASSERT_TRUE(QFile::rename(gonePath + ".away", gonePath));
+    summary = commit();
+    EXPECT_EQ(summary.sent, 1);
+    EXPECT_TRUE(m_store.isEmpty());
+    EXPECT_EQ(assetsIn(album).keys(), (QStringList {"gone.jpg", "good.jpg"}));
+}
+
+TEST_F(CommitTest, ARefusedAlbumKeepsItsContentsInTheDrafts)
+{
+    const QVariantMap a = album("A");
+    m_store.append("NO-SUCH-ALBUM", a);
+    m_store.append(idOf(a), picture("p.jpg"));
+    const DraftCommit::Summary summary = commit();
+    EXPECT_EQ(summary.sent, 0);
+    EXPECT_EQ(summary.notSent, 2);
+    EXPECT_EQ(m_store.numberOfDraftItems(), 2);
+}
+
+TEST_F(CommitTest, ARotatedDraftIsSentWithItsNewRotation)
+{
+    const QString album = serviceAlbum();
+    const QVariantMap draft = picture("turned.jpg");
+    m_store.append(album, draft);
+    const int turned = int(ItemEdits::rotatedLeft(1));
+    m_store.updateRecord(
+        idOf(draft), {{"RotateFlipType", oruUtils::rotateModeFromOrientation(turned)}});
+    commit();
+    EXPECT_EQ(assetsIn(album).value("turned.jpg").value("RotateFlipType"), "Rotate270FlipNone");
+}
+
+TEST_F(CommitTest, AResumedCommitKeepsCreatedAlbumsAndSendsNoPictureTwice)
+{
+    const QVariantMap a = album("A");
+    const QVariantMap first = picture("first.jpg"), second = picture("second.jpg");
+    m_store.append("", a);
+    m_store.append(idOf(a), first);
+    m_store.append(idOf(a), second);
+
+    // As a commit killed after the album and its first picture reached the service, before
+    // the drafts file said so about the picture.
+    const QString created = oruNetworkUpload::uploadFolderItem(
+        *m_network, oruItem::initWithAsset(a), "").value_or(QString());
+    ASSERT_FALSE(created.isEmpty());
+    m_store.albumCreated(idOf(a), created);
+    ASSERT_TRUE(oruNetworkUpload::uploadPictureAsset(
+        *m_network, oruItem::initWithAsset(first), created));
+
+    const DraftCommit::Summary summary = commit(true);
+    EXPECT_EQ(summary.notSent, 0);
+    EXPECT_EQ(assetsIn("").size(), 1);
+    EXPECT_EQ(assetsIn(created).keys(), (QStringList {"first.jpg", "second.jpg"}));
+    EXPECT_EQ(m_network->getAssets(created)->size(), 2);
+}
+
+} // namespace
