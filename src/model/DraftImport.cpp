@@ -3,7 +3,7 @@
 
 #include "model/AcceptedPictureFiles.h"
 #include "model/oruItem.h"
-#include "support/NDCarbonUtilities.h"
+#include "support/AliasFiles.h"
 #include "support/oruLog.h"
 
 #include <QDir>
@@ -160,7 +160,7 @@ void DraftImport::startPlan(Plan plan)
                 return;
             }
             const oruItem item
-                = oruItem::initWithFile(NDCarbonUtilities::resolveAliasFile(path), permissions);
+                = oruItem::initWithFile(AliasFiles::resolveAliasFile(path), permissions);
             // A name the filter accepts does not make a picture: such files are reported, not
             // kept as drafts that could never be sent.
             std::optional<QVariantMap> record;

@@ -2,7 +2,7 @@
 // Removal of the selected albums and pictures, and rotation of a picture.
 #include "publisher/app/oruController.h"
 
-#include "imaging/NSImage_extras.h"
+#include "imaging/PictureTransforms.h"
 #include "imaging/oruUtils.h"
 #include "publisher/app/oruServiceThread.h"
 #include "publisher/dialogs/oruAlertPresenter.h"
