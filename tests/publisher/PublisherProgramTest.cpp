@@ -10,6 +10,8 @@
 #include <QProcess>
 #include <QStandardPaths>
 
+using namespace pondrel;
+
 namespace {
 
 const QString kAnn = QStringLiteral("ann@example.com");

@@ -11,6 +11,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace pondrel;
+
 TEST(PublisherSecretStoreTest, WithoutASecretStoreThePasswordStaysInThePrivateSettingsFile)
 {
     ScratchHome home;

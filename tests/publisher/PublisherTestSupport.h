@@ -35,7 +35,7 @@ protected:
     {
         ASSERT_TRUE(m_bus.isValid()) << "dbus-daemon is needed for the Publisher tests";
         ASSERT_TRUE(m_service.start()) << m_service.errorMsg().toStdString();
-        m_environment = std::make_unique<ServiceEnvironment>(m_service.baseUrl());
+        m_environment = std::make_unique<pondrel::ServiceEnvironment>(m_service.baseUrl());
     }
 
     void TearDown() override { m_controller.reset(); }
@@ -64,7 +64,7 @@ protected:
     // A new account on the service, made with a client of the test's own.
     void createAccount(const QString &email, const QString &password = kPassword)
     {
-        oruNetwork client;
+        pondrel::oruNetwork client;
         ASSERT_TRUE(
             client.createNewAccount(QStringLiteral("Ann"), QStringLiteral("Lee"), password, email))
             << client.errorMsg().toStdString();
@@ -92,20 +92,20 @@ protected:
     QStringList namesInSection(pondrel::oruController &controller, quint32 tag) const
     {
         QStringList names;
-        for (const oruItem &item : controller.pictureViewArrayForTag(tag))
+        for (const pondrel::oruItem &item : controller.pictureViewArrayForTag(tag))
             names.append(item.name());
         return names;
     }
 
-    ScratchHome m_home;
-    PrivateBus m_bus;
-    RefServiceProcess m_service;
+    pondrel::ScratchHome m_home;
+    pondrel::PrivateBus m_bus;
+    pondrel::RefServiceProcess m_service;
     // The Agent is another program's test; here it must not start.
-    ScopedEnvironment m_agentProgram {"PONDREL_AGENT_PROGRAM", "/bin/true"};
+    pondrel::ScopedEnvironment m_agentProgram {"PONDREL_AGENT_PROGRAM", "/bin/true"};
     // GLib ends a process whose first session bus goes away, and every test here has a bus of
     // its own: the secret store is tried in a process of its own (PublisherSecretStoreTest).
-    ScopedEnvironment m_noSecretStore {"PONDREL_NO_SECRET_STORE", "1"};
-    std::unique_ptr<ServiceEnvironment> m_environment;
+    pondrel::ScopedEnvironment m_noSecretStore {"PONDREL_NO_SECRET_STORE", "1"};
+    std::unique_ptr<pondrel::ServiceEnvironment> m_environment;
     std::unique_ptr<pondrel::oruController> m_controller;
     bool m_awake = false;
 };
