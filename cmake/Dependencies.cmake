@@ -1,5 +1,5 @@
 # SPDX-License-Identifier: GPL-2.0-or-later
-find_package(Qt6 6.4 REQUIRED COMPONENTS Core Gui Widgets DBus Concurrent Test)
+find_package(Qt6 6.4 REQUIRED COMPONENTS Core Gui Widgets DBus Concurrent Network Test)
 find_package(PkgConfig REQUIRED)
 find_package(GTest REQUIRED)
 # The Publisher keeps the saved sign-on password in the desktop's secret store.

@@ -9,7 +9,7 @@
 
 #include "bench/common/BenchmarkMain.h"
 
-#include "imaging/NSImage_extras.h"
+#include "imaging/PictureTransforms.h"
 #include "imaging/PictureDecoder.h"
 #include "imaging/PictureRendering.h"
 

@@ -1,22 +1,17 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
-// Draft items made from twelve-megapixel JPEGs, pictures created on the reference service over
-// loopback, and photo-record additions to databases of growing size.
+// Draft items made from twelve-megapixel JPEGs and pictures created on the reference service
+// over loopback.
 
 #include "bench/common/BenchmarkMain.h"
 #include "tests/common/RefServiceProcess.h"
 #include "tests/common/ScratchHome.h"
 #include "client/oruNetwork.h"
-#include "client/oruNetwork_photoDB.h"
 #include "model/oruItem.h"
 #include "model/oruNetwork_upload.h"
-#include "support/PropertyList.h"
 
 #include <QBuffer>
 #include <QCoreApplication>
-#include <QDateTime>
-#include <QDir>
 #include <QFile>
-#include <QFileInfo>
 #include <QImage>
 #include <QLinearGradient>
 #include <QPainter>
@@ -172,36 +167,6 @@ void BM_UploadPictureAsset(benchmark::State &state)
     qunsetenv("PONDREL_SERVICE_URL");
 }
 BENCHMARK(BM_UploadPictureAsset)->Unit(benchmark::kMillisecond)->Iterations(200);
-
-// One more record into a database that already holds state.range(0) of them.
-void BM_AddPhotoToDB(benchmark::State &state)
-{
-    ScratchHome home;
-    QVariantMap records;
-    const QDateTime date = QDateTime::currentDateTimeUtc();
-    for (qint64 index = 0; index < state.range(0); ++index) {
-        records.insert(oruNetwork::stringWithUUID(),
-            QVariantMap {{oruNetworkPhotoDB::kPathKey,
-                             QStringLiteral("/home/ann/Pictures/2008/IMG_%1.jpg").arg(index)},
-                {oruNetworkPhotoDB::kHashKey,
-                    QStringLiteral("%1").arg(index, 40, 16, QLatin1Char('0'))},
-                {oruNetworkPhotoDB::kDateKey, date}});
-    }
-    QDir().mkpath(QFileInfo(oruNetworkPhotoDB::photoDBName()).path());
-    if (!PropertyList::saveToPList(records, oruNetworkPhotoDB::photoDBName())) {
-        state.SkipWithError("could not write the photo database");
-        return;
-    }
-    for (auto _ : state) {
-        benchmark::DoNotOptimize(oruNetworkPhotoDB::addPhotoToDB(
-            QStringLiteral("/home/ann/Pictures/new.jpg"), oruNetwork::stringWithUUID(),
-            QStringLiteral("da39a3ee5e6b4b0d3255bfef95601890afd80709")));
-    }
-    state.SetItemsProcessed(state.iterations());
-}
-BENCHMARK(BM_AddPhotoToDB)->Unit(benchmark::kMillisecond)->Arg(1000)->Iterations(50);
-BENCHMARK(BM_AddPhotoToDB)->Unit(benchmark::kMillisecond)->Arg(10000)->Iterations(10);
-BENCHMARK(BM_AddPhotoToDB)->Unit(benchmark::kMillisecond)->Arg(100000)->Iterations(3);
 
 } // namespace
 

@@ -1,8 +1,9 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "bits/oruBITS.h"
 
-#include "support/Preferences.h"
+#include "support/CHandle.h"
 #include "support/oruLog.h"
+#include "support/Preferences.h"
 
 #include <QFileInfo>
 
@@ -16,17 +17,8 @@ namespace pondrel {
 
 namespace {
 
-struct HeaderListDeleter
-{
-    void operator()(curl_slist *list) const { curl_slist_free_all(list); }
-};
-using HeaderList = std::unique_ptr<curl_slist, HeaderListDeleter>;
-
-struct FileDeleter
-{
-    void operator()(std::FILE *file) const { std::fclose(file); }
-};
-using FileHandle = std::unique_ptr<std::FILE, FileDeleter>;
+using HeaderList = CHandle<curl_slist, curl_slist_free_all>;
+using FileHandle = CHandle<std::FILE, std::fclose>;
 
 constexpr long kHttpOk = 200;
 constexpr long kHttpCreated = 201;
@@ -83,11 +75,6 @@ const char *packetName(int packet)
 }
 
 } // namespace
-
-void oruBITS::CurlDeleter::operator()(void *handle) const
-{
-    curl_easy_cleanup(handle);
-}
 
 oruBITS::oruBITS(QString url, QString filename)
     : oruBITS(std::move(url), std::move(filename), ProxySettings())

@@ -1,9 +1,13 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 
+#include "support/CHandle.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QVariantMap>
+
+#include <curl/curl.h>
 
 #include <chrono>
 #include <memory>
@@ -92,10 +96,6 @@ public:
     void setTimeLimit(std::chrono::milliseconds limit) { m_timeLimit = limit; }
 
 private:
-    struct CurlDeleter
-    {
-        void operator()(void *handle) const;
-    };
     enum class Packet { Create, Fragment, Close, Cancel };
 
     void resetCurl();
@@ -111,7 +111,7 @@ private:
     int m_httpCode = 0;
     int m_curlResult = 0;
     ProxySettings m_proxy;
-    std::unique_ptr<void, CurlDeleter> m_curl;
+    CHandle<CURL, curl_easy_cleanup> m_curl;
     QByteArray m_httpReply;
     QByteArray m_httpHeaders;
     QString m_filename;

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "client/oruNetwork.h"
 #include "client/oruPlatform.h"
+#include "soap/SoapReply.h"
 
 #include "support/Preferences.h"
 #include "support/oruLog.h"
@@ -16,7 +17,6 @@ namespace pondrel {
 
 namespace {
 
-const QString kErrorKey = QStringLiteral("error");
 const QString kFaultMarker = QStringLiteral("---> ");
 
 QString unamePath()
@@ -75,7 +75,7 @@ void oruNetwork::setVisitTimer(std::unique_ptr<QTimer> timer)
 
 bool oruNetwork::succeeded(const QVariantMap &reply)
 {
-    const auto error = reply.constFind(kErrorKey);
+    const auto error = reply.constFind(SoapReply::kErrorKey);
     if (error == reply.constEnd())
         return true;
     m_errorMsg = error->toString();

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "client/oruNetwork_digest.h"
 
+#include "support/CHandle.h"
 #include "support/oruLog.h"
 
 #include <QFile>
@@ -15,11 +16,7 @@ namespace oruNetworkDigest {
 
 namespace {
 
-struct DigestContextDeleter
-{
-    void operator()(EVP_MD_CTX *context) const { EVP_MD_CTX_free(context); }
-};
-using DigestContext = std::unique_ptr<EVP_MD_CTX, DigestContextDeleter>;
+using DigestContext = CHandle<EVP_MD_CTX, EVP_MD_CTX_free>;
 
 QString lowercaseHex(const unsigned char *digest, unsigned int length)
 {

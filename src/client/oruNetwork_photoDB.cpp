@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "client/oruNetwork_photoDB.h"
 
+#include "client/PhotoDatabase.h"
 #include "support/Paths.h"
 #include "support/PropertyList.h"
 #include "support/oruLog.h"
@@ -11,6 +12,9 @@
 #include <QSet>
 
 #include <mutex>
+#include <utility>
+
+#include <sys/stat.h>
 
 namespace pondrel {
 
@@ -18,22 +22,7 @@ namespace oruNetworkPhotoDB {
 
 namespace {
 
-enum class DatabaseState { Missing, Damaged, Readable };
-
-struct DatabaseContents
-{
-    DatabaseState state = DatabaseState::Missing;
-    QVariantMap records;
-    QString problem;
-};
-
-// Serialises read-modify-write cycles inside one process (the Publisher's commit thread and its
-// main thread may both write).
-std::mutex &writeMutex()
-{
-    static std::mutex mutex;
-    return mutex;
-}
+using pondrel::PhotoDatabase;
 
 // Identifies one damaged file by its path, size and modification time, so that the Agent's
 // lookups report it once rather than on every visit, while a newly damaged file is reported
@@ -54,84 +43,65 @@ bool firstReportOfDamage(const QString &path)
     return true;
 }
 
-DatabaseContents readDatabase()
+// Which file a connection was opened on, so that a database moved away, deleted or replaced
+// by another process is opened afresh rather than read through a connection to the old file.
+std::optional<std::pair<dev_t, ino_t>> fileIdentity(const QString &path)
 {
+    struct stat status
+    {
+    };
+    if (::stat(QFile::encodeName(path).constData(), &status) != 0)
+        return std::nullopt;
+    return std::make_pair(status.st_dev, status.st_ino);
+}
+
+// Each thread keeps its connection: opening one costs more than a lookup, and the first
+// connection of a process has to read the whole write-ahead log.
+struct CachedConnection
+{
+    QString path;
+    std::optional<std::pair<dev_t, ino_t>> identity;
+    std::optional<PhotoDatabase> database;
+};
+
+PhotoDatabase *openDatabase(PhotoDatabase::Access access, QString *errorMsg = nullptr)
+{
+    thread_local CachedConnection cached;
     const QString path = photoDBName();
-    DatabaseContents contents;
-    if (!QFileInfo::exists(path))
-        return contents;
-    contents.state = DatabaseState::Damaged;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        contents.problem = QStringLiteral("cannot be read: %1").arg(file.errorString());
-    } else {
-        QString error;
-        const std::optional<QVariant> root = PropertyList::parse(file.readAll(), &error);
-        if (!root)
-            contents.problem = error;
-        else if (root->metaType() != QMetaType::fromType<QVariantMap>())
-            contents.problem = QStringLiteral("its root is not a dictionary");
-        else {
-            contents.state = DatabaseState::Readable;
-            contents.records = root->toMap();
-            return contents;
-        }
+    const QString legacyPath = legacyPhotoDBName();
+    if (cached.database && cached.path == path && !QFileInfo::exists(legacyPath)
+        && fileIdentity(path) == cached.identity)
+        return &*cached.database;
+    cached = CachedConnection();
+    PhotoDatabase::Opening opening = PhotoDatabase::open(path, legacyPath, access);
+    if (opening.status == PhotoDatabase::Status::Open) {
+        cached = CachedConnection {path, fileIdentity(path), std::move(opening.database)};
+        return &*cached.database;
     }
-    if (firstReportOfDamage(path))
-        ORU_FATAL(QStringLiteral("Photo database %1 is damaged (%2); it reads as empty")
-                      .arg(path, contents.problem));
-    return contents;
-}
-
-QString asideNameFor(const QString &path)
-{
-    QString candidate = path + QStringLiteral(".corrupt");
-    for (int n = 2; QFileInfo::exists(candidate); ++n)
-        candidate = QStringLiteral("%1-%2.corrupt").arg(path).arg(n);
-    return candidate;
-}
-
-bool moveDamagedDatabaseAside(const QString &path, QString *errorMsg)
-{
-    const QString aside = asideNameFor(path);
-    if (!QFile::rename(path, aside)) {
-        if (errorMsg)
-            *errorMsg = QStringLiteral("The damaged photo database %1 could not be moved aside; "
-                                       "nothing was written")
-                            .arg(path);
-        ORU_FATAL(
-            QStringLiteral("could not move the damaged photo database %1 to %2").arg(path, aside));
-        return false;
-    }
-    ORU_FATAL(QStringLiteral("moved the damaged photo database %1 to %2").arg(path, aside));
-    return true;
-}
-
-bool writeDatabase(const QVariantMap &records, QString *errorMsg)
-{
-    const QString path = photoDBName();
-    if (!Paths::ensureFolder(QFileInfo(path).path()) || !PropertyList::saveToPList(records, path)) {
-        if (errorMsg)
-            *errorMsg = QStringLiteral("The photo database %1 could not be written").arg(path);
-        return false;
-    }
-    return true;
-}
-
-// A record without a date stays whatever its file; one whose file exists stays whatever its age.
-bool isStale(const QVariantMap &record, const QDateTime &now)
-{
-    const QVariant date = record.value(kDateKey);
-    if (date.metaType() != QMetaType::fromType<QDateTime>())
-        return false;
-    if (QFileInfo::exists(record.value(kPathKey).toString()))
-        return false;
-    return date.toDateTime().secsTo(now) > kStaleRecordSeconds;
+    if (opening.status == PhotoDatabase::Status::Missing)
+        return nullptr;
+    if (errorMsg)
+        *errorMsg = QStringLiteral("The photo database %1 could not be opened: %2")
+                        .arg(path, opening.problem);
+    if (opening.status == PhotoDatabase::Status::Failed || firstReportOfDamage(path))
+        ORU_FATAL(QStringLiteral("Photo database %1 is %2 (%3); it reads as empty")
+                      .arg(path,
+                          opening.status == PhotoDatabase::Status::Damaged
+                              ? QStringLiteral("damaged")
+                              : QStringLiteral("not readable"),
+                          opening.problem));
+    return nullptr;
 }
 
 } // namespace
 
 QString photoDBName()
+{
+    return QStringLiteral("%1/%2").arg(
+        Paths::applicationSupportFolder(), QStringLiteral("Pondrel_DB.sqlite"));
+}
+
+QString legacyPhotoDBName()
 {
     return QStringLiteral("%1/%2").arg(
         Paths::applicationSupportFolder(), QStringLiteral("Pondrel_DB.plist"));
@@ -140,60 +110,63 @@ QString photoDBName()
 bool addPhotoToDB(
     const QString &path, const QString &moniker, const QString &hash, QString *errorMsg)
 {
-    const std::lock_guard lock(writeMutex());
-    DatabaseContents contents = readDatabase();
-    if (contents.state == DatabaseState::Damaged
-        && !moveDamagedDatabaseAside(photoDBName(), errorMsg))
+    PhotoDatabase *database = openDatabase(PhotoDatabase::Access::Write, errorMsg);
+    if (!database)
         return false;
-    contents.records.insert(moniker,
-        QVariantMap {
-            {kHashKey, hash}, {kPathKey, path}, {kDateKey, QDateTime::currentDateTimeUtc()}});
-    return writeDatabase(contents.records, errorMsg);
+    QString problem;
+    if (database->put(moniker, path, hash, QDateTime::currentDateTimeUtc(), &problem))
+        return true;
+    if (errorMsg)
+        *errorMsg = QStringLiteral("The photo database %1 could not be written: %2")
+                        .arg(photoDBName(), problem);
+    return false;
 }
 
 std::optional<QVariantMap> getPhotoFromDB(const QString &moniker)
 {
-    const QVariant entry = readDatabase().records.value(moniker);
-    if (entry.metaType() != QMetaType::fromType<QVariantMap>())
-        return std::nullopt;
-    return entry.toMap();
+    const PhotoDatabase *database = openDatabase(PhotoDatabase::Access::ReadExisting);
+    return database ? database->find(moniker) : std::nullopt;
 }
 
 void removePhotoFromDB(const QString &) { }
 
 std::optional<QVariantMap> allPhotosInDB()
 {
-    DatabaseContents contents = readDatabase();
-    if (contents.state != DatabaseState::Readable)
-        return std::nullopt;
-    return contents.records;
+    const PhotoDatabase *database = openDatabase(PhotoDatabase::Access::ReadExisting);
+    return database ? database->all() : std::nullopt;
 }
 
 int vacuumDB()
 {
     ORU_LOG(QStringLiteral("MARK"));
-    const std::lock_guard lock(writeMutex());
-    DatabaseContents contents = readDatabase();
-    if (contents.state != DatabaseState::Readable)
+    PhotoDatabase *database = openDatabase(PhotoDatabase::Access::ReadExisting);
+    if (!database)
         return 1;
-    const QDateTime now = QDateTime::currentDateTimeUtc();
-    QStringList staleMonikers;
-    for (auto it = contents.records.cbegin(); it != contents.records.cend(); ++it) {
-        if (it.value().metaType() != QMetaType::fromType<QVariantMap>())
-            continue;
-        const QVariantMap record = it.value().toMap();
-        if (isStale(record, now)) {
-            staleMonikers.append(it.key());
-            ORU_LOG(QStringLiteral("File %1 was removed from db")
-                        .arg(record.value(kPathKey).toString()));
-        }
-    }
-    if (staleMonikers.isEmpty())
+    const std::optional<QStringList> removed
+        = database->removeStale(QDateTime::currentDateTimeUtc(), kStaleRecordSeconds);
+    if (!removed) {
+        ORU_FATAL(QStringLiteral("could not vacuum the photo database %1").arg(photoDBName()));
         return 0;
-    for (const QString &moniker : staleMonikers)
-        contents.records.remove(moniker);
-    writeDatabase(contents.records, nullptr);
+    }
+    for (const QString &path : *removed)
+        ORU_LOG(QStringLiteral("File %1 was removed from db").arg(path));
     return 0;
+}
+
+bool exportPhotoDB(const QString &target, QString *errorMsg)
+{
+    const std::optional<QVariantMap> records = allPhotosInDB();
+    if (!records) {
+        if (errorMsg)
+            *errorMsg = QStringLiteral("No readable photo database at %1").arg(photoDBName());
+        return false;
+    }
+    if (!PropertyList::saveToPList(*records, target)) {
+        if (errorMsg)
+            *errorMsg = QStringLiteral("%1 could not be written").arg(target);
+        return false;
+    }
+    return true;
 }
 
 } // namespace oruNetworkPhotoDB

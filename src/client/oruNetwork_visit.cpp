@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "client/oruCommandStatus.h"
 #include "client/oruNetwork.h"
+#include "soap/SoapReply.h"
 
 #include "imaging/Picture.h"
 #include "imaging/PictureRendering.h"
@@ -193,8 +194,8 @@ bool oruNetwork::visit()
             interval, std::numeric_limits<qint32>::min(), std::numeric_limits<qint32>::max())));
     }
 
-    if (reply.contains(QStringLiteral("error"))) {
-        setErrorMsg(reply.value(QStringLiteral("error")).toString());
+    if (reply.contains(SoapReply::kErrorKey)) {
+        setErrorMsg(reply.value(SoapReply::kErrorKey).toString());
         // The service did not take them: they go out again with the next visit.
         m_previousCommandBatchesStatuses = reported + m_previousCommandBatchesStatuses;
         return false;

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "imaging/Jpeg2000Decoder.h"
 
+#include "support/CHandle.h"
+
 #include <QFile>
 
 #include <openjpeg.h>
@@ -13,21 +15,9 @@ namespace pondrel {
 
 namespace {
 
-struct CodecDeleter
-{
-    void operator()(opj_codec_t *codec) const { opj_destroy_codec(codec); }
-};
-struct StreamDeleter
-{
-    void operator()(opj_stream_t *stream) const { opj_stream_destroy(stream); }
-};
-struct ImageDeleter
-{
-    void operator()(opj_image_t *image) const { opj_image_destroy(image); }
-};
-using Codec = std::unique_ptr<opj_codec_t, CodecDeleter>;
-using Stream = std::unique_ptr<opj_stream_t, StreamDeleter>;
-using Image = std::unique_ptr<opj_image_t, ImageDeleter>;
+using Codec = CHandle<opj_codec_t, opj_destroy_codec>;
+using Stream = CHandle<opj_stream_t, opj_stream_destroy>;
+using Image = CHandle<opj_image_t, opj_image_destroy>;
 
 constexpr qint64 kMaxBitmapBytes = qint64(1) << 30;
 

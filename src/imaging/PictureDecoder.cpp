@@ -3,7 +3,7 @@
 
 #include "imaging/Jpeg2000Decoder.h"
 #include "imaging/JpegMarkers.h"
-
+#include "support/CHandle.h"
 #include "support/oruLog.h"
 
 #include <QBuffer>
@@ -27,11 +27,7 @@ constexpr qint64 kMaxBitmapBytes = qint64(1) << 30;
 
 std::atomic<int> decodesSoFar {0};
 
-struct TurboJpegDeleter
-{
-    void operator()(void *handle) const { tjDestroy(handle); }
-};
-using TurboJpegHandle = std::unique_ptr<void, TurboJpegDeleter>;
+using TurboJpegHandle = CHandle<void, tjDestroy>;
 
 struct TurboJpegHeader
 {

@@ -3,10 +3,10 @@
 
 #include "imaging/JpegMarkers.h"
 #include "imaging/Orientation.h"
+#include "imaging/oruUtils.h"
 #include "imaging/PictureDecoder.h"
 #include "imaging/Resampler.h"
-#include "imaging/oruUtils.h"
-
+#include "support/CHandle.h"
 #include "support/Paths.h"
 #include "support/oruLog.h"
 
@@ -24,17 +24,8 @@ namespace pondrel {
 
 namespace {
 
-struct TurboJpegDeleter
-{
-    void operator()(void *handle) const { tjDestroy(handle); }
-};
-using TurboJpegHandle = std::unique_ptr<void, TurboJpegDeleter>;
-
-struct TurboJpegBufferDeleter
-{
-    void operator()(unsigned char *buffer) const { tjFree(buffer); }
-};
-using TurboJpegBuffer = std::unique_ptr<unsigned char, TurboJpegBufferDeleter>;
+using TurboJpegHandle = CHandle<void, tjDestroy>;
+using TurboJpegBuffer = CHandle<unsigned char, tjFree>;
 
 // A number of a command record: its leading integer, as the service's texts are read.
 int integerValue(const QVariant &value)
@@ -74,7 +65,7 @@ std::optional<Picture> renderThumbnail(
     const Picture &picture, QSizeF canvas, int orientation, int cropMode, QString &errorMsg)
 {
     if (!picture.isValid()) {
-        ORU_FATAL(QStringLiteral("image has no bitmaprep"));
+        ORU_FATAL(QStringLiteral("the picture to render has no pixels"));
         errorMsg = notAValidImageMessage();
         return std::nullopt;
     }
@@ -260,7 +251,7 @@ bool saveBMAsJPEG(const Picture &bitmap, float quality, const QString &saveTo)
 bool saveAsJPEG(const Picture &picture, float quality, const QString &saveTo)
 {
     if (!picture.isValid()) {
-        ORU_FATAL(QStringLiteral("srcImage has no NSBitmapImageRep"));
+        ORU_FATAL(QStringLiteral("the source picture has no pixels"));
         return false;
     }
     if (picture.bitmap().size() == picture.size())
@@ -269,7 +260,7 @@ bool saveAsJPEG(const Picture &picture, float quality, const QString &saveTo)
     QImage full = Resampler::resampled(
         bitmap, QRectF(QPointF(0, 0), QSizeF(bitmap.size())), picture.size());
     if (full.isNull()) {
-        ORU_FATAL(QStringLiteral("srcImage has no NSBitmapImageRep"));
+        ORU_FATAL(QStringLiteral("the picture could not be brought to its full size"));
         return false;
     }
     return saveBMAsJPEG(Picture(std::move(full), picture.iccProfile()), quality, saveTo);

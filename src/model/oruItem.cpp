@@ -4,7 +4,7 @@
 #include "model/ImageSource.h"
 
 #include "client/oruNetwork.h"
-#include "imaging/NSImage_extras.h"
+#include "imaging/PictureTransforms.h"
 #include "imaging/oruUtils.h"
 #include "support/CSCache.h"
 #include "support/ISO8601Unparsing.h"

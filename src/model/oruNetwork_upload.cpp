@@ -2,6 +2,7 @@
 #include "model/oruNetwork_upload.h"
 
 #include "model/ImageSource.h"
+#include "soap/SoapReply.h"
 
 #include "client/oruNetwork.h"
 #include "imaging/oruUtils.h"
@@ -62,10 +63,10 @@ std::optional<QString> uploadFolderItem(
         thumbnailOptionName(item.thumbnailOptions()),
         item.permissions(),
     });
-    if (reply.contains(QStringLiteral("error"))) {
+    if (reply.contains(SoapReply::kErrorKey)) {
         ORU_LOG(QStringLiteral("CreateFolderAsset for %1 failed: %2")
-                    .arg(item.name(), reply.value(QStringLiteral("error")).toString()));
-        network.setErrorMsg(reply.value(QStringLiteral("error")).toString());
+                    .arg(item.name(), reply.value(SoapReply::kErrorKey).toString()));
+        network.setErrorMsg(reply.value(SoapReply::kErrorKey).toString());
         return std::nullopt;
     }
     return reply.value(QStringLiteral("CreateFolderAssetResult")).toString();
@@ -126,10 +127,10 @@ bool uploadPictureAsset(oruNetwork &network, const oruItem &item, const QString 
         oruUtils::rotateModeFromOrientation(orientation),
         datePictureTakenUtc ? QVariant(*datePictureTakenUtc) : QVariant(),
     });
-    if (reply.contains(QStringLiteral("error"))) {
+    if (reply.contains(SoapReply::kErrorKey)) {
         ORU_LOG(QStringLiteral("Error in CreatePictureFileAsset:%1")
-                    .arg(reply.value(QStringLiteral("error")).toString()));
-        network.setErrorMsg(reply.value(QStringLiteral("error")).toString());
+                    .arg(reply.value(SoapReply::kErrorKey).toString()));
+        network.setErrorMsg(reply.value(SoapReply::kErrorKey).toString());
         return false;
     }
     return true;

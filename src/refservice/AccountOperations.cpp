@@ -39,23 +39,32 @@ bool emailTaken(Database &database, const QString &email, qint64 exceptAccount)
 }
 
 // The account of that e-mail address if the password is right; a fault that does not tell
-// which of the two was wrong otherwise.
-qint64 authenticate(Database &database, const QString &email, const QString &password)
+// which of the two was wrong otherwise. Failures slow further attempts on that address down,
+// whether or not it has an account.
+qint64 authenticate(OperationContext &context, const QString &email, const QString &password)
 {
-    Statement query = database.prepare("SELECT id, password_salt, password_hash, "
-                                       "password_iterations FROM accounts WHERE email = ?1");
+    using pondrel::refservice::FailedAttempts;
+    const QString key = FailedAttempts::accountKey(email);
+    Statement query
+        = context.database().prepare("SELECT id, password_salt, password_hash, "
+                                     "password_iterations FROM accounts WHERE email = ?1");
     query.bind(1, email.trimmed());
-    if (!query.step())
-        throw ServiceFault(kBadCredentials);
-    const PasswordHash stored {query.blob(1), query.blob(2), int(query.integer(3))};
-    if (!PasswordHasher::verify(password, stored))
+    const bool known = query.step();
+    const PasswordHash stored = known
+        ? PasswordHash {query.blob(1), query.blob(2), int(query.integer(3))}
+        : PasswordHash {};
+    if (!context.passwords().verifyCounted(key, password, stored))
         throw ServiceFault(kBadCredentials);
     return query.integer(0);
 }
 
-void storePassword(Database &database, qint64 accountId, const QString &password)
+// A changed password ends every session of the account: whoever signed on with the old one is
+// out. UpdateAccount names no session of its caller, so the caller signs on again as well.
+void storePassword(OperationContext &context, qint64 accountId, const QString &password)
 {
-    const PasswordHash hashed = PasswordHasher::hash(password);
+    Database &database = context.database();
+    const PasswordHash hashed = context.passwords().hash(password);
+    database.prepare("DELETE FROM sessions WHERE account_id = ?1").bind(1, accountId).run();
     database
         .prepare("UPDATE accounts SET password_salt = ?1, password_hash = ?2, "
                  "password_iterations = ?3 WHERE id = ?4")
@@ -79,7 +88,7 @@ void createAccount(OperationContext &context)
     QString culture = request.textOr(QStringLiteral("culture"), {}).trimmed();
     if (culture.isEmpty())
         culture = QStringLiteral("en-US");
-    const PasswordHash hashed = PasswordHasher::hash(password);
+    const PasswordHash hashed = context.passwords().hash(password);
     context.database()
         .prepare("INSERT INTO accounts (email, first_name, last_name, culture, password_salt, "
                  "password_hash, password_iterations, created) "
@@ -104,9 +113,8 @@ void signOn(OperationContext &context)
         = OperationContext::normalizedComputer(request.text(QStringLiteral("computerIdentifier")));
     if (computer.isEmpty())
         throw ServiceFault(QStringLiteral("The computer identifier is empty."));
-    const qint64 account
-        = authenticate(context.database(), request.text(QStringLiteral("accountIdentifier")),
-            request.text(QStringLiteral("password")));
+    const qint64 account = authenticate(context, request.text(QStringLiteral("accountIdentifier")),
+        request.text(QStringLiteral("password")));
     const QString session = QString::fromLatin1(PasswordHasher::randomBytes(16).toHex());
     context.database()
         .prepare("INSERT INTO sessions (id, account_id, computer_id, created, last_used) "
@@ -168,8 +176,9 @@ void updateAccount(OperationContext &context)
     context.requireServiceKey();
     const SoapRequest &request = context.request();
     Database &database = context.database();
-    const qint64 account = authenticate(database, request.text(QStringLiteral("accountIdentifier")),
-        request.text(QStringLiteral("password")));
+    const QString password = request.text(QStringLiteral("password"));
+    const qint64 account
+        = authenticate(context, request.text(QStringLiteral("accountIdentifier")), password);
 
     const QString newEmail = request.textOr(QStringLiteral("newEmailAddress"), {}).trimmed();
     if (!newEmail.isEmpty()) {
@@ -184,9 +193,10 @@ void updateAccount(OperationContext &context)
             .run();
     }
     const QString newPassword = request.textOr(QStringLiteral("newPassword"), {});
-    if (!newPassword.isEmpty()) {
+    // The client sends its current password as the new one when it changes nothing else.
+    if (!newPassword.isEmpty() && newPassword != password) {
         requireAcceptablePassword(newPassword);
-        storePassword(database, account, newPassword);
+        storePassword(context, account, newPassword);
     }
     const QString newCulture = request.textOr(QStringLiteral("newCulture"), {}).trimmed();
     database

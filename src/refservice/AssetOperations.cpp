@@ -66,6 +66,9 @@ void getAssets(OperationContext &context)
     const Session session = context.requireSession();
     Database &database = context.database();
     const QString parent = context.request().text(QStringLiteral("parentIdentifier")).trimmed();
+    AssetRecordWriter writer(database, context.config(), session);
+    writer.setIncludedLinks(context.request().boolean(QStringLiteral("includeExportLinks"), true),
+        context.request().boolean(QStringLiteral("includeSymbolicLinks"), true));
     QList<AssetRow> rows;
     if (const auto imported = AssetStore::findImported(database, session.accountId, parent)) {
         for (const AssetRow &row :
@@ -73,17 +76,16 @@ void getAssets(OperationContext &context)
             if (!row.isFolder() || imported->includeSubFolders)
                 rows.append(row);
         }
+        writer.prefetchChildrenOf(imported->album.accountId, imported->album.id);
     } else {
         AssetStore::requireAlbumOrRoot(database, session.accountId, parent);
         rows = AssetStore::children(database, session.accountId, parent);
         if (parent.isEmpty())
             rows += AssetStore::importedAlbums(database, session.accountId);
+        writer.prefetchChildrenOf(session.accountId, parent);
     }
     pugi::xml_node assets
         = SoapReply::addElement(context.reply().result(), QStringLiteral("Assets"));
-    AssetRecordWriter writer(database, context.config(), session);
-    writer.setIncludedLinks(context.request().boolean(QStringLiteral("includeExportLinks"), true),
-        context.request().boolean(QStringLiteral("includeSymbolicLinks"), true));
     for (const AssetRow &row : rows)
         writer.write(assets, row);
 }

@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "refservice/AssetRecordWriter.h"
 
-#include "refservice/Renditions.h"
 #include "refservice/ServiceDates.h"
 #include "refservice/SharingRecords.h"
 
@@ -11,7 +10,7 @@ namespace {
 
 void add(pugi::xml_node record, const char *name, const QString &text)
 {
-    SoapReply::addText(record, QString::fromLatin1(name), text);
+    SoapReply::addText(record, name, text);
 }
 
 void writeCommonFields(pugi::xml_node record, const AssetRow &row, const QString &assetType)
@@ -37,12 +36,38 @@ AssetRecordWriter::AssetRecordWriter(
     , m_session(session)
 { }
 
+void AssetRecordWriter::prefetchChildrenOf(qint64 accountId, const QString &parentId)
+{
+    m_prefetchedParent = std::make_pair(accountId, parentId.trimmed());
+    m_renditions = Renditions::forChildren(m_database, accountId, m_prefetchedParent->second);
+    m_childCounts
+        = AssetStore::childCountsOfAlbumsIn(m_database, accountId, m_prefetchedParent->second);
+}
+
+bool AssetRecordWriter::isPrefetched(const AssetRow &row) const
+{
+    return m_prefetchedParent && m_prefetchedParent->first == row.accountId
+        && m_prefetchedParent->second == row.parentId;
+}
+
+qint64 AssetRecordWriter::childCount(const AssetRow &row) const
+{
+    return isPrefetched(row) ? m_childCounts.value(row.id)
+                             : AssetStore::childCount(m_database, row.accountId, row.id);
+}
+
+QList<RenditionRow> AssetRecordWriter::renditionsOf(const AssetRow &row) const
+{
+    return isPrefetched(row) ? m_renditions.value(row.id)
+                             : Renditions::forAsset(m_database, row.id);
+}
+
 void AssetRecordWriter::write(pugi::xml_node parent, const AssetRow &row) const
 {
     if (row.isFolder())
-        writeFolder(SoapReply::addElement(parent, QStringLiteral("FolderAsset")), row);
+        writeFolder(SoapReply::addElement(parent, "FolderAsset"), row);
     else
-        writePicture(SoapReply::addElement(parent, QStringLiteral("PictureFileAsset")), row);
+        writePicture(SoapReply::addElement(parent, "PictureFileAsset"), row);
 }
 
 QString AssetRecordWriter::assetType(const AssetRow &row) const
@@ -56,8 +81,7 @@ QString AssetRecordWriter::assetType(const AssetRow &row) const
 void AssetRecordWriter::writeFolder(pugi::xml_node record, const AssetRow &row) const
 {
     writeCommonFields(record, row, assetType(row));
-    add(record, "Children",
-        QString::number(AssetStore::childCount(m_database, row.accountId, row.id)));
+    add(record, "Children", QString::number(childCount(row)));
     add(record, "AutomaticThumbnailOptions", row.thumbnailOptions);
     add(record, "FolderAssetSharingPermissions", QString::number(row.permissions));
     pugi::xml_node renditions
@@ -103,9 +127,8 @@ void AssetRecordWriter::writePicture(pugi::xml_node record, const AssetRow &row)
     add(record, "RetrievalAttemptFailed",
         row.retrievalFailed ? QStringLiteral("true") : QStringLiteral("false"));
     add(record, "PictureFileAssetSharingPermissions", QString::number(row.permissions));
-    pugi::xml_node renditions
-        = SoapReply::addElement(record, QStringLiteral("PictureFileAssetRenditions"));
-    for (const RenditionRow &rendition : Renditions::forAsset(m_database, row.id))
+    pugi::xml_node renditions = SoapReply::addElement(record, "PictureFileAssetRenditions");
+    for (const RenditionRow &rendition : renditionsOf(row))
         Renditions::writeRecord(
             renditions, QStringLiteral("PictureFileAssetRendition"), m_config, rendition);
 }

@@ -147,6 +147,20 @@ qint64 childCount(Database &database, qint64 accountId, const QString &parentId)
     return query.integer(0);
 }
 
+QHash<QString, qint64> childCountsOfAlbumsIn(
+    Database &database, qint64 accountId, const QString &parentId)
+{
+    Statement query = database.prepare(
+        "SELECT c.parent_id, count(*) FROM assets c JOIN assets a ON a.id = c.parent_id "
+        "WHERE a.account_id = ?1 AND a.parent_id = ?2 AND a.kind = 'folder' "
+        "AND c.account_id = ?1 GROUP BY c.parent_id");
+    query.bind(1, accountId).bind(2, parentId.trimmed());
+    QHash<QString, qint64> counts;
+    while (query.step())
+        counts.insert(query.text(0), query.integer(1));
+    return counts;
+}
+
 void insert(Database &database, const AssetRow &row)
 {
     const QByteArray sql = QByteArray("INSERT INTO assets (") + kColumns

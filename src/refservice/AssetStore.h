@@ -3,6 +3,7 @@
 
 #include "refservice/Database.h"
 
+#include <QHash>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -65,6 +66,10 @@ void requireAlbumOrRoot(Database &database, qint64 accountId, const QString &par
 // Albums first, then pictures, each in creation order.
 QList<AssetRow> children(Database &database, qint64 accountId, const QString &parentId);
 qint64 childCount(Database &database, qint64 accountId, const QString &parentId);
+// childCount of every album directly under parentId, by album; albums without children are
+// left out. One query for a whole listing.
+QHash<QString, qint64> childCountsOfAlbumsIn(
+    Database &database, qint64 accountId, const QString &parentId);
 void insert(Database &database, const AssetRow &row);
 // The asset and, for an album, everything below it. Returns the names of the stored files
 // (renditions, uploads) that belonged to them, for removal once committed.

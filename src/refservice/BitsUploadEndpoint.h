@@ -11,7 +11,8 @@ class FaultInjector;
 class RequestLog;
 
 // The server side of the BITS upload protocol on the single-use addresses of RenderPicture
-// commands (/Pondrel/Upload/<token>). Fragments collect in a part file of the uploads folder;
+// commands (/Pondrel/Upload/<token>). Fragments collect in a part file of the uploads folder,
+// one open session per address;
 // only Close-Session of a complete JPEG moves it among the renditions, so nothing partial is
 // ever served.
 class BitsUploadEndpoint
@@ -23,7 +24,12 @@ public:
     BitsUploadEndpoint(
         Database &database, const ServiceConfig &config, RequestLog &log, FaultInjector &faults);
 
+    HttpAdmission admit(const HttpRequest &request) const;
     HttpResponse handle(const HttpRequest &request) const;
+
+    // Forgets the sessions nobody will close, inside its own transaction under the caller's
+    // lock; returns their part files, for removal once that has committed.
+    static QStringList dropAbandoned(Database &database);
 
 private:
     HttpResponse createSession(

@@ -126,7 +126,7 @@ bool ensure(Database &database, const ServiceConfig &config, QString &errorMsg)
         if (existing.step())
             return true;
         Transaction transaction(database);
-        const PasswordHash hashed = PasswordHasher::hash(kPassword);
+        const PasswordHash hashed = PasswordHasher::hash(kPassword, config.passwordIterations);
         database
             .prepare("INSERT INTO accounts (email, first_name, last_name, culture, password_salt, "
                      "password_hash, password_iterations, created) "

@@ -13,6 +13,9 @@ const QStringList kKinds = {QStringLiteral("delay"), QStringLiteral("soapfault")
     QStringLiteral("http500"), QStringLiteral("drop"), QStringLiteral("empty"),
     QStringLiteral("html"), QStringLiteral("bits403"), QStringLiteral("bits-no-session")};
 
+// A planted delay parks a pool thread; a minute is enough for any test of a slow service.
+constexpr int kLongestDelayMs = 60 * 1000;
+
 } // namespace
 
 std::optional<PlannedFault> PlannedFault::parse(const QString &text, QString &errorMsg)
@@ -43,8 +46,10 @@ std::optional<PlannedFault> PlannedFault::parse(const QString &text, QString &er
     if (fault.kind == QLatin1String("delay")) {
         bool ok = false;
         const int milliseconds = fault.argument.toInt(&ok);
-        if (!ok || milliseconds < 0) {
-            errorMsg = QStringLiteral("delay wants milliseconds: %1").arg(text);
+        if (!ok || milliseconds < 0 || milliseconds > kLongestDelayMs) {
+            errorMsg = QStringLiteral("delay wants at most %1 milliseconds: %2")
+                           .arg(kLongestDelayMs)
+                           .arg(text);
             return std::nullopt;
         }
     }

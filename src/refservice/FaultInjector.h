@@ -27,7 +27,7 @@ struct PlannedFault
 };
 
 // The faults the service plays for tests, from --fault and POST /Pondrel/Admin/Faults.
-// Shared by every pool thread.
+// Shared by every connection thread.
 class FaultInjector
 {
 public:

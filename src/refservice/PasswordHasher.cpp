@@ -5,14 +5,28 @@
 #include <openssl/evp.h>
 #include <openssl/rand.h>
 
+#include <QScopeGuard>
+
+#include <algorithm>
+#include <semaphore>
 #include <stdexcept>
+#include <thread>
 
 namespace pondrel::refservice {
 
 namespace {
 
+// Derivations at once: one per core. More only share the cores and slow every request down.
+std::counting_semaphore<> &derivationSlots()
+{
+    static std::counting_semaphore<> available(std::max(1u, std::thread::hardware_concurrency()));
+    return available;
+}
+
 QByteArray derive(const QString &password, const QByteArray &salt, int iterations)
 {
+    derivationSlots().acquire();
+    const auto release = qScopeGuard([] { derivationSlots().release(); });
     const QByteArray utf8 = password.toUtf8();
     QByteArray key(32, '\0');
     if (PKCS5_PBKDF2_HMAC(utf8.constData(), int(utf8.size()),
@@ -35,11 +49,17 @@ QByteArray randomBytes(int count)
     return bytes;
 }
 
-PasswordHash hash(const QString &password)
+bool sameSecret(const QByteArray &given, const QByteArray &expected)
+{
+    return !expected.isEmpty() && given.size() == expected.size()
+        && CRYPTO_memcmp(given.constData(), expected.constData(), size_t(given.size())) == 0;
+}
+
+PasswordHash hash(const QString &password, int iterations)
 {
     PasswordHash result;
     result.salt = randomBytes(16);
-    result.iterations = kIterations;
+    result.iterations = iterations;
     result.hash = derive(password, result.salt, result.iterations);
     return result;
 }

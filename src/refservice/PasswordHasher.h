@@ -17,10 +17,10 @@ struct PasswordHash
 
 namespace PasswordHasher {
 
-inline constexpr int kIterations = 100000;
-
-PasswordHash hash(const QString &password);
+PasswordHash hash(const QString &password, int iterations);
 bool verify(const QString &password, const PasswordHash &stored);
+// Compares two secrets in a time that does not depend on where they differ.
+bool sameSecret(const QByteArray &given, const QByteArray &expected);
 // Cryptographically random bytes, for salts and session identifiers.
 QByteArray randomBytes(int count);
 

@@ -60,6 +60,9 @@ void collectPictures(Database &database, const AssetRow &album, bool includeSubF
     }
 }
 
+// A rendition's address gets new bytes only under a new identifier, so its bytes never change.
+const QByteArray kRenditionCaching = "public, max-age=31536000, immutable";
+
 QString rfc822(const QString &isoDate)
 {
     const QDateTime date = QDateTime::fromString(isoDate, Qt::ISODate);
@@ -79,10 +82,50 @@ struct PublicPages::Album
     QString description;
 };
 
-PublicPages::PublicPages(Database &database, const ServiceConfig &config)
+PublicPages::PublicPages(
+    Database &database, const ServiceConfig &config, pondrel::refservice::FailedAttempts &attempts)
     : m_database(database)
     , m_config(config)
+    , m_attempts(attempts)
 { }
+
+// The password of a protected address is checked before the page takes the database lock (the
+// derivation is slow), and failed guesses make the next ones wait.
+std::optional<HttpResponse> PublicPages::refuseWithoutPassword(
+    const QString &linkId, const QString &password) const
+{
+    using pondrel::refservice::FailedAttempts;
+    PasswordHash stored;
+    {
+        const auto lock = m_database.lock();
+        Statement query
+            = m_database.prepare("SELECT password_salt, password_hash, "
+                                 "password_iterations FROM symbolic_links WHERE id = ?1");
+        query.bind(1, linkId);
+        if (!query.step())
+            return std::nullopt; // the page says it does not exist
+        stored = PasswordHash {query.blob(0), query.blob(1), int(query.integer(2))};
+    }
+    if (stored.iterations <= 0)
+        return std::nullopt;
+    const QString key = FailedAttempts::galleryKey(linkId);
+    if (const qint64 wait = m_attempts.waitSeconds(key); wait > 0) {
+        HttpResponse response = page(429, QStringLiteral("Too many attempts"),
+            QStringLiteral("<p>Too many wrong passwords. Please try again later.</p>"));
+        response.setHeader("Retry-After", QByteArray::number(wait));
+        return response;
+    }
+    if (PasswordHasher::verify(password, stored)) {
+        m_attempts.succeeded(key);
+        return std::nullopt;
+    }
+    if (!password.isEmpty())
+        m_attempts.failed(key);
+    return page(401, QStringLiteral("Password needed"),
+        QStringLiteral("<form><input type=\"hidden\" name=\"a\" value=\"%1\">"
+                       "<input type=\"password\" name=\"p\"><input type=\"submit\"></form>")
+            .arg(linkId.toHtmlEscaped()));
+}
 
 HttpResponse PublicPages::rendition(const HttpRequest &request) const
 {
@@ -103,6 +146,8 @@ HttpResponse PublicPages::rendition(const HttpRequest &request) const
         HttpResponse response;
         response.status = 304;
         response.setHeader("ETag", etag);
+        // A revalidated copy stays fresh for as long as a first answer would.
+        response.setHeader("Cache-Control", kRenditionCaching);
         return response;
     }
     QFile file(Renditions::filePath(m_config, rendition->fileName));
@@ -110,7 +155,7 @@ HttpResponse PublicPages::rendition(const HttpRequest &request) const
         return HttpResponse::text(404, "text/plain", "No such rendition\n");
     HttpResponse response = HttpResponse::text(200, "image/jpeg", file.readAll());
     response.setHeader("ETag", etag);
-    response.setHeader("Cache-Control", "public, max-age=31536000, immutable");
+    response.setHeader("Cache-Control", kRenditionCaching);
     return response; // for HEAD libmicrohttpd sends the headers only
 }
 
@@ -118,13 +163,18 @@ HttpResponse PublicPages::gallery(const HttpRequest &request) const
 {
     if (request.method != "GET" && request.method != "HEAD")
         return HttpResponse::text(405, "text/plain", "Use GET\n");
-    const auto lock = m_database.lock();
-    Transaction transaction(m_database);
-    Album album;
     const bool asFeed = request.query.contains(QStringLiteral("r"));
     const QString exportId = request.query.value(QStringLiteral("e"));
     const QString linkId = asFeed ? request.query.value(QStringLiteral("r"))
                                   : request.query.value(QStringLiteral("a"));
+    if (exportId.isEmpty() && !linkId.isEmpty()) {
+        if (std::optional<HttpResponse> refusal
+            = refuseWithoutPassword(linkId, request.query.value(QStringLiteral("p"))))
+            return *refusal;
+    }
+    const auto lock = m_database.lock();
+    Transaction transaction(m_database);
+    Album album;
     QString assetId;
     if (!exportId.isEmpty()) {
         Statement query
@@ -142,20 +192,12 @@ HttpResponse PublicPages::gallery(const HttpRequest &request) const
             .bind(2, exportId)
             .run();
     } else {
-        Statement query = m_database.prepare(
-            "SELECT asset_id, include_sub_folders, name, description, password_salt, "
-            "password_hash, password_iterations FROM symbolic_links WHERE id = ?1");
+        Statement query = m_database.prepare("SELECT asset_id, include_sub_folders, name, "
+                                             "description FROM symbolic_links WHERE id = ?1");
         query.bind(1, linkId);
         if (linkId.isEmpty() || !query.step())
             return page(404, QStringLiteral("Not found"),
                 QStringLiteral("<p>This web address no longer exists.</p>"));
-        const PasswordHash password {query.blob(4), query.blob(5), int(query.integer(6))};
-        if (password.iterations > 0
-            && !PasswordHasher::verify(request.query.value(QStringLiteral("p")), password))
-            return page(401, QStringLiteral("Password needed"),
-                QStringLiteral("<form><input type=\"hidden\" name=\"a\" value=\"%1\">"
-                               "<input type=\"password\" name=\"p\"><input type=\"submit\"></form>")
-                    .arg(linkId.toHtmlEscaped()));
         assetId = query.text(0);
         album.includeSubFolders = query.integer(1) != 0;
         album.title = query.text(2);

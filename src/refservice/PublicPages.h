@@ -2,6 +2,7 @@
 #pragma once
 
 #include "refservice/Database.h"
+#include "refservice/FailedAttempts.h"
 #include "refservice/HttpMessage.h"
 #include "refservice/ServiceConfig.h"
 
@@ -15,7 +16,8 @@ public:
     static inline const QString kRenditionPrefix = QStringLiteral("/Pondrel/Renditions/");
     static inline const QString kGalleryPath = QStringLiteral("/Pondrel/Gallery.aspx");
 
-    PublicPages(Database &database, const ServiceConfig &config);
+    PublicPages(Database &database, const ServiceConfig &config,
+        pondrel::refservice::FailedAttempts &attempts);
 
     HttpResponse rendition(const HttpRequest &request) const;
     HttpResponse gallery(const HttpRequest &request) const;
@@ -24,9 +26,12 @@ private:
     struct Album;
     HttpResponse galleryPage(const Album &album) const;
     HttpResponse feed(const Album &album) const;
+    std::optional<HttpResponse> refuseWithoutPassword(
+        const QString &linkId, const QString &password) const;
 
     Database &m_database;
     const ServiceConfig &m_config;
+    pondrel::refservice::FailedAttempts &m_attempts;
 };
 
 } // namespace pondrel::refservice

@@ -3,6 +3,7 @@
 
 #include "refservice/BitsUploadEndpoint.h"
 #include "refservice/Database.h"
+#include "refservice/FailedAttempts.h"
 #include "refservice/FaultInjector.h"
 #include "refservice/HttpServer.h"
 #include "refservice/PublicPages.h"
@@ -26,11 +27,18 @@ public:
     void stop();
     quint16 port() const { return m_server ? m_server->port() : 0; }
     const ServiceConfig &config() const { return m_config; }
+    // The secret the administration paths want in X-Pondrel-Admin-Token; empty without --admin.
+    QString adminToken() const { return m_adminToken; }
+    // Drops what nobody will come back for: expired sign-on sessions, abandoned uploads, old
+    // failed password attempts. Called now and then while the service runs.
+    void tidy();
 
 private:
     HttpResponse route(const HttpRequest &request);
-    void dropAbandonedUploads();
-    qint64 bodyLimit(const QString &path) const;
+    HttpResponse dispatch(const HttpRequest &request);
+    HttpAdmission admit(const HttpRequest &request);
+    std::optional<HttpResponse> refuseAdministration(const HttpRequest &request) const;
+    QByteArray listeningAuthority() const;
     HttpResponse ageSessions(const HttpRequest &request) const;
     HttpResponse outbox(const HttpRequest &request) const;
     HttpResponse adminFaults(const HttpRequest &request);
@@ -43,6 +51,8 @@ private:
     std::unique_ptr<BitsUploadEndpoint> m_uploads;
     std::unique_ptr<PublicPages> m_pages;
     FaultInjector m_faults;
+    pondrel::refservice::FailedAttempts m_attempts;
+    QString m_adminToken;
     std::unique_ptr<HttpServer> m_server;
 };
 

@@ -46,6 +46,22 @@ QList<RenditionRow> forAsset(Database &database, const QString &assetId)
     return rows;
 }
 
+QHash<QString, QList<RenditionRow>> forChildren(
+    Database &database, qint64 accountId, const QString &parentId)
+{
+    Statement query = database.prepare(
+        "SELECT r.id, r.asset_id, r.name, r.width, r.height, r.file_size, r.file_name, r.etag "
+        "FROM renditions r JOIN assets a ON a.id = r.asset_id "
+        "WHERE a.account_id = ?1 AND a.parent_id = ?2 ORDER BY r.created, r.name");
+    query.bind(1, accountId).bind(2, parentId);
+    QHash<QString, QList<RenditionRow>> byAsset;
+    while (query.step()) {
+        RenditionRow row = readRow(query);
+        byAsset[row.assetId].append(std::move(row));
+    }
+    return byAsset;
+}
+
 std::optional<RenditionRow> find(Database &database, const QString &renditionId)
 {
     const QByteArray sql = QByteArray("SELECT ") + kColumns + " FROM renditions WHERE id = ?1";
@@ -124,11 +140,11 @@ void writeRecord(pugi::xml_node parent, const QString &elementName, const Servic
     const RenditionRow &rendition)
 {
     pugi::xml_node record = SoapReply::addElement(parent, elementName);
-    SoapReply::addText(record, QStringLiteral("Name"), rendition.name);
-    SoapReply::addText(record, QStringLiteral("Url"), url(config, rendition));
-    SoapReply::addText(record, QStringLiteral("Width"), QString::number(rendition.width));
-    SoapReply::addText(record, QStringLiteral("Height"), QString::number(rendition.height));
-    SoapReply::addText(record, QStringLiteral("FileSize"), QString::number(rendition.fileSize));
+    SoapReply::addText(record, "Name", rendition.name);
+    SoapReply::addText(record, "Url", url(config, rendition));
+    SoapReply::addText(record, "Width", QString::number(rendition.width));
+    SoapReply::addText(record, "Height", QString::number(rendition.height));
+    SoapReply::addText(record, "FileSize", QString::number(rendition.fileSize));
 }
 
 } // namespace Renditions

@@ -18,11 +18,17 @@ struct ServiceConfig
     QString namespaceBase = QStringLiteral("http://services.trevane.com");
     qint64 visitIntervalMs = 60000;
     QString logFile;
-    int threads = 8;
     // How RenderPicture commands write their fields: "attributes", "elements" or "mixed".
     QString commandStyle = QStringLiteral("attributes");
     QStringList faults; // OPERATION:KIND[:ARG]
     bool demo = false;
+    // Serve the administration paths (faults, ageing sessions, the outbox) to callers that
+    // present the token printed at start.
+    bool admin = false;
+    // PBKDF2 rounds for new password hashes; tests lower it to stay quick.
+    int passwordIterations = 600000;
+    int maxConnections = 256;
+    int maxConnectionsPerAddress = 32;
 
     QString collectionNamespace() const
     {
@@ -34,6 +40,8 @@ struct ServiceConfig
     }
     QString renditionsDirectory() const { return dataDirectory + QStringLiteral("/renditions"); }
     QString uploadsDirectory() const { return dataDirectory + QStringLiteral("/uploads"); }
+    // Request bodies on their way in, each removed when its request ends.
+    QString spoolDirectory() const { return dataDirectory + QStringLiteral("/incoming"); }
 };
 
 } // namespace pondrel::refservice

@@ -29,6 +29,16 @@ bool parseListen(const QString &text, ServiceConfig &config, QString &errorMsg)
     return true;
 }
 
+bool positiveNumber(const QString &text, int &value)
+{
+    bool ok = false;
+    const int parsed = text.toInt(&ok);
+    if (!ok || parsed <= 0)
+        return false;
+    value = parsed;
+    return true;
+}
+
 QString defaultDataDirectory()
 {
     return QDir(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation))
@@ -88,8 +98,24 @@ std::optional<ServiceConfig> parse(const QStringList &arguments, QString &errorM
     const QCommandLineOption demo(QStringLiteral("demo"),
         QStringLiteral("Create a demo account with albums and pictures if it is missing, and "
                        "print its e-mail address and password."));
+    const QCommandLineOption admin(QStringLiteral("admin"),
+        QStringLiteral("Serve the administration paths (/Pondrel/Admin/..., /Pondrel/Outbox) to "
+                       "local callers that send the header X-Pondrel-Admin-Token with the token "
+                       "printed as \"admin token: TOKEN\" after the listening line."));
+    const QCommandLineOption passwordIterations(QStringLiteral("password-iterations"),
+        QStringLiteral("PBKDF2 rounds of new password hashes (default %1; lower only for tests).")
+            .arg(config.passwordIterations),
+        QStringLiteral("N"), QString::number(config.passwordIterations));
+    const QCommandLineOption maxConnections(QStringLiteral("max-connections"),
+        QStringLiteral("Connections served at once (default %1).").arg(config.maxConnections),
+        QStringLiteral("N"), QString::number(config.maxConnections));
+    const QCommandLineOption maxPerAddress(QStringLiteral("max-connections-per-address"),
+        QStringLiteral("Connections served at once to one client address (default %1).")
+            .arg(config.maxConnectionsPerAddress),
+        QStringLiteral("N"), QString::number(config.maxConnectionsPerAddress));
     parser.addOptions({help, listen, data, publicUrl, serviceKey, serviceKeyElement, namespaceBase,
-        visitInterval, log, commandStyle, fault, demo});
+        visitInterval, log, commandStyle, fault, demo, admin, passwordIterations, maxConnections,
+        maxPerAddress});
     parser.addVersionOption();
 
     if (!parser.parse(arguments)) {
@@ -142,6 +168,14 @@ std::optional<ServiceConfig> parse(const QStringList &arguments, QString &errorM
     }
     config.faults = parser.values(fault);
     config.demo = parser.isSet(demo);
+    config.admin = parser.isSet(admin);
+    if (!positiveNumber(parser.value(passwordIterations), config.passwordIterations)
+        || !positiveNumber(parser.value(maxConnections), config.maxConnections)
+        || !positiveNumber(parser.value(maxPerAddress), config.maxConnectionsPerAddress)) {
+        errorMsg = QStringLiteral("--password-iterations, --max-connections and "
+                                  "--max-connections-per-address want positive numbers");
+        return std::nullopt;
+    }
     return config;
 }
 

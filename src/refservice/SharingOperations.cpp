@@ -204,7 +204,7 @@ void createSymbolicLink(OperationContext &context)
     if (password.isEmpty()) {
         insert.bindNull(6).bindNull(7).bind(8, qint64(0));
     } else {
-        const PasswordHash hashed = PasswordHasher::hash(password);
+        const PasswordHash hashed = context.passwords().hash(password);
         insert.bind(6, hashed.salt).bind(7, hashed.hash).bind(8, qint64(hashed.iterations));
     }
     insert.run();
@@ -251,13 +251,21 @@ void importAssetFromSymbolicLink(OperationContext &context)
         : request.text(QStringLiteral("symbolicLinkOrSymbolicLinkIdentifier"));
     const QString linkId = SharingRecords::symbolicLinkIdentifier(address);
     Statement link = database.prepare(
-        "SELECT l.asset_id, a.account_id FROM symbolic_links l JOIN assets a ON a.id = l.asset_id "
-        "WHERE l.id = ?1");
+        "SELECT l.asset_id, a.account_id, l.password_salt, l.password_hash, l.password_iterations "
+        "FROM symbolic_links l JOIN assets a ON a.id = l.asset_id WHERE l.id = ?1");
     link.bind(1, linkId);
     if (linkId.isEmpty() || !link.step())
         throw ServiceFault(QStringLiteral("Unknown web address."));
     if (link.integer(1) == session.accountId)
         throw ServiceFault(QStringLiteral("This album is already yours."));
+    // A protected address opens its album to those who know its password, here as on the
+    // gallery page, and guesses are slowed down the same way.
+    const PasswordHash protection {link.blob(2), link.blob(3), int(link.integer(4))};
+    if (protection.iterations > 0
+        && !context.passwords().verifyCounted(
+            pondrel::refservice::FailedAttempts::galleryKey(linkId),
+            request.textOr(QStringLiteral("password"), {}), protection))
+        throw ServiceFault(QStringLiteral("This web address needs its password."));
     database
         .prepare("INSERT INTO imports (account_id, link_id, asset_id, created) "
                  "VALUES (?1, ?2, ?3, ?4) ON CONFLICT DO NOTHING")

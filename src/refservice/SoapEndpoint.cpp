@@ -11,13 +11,15 @@
 namespace pondrel::refservice {
 
 SoapEndpoint::SoapEndpoint(QString operationNamespace, OperationTable operations,
-    Database &database, const ServiceConfig &config, RequestLog &log, FaultInjector &faults)
+    Database &database, const ServiceConfig &config, RequestLog &log, FaultInjector &faults,
+    pondrel::refservice::FailedAttempts &attempts)
     : m_namespace(std::move(operationNamespace))
     , m_operations(std::move(operations))
     , m_database(database)
     , m_config(config)
     , m_log(log)
     , m_faults(faults)
+    , m_attempts(attempts)
 { }
 
 HttpResponse SoapEndpoint::soapResponse(
@@ -37,6 +39,13 @@ HttpResponse SoapEndpoint::soapResponse(
     return response;
 }
 
+HttpAdmission SoapEndpoint::admit(const HttpRequest &request)
+{
+    if (request.declaredLength() > kMaximumBody)
+        return HttpAdmission {soapResponse(500, SoapReply::fault(kTooLarge), request)};
+    return HttpAdmission {std::nullopt, kMaximumBody};
+}
+
 HttpResponse SoapEndpoint::handle(const HttpRequest &request) const
 {
     QString operation;
@@ -49,7 +58,7 @@ HttpResponse SoapEndpoint::handle(const HttpRequest &request) const
     if (request.method != "POST")
         return faultResponse(QStringLiteral("Only POST requests are served here."));
     if (request.bodyTooLarge)
-        return faultResponse(QStringLiteral("The request is larger than 16 MiB."));
+        return faultResponse(kTooLarge);
     QString errorMsg;
     const std::optional<SoapRequest> soap = SoapRequest::parse(request.body, errorMsg);
     if (!soap)
@@ -84,9 +93,11 @@ HttpResponse SoapEndpoint::handle(const HttpRequest &request) const
 QByteArray SoapEndpoint::run(const SoapRequest &soap) const
 {
     SoapReply reply(soap.operation(), m_namespace);
+    pondrel::refservice::PasswordWork passwords(m_config.passwordIterations, m_attempts);
+    passwords.prepare(soap, m_database);
     const auto lock = m_database.lock();
     Transaction transaction(m_database);
-    OperationContext context(soap, reply, m_database, m_config);
+    OperationContext context(soap, reply, m_database, m_config, passwords);
     m_operations.value(soap.operation())(context);
     transaction.commit();
     for (const QString &path : context.filesToRemove())

@@ -15,10 +15,14 @@ class SoapEndpoint
 {
 public:
     static constexpr qint64 kMaximumBody = 16 * 1024 * 1024;
+    static inline const QString kTooLarge = QStringLiteral("The request is larger than 16 MiB.");
 
     SoapEndpoint(QString operationNamespace, OperationTable operations, Database &database,
-        const ServiceConfig &config, RequestLog &log, FaultInjector &faults);
+        const ServiceConfig &config, RequestLog &log, FaultInjector &faults,
+        pondrel::refservice::FailedAttempts &attempts);
 
+    // Refuses a body declared over the limit before it is read.
+    static HttpAdmission admit(const HttpRequest &request);
     HttpResponse handle(const HttpRequest &request) const;
 
     static HttpResponse soapResponse(int status, const QByteArray &xml, const HttpRequest &request);
@@ -32,6 +36,7 @@ private:
     const ServiceConfig &m_config;
     RequestLog &m_log;
     FaultInjector &m_faults;
+    pondrel::refservice::FailedAttempts &m_attempts;
 };
 
 } // namespace pondrel::refservice

@@ -1,8 +1,6 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "refservice/SoapReply.h"
 
-#include <sstream>
-
 namespace pondrel::refservice {
 
 namespace {
@@ -23,11 +21,40 @@ pugi::xml_node addEnvelope(pugi::xml_document &document)
     return envelope.append_child("soap:Body");
 }
 
+class ByteCounter : public pugi::xml_writer
+{
+public:
+    void write(const void *, size_t size) override { total += qsizetype(size); }
+    qsizetype total = 0;
+};
+
+class ByteAppender : public pugi::xml_writer
+{
+public:
+    explicit ByteAppender(QByteArray &bytes)
+        : m_bytes(bytes)
+    { }
+    void write(const void *data, size_t size) override
+    {
+        m_bytes.append(static_cast<const char *>(data), qsizetype(size));
+    }
+
+private:
+    QByteArray &m_bytes;
+};
+
+// A listing of many thousand records runs to megabytes: measured first, it is written into one
+// buffer of the exact size instead of growing a stream and copying it out.
 QByteArray toBytes(const pugi::xml_document &document)
 {
-    std::ostringstream stream;
-    document.save(stream, "", pugi::format_raw, pugi::encoding_utf8);
-    return QByteArray::fromStdString(stream.str());
+    constexpr unsigned kFlags = pugi::format_raw;
+    ByteCounter counter;
+    document.save(counter, "", kFlags, pugi::encoding_utf8);
+    QByteArray bytes;
+    bytes.reserve(counter.total);
+    ByteAppender appender(bytes);
+    document.save(appender, "", kFlags, pugi::encoding_utf8);
+    return bytes;
 }
 
 } // namespace
@@ -78,6 +105,19 @@ pugi::xml_node SoapReply::addText(pugi::xml_node parent, const QString &name, co
 pugi::xml_node SoapReply::addElement(pugi::xml_node parent, const QString &name)
 {
     return parent.append_child(name.toUtf8().constData());
+}
+
+pugi::xml_node SoapReply::addText(pugi::xml_node parent, const char *name, const QString &text)
+{
+    pugi::xml_node element = parent.append_child(name);
+    if (!text.isEmpty())
+        element.text().set(text.toUtf8().constData());
+    return element;
+}
+
+pugi::xml_node SoapReply::addElement(pugi::xml_node parent, const char *name)
+{
+    return parent.append_child(name);
 }
 
 } // namespace pondrel::refservice

@@ -7,13 +7,15 @@
 
 #include <csignal>
 #include <cstdio>
+#include <ctime>
 #include <pthread.h>
+#include <sys/stat.h>
 
 namespace pondrel::refservice {
 
 namespace {
 
-// Blocks SIGINT and SIGTERM in every thread (the server's pool inherits the mask), so that
+// Blocks SIGINT and SIGTERM in every thread (the server's threads inherit the mask), so that
 // only the main thread's sigwait sees them and the shutdown runs in ordinary code.
 sigset_t blockStopSignals()
 {
@@ -25,6 +27,22 @@ sigset_t blockStopSignals()
     return stopSet;
 }
 
+// How often the service drops expired sessions and abandoned uploads while it runs.
+constexpr time_t kTidyIntervalSeconds = 60;
+
+// Waits for SIGINT or SIGTERM, tidying the service up between.
+void serveUntilStopped(ReferenceService &service, const sigset_t &stopSignals)
+{
+    const timespec interval {kTidyIntervalSeconds, 0};
+    while (sigtimedwait(&stopSignals, nullptr, &interval) < 0) {
+        try {
+            service.tidy();
+        } catch (const std::exception &error) {
+            std::fprintf(stderr, "pondrel-refservice: tidying up failed: %s\n", error.what());
+        }
+    }
+}
+
 } // namespace
 
 } // namespace pondrel::refservice
@@ -34,6 +52,8 @@ using namespace pondrel::refservice;
 int main(int argc, char **argv)
 {
     const sigset_t stopSignals = blockStopSignals();
+    // Everything the service creates (database, renditions, uploads, log) is the user's own.
+    umask(S_IRWXG | S_IRWXO);
     QCoreApplication application(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("pondrel-refservice"));
     QCoreApplication::setApplicationVersion(QStringLiteral(PONDREL_VERSION));
@@ -57,13 +77,14 @@ int main(int argc, char **argv)
         ? QStringLiteral("[%1]").arg(config->listenHost)
         : config->listenHost;
     std::printf("listening on http://%s:%u\n", qPrintable(host), unsigned(service.port()));
+    if (config->admin)
+        std::printf("admin token: %s\n", qPrintable(service.adminToken()));
     if (config->demo)
         std::printf("demo account: %s password: %s\n", qPrintable(DemoContent::kEmail),
             qPrintable(DemoContent::kPassword));
     std::fflush(stdout);
 
-    int received = 0;
-    sigwait(&stopSignals, &received);
+    serveUntilStopped(service, stopSignals);
     service.stop();
     return 0;
 }

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "soap/ServiceProxy.h"
 
+#include "soap/SoapReply.h"
 #include "support/Preferences.h"
 
 namespace pondrel {
@@ -102,7 +103,7 @@ QVariantMap ServiceProxy::call(const QString &operationName, const QVariantList 
 {
     const ServiceOperation *operation = findOperation(m_operations, operationName);
     if (!operation)
-        return {{QStringLiteral("error"),
+        return {{SoapReply::kErrorKey,
             QStringLiteral("Unknown operation %1 of %2").arg(operationName, m_endpointURL)}};
     QVariantList values;
     QStringList names;

@@ -3,7 +3,7 @@
 
 #include "support/Values.h"
 
-#include <QSet>
+#include <QHash>
 
 #include <pugixml.hpp>
 
@@ -74,26 +74,20 @@ pugi::xml_node soapChild(const pugi::xml_node &parent, const char *name)
 class ElementConverter
 {
 public:
+    // Each child is converted once; the values of one name are gathered first and become an
+    // array only when the name repeats, so a long list of siblings costs linear time.
     QVariantMap children(const pugi::xml_node &parent, int depth)
     {
-        QVariantMap entries;
-        QSet<QString> repeated;
+        QHash<QString, QVariantList> occurrences;
         for (pugi::xml_node child = parent.first_child(); child; child = child.next_sibling()) {
             if (child.type() != pugi::node_element)
                 continue;
-            const QString key = localName(child);
-            const QVariant value = element(child, depth + 1);
-            if (!entries.contains(key)) {
-                entries.insert(key, value);
-            } else if (repeated.contains(key)) {
-                QVariantList occurrences = entries.value(key).toList();
-                occurrences.append(value);
-                entries.insert(key, occurrences);
-            } else {
-                entries.insert(key, QVariantList {entries.value(key), value});
-                repeated.insert(key);
-            }
+            occurrences[localName(child)].append(element(child, depth + 1));
         }
+        QVariantMap entries;
+        for (auto it = occurrences.begin(); it != occurrences.end(); ++it)
+            entries.insert(it.key(),
+                it.value().size() == 1 ? it.value().constFirst() : QVariant(std::move(it.value())));
         return entries;
     }
 

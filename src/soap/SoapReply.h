@@ -18,6 +18,9 @@ namespace pondrel {
 // - a Fault becomes the dictionary of its children, and its fault string is reported apart.
 namespace SoapReply {
 
+// The reply dictionary's key for every kind of failure; callers test it first.
+inline const QString kErrorKey = QStringLiteral("error");
+
 struct Conversion
 {
     QVariantMap entries;

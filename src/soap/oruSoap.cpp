@@ -2,14 +2,15 @@
 #include "soap/oruSoap.h"
 
 #include "soap/ProxyDiscovery.h"
+#include "soap/ReplyBuffer.h"
 #include "soap/SoapReply.h"
 #include "soap/StringXml.h"
 
 #include "support/Preferences.h"
 #include "support/oruLog.h"
 
-#include <cstring>
-#include <limits>
+#include <curl/curl.h>
+
 
 namespace pondrel {
 
@@ -86,51 +87,13 @@ bool isNumber(const QVariant &value)
 
 } // namespace
 
-bool MemoryStruct::reset(std::size_t capacity)
+void releaseCurlEasy(void *handle)
 {
-    memory.reset(static_cast<char *>(std::malloc(capacity)));
-    size = 0;
-    exhausted = false;
-    allocated_size = memory ? capacity : 0;
-    if (memory)
-        memory.get()[0] = '\0';
-    return bool(memory);
-}
-
-void MemoryStruct::release()
-{
-    memory.reset();
-    size = 0;
-    allocated_size = 0;
-}
-
-std::size_t read_reply(char *contents, std::size_t size, std::size_t nmemb, void *userp)
-{
-    auto *reply = static_cast<MemoryStruct *>(userp);
-    std::size_t chunk = 0;
-    if (__builtin_mul_overflow(size, nmemb, &chunk)
-        || chunk >= std::numeric_limits<std::size_t>::max() - reply->size) {
-        reply->exhausted = true;
-        return 0;
-    }
-    const std::size_t needed = reply->size + chunk + 1;
-    if (needed > reply->allocated_size) {
-        char *grown = static_cast<char *>(std::realloc(reply->memory.get(), needed));
-        if (!grown) {
-            reply->exhausted = true;
-            return 0;
-        }
-        (void)reply->memory.release();
-        reply->memory.reset(grown);
-        reply->allocated_size = needed;
-    }
-    std::memcpy(reply->memory.get() + reply->size, contents, chunk);
-    reply->size += chunk;
-    reply->memory.get()[reply->size] = '\0';
-    return chunk;
+    curl_easy_cleanup(handle);
 }
 
 oruSoap::oruSoap()
+    : m_httpReply(std::make_unique<MemoryStruct>())
 {
     initialiseCurlOnce();
     readProxySettings();
@@ -178,7 +141,7 @@ void oruSoap::setFixedOptions()
     curl_easy_setopt(curl, CURLOPT_SSL_VERIFYHOST, verify ? 2L : 0L);
     curl_easy_setopt(curl, CURLOPT_DNS_CACHE_TIMEOUT, -1L);
     curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, read_reply);
-    curl_easy_setopt(curl, CURLOPT_WRITEDATA, &m_httpReply);
+    curl_easy_setopt(curl, CURLOPT_WRITEDATA, m_httpReply.get());
     // The desktop's settings, read through libproxy, are the only proxy source; an empty proxy
     // keeps libcurl from applying the environment a second time on its own.
     if (m_hasHTTPProxy) {
@@ -197,7 +160,7 @@ void oruSoap::setTransferTimeLimitForTesting(std::chrono::milliseconds limit)
 
 QVariantMap oruSoap::transferFailure(const QString &message) const
 {
-    return QVariantMap {{QStringLiteral("error"), statusText(m_httpCode, m_curlResult, message)}};
+    return QVariantMap {{SoapReply::kErrorKey, statusText(m_httpCode, m_curlResult, message)}};
 }
 
 QVariantMap oruSoap::soapCall(const QString &url, const QString &methodName,
@@ -211,7 +174,7 @@ QVariantMap oruSoap::soapCall(const QString &url, const QString &methodName,
         return transferFailure(curlMessage(m_curlResult));
     CURL *curl = m_curl.get();
 
-    if (!m_httpReply.reset(kInitialReplyCapacity)) {
+    if (!m_httpReply->reset(kInitialReplyCapacity)) {
         m_curlResult = CURLE_OUT_OF_MEMORY;
         return transferFailure(curlMessage(m_curlResult));
     }
@@ -244,26 +207,26 @@ QVariantMap oruSoap::soapCall(const QString &url, const QString &methodName,
         ORU_LOG(QStringLiteral("result : %1")
                     .arg(statusText(m_httpCode, m_curlResult, curlMessage(m_curlResult))));
     QVariantMap result = replyOfTransfer(methodName);
-    m_httpReply.release();
+    m_httpReply->release();
     return result;
 }
 
 QVariantMap oruSoap::replyOfTransfer(const QString &methodName) const
 {
-    if (m_httpReply.exhausted)
+    if (m_httpReply->exhausted)
         return transferFailure(QStringLiteral("The reply is too large to be held in memory"));
-    if (m_curlResult != CURLE_OK || m_httpReply.size == 0)
+    if (m_curlResult != CURLE_OK || m_httpReply->size == 0)
         return transferFailure(curlMessage(m_curlResult));
     const SoapReply::Conversion conversion = SoapReply::convert(
-        QByteArrayView(m_httpReply.memory.get(), qsizetype(m_httpReply.size)), methodName);
+        QByteArrayView(m_httpReply->memory.get(), qsizetype(m_httpReply->size)), methodName);
     if (conversion.problem) {
         const QVariantMap failure = transferFailure(*conversion.problem);
-        ORU_LOG(QStringLiteral("Error: %1").arg(failure.value(QStringLiteral("error")).toString()));
+        ORU_LOG(QStringLiteral("Error: %1").arg(failure.value(SoapReply::kErrorKey).toString()));
         return failure;
     }
     QVariantMap result = conversion.entries;
     if (conversion.faultString) {
-        result.insert(QStringLiteral("error"), *conversion.faultString);
+        result.insert(SoapReply::kErrorKey, *conversion.faultString);
         ORU_LOG(QStringLiteral("Error: %1").arg(*conversion.faultString));
     }
     return result;

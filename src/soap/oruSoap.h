@@ -1,46 +1,25 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 
+#include "support/CHandle.h"
+
 #include <QMap>
 #include <QString>
 #include <QStringList>
 #include <QVariant>
 
-#include <curl/curl.h>
-
 #include <atomic>
 #include <chrono>
 #include <cstddef>
-#include <cstdlib>
 #include <memory>
 #include <mutex>
 
 namespace pondrel {
 
-// The reply accumulator of the call in progress. While a call runs, size < allocated_size and
-// memory[size] is a zero byte.
-struct MemoryStruct
-{
-    struct FreeDeleter
-    {
-        void operator()(char *bytes) const { std::free(bytes); }
-    };
+struct MemoryStruct;
 
-    std::unique_ptr<char, FreeDeleter> memory;
-    std::size_t size = 0;
-    std::size_t allocated_size = 0;
-    // A chunk could not be stored: the reply is incomplete and the transfer was stopped.
-    bool exhausted = false;
-
-    // False when not even the initial buffer could be had.
-    bool reset(std::size_t capacity);
-    void release();
-};
-
-// The transfer's write callback: appends the chunk to the MemoryStruct behind userp, growing it
-// to exactly the size needed. When the memory cannot be had it marks the reply exhausted and
-// returns 0, which makes libcurl end the transfer with an error instead of losing bytes silently.
-std::size_t read_reply(char *contents, std::size_t size, std::size_t nmemb, void *userp);
+// Gives a libcurl transfer handle back; declared here so that this header needs no libcurl.
+void releaseCurlEasy(void *handle);
 
 // The SOAP 1.1 call engine: builds the request envelope, posts it with libcurl and hands back the
 // reply dictionary, in which the key "error" marks every kind of failure. Calls are synchronous.
@@ -89,11 +68,6 @@ public:
     void setTransferTimeLimitForTesting(std::chrono::milliseconds limit);
 
 private:
-    struct CurlDeleter
-    {
-        void operator()(CURL *handle) const { curl_easy_cleanup(handle); }
-    };
-
     void readProxySettings();
     void setFixedOptions();
     QVariantMap transferFailure(const QString &message) const;
@@ -110,8 +84,8 @@ private:
     QString m_proxyHTTPSuserPassword;
     QString m_proxyHTTPSHost;
     QString m_proxyHTTPSPort;
-    std::unique_ptr<CURL, CurlDeleter> m_curl;
-    MemoryStruct m_httpReply;
+    CHandle<void, releaseCurlEasy> m_curl;
+    std::unique_ptr<MemoryStruct> m_httpReply;
     std::chrono::milliseconds m_transferTimeLimit = kTransferTimeLimit;
     std::mutex m_callLock;
 };

@@ -3,6 +3,7 @@
 
 #include "support/Paths.h"
 #include "support/PropertyList.h"
+#include "support/oruLog.h"
 
 #include <QFile>
 #include <QMutex>
@@ -87,6 +88,16 @@ private:
     QSettings m_settings;
 };
 
+// A write to the shared domain may have switched "Debug": the log reads it again at once rather
+// than at its next look at the file.
+bool commitShared(DomainFile &file, const QString &path, const QString &domain)
+{
+    const bool written = file.commit(path);
+    if (domain == Preferences::kSharedDomain)
+        oruLog::debugSwitchChanged();
+    return written;
+}
+
 QString environmentOrPreference(const char *variable, const QString &key, const QString &fallback)
 {
     const QString fromEnvironment = qEnvironmentVariable(variable);
@@ -154,22 +165,23 @@ bool Preferences::setValue(const QString &key, const QVariant &value)
 {
     DomainFile file(filePath());
     file.settings().setValue(key, value);
-    return file.commit(filePath());
+    return commitShared(file, filePath(), m_domain);
 }
 
 bool Preferences::remove(const QString &key)
 {
     DomainFile file(filePath());
     file.settings().remove(key);
-    return file.commit(filePath());
+    return commitShared(file, filePath(), m_domain);
 }
 
 bool Preferences::clear()
 {
     DomainFile file(filePath());
     file.settings().clear();
-    return file.commit(filePath());
+    return commitShared(file, filePath(), m_domain);
 }
+
 
 namespace ServiceSettings {
 

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "support/PropertyList.h"
 
+#include "support/CHandle.h"
 #include "support/oruLog.h"
 
 #include <QFile>
@@ -16,16 +17,8 @@ namespace pondrel {
 
 namespace {
 
-struct PlistDeleter
-{
-    void operator()(plist_t node) const { plist_free(node); }
-};
-using PlistPtr = std::unique_ptr<void, PlistDeleter>;
-
-struct MallocDeleter
-{
-    void operator()(char *text) const { free(text); }
-};
+using PlistPtr = CHandle<void, plist_free>;
+using MallocText = CHandle<char, ::free>;
 
 // Property-list dates count seconds from the start of 2001 in UTC.
 const QDateTime kPlistEpoch(QDate(2001, 1, 1), QTime(0, 0), Qt::UTC);
@@ -53,7 +46,7 @@ QVariant dictionaryToVariant(plist_t node)
         plist_dict_next_item(node, iterator, &rawKey, &item);
         if (!item)
             break;
-        const std::unique_ptr<char, MallocDeleter> key(rawKey);
+        const MallocText key(rawKey);
         map.insert(QString::fromUtf8(key.get()), toVariant(item));
     }
     free(iterator);
@@ -81,20 +74,20 @@ QVariant toVariant(plist_t node)
     case PLIST_STRING: {
         char *raw = nullptr;
         plist_get_string_val(node, &raw);
-        const std::unique_ptr<char, MallocDeleter> text(raw);
+        const MallocText text(raw);
         return QString::fromUtf8(text.get());
     }
     case PLIST_KEY: {
         char *raw = nullptr;
         plist_get_key_val(node, &raw);
-        const std::unique_ptr<char, MallocDeleter> text(raw);
+        const MallocText text(raw);
         return QString::fromUtf8(text.get());
     }
     case PLIST_DATA: {
         char *raw = nullptr;
         uint64_t length = 0;
         plist_get_data_val(node, &raw, &length);
-        const std::unique_ptr<char, MallocDeleter> data(raw);
+        const MallocText data(raw);
         return QByteArray(data.get(), qsizetype(length));
     }
     case PLIST_DATE: {
@@ -221,7 +214,7 @@ std::optional<QByteArray> toXml(const QVariant &value, QString *error)
     char *raw = nullptr;
     uint32_t length = 0;
     plist_to_xml(root.get(), &raw, &length);
-    const std::unique_ptr<char, MallocDeleter> xml(raw);
+    const MallocText xml(raw);
     if (!xml) {
         if (error)
             *error = QStringLiteral("The property list could not be written as XML");

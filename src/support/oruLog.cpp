@@ -9,6 +9,11 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <atomic>
+#include <chrono>
+#include <mutex>
+
+#include <sys/stat.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
@@ -40,10 +45,97 @@ QString activityDateText()
               .arg(qAbs(offsetMinutes) % 60, 2, 10, QLatin1Char('0'));
 }
 
+// What tells one state of the preferences file from another: a write replaces the file, so
+// its inode changes even when the clock's resolution hides the new modification time.
+struct FileStamp
+{
+    bool exists = false;
+    dev_t device = 0;
+    ino_t inode = 0;
+    off_t size = 0;
+    timespec modified {};
+
+    static FileStamp of(const QString &path)
+    {
+        struct stat status {};
+        if (::stat(QFile::encodeName(path).constData(), &status) != 0)
+            return {};
+        return {true, status.st_dev, status.st_ino, status.st_size, status.st_mtim};
+    }
+
+    bool operator==(const FileStamp &other) const
+    {
+        return exists == other.exists && device == other.device && inode == other.inode
+            && size == other.size && modified.tv_sec == other.modified.tv_sec
+            && modified.tv_nsec == other.modified.tv_nsec;
+    }
+};
+
+class DebugSwitch
+{
+public:
+    static DebugSwitch &instance()
+    {
+        static DebugSwitch debugSwitch;
+        return debugSwitch;
+    }
+
+    bool isOn()
+    {
+        if (nowMilliseconds() >= m_nextLook.load(std::memory_order_acquire))
+            look();
+        return m_on.load(std::memory_order_relaxed);
+    }
+
+    void forget() { m_nextLook.store(0, std::memory_order_release); }
+
+private:
+    static constexpr qint64 kLookInterval = 1000;
+
+    static qint64 nowMilliseconds()
+    {
+        using namespace std::chrono;
+        return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+    }
+
+    void look()
+    {
+        // Until the switch has been read once, everyone waits for it; afterwards a thread that
+        // finds another one looking goes on with the value in hand.
+        std::unique_lock lock(m_looking, std::defer_lock);
+        if (m_known.load(std::memory_order_acquire)) {
+            if (!lock.try_lock())
+                return;
+        } else {
+            lock.lock();
+        }
+        const qint64 now = nowMilliseconds();
+        if (m_known.load(std::memory_order_relaxed) && now < m_nextLook.load())
+            return;
+        m_nextLook.store(now + kLookInterval, std::memory_order_release);
+        const Preferences shared = Preferences::shared();
+        const QString path = shared.filePath();
+        const FileStamp stamp = FileStamp::of(path);
+        if (m_known.load(std::memory_order_relaxed) && path == m_path && stamp == m_stamp)
+            return;
+        m_path = path;
+        m_stamp = stamp;
+        m_on.store(shared.value(QStringLiteral("Debug")).toBool(), std::memory_order_relaxed);
+        m_known.store(true, std::memory_order_release);
+    }
+
+    std::atomic<bool> m_on {false};
+    std::atomic<bool> m_known {false};
+    std::atomic<qint64> m_nextLook {0};
+    std::mutex m_looking;
+    QString m_path;
+    FileStamp m_stamp;
+};
+
 } // namespace
 
-void oruLog::file(
-    const char *sourcePath, const char *function, int lineNumber, const QString &message)
+void oruLog::file(const char *sourcePath, const char *prettyFunction, int lineNumber,
+    const QString &message)
 {
     if (!isDebugEnabled())
         return;
@@ -51,7 +143,7 @@ void oruLog::file(
     platformLog(QStringLiteral("%1:%2 %3; %4")
                     .arg(fileName)
                     .arg(lineNumber)
-                    .arg(QString::fromLatin1(function), message));
+                    .arg(shortFunctionName(prettyFunction), message));
 }
 
 void oruLog::add2csv(const QString &message)
@@ -98,7 +190,12 @@ void oruLog::platformLog(const QString &text)
 
 bool oruLog::isDebugEnabled()
 {
-    return Preferences::shared().value(QStringLiteral("Debug")).toBool();
+    return DebugSwitch::instance().isOn();
+}
+
+void oruLog::debugSwitchChanged()
+{
+    DebugSwitch::instance().forget();
 }
 
 QString oruLog::activityFilePath()

@@ -3,6 +3,7 @@
 
 #include "soap/CollectionServices.h"
 #include "soap/PublishingServices.h"
+#include "soap/SoapReply.h"
 #include "support/Preferences.h"
 #include "support/Values.h"
 
@@ -177,7 +178,7 @@ int runCall(const ToolCommand &self, const QStringList &words)
 
     const QVariantMap reply = proxyFor(service)->call(operation->name, *arguments);
     ToolOutput::out(QString::fromUtf8(QJsonDocument(toJson(reply).toObject()).toJson()));
-    return reply.contains(QStringLiteral("error")) ? ToolCommand::kFailure : ToolCommand::kSuccess;
+    return reply.contains(SoapReply::kErrorKey) ? ToolCommand::kFailure : ToolCommand::kSuccess;
 }
 
 const ToolCommandRegistration registration {ToolCommand {QStringLiteral("call"),

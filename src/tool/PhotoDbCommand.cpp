@@ -15,11 +15,14 @@ const QString kUsage
     = QStringLiteral("Usage:\n"
                      "  pondrel-tool photodb list\n"
                      "  pondrel-tool photodb lookup MONIKER\n"
-                     "  pondrel-tool photodb vacuum\n\n"
+                     "  pondrel-tool photodb vacuum\n"
+                     "  pondrel-tool photodb export FILE\n\n"
                      "Inspects the local photo database (moniker -> picture file).\n"
                      "'list' prints one line per record: MONIKER<TAB>PATH<TAB>HASH<TAB>DATE.\n"
                      "'lookup' prints the record of one moniker as PATH, HASH and DATE lines.\n"
                      "'vacuum' drops records whose file has been gone for more than 90 days.\n"
+                     "'export' writes the whole table as the XML property list older versions\n"
+                     "kept (Pondrel_DB.plist): moniker -> {PATH, HASH, DATE}.\n"
                      "Exit status 1 when there is no database or nothing was found.\n");
 
 QString dateText(const QVariant &date)
@@ -73,10 +76,20 @@ int vacuum()
     return ToolCommand::kSuccess;
 }
 
+int exportPhotos(const QString &target)
+{
+    QString errorMsg;
+    if (!oruNetworkPhotoDB::exportPhotoDB(target, &errorMsg)) {
+        ToolOutput::err(errorMsg);
+        return ToolCommand::kFailure;
+    }
+    return ToolCommand::kSuccess;
+}
+
 int runPhotoDb(const ToolCommand &self, const QStringList &arguments)
 {
     if (arguments.isEmpty())
-        return self.badUsage(QStringLiteral("missing action (list, lookup or vacuum)"));
+        return self.badUsage(QStringLiteral("missing action (list, lookup, vacuum or export)"));
     const QString &action = arguments.first();
     if (action == QStringLiteral("list") && arguments.size() == 1)
         return listPhotos();
@@ -84,11 +97,14 @@ int runPhotoDb(const ToolCommand &self, const QStringList &arguments)
         return lookupPhoto(arguments.at(1));
     if (action == QStringLiteral("vacuum") && arguments.size() == 1)
         return vacuum();
+    if (action == QStringLiteral("export") && arguments.size() == 2)
+        return exportPhotos(arguments.at(1));
     return self.badUsage(QStringLiteral("unknown action or wrong number of arguments"));
 }
 
 const ToolCommandRegistration registration {ToolCommand {QStringLiteral("photodb"),
-    QStringLiteral("list, look up and vacuum the local photo database"), kUsage, runPhotoDb}};
+    QStringLiteral("list, look up, vacuum and export the local photo database"), kUsage,
+    runPhotoDb}};
 
 } // namespace
 

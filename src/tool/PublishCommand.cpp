@@ -6,7 +6,7 @@
 #include "model/AcceptedPictureFiles.h"
 #include "model/oruItem.h"
 #include "model/oruNetwork_upload.h"
-#include "support/NDCarbonUtilities.h"
+#include "support/AliasFiles.h"
 #include "support/Preferences.h"
 
 #include <QDBusConnection>
@@ -146,7 +146,7 @@ private:
     void publishPicture(const QString &path, const QString &parent)
     {
         const oruItem item
-            = oruItem::initWithFile(NDCarbonUtilities::resolveAliasFile(path), kAlbumPermissions);
+            = oruItem::initWithFile(AliasFiles::resolveAliasFile(path), kAlbumPermissions);
         if (!oruNetworkUpload::uploadPictureAsset(m_network, item, parent)) {
             fail(path, m_network.errorMsg());
             return;

@@ -10,10 +10,12 @@ namespace pondrel {
 namespace {
 constexpr int kStartTimeoutMs = 15000;
 const QByteArray kListeningPrefix = "listening on ";
+const QByteArray kAdminTokenPrefix = "admin token: ";
 } // namespace
 
-RefServiceProcess::RefServiceProcess(QStringList extraArguments)
+RefServiceProcess::RefServiceProcess(QStringList extraArguments, RefServiceOptions options)
     : m_extraArguments(std::move(extraArguments))
+    , m_options(options)
 {
     m_process.setProcessChannelMode(QProcess::SeparateChannels);
 }
@@ -36,6 +38,10 @@ bool RefServiceProcess::start()
     }
     QStringList arguments {QStringLiteral("--listen"), QStringLiteral("127.0.0.1:0"),
         QStringLiteral("--data"), m_dataDir.path()};
+    if (m_options.admin)
+        arguments << QStringLiteral("--admin");
+    if (m_options.quickPasswords)
+        arguments << QStringLiteral("--password-iterations") << QStringLiteral("1000");
     arguments += m_extraArguments;
     m_process.start(programPath(), arguments);
     if (!m_process.waitForStarted(kStartTimeoutMs)) {
@@ -43,6 +49,30 @@ bool RefServiceProcess::start()
             = QStringLiteral("cannot start %1: %2").arg(programPath(), m_process.errorString());
         return false;
     }
+    const std::optional<QByteArray> line = readLine();
+    if (!line)
+        return false;
+    if (!line->startsWith(kListeningPrefix)) {
+        m_errorMsg = QStringLiteral("unexpected first line: %1").arg(QString::fromUtf8(*line));
+        stop();
+        return false;
+    }
+    m_baseUrl = QString::fromUtf8(line->mid(kListeningPrefix.size()));
+    m_port = quint16(QUrl(m_baseUrl).port());
+    if (m_options.admin) {
+        const std::optional<QByteArray> tokenLine = readLine();
+        if (!tokenLine || !tokenLine->startsWith(kAdminTokenPrefix)) {
+            m_errorMsg = QStringLiteral("no admin token after the listening line");
+            stop();
+            return false;
+        }
+        m_adminToken = QString::fromUtf8(tokenLine->mid(kAdminTokenPrefix.size()));
+    }
+    return true;
+}
+
+std::optional<QByteArray> RefServiceProcess::readLine()
+{
     QElapsedTimer timer;
     timer.start();
     while (!m_process.canReadLine()) {
@@ -53,18 +83,10 @@ bool RefServiceProcess::start()
             m_errorMsg
                 = QStringLiteral("the service did not report its address: %1").arg(standardError());
             stop();
-            return false;
+            return std::nullopt;
         }
     }
-    const QByteArray line = m_process.readLine().trimmed();
-    if (!line.startsWith(kListeningPrefix)) {
-        m_errorMsg = QStringLiteral("unexpected first line: %1").arg(QString::fromUtf8(line));
-        stop();
-        return false;
-    }
-    m_baseUrl = QString::fromUtf8(line.mid(kListeningPrefix.size()));
-    m_port = quint16(QUrl(m_baseUrl).port());
-    return true;
+    return m_process.readLine().trimmed();
 }
 
 bool RefServiceProcess::restart()

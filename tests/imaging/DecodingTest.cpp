@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "tests/imaging/TestPictures.h"
 
-#include "imaging/NSImage_extras.h"
+#include "imaging/PictureTransforms.h"
 #include "imaging/PictureDecoder.h"
 #include "imaging/PictureMetadata.h"
 #include "imaging/PictureRendering.h"

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "imaging/Orientation.h"
-#include "imaging/NSImage_extras.h"
+#include "imaging/PictureTransforms.h"
 #include "imaging/oruUtils.h"
 
 #include <QTransform>
@@ -73,7 +73,7 @@ TEST(Orientation, EveryOrientationMovesPixelsAsTheTableSays)
     EXPECT_EQ(Orientation::followedByQuarterTurnCounterClockwise(0), 8);
 }
 
-TEST(NSImageExtras, TurnsKeepTheProfileAndGoTheRightWay)
+TEST(PictureTransforms, TurnsKeepTheProfileAndGoTheRightWay)
 {
     const Picture picture(QImage(400, 300, QImage::Format_RGB32), QByteArray("profile"));
     const std::optional<Picture> turned = rotateAccordingToExifOrientation(picture, 6);

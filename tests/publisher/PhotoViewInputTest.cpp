@@ -163,6 +163,60 @@ TEST(PhotoViewMouse, SecondaryClickSelectsTheItemAndAsksTheHostForItsMenu)
     QTest::mouseRelease(grid.view, Qt::RightButton, {}, QPoint(500, 20 + 2 * 125));
 }
 
+// Four columns of 150 x 125: a band from the empty cell after the last item up to item 5 covers
+// items 5 to 7 of the second row and 9 of the third.
+TEST(PhotoViewMouse, TheSelectionBandSelectsTheCellsItMeetsAndShiftAddsThem)
+{
+    TestHost host;
+    KeyboardGrid grid;
+    host.sources.push_back(&grid.source);
+    MUPhotoView *view = grid.view;
+    const QPoint start(3 * 150 + 75, 2 * 125 + 60);
+    const auto dragTo = [view](QPoint point) {
+        QMouseEvent move(QEvent::MouseMove, point, view->mapToGlobal(point), Qt::NoButton,
+            Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(view, &move);
+    };
+    IndexSet band = range(5, 7);
+    band.add(9);
+
+    grid.source.selection = IndexSet(0);
+    const QImage before = grid.grabView();
+    QTest::mousePress(view, Qt::LeftButton, {}, start);
+    dragTo(cellCenter(view, 5));
+    EXPECT_EQ(grid.source.selection, band);
+    const QPoint inside = start - QPoint(10, 10);
+    EXPECT_NE(grid.grabView().pixel(inside), before.pixel(inside)) << "the band is drawn";
+    QTest::mouseRelease(view, Qt::LeftButton, {}, cellCenter(view, 5));
+    EXPECT_EQ(grid.grabView().pixel(inside), before.pixel(inside)) << "the band is gone";
+    EXPECT_EQ(grid.source.selection, band);
+
+    grid.source.selection = IndexSet(0);
+    QTest::mousePress(view, Qt::LeftButton, Qt::ShiftModifier, start);
+    dragTo(cellCenter(view, 5));
+    QTest::mouseRelease(view, Qt::LeftButton, Qt::ShiftModifier, cellCenter(view, 5));
+    band.add(0);
+    EXPECT_EQ(grid.source.selection, band);
+
+    // A drag that begins on a cell draws no band.
+    grid.source.selection = IndexSet();
+    QTest::mousePress(view, Qt::LeftButton, {}, cellCenter(view, 1));
+    dragTo(cellCenter(view, 6));
+    QTest::mouseRelease(view, Qt::LeftButton, {}, cellCenter(view, 6));
+    EXPECT_EQ(grid.source.selection, IndexSet(1));
+}
+
+TEST(PhotoViewMouse, SelectedPicturesAreFramedInTheSelectionBorderColor)
+{
+    KeyboardGrid grid;
+    grid.source.picture = solidPicture(100, 80, Qt::white);
+    grid.view->setSelectionBorderColor(Qt::blue);
+    grid.source.selection = IndexSet(2);
+    const QRectF photo = grid.view->photoRectForIndex(2);
+    const QPoint edge(int(photo.left()), int(photo.center().y()));
+    EXPECT_EQ(QColor(grid.grabView().pixel(edge)), QColor(Qt::blue));
+}
+
 TEST(PhotoViewMouse, DoubleClickReportsEachSelectedItemReadingTheSelectionAgain)
 {
     KeyboardGrid grid;
@@ -202,51 +256,24 @@ TEST(PhotoViewMouse, TripleClickSendsNoFurtherReport)
     EXPECT_EQ(grid.source.doubleClicked.size(), 1u);
 }
 
-TEST(PhotoViewKeyboard, ArrowsMoveAndExtendTheSelection)
+// A key reaches the navigation rules and the grid scrolls to what they name: End in a grid
+// taller than its window brings the last row into view.
+TEST(PhotoViewKeyboard, KeysMoveTheSelectionAndScrollToIt)
 {
     KeyboardGrid grid;
-    EXPECT_EQ(grid.pressFrom({}, Qt::Key_Right), IndexSet(0));
-    EXPECT_EQ(grid.pressFrom({}, Qt::Key_Left), IndexSet(9));
-    EXPECT_EQ(grid.pressFrom({}, Qt::Key_Up), IndexSet(9));
-    EXPECT_EQ(grid.pressFrom({}, Qt::Key_Down), IndexSet(0));
-    EXPECT_EQ(grid.pressFrom(IndexSet(0), Qt::Key_Left), IndexSet(0));
-    EXPECT_EQ(grid.pressFrom(range(3, 5), Qt::Key_Left), IndexSet(2));
-    EXPECT_EQ(grid.pressFrom(range(3, 5), Qt::Key_Right), IndexSet(6));
-    EXPECT_EQ(grid.pressFrom(IndexSet(9), Qt::Key_Right), IndexSet(9));
-    EXPECT_EQ(grid.pressFrom(IndexSet(5), Qt::Key_Up), IndexSet(1));
-    EXPECT_EQ(grid.pressFrom(IndexSet(2), Qt::Key_Up), IndexSet(2));
-    EXPECT_EQ(grid.pressFrom(IndexSet(1), Qt::Key_Down), IndexSet(5));
     EXPECT_EQ(grid.pressFrom(IndexSet(5), Qt::Key_Down), IndexSet(9));
-    EXPECT_EQ(grid.pressFrom(IndexSet(6), Qt::Key_Down), IndexSet(6));
-
-    EXPECT_EQ(grid.pressFrom(IndexSet(1), Qt::Key_Right, Qt::ShiftModifier), range(1, 2));
-    EXPECT_EQ(grid.pressFrom(range(1, 2), Qt::Key_Left, Qt::ShiftModifier), range(0, 2));
-    EXPECT_EQ(grid.pressFrom(IndexSet(0), Qt::Key_Left, Qt::ShiftModifier), IndexSet(0));
-    EXPECT_EQ(grid.pressFrom(range(0, 2), Qt::Key_Down, Qt::ShiftModifier), range(0, 6));
-    EXPECT_EQ(grid.pressFrom(IndexSet(5), Qt::Key_Up, Qt::ShiftModifier), range(1, 5));
-    EXPECT_EQ(grid.pressFrom(IndexSet(7), Qt::Key_Down, Qt::ShiftModifier), IndexSet(7));
-    EXPECT_EQ(grid.pressFrom({}, Qt::Key_Right, Qt::ShiftModifier), IndexSet());
-}
-
-TEST(PhotoViewKeyboard, RowAndDocumentEndsAndSelectAll)
-{
-    KeyboardGrid grid;
-    EXPECT_EQ(grid.pressFrom(IndexSet(6), Qt::Key_Home), IndexSet(4));
-    EXPECT_EQ(grid.pressFrom(IndexSet(5), Qt::Key_End), IndexSet(7));
-    EXPECT_EQ(grid.pressFrom(IndexSet(8), Qt::Key_End), IndexSet(9));
-    EXPECT_EQ(grid.pressFrom({}, Qt::Key_Home), IndexSet());
-    EXPECT_EQ(grid.pressFrom(IndexSet(6), Qt::Key_Home, Qt::ShiftModifier), range(4, 6));
-    EXPECT_EQ(grid.pressFrom(IndexSet(5), Qt::Key_End, Qt::ShiftModifier), range(5, 7));
-    EXPECT_EQ(grid.pressFrom(IndexSet(8), Qt::Key_End, Qt::ShiftModifier), range(8, 9));
-
-    EXPECT_EQ(grid.pressFrom(IndexSet(6), Qt::Key_Home, Qt::ControlModifier), IndexSet(0));
-    EXPECT_EQ(grid.pressFrom({}, Qt::Key_End, Qt::ControlModifier), IndexSet(9));
-    EXPECT_EQ(grid.pressFrom(IndexSet(5), Qt::Key_Home, Qt::ControlModifier | Qt::ShiftModifier),
-        range(0, 5));
-    EXPECT_EQ(grid.pressFrom(IndexSet(5), Qt::Key_End, Qt::ControlModifier | Qt::ShiftModifier),
-        range(5, 9));
-    EXPECT_EQ(grid.pressFrom(IndexSet(5), Qt::Key_Down, Qt::ControlModifier), IndexSet(5));
     EXPECT_EQ(grid.pressFrom(IndexSet(3), Qt::Key_A, Qt::ControlModifier), range(0, 9));
+
+    ScrolledGrid tall(600, 200);
+    TestSource source;
+    source.count = 40;
+    tall.showItemsOf(source);
+    QTest::keyClick(tall.view, Qt::Key_End, Qt::ControlModifier);
+    EXPECT_EQ(source.selection, IndexSet(39));
+    const QRect visible = tall.view->visibleRegion().boundingRect();
+    EXPECT_TRUE(visible.intersects(tall.view->gridRectForIndex(39).toRect()));
+    QTest::keyClick(tall.view, Qt::Key_Home, Qt::ControlModifier);
+    EXPECT_EQ(tall.view->visibleRegion().boundingRect().top(), 0);
 }
 
 TEST(PhotoViewKeyboard, DeleteAsksTheDelegateOrRemovesTheViewsOwnPictures)

@@ -6,6 +6,12 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include <sqlite3.h>
+
+#include <atomic>
+#include <chrono>
+#include <thread>
+
 #include <gtest/gtest.h>
 
 namespace pondrel {
@@ -50,7 +56,7 @@ protected:
     void ageSessions(int seconds) const
     {
         ASSERT_EQ(SoapTestClient::request(service.baseUrl() + "/Pondrel/Admin/AgeSessions", "POST",
-                      QByteArray::number(seconds))
+                      QByteArray::number(seconds), {service.adminHeader()})
                       .status,
             200);
     }
@@ -95,10 +101,15 @@ TEST_F(AccountTest, LifeCycleFromCreationToExpiryWithoutPasswordsInTheClear)
     EXPECT_EQ(updateAccount(*soap, "wrong-password", "newsecret").faultMessage(), kRefused);
     EXPECT_FALSE(updateAccount(*soap, kPassword, "short").ok());
     ASSERT_TRUE(updateAccount(*soap, kPassword, "newsecret").ok());
-    expectChildren(accountInfo(soap->inSession("GetAccountInfo", session)),
-        {{"FirstName", "Augusta"}, {"LastName", "King"}, {"Culture", "en-GB"}});
+    // The change ended every session signed on with the old password.
+    EXPECT_FALSE(soap->inSession("GetAccountInfo", session).ok());
     EXPECT_FALSE(soap->signOn(kComputer, kEmail, kPassword).ok());
-    EXPECT_TRUE(soap->signOn(kComputer, kEmail, "newsecret").ok());
+    const QString renewed = soap->signOn(kComputer, kEmail, "newsecret").result();
+    expectChildren(accountInfo(soap->inSession("GetAccountInfo", renewed)),
+        {{"FirstName", "Augusta"}, {"LastName", "King"}, {"Culture", "en-GB"}});
+    // Sending the same password again, as the client does for a change of name, is no change.
+    ASSERT_TRUE(updateAccount(*soap, "newsecret", "newsecret").ok());
+    EXPECT_TRUE(soap->inSession("GetAccountInfo", renewed).ok());
 
     EXPECT_TRUE(soap->inSession("SignOff", session).ok());
     EXPECT_FALSE(soap->inSession("GetAccountInfo", session).ok());
@@ -126,6 +137,82 @@ TEST_F(AccountTest, LifeCycleFromCreationToExpiryWithoutPasswordsInTheClear)
         EXPECT_FALSE(content.contains("newsecret")) << path.toStdString();
         EXPECT_TRUE(!path.endsWith("requests.log") || content.contains("SignOn"));
     }
+}
+
+TEST_F(AccountTest, GuessesWaitAndSessionsEndForGood)
+{
+    ASSERT_TRUE(soap->createAccount(kEmail, kPassword).ok());
+    for (int guess = 0; guess < 5; ++guess)
+        EXPECT_EQ(soap->signOn(kComputer, kEmail, "guess" + QString::number(guess)).faultMessage(),
+            kRefused);
+    EXPECT_TRUE(soap->signOn(kComputer, kEmail, kPassword)
+                    .faultMessage()
+                    .startsWith("Too many failed attempts"));
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    const QString session = soap->signOn(kComputer, kEmail, kPassword).result();
+    ASSERT_FALSE(session.isEmpty());
+    EXPECT_EQ(soap->signOn(kComputer, "ADA@example.org", "guess").faultMessage(), kRefused)
+        << "a success forgot the failures";
+
+    // Used every day, a session still ends a week after sign-on.
+    for (int day = 1; day <= 7; ++day) {
+        ageSessions(23 * 3600);
+        ASSERT_TRUE(soap->inSession("GetAccountInfo", session).ok()) << day;
+    }
+    ageSessions(23 * 3600);
+    EXPECT_EQ(soap->inSession("GetAccountInfo", session).faultMessage(),
+        "Session expired, please sign in again.");
+
+    // Expired sessions are deleted, not just refused.
+    ASSERT_TRUE(service.restart()) << service.errorMsg().toStdString();
+    sqlite3 *raw = nullptr;
+    ASSERT_EQ(sqlite3_open_v2((service.dataDirectory() + "/refservice.sqlite").toUtf8().constData(),
+                  &raw, SQLITE_OPEN_READONLY, nullptr),
+        SQLITE_OK);
+    std::unique_ptr<sqlite3, decltype(&sqlite3_close)> database(raw, sqlite3_close);
+    sqlite3_stmt *count = nullptr;
+    ASSERT_EQ(
+        sqlite3_prepare_v2(database.get(), "SELECT count(*) FROM sessions", -1, &count, nullptr),
+        SQLITE_OK);
+    ASSERT_EQ(sqlite3_step(count), SQLITE_ROW);
+    EXPECT_EQ(sqlite3_column_int(count, 0), 0);
+    sqlite3_finalize(count);
+}
+
+// With the real iteration count a sign-on takes a noticeable time, which must not hold up the
+// requests of others.
+TEST(RefServicePasswords, StrongHashesDoNotStallOtherRequests)
+{
+    RefServiceProcess service {{}, {.quickPasswords = false}};
+    ASSERT_TRUE(service.start()) << service.errorMsg().toStdString();
+    const SoapTestClient soap(service.baseUrl());
+    ASSERT_TRUE(soap.createAccount(kEmail, kPassword).ok());
+    {
+        sqlite3 *raw = nullptr;
+        ASSERT_EQ(
+            sqlite3_open_v2((service.dataDirectory() + "/refservice.sqlite").toUtf8().constData(),
+                &raw, SQLITE_OPEN_READONLY, nullptr),
+            SQLITE_OK);
+        std::unique_ptr<sqlite3, decltype(&sqlite3_close)> database(raw, sqlite3_close);
+        sqlite3_stmt *iterations = nullptr;
+        ASSERT_EQ(sqlite3_prepare_v2(database.get(), "SELECT password_iterations FROM accounts", -1,
+                      &iterations, nullptr),
+            SQLITE_OK);
+        ASSERT_EQ(sqlite3_step(iterations), SQLITE_ROW);
+        EXPECT_GE(sqlite3_column_int(iterations, 0), 600000);
+        sqlite3_finalize(iterations);
+    }
+
+    std::atomic<bool> signingOn {true};
+    std::thread signOns([&] {
+        for (int i = 0; i < 2; ++i)
+            EXPECT_TRUE(soap.signOn(kComputer, kEmail, kPassword).ok());
+        signingOn = false;
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_TRUE(soap.checkComputer(kComputer).ok());
+    EXPECT_TRUE(signingOn.load()) << "a cheap request waited for the sign-ons";
+    signOns.join();
 }
 
 TEST_F(AccountTest, ComputerLifeCycleAndVisit)

@@ -103,7 +103,8 @@ TEST_F(AssetTreeTest, ThreeLevelsWithPicturesAndEveryField)
     const pugi::xml_node album = second.folders[0];
     expectChildren(album,
         {{"UniqueIdentifier", rome}, {"Name", "Rome & <Vatican>"}, {"Description", ""},
-            {"AssetType", "Local"}, {"AutomaticThumbnailOptions", "ThumbnailFirstImage"},
+            {"AssetType", "Local"}, {"Children", "1"},
+            {"AutomaticThumbnailOptions", "ThumbnailFirstImage"},
             {"FolderAssetSharingPermissions", "0"}, {"FolderAssetRenditions", ""}});
     EXPECT_FALSE(album.child("FolderAssetExportLinks"));
     EXPECT_FALSE(album.child("FolderAssetSymbolicLinks"));

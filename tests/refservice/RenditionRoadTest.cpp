@@ -280,7 +280,8 @@ TEST_F(RenditionRoadTest, WallpaperIsRenderedAndMailed)
     const QString url = renditions().value("Wallpaper").value("Url");
     ASSERT_FALSE(url.isEmpty());
     EXPECT_TRUE(SoapTestClient::get(url).body == wallpaper);
-    const HttpResult outbox = SoapTestClient::get(service.baseUrl() + "/Pondrel/Outbox");
+    const HttpResult outbox
+        = SoapTestClient::get(service.baseUrl() + "/Pondrel/Outbox", {service.adminHeader()});
     ASSERT_EQ(outbox.status, 200);
     EXPECT_TRUE(outbox.body.contains("\"to\": \"road@example.org\""));
     EXPECT_TRUE(outbox.body.contains(url.toUtf8()));

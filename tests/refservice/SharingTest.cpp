@@ -32,7 +32,8 @@ SoapResult share(const SoapTestClient &soap, const QString &session, const QStri
 
 QJsonArray outbox(const RefServiceProcess &service)
 {
-    const HttpResult reply = SoapTestClient::get(service.baseUrl() + "/Pondrel/Outbox");
+    const HttpResult reply
+        = SoapTestClient::get(service.baseUrl() + "/Pondrel/Outbox", {service.adminHeader()});
     EXPECT_EQ(reply.status, 200);
     return QJsonDocument::fromJson(reply.body).array();
 }
@@ -248,6 +249,41 @@ TEST_F(SharingTest, ImportAndDetachBetweenTwoAccounts)
     EXPECT_EQ(childText(albumRecord(rootListing()), "AssetType"), "Local");
 }
 
+// A password-protected web address opens its album only with the password, whether as the
+// gallery page or imported into another account, and guessing it soon has to wait.
+TEST_F(SharingTest, AProtectedAddressWantsItsPasswordEverywhere)
+{
+    const QString address = call("CreateSymbolicLink",
+        {{"assetIdentifier", album}, {"name", "Private"}, {"description", ""}, {"alias", ""},
+            {"password", "open-sesame"},
+            {"includeSubFolders",
+                "1"}}).result();
+    ASSERT_FALSE(address.isEmpty());
+    const SoapTestClient &soap = *owner;
+    ASSERT_TRUE(soap.createAccount("snoop@example.org", "password2").ok());
+    const QString snoop
+        = soap.signOn("FFFFFFFF-0000-0000-0000-000000000002", "snoop@example.org", "password2")
+              .result();
+    const auto importIt = [&](const SoapParameters &password) {
+        return soap.inSession("ImportAssetFromSymbolicLink", snoop,
+            SoapParameters {{"symbolicLink", address}} + password);
+    };
+    EXPECT_EQ(importIt({}).faultMessage(), "This web address needs its password.");
+    EXPECT_FALSE(soap.getAssets(snoop, album).ok());
+    EXPECT_EQ(SoapTestClient::get(address).status, 401);
+    EXPECT_EQ(SoapTestClient::get(address + "&p=open-sesame").status, 200);
+    ASSERT_TRUE(importIt({{"password", "open-sesame"}}).ok());
+    EXPECT_TRUE(soap.getAssets(snoop, album).ok());
+
+    for (int guess = 0; guess < 5; ++guess)
+        EXPECT_EQ(SoapTestClient::get(address + "&p=guess" + QString::number(guess)).status, 401);
+    // Now even the right password waits: the guesser cannot tell.
+    const HttpResult waiting = SoapTestClient::get(address + "&p=open-sesame");
+    EXPECT_EQ(waiting.status, 429);
+    EXPECT_FALSE(waiting.header("Retry-After").isEmpty());
+    EXPECT_TRUE(importIt({{"password", "open-sesame"}}).faultMessage().startsWith("Too many"));
+}
+
 TEST(RefServiceFaults, CommandLineAndAdminFaults)
 {
     RefServiceProcess service {{"--fault", "GetAssets:soapfault:The sky fell.", "--fault",
@@ -269,7 +305,8 @@ TEST(RefServiceFaults, CommandLineAndAdminFaults)
     EXPECT_TRUE(noSession.header("BITS-Session-Id").isEmpty());
     auto check = [&] { return agent.checkComputer(AgentSide::kComputer); };
     auto setFaults = [&](const QByteArray &lines) {
-        return SoapTestClient::request(service.baseUrl() + "/Pondrel/Admin/Faults", "POST", lines)
+        return SoapTestClient::request(
+            service.baseUrl() + "/Pondrel/Admin/Faults", "POST", lines, {service.adminHeader()})
             .status;
     };
     ASSERT_EQ(setFaults("1*CheckComputer:http500\n1*CheckComputer:empty\n1*CheckComputer:html\n"

@@ -89,7 +89,11 @@ void expectChildren(const pugi::xml_node &node, const QList<QPair<const char *, 
 
 pugi::xml_node SoapResult::resultNode() const
 {
-    return childByLocalName(response, localName(response).chopped(8) + "Result");
+    // "<operation>Response" holds "<operation>Result"; a fault or no response holds none.
+    const QString name = localName(response);
+    if (!name.endsWith(QLatin1String("Response")))
+        return {};
+    return childByLocalName(response, name.chopped(8) + "Result");
 }
 
 QString SoapResult::result() const

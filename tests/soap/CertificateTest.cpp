@@ -5,6 +5,7 @@
 #include "soap/oruSoap.h"
 #include "support/Preferences.h"
 
+#include <curl/curl.h>
 #include <gtest/gtest.h>
 
 namespace pondrel {

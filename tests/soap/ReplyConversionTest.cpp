@@ -75,8 +75,12 @@ TEST_F(ReplyConversion, OneChildIsADictionaryTwoAreAnArrayInDocumentOrder)
     EXPECT_EQ(folder.toMap().value(QStringLiteral("Name")), QStringLiteral("Trip"));
     EXPECT_TRUE(Values::isNullMarker(folder.toMap().value(QStringLiteral("Description"))));
 
-    const QVariantMap two = getAssets(LoopbackHttpServer::response(
-        200, getAssetsReply(folderAsset("F-1", "Trip") + folderAsset("F-2", "Home"))));
+    // A name of its own between the two keeps both its own entry and the pair's order.
+    const QVariantMap two = getAssets(LoopbackHttpServer::response(200,
+        getAssetsReply(folderAsset("F-1", "Trip")
+            + "<PictureFileAsset><Name>p</Name></PictureFileAsset>" + folderAsset("F-2", "Home"))));
+    EXPECT_EQ(assetsOf(two).toMap().value(QStringLiteral("PictureFileAsset")),
+        (QVariantMap {{QStringLiteral("Name"), QStringLiteral("p")}}));
     const QVariant folders = assetsOf(two).toMap().value(QStringLiteral("FolderAsset"));
     ASSERT_EQ(folders.typeId(), QMetaType::QVariantList);
     ASSERT_EQ(folders.toList().size(), 2);

@@ -2,6 +2,7 @@
 #include "tests/soap/SoapTestSupport.h"
 
 #include "soap/CollectionServices.h"
+#include "soap/ReplyBuffer.h"
 #include "soap/oruSoap.h"
 
 #include <QRegularExpression>

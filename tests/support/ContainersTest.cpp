@@ -5,7 +5,7 @@
 
 #include "support/CSCache.h"
 #include "support/FileManagerExtras.h"
-#include "support/NDCarbonUtilities.h"
+#include "support/AliasFiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -157,8 +157,8 @@ TEST_F(AliasResolution, FollowsChainsOfLinks)
     EXPECT_EQ(FileManagerExtras::pathResolved(path("folder-link")), canonical("folder"));
 
     StandardErrorCapture standardError;
-    EXPECT_EQ(NDCarbonUtilities::resolveAliasFile(path("three")), canonical("picture.jpg"));
-    EXPECT_EQ(NDCarbonUtilities::resolveAliasFile(path("picture.jpg")), path("picture.jpg"));
+    EXPECT_EQ(AliasFiles::resolveAliasFile(path("three")), canonical("picture.jpg"));
+    EXPECT_EQ(AliasFiles::resolveAliasFile(path("picture.jpg")), path("picture.jpg"));
     EXPECT_EQ(standardError.captured(), QByteArray());
 }
 
@@ -171,7 +171,7 @@ TEST_F(AliasResolution, ALinkThatLeadsNowhereResolvesToItself)
     for (const QString name : {"dangling", "to-dangling", "loop-a", "no-such-file"}) {
         EXPECT_EQ(FileManagerExtras::pathResolved(path(name)), path(name)) << qPrintable(name);
         StandardErrorCapture standardError;
-        EXPECT_EQ(NDCarbonUtilities::resolveAliasFile(path(name)), path(name));
+        EXPECT_EQ(AliasFiles::resolveAliasFile(path(name)), path(name));
         EXPECT_TRUE(standardError.captured().endsWith(
             QStringLiteral("] Failed to resolve file %1 as alias file\n").arg(path(name)).toUtf8()))
             << standardError.captured().toStdString();
@@ -184,14 +184,14 @@ TEST_F(AliasResolution, ResolveAliasFileKeepsThePathWhenTheTargetPathIsTooLong)
     QString folder = canonical("");
     const QString part = QString(60, QLatin1Char('f'));
     while ((folder + QLatin1Char('/') + part + QStringLiteral("/x.jpg")).toUtf8().size()
-        <= NDCarbonUtilities::kMaximumPathBytes) {
+        <= AliasFiles::kMaximumPathBytes) {
         folder += QLatin1Char('/') + part;
     }
     ASSERT_TRUE(QDir().mkpath(folder));
     const QString fits = folder + QStringLiteral("/")
-        + QString(int(NDCarbonUtilities::kMaximumPathBytes - folder.toUtf8().size() - 1),
+        + QString(int(AliasFiles::kMaximumPathBytes - folder.toUtf8().size() - 1),
             QLatin1Char('y'));
-    ASSERT_EQ(fits.toUtf8().size(), NDCarbonUtilities::kMaximumPathBytes);
+    ASSERT_EQ(fits.toUtf8().size(), AliasFiles::kMaximumPathBytes);
     ASSERT_TRUE(QDir().mkpath(folder + QLatin1Char('/') + part));
     const QString tooLong = folder + QLatin1Char('/') + part + QStringLiteral("/x.jpg");
     QFile(fits).open(QIODevice::WriteOnly);
@@ -199,8 +199,8 @@ TEST_F(AliasResolution, ResolveAliasFileKeepsThePathWhenTheTargetPathIsTooLong)
     link(fits, "fits");
     link(tooLong, "too-long");
 
-    EXPECT_EQ(NDCarbonUtilities::resolveAliasFile(path("fits")), fits);
-    EXPECT_EQ(NDCarbonUtilities::resolveAliasFile(path("too-long")), path("too-long"));
+    EXPECT_EQ(AliasFiles::resolveAliasFile(path("fits")), fits);
+    EXPECT_EQ(AliasFiles::resolveAliasFile(path("too-long")), path("too-long"));
     EXPECT_EQ(FileManagerExtras::pathResolved(path("too-long")), tooLong);
 }
 

@@ -2,11 +2,15 @@
 #include "tests/common/ProgramRun.h"
 #include "tests/support/QtPrinters.h"
 #include "tests/common/ScratchHome.h"
+#include "tests/common/StandardErrorCapture.h"
 
 #include "support/Preferences.h"
+#include "support/oruLog.h"
 
 #include <QFile>
+#include <QElapsedTimer>
 #include <QRegularExpression>
+#include <QThread>
 
 #include <gtest/gtest.h>
 
@@ -82,6 +86,37 @@ TEST(oruLog, WithDebugOffOnlyTheFatalLineIsWritten)
         expectFatalLine(lines.at(0));
         EXPECT_FALSE(QFile::exists(home.desktop() + "/pondrel_files.csv"));
     }
+}
+
+TEST(oruLog, AnotherProcessSwitchesDebugOnWithoutARestartAndOffMessagesAreNeverBuilt)
+{
+    ScratchHome home;
+    ASSERT_TRUE(Preferences::shared().setValue("Debug", false));
+    StandardErrorCapture standardError;
+    int messagesBuilt = 0;
+    const auto message = [&messagesBuilt](const char *text) {
+        ++messagesBuilt;
+        return QString::fromLatin1(text);
+    };
+    ORU_LOG(message("while off"));
+    EXPECT_EQ(messagesBuilt, 0);
+
+    const ProgramRun write
+        = ProgramRun::tool({"defaults", "write", "com.trevane.pondrel", "Debug", "-bool", "true"});
+    ASSERT_EQ(write.exitCode, 0) << write.standardError.toStdString();
+    // The switch is looked at no more than once a second: give it a few.
+    QElapsedTimer waited;
+    waited.start();
+    while (!standardError.text().contains("while on") && waited.elapsed() < 5000) {
+        ORU_LOG(message("while on"));
+        QThread::msleep(20);
+    }
+    const QString written = QString::fromUtf8(standardError.finish());
+    EXPECT_TRUE(written.contains(QRegularExpression(
+        R"(oruLogTest\.cpp:\d+ oruLog_AnotherProcess\w+_Test::TestBody; while on\n)")))
+        << written.toStdString();
+    EXPECT_FALSE(written.contains("while off"));
+    EXPECT_GT(messagesBuilt, 0);
 }
 
 } // namespace pondrel

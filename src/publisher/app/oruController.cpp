@@ -129,6 +129,7 @@ bool oruController::awakeFromNib()
     hideStatus();
     updateCountText();
     buildSections();
+    setUpPictureView();
     recalcViews();
     window().ui().scrollView->verticalScrollBar()->setSingleStep(kLineStep);
     m_folderPic = Artwork::smallImage(QStringLiteral("folder"), window().devicePixelRatioF());

@@ -4,6 +4,9 @@
 #include "client/oruNetwork.h"
 #include "client/oruNotifications.h"
 #include "model/oruItem.h"
+#include "publisher/preview/PictureDownload.h"
+#include "publisher/preview/ThumbnailStore.h"
+#include "publisher/preview/oruLoader.h"
 #include "publisher/views/IndexSet.h"
 #include "publisher/views/MUPhotoView.h"
 #include "publisher/views/MUPhotoViewDelegate.h"
@@ -15,6 +18,7 @@
 #include <QDBusConnection>
 #include <QImage>
 #include <QList>
+#include <QMap>
 #include <QObject>
 #include <QString>
 #include <QVariantList>
@@ -27,6 +31,7 @@
 
 class QAction;
 class QMenu;
+class QPushButton;
 
 namespace pondrel {
 
@@ -35,6 +40,7 @@ class oruDesktopApplication;
 class oruLoginController;
 class oruMainWindow;
 class oruNewAccountController;
+class ORPhotoView;
 class oruSavedPassword;
 class oruServiceThread;
 class oruUpdateChecker;
@@ -185,6 +191,22 @@ public:
     void doubleClickOnPhotoAtIndex(MUPhotoView *view, quint32 index) override;
     IndexSet willRemovePhotosAtIndexes(MUPhotoView *view, const IndexSet &indexes) override;
 
+    // The full picture view, thumbnails, wallpapers and downloads (oruController_Preview.cpp).
+    void refreshPictureView();
+    void updateFullPictureViewButtons(const oruItem &item);
+    void displayPrevPic();
+    void displayNextPic();
+    void requestWallpaper();
+    void downloadPicture();
+    void showDownloadPictureAsset(const oruItem &item);
+    void downloadPictureToFile(const QString &url, const QString &path);
+    ORPhotoView &photoView() const { return *m_photoView; }
+    oruLoader &loader() const { return *m_loader; }
+    ThumbnailStore &thumbnails() { return m_thumbnails; }
+    // The full picture view's buttons by name: "download", "wallpaper", "back", "previous",
+    // "next", "rotateRight", "rotateLeft".
+    QPushButton *fullViewButton(const QString &name) const;
+
     // Drafts.
     bool saveDraftAssets() const;
     static QString draftsFileName() { return QStringLiteral("drafts.plist"); }
@@ -234,6 +256,14 @@ private:
     void listingArrived(
         const QString &albumId, quint64 generation, const std::optional<QVariantList> &assets);
     void stopLoader();
+    void setUpPictureView();
+    void showPicture(const oruItem &item, bool alwaysRequestPreview);
+    void stepToPicture(bool forward);
+    void previewArrived(const QString &key, const QImage &preview);
+    void tellLoaderWhatIsVisible();
+    void fetchItems(const QList<oruItem> &items);
+    bool hasThumbnail(const oruItem &item) const;
+    std::optional<oruItem> firstSelectedItem() const;
     int indexOfSection(quint32 tag) const;
     quint32 tagOfView(MUPhotoView *view) const;
     const oruItem *itemAt(MUPhotoView *view, quint32 index) const;
@@ -273,6 +303,13 @@ private:
     std::unique_ptr<oruUpdateChecker> m_updater;
     oruSavedPassword *m_savedPassword = nullptr;
     oruDesktopApplication *m_desktopApplication = nullptr;
+
+    ThumbnailStore m_thumbnails;
+    // After the window and the service thread, so it goes first and stops its work.
+    std::unique_ptr<oruLoader> m_loader;
+    std::unique_ptr<PictureDownload> m_pictureDownload;
+    ORPhotoView *m_photoView = nullptr;
+    QMap<QString, QPushButton *> m_fullViewButtons;
 
     bool m_signedOn = false;
     // Listings in flight answer for the album and generation they were asked for; a newer

@@ -291,27 +291,8 @@ void oruController::openItemAt(quint32 tag, quint32 index, bool alwaysRequestPre
         goDown(item);
         return;
     }
-    // Pictures open in the full picture view, which is not part of the window yet.
-    ORU_LOG(
-        QStringLiteral("Opening picture %1 (preview %2)")
-            .arg(item.name(),
-                alwaysRequestPreview ? QStringLiteral("always") : QStringLiteral("if missing")));
+    showPicture(item, alwaysRequestPreview);
 }
-
-void oruController::goBrowser()
-{
-    window().ui().oruTabView->setCurrentIndex(0);
-    fetchMissingPictures();
-}
-
-void oruController::fetchThumbnails()
-{
-    // Until thumbnails are loaded, every cell shows the grid's placeholder.
-}
-
-void oruController::fetchMissingPictures() { }
-
-void oruController::stopLoader() { }
 
 void oruController::updateCountText()
 {
@@ -356,7 +337,9 @@ quint32 oruController::photoCountForPhotoView(MUPhotoView *view)
 QImage oruController::photoAtIndex(MUPhotoView *view, quint32 index)
 {
     const oruItem *item = itemAt(view, index);
-    return item && item->thumbnailPic() ? *item->thumbnailPic() : QImage();
+    if (!item)
+        return QImage();
+    return item->thumbnailPic() ? *item->thumbnailPic() : m_thumbnails.image(item->uniqueID());
 }
 
 QString oruController::titleAtIndex(MUPhotoView *view, quint32 index)

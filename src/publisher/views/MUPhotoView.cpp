@@ -4,10 +4,10 @@
 #include "publisher/views/Artwork.h"
 #include "publisher/views/CTGradient.h"
 #include "publisher/views/FileDrops.h"
+#include "publisher/views/GridNavigation.h"
 #include "publisher/views/MUPhotoViewDelegate.h"
 #include "publisher/views/PhotoViewHost.h"
 #include "publisher/views/ScrollViewExtras.h"
-
 #include "publisher/views/StringTruncation.h"
 #include "support/oruLog.h"
 
@@ -466,7 +466,7 @@ void MUPhotoView::drawRect(QPainter &painter, const QRectF &dirty)
     for (quint32 i = range.location; i < range.location + range.length; ++i)
         drawCell(painter, i, style);
 
-    if (mouseDown_) {
+    if (mouseDown_ && bandBase_) {
         const QRectF band = QRectF(mouseDownPoint_, mouseCurrentPoint_).normalized();
         if (!band.isEmpty()) {
             painter.setPen(Qt::white);
@@ -518,7 +518,7 @@ void MUPhotoView::drawCell(QPainter &painter, quint32 index, const CellStyle &st
     drawTitle(painter, index, cell, iconWidth, style);
 
     const bool selectionBorder = selected && useBorderSelection_;
-    const QColor strokeColor = selectionBorder ? QColor(Qt::red) : borderOutlineColor_;
+    const QColor strokeColor = selectionBorder ? selectionBorderColor_ : borderOutlineColor_;
     painter.setBrush(Qt::NoBrush);
     if (selectionBorder) {
         painter.setPen(QPen(strokeColor, selectionBorderWidth_));
@@ -639,12 +639,14 @@ void MUPhotoView::primaryMouseDown(
 {
     mouseDown_ = true;
     mouseDownPoint_ = mouseCurrentPoint_ = point;
+    bandBase_.reset();
     const quint32 clicked = photoIndexForPoint(point);
     const quint32 count = photoCount();
     IndexSet selection = selectionIndexes();
 
     if (clicked >= count) {
         ORU_LOG(QStringLiteral("clickedIndex %1 > [photosArray count] %2").arg(clicked).arg(count));
+        bandBase_ = (modifiers & Qt::ShiftModifier) ? selection : IndexSet();
         return;
     }
     // Control-click is the one-button context-menu click; Qt reports that key as Meta.
@@ -673,9 +675,12 @@ void MUPhotoView::primaryMouseDown(
             PhotoViewHost::shared().resetAllSelectionIndexes();
             selection = IndexSet(clicked);
         }
-    } else if (!(modifiers & Qt::ShiftModifier)) {
-        PhotoViewHost::shared().resetAllSelectionIndexes();
-        selection = IndexSet();
+    } else {
+        if (!(modifiers & Qt::ShiftModifier)) {
+            PhotoViewHost::shared().resetAllSelectionIndexes();
+            selection = IndexSet();
+        }
+        bandBase_ = selection;
     }
     setSelectionIndexes(selection);
 }
@@ -690,8 +695,23 @@ void MUPhotoView::secondaryMouseDown(const QPointF &point)
 
 void MUPhotoView::mouseMoveEvent(QMouseEvent *event)
 {
-    // Dragging neither starts a drag nor draws a selection band.
+    // A drag that began between the cells draws the selection band; one that began on a cell
+    // does nothing (pictures are not dragged out of the grid).
     event->accept();
+    if (!mouseDown_ || !bandBase_ || !(event->buttons() & Qt::LeftButton))
+        return;
+    mouseCurrentPoint_ = event->position();
+    const QRectF band = QRectF(mouseDownPoint_, mouseCurrentPoint_).normalized();
+    IndexSet selection = *bandBase_;
+    const IndexRange range = photoIndexRangeForRect(band);
+    const quint32 end = std::min<quint64>(quint64(range.location) + range.length, photoCount());
+    for (quint32 index = range.location; index < end; ++index) {
+        if (gridRectForIndex(index).intersects(band))
+            selection.add(index);
+    }
+    if (selection != selectionIndexes())
+        setSelectionIndexes(selection);
+    update();
 }
 
 void MUPhotoView::mouseReleaseEvent(QMouseEvent *event)
@@ -703,6 +723,7 @@ void MUPhotoView::mouseReleaseEvent(QMouseEvent *event)
     if (clickCount_ == 2)
         reportDoubleClicks();
     mouseDown_ = false;
+    bandBase_.reset();
     update();
 }
 
@@ -730,18 +751,6 @@ QMenu *MUPhotoView::menuForEvent() const
     if (selectionIndexes().isEmpty())
         return nullptr;
     return PhotoViewHost::shared().contextualMenuForSelection(tag_);
-}
-
-bool MUPhotoView::acceptsFirstMouse(const QPointF &point) const
-{
-    const quint32 index = photoIndexForPoint(point);
-    return index < photoCount() && photoRectForIndex(index).contains(point);
-}
-
-Qt::DropActions MUPhotoView::draggingSourceOperationMaskForLocal(bool local)
-{
-    return delegate_ ? delegate_->draggingSourceOperationMaskForLocal(this, local)
-                     : Qt::IgnoreAction;
 }
 
 void MUPhotoView::removePhotosAtIndexes(const IndexSet &indexes)
@@ -798,145 +807,12 @@ void MUPhotoView::scrollToTopOfView()
     ScrollViewExtras::scrollPoint(this, QPointF(0, 0));
 }
 
-void MUPhotoView::selectAndScroll(const IndexSet &selection, bool scrollToFirst)
-{
-    setSelectionIndexes(selection);
-    const IndexSet applied = selectionIndexes();
-    scrollIndexToVisible(scrollToFirst ? applied.firstIndex() : applied.lastIndex());
-}
-
 bool MUPhotoView::doCommand(KeyCommand command)
 {
-    const quint32 n = photoCount();
-    // Row arithmetic needs at least one column even before the first layout.
-    const quint32 c = std::max<quint32>(columns_, 1);
-    IndexSet s = selectionIndexes();
-    const quint32 first = s.firstIndex();
-    const quint32 last = s.lastIndex();
-    const bool empty = s.isEmpty();
-
     switch (command) {
-    case KeyCommand::moveLeft:
-        if (empty && n > 0)
-            selectAndScroll(IndexSet(n - 1), true);
-        else if (!empty && first != 0)
-            selectAndScroll(IndexSet(first - 1), true);
-        return true;
-    case KeyCommand::moveRight:
-        if (empty && n > 0)
-            selectAndScroll(IndexSet(0), false);
-        else if (!empty && !s.contains(n - 1))
-            selectAndScroll(IndexSet(last + 1), false);
-        return true;
-    case KeyCommand::moveUp:
-        if (empty && n > 0)
-            selectAndScroll(IndexSet(n - 1), true);
-        else if (!empty && first >= c)
-            selectAndScroll(IndexSet(first - c), true);
-        return true;
-    case KeyCommand::moveDown:
-        if (empty && n > 0)
-            selectAndScroll(IndexSet(0), false);
-        else if (!empty && quint64(last) + c <= quint64(n) - 1)
-            selectAndScroll(IndexSet(last + c), false);
-        return true;
-    case KeyCommand::moveLeftAndModifySelection:
-        if (!empty && first != 0) {
-            s.add(first - 1);
-            selectAndScroll(s, true);
-        }
-        return true;
-    case KeyCommand::moveRightAndModifySelection:
-        if (!empty && !s.contains(n - 1)) {
-            s.add(last + 1);
-            selectAndScroll(s, false);
-        }
-        return true;
-    case KeyCommand::moveUpAndModifySelection:
-        if (!empty && first >= c) {
-            s.addRange(first - c, first);
-            selectAndScroll(s, true);
-        }
-        return true;
-    case KeyCommand::moveDownAndModifySelection:
-        if (!empty && quint64(last) + c <= quint64(n) - 1) {
-            s.addRange(last + 1, last + c);
-            selectAndScroll(s, false);
-        }
-        return true;
-    case KeyCommand::moveToBeginningOfLine:
-        if (!empty) {
-            const quint32 rowStart = first - first % c;
-            setSelectionIndexes(IndexSet(rowStart));
-            scrollIndexToVisible(rowStart);
-        }
-        return true;
-    case KeyCommand::moveToEndOfLine:
-        if (!empty && n > 0) {
-            const quint32 rowEnd
-                = quint32(std::min<quint64>(quint64(last) + c - 1 - last % c, n - 1));
-            setSelectionIndexes(IndexSet(rowEnd));
-            scrollIndexToVisible(rowEnd);
-        }
-        return true;
-    case KeyCommand::moveToBeginningOfLineAndModifySelection:
-        if (!empty) {
-            const quint32 rowStart = first - first % c;
-            if (rowStart < first)
-                s.addRange(rowStart, first - 1);
-            setSelectionIndexes(s);
-            scrollIndexToVisible(rowStart);
-        }
-        return true;
-    case KeyCommand::moveToEndOfLineAndModifySelection:
-        if (!empty && n > 0) {
-            const quint32 end = quint32(std::min<quint64>(quint64(last) + c - last % c, n));
-            if (end > last)
-                s.addRange(last, end - 1);
-            selectAndScroll(s, false);
-        }
-        return true;
-    case KeyCommand::moveToBeginningOfDocument:
-        if (n > 0) {
-            setSelectionIndexes(IndexSet(0));
-            scrollToTopOfView();
-        }
-        return true;
-    case KeyCommand::moveToEndOfDocument:
-        if (n > 0) {
-            setSelectionIndexes(IndexSet(n - 1));
-            scrollIndexToVisible(n - 1);
-        }
-        return true;
-    case KeyCommand::moveToBeginningOfDocumentAndModifySelection:
-        if (!empty) {
-            if (first > 0)
-                s.addRange(0, first - 1);
-            setSelectionIndexes(s);
-            scrollToTopOfView();
-        }
-        return true;
-    case KeyCommand::moveToEndOfDocumentAndModifySelection:
-        if (!empty && n > 0) {
-            s.addRange(last, n - 1);
-            setSelectionIndexes(s);
-            scrollIndexToVisible(n - 1);
-        }
-        return true;
-    case KeyCommand::scrollToBeginningOfDocument:
-        scrollToTopOfView();
-        return true;
-    case KeyCommand::scrollToEndOfDocument:
-        if (n > 0)
-            scrollIndexToVisible(n - 1);
-        return true;
-    case KeyCommand::selectAll:
-        if (n > 0)
-            setSelectionIndexes(IndexSet::fromRange(0, n - 1));
-        return true;
     case KeyCommand::deleteBackward:
-        if (!empty)
-            removePhotosAtIndexes(s);
+        if (!selectionIndexes().isEmpty())
+            removePhotosAtIndexes(selectionIndexes());
         return true;
     case KeyCommand::insertTab:
         focusNextPrevChild(true);
@@ -944,8 +820,32 @@ bool MUPhotoView::doCommand(KeyCommand command)
     case KeyCommand::insertBackTab:
         focusNextPrevChild(false);
         return true;
+    default:
+        break;
     }
-    return false;
+    const std::optional<GridMove> move
+        = gridMoveForCommand(command, selectionIndexes(), photoCount(), columns_);
+    if (!move)
+        return false;
+    if (move->selection)
+        setSelectionIndexes(*move->selection);
+    switch (move->scroll) {
+    case GridMove::Scroll::none:
+        break;
+    case GridMove::Scroll::top:
+        scrollToTopOfView();
+        break;
+    case GridMove::Scroll::index:
+        scrollIndexToVisible(move->index);
+        break;
+    case GridMove::Scroll::firstSelected:
+        scrollIndexToVisible(selectionIndexes().firstIndex());
+        break;
+    case GridMove::Scroll::lastSelected:
+        scrollIndexToVisible(selectionIndexes().lastIndex());
+        break;
+    }
+    return true;
 }
 
 void MUPhotoView::dragEnterEvent(QDragEnterEvent *event)

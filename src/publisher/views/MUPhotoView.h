@@ -153,9 +153,6 @@ public:
     bool doCommand(KeyCommand command);
     // The host's context menu for the current selection, or none.
     QMenu *menuForEvent() const;
-    // A click that activates the window counts only on a picture.
-    bool acceptsFirstMouse(const QPointF &point) const;
-    Qt::DropActions draggingSourceOperationMaskForLocal(bool local);
 
     // Paints the cells meeting dirty; the paint event's work, callable on any painter.
     void drawRect(QPainter &painter, const QRectF &dirty);
@@ -212,7 +209,6 @@ private:
         const std::optional<IndexSet> &before, const std::optional<IndexSet> &after);
     void scrollIndexToVisible(quint32 index);
     void scrollToTopOfView();
-    void selectAndScroll(const IndexSet &selection, bool scrollToFirst);
 
     int countClick(const QMouseEvent *event);
     void primaryMouseDown(
@@ -246,6 +242,8 @@ private:
     bool mouseDown_ = false;
     QPointF mouseDownPoint_;
     QPointF mouseCurrentPoint_;
+    // While the selection band is drawn: the selection it adds to (kept with Shift, else empty).
+    std::optional<IndexSet> bandBase_;
     QTimer photoResizeTimer_;
     QElapsedTimer photoResizeTime_;
     bool isDonePhotoResizing_ = true;

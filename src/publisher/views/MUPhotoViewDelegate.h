@@ -3,11 +3,8 @@
 
 #include "publisher/views/IndexSet.h"
 
-#include <QByteArray>
 #include <QImage>
 #include <QString>
-#include <QStringList>
-#include <Qt>
 
 namespace pondrel {
 
@@ -54,16 +51,6 @@ public:
     // answers an empty set.
     virtual IndexSet willRemovePhotosAtIndexes(MUPhotoView *, const IndexSet &) { return {}; }
     virtual void didRemovePhotosAtIndexes(MUPhotoView *, const IndexSet &) { }
-
-    virtual Qt::DropActions draggingSourceOperationMaskForLocal(MUPhotoView *, bool)
-    {
-        return Qt::IgnoreAction;
-    }
-    virtual QStringList pasteboardDragTypesForPhotoView(MUPhotoView *) { return {}; }
-    virtual QByteArray pasteboardDataForPhotoAtIndex(MUPhotoView *, quint32, const QString &)
-    {
-        return {};
-    }
 };
 
 } // namespace pondrel

@@ -6,7 +6,7 @@
 namespace pondrel {
 
 // The alias resolution the Publisher uses when it imports picture files and folders.
-namespace NDCarbonUtilities {
+namespace AliasFiles {
 
 // As FileManagerExtras::pathResolved, but a failed resolution (no such path, a dangling link, a
 // loop) is written to the log whatever "Debug" says, and a resolved path longer than
@@ -15,6 +15,6 @@ QString resolveAliasFile(const QString &path);
 
 inline constexpr qsizetype kMaximumPathBytes = 1024;
 
-} // namespace NDCarbonUtilities
+} // namespace AliasFiles
 
 } // namespace pondrel

@@ -1,12 +1,12 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
-#include "support/NDCarbonUtilities.h"
+#include "support/AliasFiles.h"
 
 #include "support/FileManagerExtras.h"
 #include "support/oruLog.h"
 
 namespace pondrel {
 
-namespace NDCarbonUtilities {
+namespace AliasFiles {
 
 QString resolveAliasFile(const QString &path)
 {
@@ -20,6 +20,6 @@ QString resolveAliasFile(const QString &path)
     return *target;
 }
 
-} // namespace NDCarbonUtilities
+} // namespace AliasFiles
 
 } // namespace pondrel

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
-#include "imaging/NSImage_extras.h"
+#include "imaging/PictureTransforms.h"
 
 #include "imaging/Orientation.h"
 #include "imaging/PictureDecoder.h"

@@ -1,0 +1,53 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+#include "soap/ReplyBuffer.h"
+
+#include <cstring>
+#include <limits>
+
+namespace pondrel {
+
+bool MemoryStruct::reset(std::size_t capacity)
+{
+    memory.reset(static_cast<char *>(std::malloc(capacity)));
+    size = 0;
+    exhausted = false;
+    allocated_size = memory ? capacity : 0;
+    if (memory)
+        memory.get()[0] = '\0';
+    return bool(memory);
+}
+
+void MemoryStruct::release()
+{
+    memory.reset();
+    size = 0;
+    allocated_size = 0;
+}
+
+std::size_t read_reply(char *contents, std::size_t size, std::size_t nmemb, void *userp)
+{
+    auto *reply = static_cast<MemoryStruct *>(userp);
+    std::size_t chunk = 0;
+    if (__builtin_mul_overflow(size, nmemb, &chunk)
+        || chunk >= std::numeric_limits<std::size_t>::max() - reply->size) {
+        reply->exhausted = true;
+        return 0;
+    }
+    const std::size_t needed = reply->size + chunk + 1;
+    if (needed > reply->allocated_size) {
+        char *grown = static_cast<char *>(std::realloc(reply->memory.get(), needed));
+        if (!grown) {
+            reply->exhausted = true;
+            return 0;
+        }
+        (void)reply->memory.release();
+        reply->memory.reset(grown);
+        reply->allocated_size = needed;
+    }
+    std::memcpy(reply->memory.get() + reply->size, contents, chunk);
+    reply->size += chunk;
+    reply->memory.get()[reply->size] = '\0';
+    return chunk;
+}
+
+} // namespace pondrel
