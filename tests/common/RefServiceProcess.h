@@ -42,7 +42,6 @@ public:
     qint64 processId() const { return m_process.processId(); }
     QString baseUrl() const { return m_baseUrl; } // http://127.0.0.1:PORT
     quint16 port() const { return m_port; }
-    qint64 processId() const { return m_process.processId(); }
     QString dataDirectory() const { return m_dataDir.path(); }
     QString errorMsg() const { return m_errorMsg; }
     // The token of this run's administration paths, and the header that carries it.
