@@ -24,13 +24,24 @@ constexpr long kHttpOk = 200;
 constexpr long kHttpCreated = 201;
 constexpr qsizetype kReplyBufferSize = 4096;
 
-// Write and header callback: appends what libcurl hands over to the accumulator given as user
-// data.
-size_t bits_read_reply(char *data, size_t size, size_t count, void *accumulator)
+// Header callback: appends what libcurl hands over to the accumulator given as user data, up to
+// its limit; past it the transfer stops, so a hostile server cannot fill the memory.
+size_t bits_read_headers(char *data, size_t size, size_t count, void *accumulator)
 {
+    auto *headers = static_cast<oruBITS::HeaderAccumulator *>(accumulator);
     const size_t bytes = size * count;
-    static_cast<QByteArray *>(accumulator)->append(data, qsizetype(bytes));
+    if (bytes > size_t(oruBITS::kMaxReplyHeaderBytes - headers->bytes.size())) {
+        headers->tooLarge = true;
+        return 0;
+    }
+    headers->bytes.append(data, qsizetype(bytes));
     return bytes;
+}
+
+// Body callback: a BITS server says all in its headers, so bodies are read and dropped.
+size_t bits_discard_body(char *, size_t size, size_t count, void *)
+{
+    return size * count;
 }
 
 size_t readFromFile(char *buffer, size_t size, size_t count, void *file)
@@ -116,9 +127,8 @@ void oruBITS::resetCurl()
     curl_easy_setopt(curl, CURLOPT_SSL_VERIFYPEER, allowInvalid ? 0L : 1L);
     curl_easy_setopt(curl, CURLOPT_SSL_VERIFYHOST, allowInvalid ? 0L : 2L);
     curl_easy_setopt(curl, CURLOPT_DNS_CACHE_TIMEOUT, -1L);
-    curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, bits_read_reply);
-    curl_easy_setopt(curl, CURLOPT_WRITEDATA, &m_httpReply);
-    curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, bits_read_reply);
+    curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, bits_discard_body);
+    curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, bits_read_headers);
     curl_easy_setopt(curl, CURLOPT_HEADERDATA, &m_httpHeaders);
     if (m_proxy.hasHTTPProxy) {
         curl_easy_setopt(curl, CURLOPT_PROXY, m_proxy.proxyHTTPHost.toUtf8().constData());
@@ -176,10 +186,8 @@ int oruBITS::perform(Packet packet, const QList<QByteArray> &headerLines)
         headers.reset(curl_slist_append(headers.release(), line.constData()));
     curl_easy_setopt(curl, CURLOPT_HTTPHEADER, headers.get());
 
-    m_httpReply.clear();
-    m_httpReply.reserve(kReplyBufferSize);
-    m_httpHeaders.clear();
-    m_httpHeaders.reserve(kReplyBufferSize);
+    m_httpHeaders = {};
+    m_httpHeaders.bytes.reserve(kReplyBufferSize);
 
     m_curlResult = int(curl_easy_perform(curl));
     long status = 0;
@@ -189,15 +197,15 @@ int oruBITS::perform(Packet packet, const QList<QByteArray> &headerLines)
 
     readReplyHeaders(packet);
     describeOutcome(packet);
-    m_httpHeaders.clear();
+    m_httpHeaders = {};
     return m_httpCode;
 }
 
 void oruBITS::readReplyHeaders(Packet packet)
 {
-    if (m_curlResult != CURLE_OK || m_httpHeaders.isEmpty())
+    if (m_curlResult != CURLE_OK || m_httpHeaders.bytes.isEmpty())
         return;
-    m_headerDict = parseHeaders(QString::fromLatin1(m_httpHeaders));
+    m_headerDict = parseHeaders(QString::fromLatin1(m_httpHeaders.bytes));
     ORU_LOG(QStringLiteral("header: %1").arg(describeHeaders(m_headerDict)));
     if (packet == Packet::Create) {
         const QString session = valueOfHeader(m_headerDict, QStringLiteral("BITS-Session-Id"));
@@ -209,6 +217,12 @@ void oruBITS::readReplyHeaders(Packet packet)
 void oruBITS::describeOutcome(Packet packet)
 {
     const char *name = packetName(int(packet));
+    if (m_httpHeaders.tooLarge) {
+        m_errorMsg = QStringLiteral("BITS %1 request to %2 got reply headers larger than %3 bytes")
+                         .arg(QLatin1String(name), m_url)
+                         .arg(kMaxReplyHeaderBytes);
+        return;
+    }
     if (m_curlResult != CURLE_OK) {
         const QString detail = m_curlErrorBuffer[0]
             ? QString::fromLocal8Bit(m_curlErrorBuffer)

@@ -41,6 +41,15 @@ public:
     };
 
     static inline const QString kUserAgent = QStringLiteral("Microsoft BITS/6.6");
+    // A BITS reply says all in a few header lines; more than this ends the transfer.
+    static constexpr qsizetype kMaxReplyHeaderBytes = 64 * 1024;
+
+    // The header lines of the reply in progress.
+    struct HeaderAccumulator
+    {
+        QByteArray bytes;
+        bool tooLarge = false;
+    };
     static inline const QString kUploadProtocol
         = QStringLiteral("{7df0354d-249b-430f-820d-3d2a9bef4931}");
     // Preference of the shared domain that lets uploads go to servers whose certificate does
@@ -89,8 +98,6 @@ public:
     void setFilename(const QString &filename) { m_filename = filename; }
     QString url() const { return m_url; }
     void setUrl(const QString &url) { m_url = url; }
-    // Body of the last reply (accumulated, not interpreted).
-    QByteArray replyBody() const { return m_httpReply; }
 
     // Shortens the per-request time limit, so that tests of a silent server end quickly.
     void setTimeLimit(std::chrono::milliseconds limit) { m_timeLimit = limit; }
@@ -112,8 +119,7 @@ private:
     int m_curlResult = 0;
     ProxySettings m_proxy;
     CHandle<CURL, curl_easy_cleanup> m_curl;
-    QByteArray m_httpReply;
-    QByteArray m_httpHeaders;
+    HeaderAccumulator m_httpHeaders;
     QString m_filename;
     QString m_session;
     QString m_url;

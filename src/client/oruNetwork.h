@@ -6,6 +6,7 @@
 #include "soap/CollectionServices.h"
 #include "soap/PublishingServices.h"
 
+#include <QDateTime>
 #include <QSize>
 #include <QSizeF>
 #include <QString>
@@ -14,6 +15,7 @@
 #include <QVariant>
 
 #include <atomic>
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -153,6 +155,15 @@ public:
     static inline const QString kErrorRenderingFailed = QStringLiteral("-4");
     static inline const QString kErrorHashDiffers = QStringLiteral("-5");
     static inline const QString kErrorUploadRefused = QStringLiteral("-6");
+    // A batch whose uploads never got an answer, given up.
+    static inline const QString kErrorGivenUp = QStringLiteral("-7");
+    // A saved batch is given up after this many replays, or this long after it came.
+    static constexpr int kMaxBatchReplays = 5;
+    static constexpr qint64 kBatchLifetimeSeconds = 24 * 3600;
+    // A failed visit is tried again after this delay, doubled after every further failure up
+    // to the longest, each less a random fifth so that many workstations do not come at once.
+    static constexpr int kFirstRetryDelayMs = 30'000;
+    static constexpr int kLongestRetryDelayMs = 15 * 60'000;
 
     // "Rendering 2 of 3…" while a batch is worked on.
     using VisitProgressHandler = std::function<void(const QString &text)>;
@@ -175,6 +186,9 @@ public:
     // An upload that got no HTTP answer at all also sets curlAbort.
     QVariantMap renderPictureCommand(const QVariantMap &command, const Picture &image);
     static QString savedBatchFilename();
+    // When the saved batches came and how many of their runs were cut short by an upload
+    // without answer; removed with the saved batches.
+    static QString savedBatchReplaysFilename();
     bool commandBatchEmpty() const { return m_commandBatch.isEmpty(); }
     // A one-shot visit after the interval in whole seconds, when it is above 5000 ms.
     void scheduleNextVisit(qint32 milliseconds);
@@ -247,7 +261,16 @@ private:
     void forgetAccount();
     bool refuseSignOn(const QString &message);
     QVariant computerIdentifierArgument() const;
+    // Whether the service knows the workstation; nothing when it did not say (a fault, no
+    // answer, an answer that is no SOAP reply).
+    std::optional<bool> serviceKnowsComputer();
     std::optional<QVariantList> savedCommandBatch();
+    void saveCommandBatch(const QVariantList &batches, const QDateTime &received, int abortedRuns);
+    void removeSavedCommandBatch();
+    // Reports every RenderPicture command of the batches as given up.
+    void giveUpCommandBatches(const QVariantList &batches, const QString &why);
+    void scheduleRetryVisit();
+    void startVisitTimer(std::chrono::milliseconds delay);
     void reportVisitProgress(const QString &text) const;
 
     QString m_serviceKey;
@@ -272,6 +295,10 @@ private:
     std::unique_ptr<QObject> m_visitCycleContext = std::make_unique<QObject>();
     VisitProgressHandler m_visitProgress;
     VisitOutcomeHandler m_visitOutcome;
+    int m_failedVisits = 0;
+    // Of the batches in hand: when they came and how many runs an upload cut short.
+    QDateTime m_batchReceived;
+    int m_batchAbortedRuns = 0;
 };
 
 } // namespace pondrel

@@ -5,8 +5,10 @@
 
 #include <QCoreApplication>
 #include <QLocale>
+#include <QRandomGenerator>
 #include <QTime>
 
+#include <algorithm>
 #include <chrono>
 
 namespace pondrel {
@@ -25,17 +27,35 @@ void oruNetwork::scheduleNextVisit(qint32 milliseconds)
     ORU_LOG(QStringLiteral("scheduleNextVisit: %1").arg(milliseconds));
     if (milliseconds <= kMinimumVisitIntervalMs)
         return;
+    // Whole seconds, as the service's interval has always been read.
+    startVisitTimer(std::chrono::seconds(milliseconds / 1000));
+}
+
+void oruNetwork::startVisitTimer(std::chrono::milliseconds delay)
+{
     if (!visitTimer()) {
         auto timer = std::make_unique<QTimer>();
         timer->setSingleShot(true);
-        // Coarse timers may fire up to 5% early, which would cut the service's interval short.
+        // Coarse timers may fire up to 5% early, which would cut the interval short.
         timer->setTimerType(Qt::PreciseTimer);
         QObject::connect(
             timer.get(), &QTimer::timeout, visitCycleContext(), [this] { visitAndProcess(); });
         setVisitTimer(std::move(timer));
     }
-    // Whole seconds, as the service's interval has always been read.
-    visitTimer()->start(std::chrono::seconds(milliseconds / 1000));
+    visitTimer()->start(delay);
+}
+
+void oruNetwork::scheduleRetryVisit()
+{
+    ++m_failedVisits;
+    const int doublings = std::min(m_failedVisits - 1, 16);
+    const qint64 nominal
+        = std::min<qint64>(qint64(kFirstRetryDelayMs) << doublings, kLongestRetryDelayMs);
+    const qint64 delay = nominal - QRandomGenerator::global()->bounded(nominal / 5 + 1);
+    ORU_LOG(QStringLiteral("visit %1 failed in a row, next try in %2 ms")
+                .arg(m_failedVisits)
+                .arg(delay));
+    startVisitTimer(std::chrono::milliseconds(delay));
 }
 
 bool oruNetwork::visitPending() const
@@ -59,6 +79,9 @@ void oruNetwork::visitAndProcess()
     const bool visited = visit();
     const QString now = QLocale().toString(QTime::currentTime(), QLocale::ShortFormat);
     if (commandBatchEmpty()) {
+        // Left alone, an Agent that runs unattended would never visit again.
+        if (!visited)
+            scheduleRetryVisit();
         if (m_visitOutcome) {
             m_visitOutcome(visited,
                 visited ? tr("Last visit at %1").arg(now)

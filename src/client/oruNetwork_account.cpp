@@ -30,21 +30,20 @@ QString translated(const char *text)
     return QCoreApplication::translate("oruNetwork", text);
 }
 
-// The service answered, even if with a fault: a SOAP reply or a SOAP fault came back.
-bool serviceAnswered(const oruSoap &engine)
-{
-    return engine.httpCode() == 200 || engine.httpCode() == 500;
-}
-
 } // namespace
 
 bool oruNetwork::checkComputer()
+{
+    return serviceKnowsComputer().value_or(false);
+}
+
+std::optional<bool> oruNetwork::serviceKnowsComputer()
 {
     const QVariantMap reply
         = m_collectionServices->CheckComputer({m_serviceKey, computerIdentifierArgument()});
     ORU_LOG(QStringLiteral("CheckComputer: %1, %2").arg(m_serviceKey, m_computerIdentifier));
     if (!succeeded(reply))
-        return false;
+        return std::nullopt;
     return reply.value(QStringLiteral("CheckComputerResult"))
                .toString()
                .compare(QLatin1String("true"), Qt::CaseInsensitive)
@@ -63,18 +62,24 @@ bool oruNetwork::registerComputerIfNeeded()
 {
     const QVariant stored = Preferences::shared().value(kComputerIDKey);
     m_computerIdentifier = stored.isValid() ? stored.toString() : QString();
-    if (checkComputer())
-        return true;
-    // Replacing a stored identifier because the service could not be reached would orphan the
-    // workstation's pictures and pending work under the old one for good.
-    if (!m_computerIdentifier.isEmpty() && !serviceAnswered(*m_collectionServices)) {
-        ORU_LOG(QStringLiteral("service unreachable, keeping %1").arg(m_computerIdentifier));
+    // Only a service that answered "no" has forgotten the workstation. Replacing the identifier
+    // on a fault, a time-out or a proxy's error page would orphan the workstation's pictures and
+    // pending work under the old one for good.
+    const std::optional<bool> known = serviceKnowsComputer();
+    if (!known) {
+        ORU_LOG(QStringLiteral("CheckComputer failed, keeping %1").arg(m_computerIdentifier));
         return false;
     }
-    const bool registered = registerComputer();
+    if (*known)
+        return true;
+    const QString previous = m_computerIdentifier;
+    if (!registerComputer()) {
+        m_computerIdentifier = previous;
+        return false;
+    }
     if (!Preferences::shared().setValue(kComputerIDKey, m_computerIdentifier))
         ORU_FATAL(QStringLiteral("the computer identifier could not be stored"));
-    return registered;
+    return true;
 }
 
 void oruNetwork::forgetAccount()

@@ -5,11 +5,15 @@
 
 #include <pugixml.hpp>
 
-#include <sstream>
+#include <cstring>
+#include <vector>
 
 namespace pondrel {
 
 namespace {
+
+// Far deeper than any real batch, and shallow enough that walking it recursively is safe.
+constexpr int kMaxCommandDepth = 32;
 
 QString text(const pugi::char_t *value)
 {
@@ -56,11 +60,51 @@ void collectFields(const pugi::xml_node &element, QVariantMap &record)
     }
 }
 
-QString outerXml(const pugi::xml_node &node)
+// The next node in document order below `root`, skipping the children of `node` when asked;
+// `depth` follows the walk.
+pugi::xml_node nextInDocument(
+    pugi::xml_node node, const pugi::xml_node &root, bool intoChildren, int &depth)
 {
-    std::ostringstream stream;
-    node.print(stream, "", pugi::format_raw);
-    return QString::fromStdString(stream.str());
+    if (intoChildren && node.first_child()) {
+        ++depth;
+        return node.first_child();
+    }
+    while (node != root && !node.next_sibling()) {
+        node = node.parent();
+        --depth;
+    }
+    return node == root ? pugi::xml_node() : node.next_sibling();
+}
+
+bool deeperThan(const pugi::xml_node &root, int limit)
+{
+    int depth = 0;
+    for (pugi::xml_node node = root.first_child(); node;) {
+        if (depth >= limit)
+            return true;
+        node = nextInDocument(node, root, true, depth);
+    }
+    return false;
+}
+
+bool isCommand(const pugi::xml_node &node)
+{
+    return node.type() == pugi::node_element && std::strcmp(node.name(), "Command") == 0;
+}
+
+// The "Command" elements that no other "Command" holds, in document order: a command's own
+// nested elements are its fields, never commands of their own.
+std::vector<pugi::xml_node> outermostCommands(const pugi::xml_document &document)
+{
+    std::vector<pugi::xml_node> commands;
+    int depth = 0;
+    for (pugi::xml_node node = document.first_child(); node;) {
+        const bool command = isCommand(node);
+        if (command)
+            commands.push_back(node);
+        node = nextInDocument(node, document, !command, depth);
+    }
+    return commands;
 }
 
 } // namespace
@@ -76,8 +120,16 @@ QVariantList oruNetwork::parseCommands(const QString &commands)
             QStringLiteral("Commands are not an XML document: %1").arg(text(parsed.description())));
         return records;
     }
-    for (const pugi::xpath_node &found : document.select_nodes("//Command"))
-        records.append(parseSingleCommand(outerXml(found.node())));
+    if (deeperThan(document, kMaxCommandDepth)) {
+        ORU_LOG(QStringLiteral("Commands nested deeper than %1 levels are refused")
+                    .arg(kMaxCommandDepth));
+        return records;
+    }
+    for (const pugi::xml_node &command : outermostCommands(document)) {
+        QVariantMap record;
+        collectFields(command, record);
+        records.append(record);
+    }
     return records;
 }
 
@@ -86,7 +138,8 @@ QVariantMap oruNetwork::parseSingleCommand(const QString &command)
     pugi::xml_document document;
     const QByteArray bytes = command.toUtf8();
     QVariantMap record;
-    if (!document.load_buffer(bytes.constData(), bytes.size()) || !document.document_element()) {
+    if (!document.load_buffer(bytes.constData(), bytes.size()) || !document.document_element()
+        || deeperThan(document, kMaxCommandDepth)) {
         ORU_LOG(QStringLiteral("A command is not an XML element: %1").arg(command));
         return record;
     }

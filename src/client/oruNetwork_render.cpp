@@ -8,6 +8,7 @@
 #include "soap/ProxyDiscovery.h"
 #include "support/oruLog.h"
 
+#include <QFile>
 #include <QUrl>
 
 namespace pondrel {
@@ -66,6 +67,12 @@ bool isUploadAddress(const QString &url)
             || address.scheme() == QLatin1String("https"));
 }
 
+struct RemovedAtEnd
+{
+    QString path;
+    ~RemovedAtEnd() { QFile::remove(path); }
+};
+
 } // namespace
 
 QVariantMap oruNetwork::renderPictureCommand(const QVariantMap &command, const Picture &image)
@@ -80,6 +87,8 @@ QVariantMap oruNetwork::renderPictureCommand(const QVariantMap &command, const P
         return oruCommandStatus::failed(commandId, kErrorRenderingFailed,
             errorMsg.isEmpty() ? QStringLiteral("The rendition is empty") : errorMsg);
 
+    // The rendition is of a private picture: it stays on disk only for its upload.
+    const RemovedAtEnd removal {rendered->path};
     if (!isUploadAddress(url))
         return oruCommandStatus::failed(commandId, kErrorUploadRefused,
             QStringLiteral("\"%1\" is not an upload address").arg(url));

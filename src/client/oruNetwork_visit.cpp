@@ -22,6 +22,9 @@ namespace pondrel {
 namespace {
 
 const QString kRenderPicture = QStringLiteral("RenderPicture");
+const QString kReplaysFileName = QStringLiteral("Pondrel_Batch_Replays.plist");
+const QString kReceivedKey = QStringLiteral("Received");
+const QString kAbortedRunsKey = QStringLiteral("AbortedRuns");
 
 QString tr(const char *text)
 {
@@ -133,6 +136,50 @@ QString oruNetwork::savedBatchFilename()
     return QStringLiteral("%1/%2").arg(Paths::applicationSupportFolder(), kSavedBatchFileName);
 }
 
+QString oruNetwork::savedBatchReplaysFilename()
+{
+    return QStringLiteral("%1/%2").arg(Paths::applicationSupportFolder(), kReplaysFileName);
+}
+
+void oruNetwork::saveCommandBatch(
+    const QVariantList &batches, const QDateTime &received, int abortedRuns)
+{
+    m_batchReceived = received;
+    m_batchAbortedRuns = abortedRuns;
+    Paths::ensureFolder(Paths::applicationSupportFolder());
+    if (!PropertyList::saveToPList(batches, savedBatchFilename()))
+        ORU_FATAL(QStringLiteral("The command batches could not be saved to %1")
+                      .arg(savedBatchFilename()));
+    const QVariantMap replays = {{kReceivedKey, received}, {kAbortedRunsKey, qint64(abortedRuns)}};
+    if (!PropertyList::saveToPList(replays, savedBatchReplaysFilename()))
+        ORU_FATAL(QStringLiteral("The replays of the command batches could not be saved to %1")
+                      .arg(savedBatchReplaysFilename()));
+}
+
+void oruNetwork::removeSavedCommandBatch()
+{
+    QFile::remove(savedBatchFilename());
+    QFile::remove(savedBatchReplaysFilename());
+}
+
+void oruNetwork::giveUpCommandBatches(const QVariantList &batches, const QString &why)
+{
+    ORU_FATAL(QStringLiteral("Command batches given up: %1").arg(why));
+    oruLog::add2csv(QStringLiteral("given up,%1").arg(why));
+    for (const QVariant &batchValue : batches) {
+        const QVariantMap batch = batchValue.toMap();
+        QVariantList commandEntries;
+        for (const QVariant &command : batch.value(QStringLiteral("Commands")).toList()) {
+            if (command.toMap().value(QStringLiteral("type")).toString() != kRenderPicture)
+                continue;
+            commandEntries.append(oruCommandStatus::entry(oruCommandStatus::failed(
+                command.toMap().value(QStringLiteral("id")).toString(), kErrorGivenUp, why)));
+        }
+        m_previousCommandBatchesStatuses.append(oruCommandStatus::batchEntry(
+            commandEntries, batch.value(QStringLiteral("UniqueIdentifier")).toString()));
+    }
+}
+
 std::optional<QVariantList> oruNetwork::savedCommandBatch()
 {
     const QString path = savedBatchFilename();
@@ -141,12 +188,30 @@ std::optional<QVariantList> oruNetwork::savedCommandBatch()
     const std::optional<QVariant> saved = PropertyList::initFromPlist(path);
     if (!saved || saved->typeId() != QMetaType::QVariantList) {
         moveAsideCorrupt(path);
+        QFile::remove(savedBatchReplaysFilename());
         return std::nullopt;
     }
     // An empty list would never be processed, and so never removed: every later visit would
     // stop here.
     if (saved->toList().isEmpty()) {
-        QFile::remove(path);
+        removeSavedCommandBatch();
+        return std::nullopt;
+    }
+    // Without its bookkeeping (written by an older Agent, or lost) the batch counts as new.
+    const QVariantMap replays
+        = PropertyList::dictionaryFromPlist(savedBatchReplaysFilename()).value_or(QVariantMap());
+    const QDateTime received = replays.value(kReceivedKey).toDateTime();
+    m_batchReceived = received.isValid() ? received : QDateTime::currentDateTimeUtc();
+    m_batchAbortedRuns = int(std::clamp<qint64>(
+        replays.value(kAbortedRunsKey).toLongLong(), 0, std::numeric_limits<int>::max()));
+    // An upload host that never answers would otherwise hold every later visit here.
+    const qint64 age = m_batchReceived.secsTo(QDateTime::currentDateTimeUtc());
+    if (m_batchAbortedRuns > kMaxBatchReplays || age > kBatchLifetimeSeconds) {
+        giveUpCommandBatches(saved->toList(),
+            tr("No upload got an answer in %1 runs over %2 hours")
+                .arg(m_batchAbortedRuns)
+                .arg(age / 3600));
+        removeSavedCommandBatch();
         return std::nullopt;
     }
     return saved->toList();
@@ -183,10 +248,7 @@ bool oruNetwork::visit()
         ORU_LOG(QStringLiteral("AssetID: %1")
                     .arg(visitResult.value(QStringLiteral("AssetInternalIdentifier")).toString()));
         setCommandBatch(parsedBatches(visitResult.value(QStringLiteral("CommandBatch"))));
-        Paths::ensureFolder(Paths::applicationSupportFolder());
-        if (!PropertyList::saveToPList(m_commandBatch, savedBatchFilename()))
-            ORU_FATAL(QStringLiteral("The command batches could not be saved to %1")
-                          .arg(savedBatchFilename()));
+        saveCommandBatch(m_commandBatch, QDateTime::currentDateTimeUtc(), 0);
     } else if (reply.contains(QStringLiteral("nextVisitIntervalMilliseconds"))) {
         const qint64 interval
             = reply.value(QStringLiteral("nextVisitIntervalMilliseconds")).toLongLong();
@@ -200,6 +262,7 @@ bool oruNetwork::visit()
         m_previousCommandBatchesStatuses = reported + m_previousCommandBatchesStatuses;
         return false;
     }
+    m_failedVisits = 0;
     return true;
 }
 
@@ -210,6 +273,7 @@ void oruNetwork::processCommandBatch()
     m_curlAbort = false;
     ORU_LOG(QStringLiteral("commandBatch has %1 objects (first While)").arg(m_commandBatch.size()));
     const qsizetype reportedBefore = m_previousCommandBatchesStatuses.size();
+    const QVariantList batches = m_commandBatch;
     const int renderCount = renderCommandCount(m_commandBatch);
     int rendering = 0;
 
@@ -259,11 +323,14 @@ void oruNetwork::processCommandBatch()
                                            .toJson(QJsonDocument::Compact))));
     m_commandBatch.clear();
     if (!m_curlAbort) {
-        QFile::remove(savedBatchFilename());
+        removeSavedCommandBatch();
         return;
     }
     // Nothing of this run is reported: the whole list runs again from the file.
     m_previousCommandBatchesStatuses.resize(reportedBefore);
+    saveCommandBatch(batches,
+        m_batchReceived.isValid() ? m_batchReceived : QDateTime::currentDateTimeUtc(),
+        m_batchAbortedRuns + 1);
 }
 
 } // namespace pondrel

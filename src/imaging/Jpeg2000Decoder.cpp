@@ -74,6 +74,22 @@ QSize fullSize(const opj_image_t &image)
     return QSize(int(image.x1 - image.x0), int(image.y1 - image.y0));
 }
 
+// What decoding at the reduction takes: a 32-bit sample per pixel of every component, and the
+// 32-bit bitmap they become.
+qint64 decodedBytes(const opj_image_t &image, int reduction)
+{
+    const auto reduced = [reduction](OPJ_UINT32 length) {
+        return (qint64(length) + (1 << reduction) - 1) >> reduction;
+    };
+    qint64 bytes = 0;
+    for (OPJ_UINT32 index = 0; index < image.numcomps; ++index) {
+        const opj_image_comp_t &component = image.comps[index];
+        bytes += reduced(component.w) * reduced(component.h) * qint64(sizeof(OPJ_INT32));
+    }
+    const QSize size = fullSize(image);
+    return bytes + reduced(OPJ_UINT32(size.width())) * reduced(OPJ_UINT32(size.height())) * 4;
+}
+
 int resolutionLevels(opj_codec_t *codec)
 {
     opj_codestream_info_v2_t *info = opj_get_cstr_info(codec);
@@ -174,6 +190,15 @@ std::optional<Picture> decode(const QString &path, int reduction, QString &error
     if (reduction > 0
         && !opj_set_decoded_resolution_factor(open->codec.get(), OPJ_UINT32(reduction)))
         reduction = 0;
+    // OpenJPEG allocates every component's plane at the declared size as it decodes, long
+    // before the bitmap's own check; a few bytes of header could ask for any amount.
+    if (decodedBytes(*open->image, reduction) > kMaxBitmapBytes) {
+        const QSize size = fullSize(*open->image);
+        errorMsg = QStringLiteral("The picture is too large to render (%1 x %2 pixels)")
+                       .arg(size.width())
+                       .arg(size.height());
+        return std::nullopt;
+    }
     if (!opj_decode(open->codec.get(), open->stream.get(), open->image.get())
         || !opj_end_decompress(open->codec.get(), open->stream.get())) {
         errorMsg = QStringLiteral("not a valid image (%1)").arg(libraryMessage);

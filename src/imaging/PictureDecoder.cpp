@@ -137,10 +137,12 @@ std::optional<Picture> decodeJpeg(
         return std::nullopt;
     }
     // BGRA is the byte order of RGB32 on little-endian machines, with the fourth byte at 0xff.
+    // A progressive file may repeat scans without end, each decoded in full: past 500 it is
+    // refused.
     const int result
         = tjDecompress2(handle.get(), reinterpret_cast<const unsigned char *>(bytes.constData()),
             static_cast<unsigned long>(bytes.size()), bitmap.bits(), scaled.width(),
-            int(bitmap.bytesPerLine()), scaled.height(), TJPF_BGRA, 0);
+            int(bitmap.bytesPerLine()), scaled.height(), TJPF_BGRA, TJFLAG_LIMITSCANS);
     if (result != 0) {
         const QString reason = QString::fromUtf8(tjGetErrorStr2(handle.get()));
         // Damage after the headers is a warning: the rest of the picture still decodes.

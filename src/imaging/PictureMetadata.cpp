@@ -4,6 +4,8 @@
 #include "imaging/ExivImage.h"
 #include "imaging/Orientation.h"
 
+#include <exception>
+
 namespace pondrel {
 
 QSize PictureMetadata::uprightPixelSize() const
@@ -24,7 +26,9 @@ std::optional<PictureMetadata> PictureMetadata::read(const QString &path, QStrin
         if (tag != exif.end() && tag->count() > 0)
             metadata.orientation = int(tag->toLong());
         return metadata;
-    } catch (const Exiv2::AnyError &error) {
+    } catch (const std::exception &error) {
+        // Exiv2 throws more than its own errors on damaged files (std::out_of_range,
+        // std::overflow_error, std::bad_alloc among them); none may end the program.
         errorMsg = QString::fromStdString(error.what());
         return std::nullopt;
     }

@@ -238,10 +238,9 @@ bool saveBMAsJPEG(const Picture &bitmap, float quality, const QString &saveTo)
         ORU_FATAL(QStringLiteral("cant create JPEG file"));
         return false;
     }
-    QFile file(saveTo);
     const QByteArray bytes = JpegMarkers::withIccProfile(*jpeg, bitmap.iccProfile());
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(bytes) != bytes.size()
-        || !file.flush()) {
+    const std::unique_ptr<QFile> file = Paths::createPrivateFile(saveTo);
+    if (!file || file->write(bytes) != bytes.size() || !file->flush()) {
         ORU_FATAL(QStringLiteral("writeToFile failed"));
         return false;
     }
@@ -268,9 +267,10 @@ bool saveAsJPEG(const Picture &picture, float quality, const QString &saveTo)
 
 QString renderedFilePath(const QString &commandId)
 {
-    if (!isPlainFileName(commandId))
+    const QString folder = Paths::temporaryFolder();
+    if (!isPlainFileName(commandId) || folder.isEmpty())
         return {};
-    return QStringLiteral("%1/%2.jpg").arg(Paths::temporaryFolder(), commandId);
+    return QStringLiteral("%1/%2.jpg").arg(folder, commandId);
 }
 
 std::optional<RenderedPicture> renderPictureCommand(
@@ -279,7 +279,9 @@ std::optional<RenderedPicture> renderPictureCommand(
     const QString id = command.value(QStringLiteral("id")).toString();
     const QString path = renderedFilePath(id);
     if (path.isEmpty()) {
-        errorMsg = QStringLiteral("The command identifier \"%1\" cannot name a file").arg(id);
+        errorMsg = QStringLiteral("The command identifier \"%1\" cannot name a file in the private "
+                                  "rendition folder")
+                       .arg(id);
         return std::nullopt;
     }
     return renderPictureCommandToFile(command, picture, path, kRenditionJpegQuality, errorMsg);
@@ -293,8 +295,8 @@ std::optional<RenderedPicture> renderPictureCommandToFile(const QVariantMap &com
         = renderThumbnail(picture, request.canvas, request.orientation, request.cropMode, errorMsg);
     if (!bitmap)
         return std::nullopt;
-    // A stale file of the same name must never be taken for this rendition.
-    QFile::remove(saveTo);
+    // A stale file of the same name must never be taken for this rendition; the new one
+    // replaces it.
     if (!saveBMAsJPEG(*bitmap, quality, saveTo)) {
         ORU_FATAL(QStringLiteral("saveAsJPEG failed"));
         errorMsg = QStringLiteral("Could not write %1").arg(saveTo);

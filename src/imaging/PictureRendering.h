@@ -69,8 +69,9 @@ bool saveBMAsJPEG(const Picture &bitmap, float quality, const QString &saveTo);
 // The same for a picture decoded at a reduced scale: it is first brought to its own size.
 bool saveAsJPEG(const Picture &picture, float quality, const QString &saveTo);
 
-// Where a command's rendition goes: "<temporary folder>/<id>.jpg". Empty for an identifier
-// that is not a plain file name, which must not steer the file elsewhere.
+// Where a command's rendition goes: "<private rendition folder>/<id>.jpg" (Paths::
+// temporaryFolder). Empty for an identifier that is not a plain file name, which must not steer
+// the file elsewhere, and when the folder cannot be made.
 QString renderedFilePath(const QString &commandId);
 
 // Renders one RenderPicture command from the batch's decoded picture into renderedFilePath of

@@ -5,6 +5,8 @@
 
 #include <exiv2/exiv2.hpp>
 
+#include <exception>
+
 namespace pondrel {
 
 namespace {
@@ -108,7 +110,9 @@ std::optional<ImageSource> ImageSource::open(
         if (thumbnail == Thumbnail::Extract)
             source.embeddedThumbnail = embeddedThumbnailOf(exif);
         return source;
-    } catch (const Exiv2::AnyError &error) {
+    } catch (const std::exception &error) {
+        // Exiv2 throws more than its own errors on damaged files (std::out_of_range,
+        // std::overflow_error, std::bad_alloc among them); none may end the program.
         errorMsg = QString::fromStdString(error.what());
         return std::nullopt;
     }

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "soap/ReplyBuffer.h"
 
+#include <algorithm>
 #include <cstring>
 #include <limits>
 
@@ -11,6 +12,7 @@ bool MemoryStruct::reset(std::size_t capacity)
     memory.reset(static_cast<char *>(std::malloc(capacity)));
     size = 0;
     exhausted = false;
+    overLimit = false;
     allocated_size = memory ? capacity : 0;
     if (memory)
         memory.get()[0] = '\0';
@@ -31,6 +33,10 @@ std::size_t read_reply(char *contents, std::size_t size, std::size_t nmemb, void
     if (__builtin_mul_overflow(size, nmemb, &chunk)
         || chunk >= std::numeric_limits<std::size_t>::max() - reply->size) {
         reply->exhausted = true;
+        return 0;
+    }
+    if (chunk > reply->limit - std::min(reply->size, reply->limit)) {
+        reply->overLimit = true;
         return 0;
     }
     const std::size_t needed = reply->size + chunk + 1;

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdlib>
+#include <limits>
 
 namespace pondrel {
 
@@ -17,6 +18,9 @@ struct MemoryStruct
     std::size_t allocated_size = 0;
     // A chunk could not be stored: the reply is incomplete and the transfer was stopped.
     bool exhausted = false;
+    // The most the reply may grow to; a chunk beyond it stops the transfer and sets overLimit.
+    std::size_t limit = std::numeric_limits<std::size_t>::max();
+    bool overLimit = false;
 
     // False when not even the initial buffer could be had.
     bool reset(std::size_t capacity);

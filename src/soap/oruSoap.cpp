@@ -178,6 +178,7 @@ QVariantMap oruSoap::soapCall(const QString &url, const QString &methodName,
         m_curlResult = CURLE_OUT_OF_MEMORY;
         return transferFailure(curlMessage(m_curlResult));
     }
+    m_httpReply->limit = kMaxReplyBytes;
 
     const QByteArray body = envelope(methodName, methodNamespace, paramValues, paramNames).toUtf8();
     const QByteArray soapActionLine = QStringLiteral("SOAPAction: %1").arg(soapAction).toUtf8();
@@ -215,6 +216,9 @@ QVariantMap oruSoap::replyOfTransfer(const QString &methodName) const
 {
     if (m_httpReply->exhausted)
         return transferFailure(QStringLiteral("The reply is too large to be held in memory"));
+    if (m_httpReply->overLimit)
+        return transferFailure(
+            QStringLiteral("The reply is larger than %1 MiB").arg(kMaxReplyBytes >> 20));
     if (m_curlResult != CURLE_OK || m_httpReply->size == 0)
         return transferFailure(curlMessage(m_curlResult));
     const SoapReply::Conversion conversion = SoapReply::convert(

@@ -1,7 +1,10 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 
+#include <QFile>
 #include <QString>
+
+#include <memory>
 
 namespace pondrel {
 
@@ -17,10 +20,17 @@ QString applicationSupportFolder();
 QString cachesFolder();
 // Where the activity file and the programs' log files go.
 QString desktopFolder();
+// The private folder of renditions on their way to the service, made (mode 0700) on demand:
+// "pondrel-renditions" in $XDG_RUNTIME_DIR, else "renditions" in the caches folder. Empty when
+// it cannot be made or is not a real folder of this user's.
 QString temporaryFolder();
 
 // Creates the folder (and its parents) if needed; false when it cannot exist.
 bool ensureFolder(const QString &path);
+
+// A new file of this user's alone (mode 0600), opened for writing; a file or link already at
+// the path is removed first and never written through. Null when it cannot be made.
+std::unique_ptr<QFile> createPrivateFile(const QString &path);
 
 } // namespace Paths
 

@@ -7,7 +7,11 @@
 
 #include <QFile>
 #include <QMutex>
+#include <QSet>
 #include <QSettings>
+
+#include <cstdio>
+#include <memory>
 
 namespace pondrel {
 
@@ -25,6 +29,15 @@ bool readPropertyList(QIODevice &device, QSettings::SettingsMap &map)
     for (auto it = dictionary.cbegin(); it != dictionary.cend(); ++it)
         map.insert(it.key(), it.value());
     return true;
+}
+
+bool isUnreadable(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    QSettings::SettingsMap ignored;
+    return !readPropertyList(file, ignored);
 }
 
 bool writePropertyList(QIODevice &device, const QSettings::SettingsMap &map)
@@ -55,44 +68,89 @@ QMutex &applicationDomainLock()
     return lock;
 }
 
+// Says once per process and file that a domain file is unreadable: every lookup reads it again,
+// and a line per lookup would bury everything else.
+void reportUnreadable(const QString &path)
+{
+    static QMutex lock;
+    static QSet<QString> reported;
+    const QMutexLocker locker(&lock);
+    if (reported.contains(path))
+        return;
+    reported.insert(path);
+    const QByteArray line = QStringLiteral("The preferences file %1 is not a property list: it "
+                                           "reads as empty, and the next change moves it aside "
+                                           "to %1.corrupt\n")
+                                .arg(path)
+                                .toLocal8Bit();
+    std::fwrite(line.constData(), 1, size_t(line.size()), stderr);
+}
+
 // QSettings keeps files it has open in a process-wide cache and notices changes made by other
 // processes only on sync(), so each access opens its own object and syncs it first.
 class DomainFile
 {
 public:
-    explicit DomainFile(const QString &path)
-        : m_settings(path, propertyListFormat())
+    explicit DomainFile(QString path)
+        : m_path(std::move(path))
     {
-        m_settings.setFallbacksEnabled(false);
-        m_settings.sync();
+        open();
+        if (m_settings->status() == QSettings::FormatError)
+            reportUnreadable(m_path);
     }
 
-    QSettings &settings() { return m_settings; }
+    QSettings &settings() { return *m_settings; }
+
+    // Before a change: a file that cannot be read would be replaced by the change and lost, so it
+    // is kept beside as ".corrupt" (as the photo database does) and the domain starts empty.
+    bool prepareChange()
+    {
+        // QSettings says FormatError only to the first object that parses the file, so the file
+        // itself is asked.
+        if (!isUnreadable(m_path))
+            return true;
+        reportUnreadable(m_path);
+        const QString aside = m_path + QStringLiteral(".corrupt");
+        QFile::remove(aside);
+        if (!QFile::rename(m_path, aside))
+            return false;
+        open();
+        return m_settings->status() == QSettings::NoError;
+    }
 
     // The atomic replacement keeps the mode of the file it replaces, so a new domain file is
     // created private first: it may carry the computer identifier and the last e-mail address.
-    bool commit(const QString &path)
+    bool commit()
     {
         Paths::ensureFolder(Paths::preferencesFolder());
-        if (!QFile::exists(path)) {
-            QFile created(path);
+        if (!QFile::exists(m_path)) {
+            QFile created(m_path);
             if (!created.open(QIODevice::WriteOnly))
                 return false;
             created.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
         }
-        m_settings.sync();
-        return m_settings.status() == QSettings::NoError;
+        m_settings->sync();
+        return m_settings->status() == QSettings::NoError;
     }
 
 private:
-    QSettings m_settings;
+    void open()
+    {
+        m_settings.reset();
+        m_settings = std::make_unique<QSettings>(m_path, propertyListFormat());
+        m_settings->setFallbacksEnabled(false);
+        m_settings->sync();
+    }
+
+    QString m_path;
+    std::unique_ptr<QSettings> m_settings;
 };
 
 // A write to the shared domain may have switched "Debug": the log reads it again at once rather
 // than at its next look at the file.
 bool commitShared(DomainFile &file, const QString &path, const QString &domain)
 {
-    const bool written = file.commit(path);
+    const bool written = file.commit();
     if (domain == Preferences::kSharedDomain)
         oruLog::debugSwitchChanged();
     return written;
@@ -164,6 +222,8 @@ QVariantMap Preferences::all() const
 bool Preferences::setValue(const QString &key, const QVariant &value)
 {
     DomainFile file(filePath());
+    if (!file.prepareChange())
+        return false;
     file.settings().setValue(key, value);
     return commitShared(file, filePath(), m_domain);
 }
@@ -171,6 +231,8 @@ bool Preferences::setValue(const QString &key, const QVariant &value)
 bool Preferences::remove(const QString &key)
 {
     DomainFile file(filePath());
+    if (!file.prepareChange())
+        return false;
     file.settings().remove(key);
     return commitShared(file, filePath(), m_domain);
 }
@@ -178,6 +240,8 @@ bool Preferences::remove(const QString &key)
 bool Preferences::clear()
 {
     DomainFile file(filePath());
+    if (!file.prepareChange())
+        return false;
     file.settings().clear();
     return commitShared(file, filePath(), m_domain);
 }

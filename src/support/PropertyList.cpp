@@ -72,10 +72,11 @@ QVariant toVariant(plist_t node)
         return value;
     }
     case PLIST_STRING: {
-        char *raw = nullptr;
-        plist_get_string_val(node, &raw);
-        const MallocText text(raw);
-        return QString::fromUtf8(text.get());
+        // By pointer and length: the copying getter asserts, and so ends the process, on a
+        // string that holds a zero byte.
+        uint64_t length = 0;
+        const char *text = plist_get_string_ptr(node, &length);
+        return QString::fromUtf8(text, text ? qsizetype(length) : 0);
     }
     case PLIST_KEY: {
         char *raw = nullptr;
@@ -195,7 +196,9 @@ namespace PropertyList {
 std::optional<QVariant> parse(const QByteArray &bytes, QString *error)
 {
     plist_t raw = nullptr;
-    if (!bytes.isEmpty())
+    // XML has no zero byte, and libplist ends the process on a key that holds one.
+    const bool binary = bytes.startsWith("bplist");
+    if (!bytes.isEmpty() && (binary || !bytes.contains('\0')))
         plist_from_memory(bytes.constData(), uint32_t(bytes.size()), &raw);
     const PlistPtr root(raw);
     if (!root) {

@@ -13,6 +13,7 @@
 #include <QDBusMessage>
 #include <QDateTime>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 
 #include <optional>
@@ -23,13 +24,17 @@ namespace {
 
 const QString kUsage = QStringLiteral(
     "Usage:\n"
-    "  pondrel-tool publish [--user EMAIL] [--password PW] [--album NAME] [--parent ID] PATH...\n\n"
+    "  pondrel-tool publish [--user EMAIL] [--password-stdin | --password-file FILE | --password "
+    "PW]\n"
+    "                       [--album NAME] [--parent ID] PATH...\n\n"
     "Signs on (registering this computer when needed), creates the album NAME under the album\n"
     "ID (the top level by default) and creates every picture file of the PATHs in it: a folder\n"
     "becomes an album of its own, recursively; files of other types inside folders are skipped.\n"
     "With --parent and no --album the pictures go straight into the album ID; with neither, the\n"
     "new album is named \"Published YYYY-MM-DD HH:MM\". EMAIL and PW default to the shared\n"
-    "settings \"LastLogin\" and \"LastPwd\".\n\n"
+    "settings \"LastLogin\" and \"LastPwd\". --password-stdin reads the password from the first\n"
+    "line of standard input, --password-file from the first line of FILE. Beware: --password PW\n"
+    "is visible to every user of this machine (in the process list) while the tool runs.\n\n"
     "Prints one line per album (\"album ID PATH-OR-NAME\") and picture (\"picture PATH\")\n"
     "created, and a summary; then asks the Agent to visit the service at once so that it renders\n"
     "the new pictures, and signs off. Exit status 1 when anything failed, with the reason per\n"
@@ -38,10 +43,14 @@ const QString kUsage = QStringLiteral(
 // The permissions of a new draft album, which its pictures start from.
 constexpr quint32 kAlbumPermissions = 3;
 
+enum class PasswordSource { ArgumentOrSettings, StandardInput, File };
+
 struct PublishOptions
 {
     QString user;
     QString password;
+    PasswordSource passwordSource = PasswordSource::ArgumentOrSettings;
+    QString passwordFile;
     std::optional<QString> album;
     std::optional<QString> parent;
     QStringList paths;
@@ -54,6 +63,41 @@ struct Tally
     int failures = 0;
 };
 
+// The first line of the device, without its line end; none when nothing can be read.
+std::optional<QString> firstLine(QIODevice &device)
+{
+    QByteArray line = device.readLine(64 * 1024);
+    if (line.isEmpty() && !device.atEnd())
+        return std::nullopt;
+    while (line.endsWith('\n') || line.endsWith('\r'))
+        line.chop(1);
+    return QString::fromUtf8(line);
+}
+
+bool readPassword(PublishOptions &options, QString &complaint)
+{
+    std::optional<QString> password;
+    if (options.passwordSource == PasswordSource::StandardInput) {
+        QFile input;
+        if (input.open(stdin, QIODevice::ReadOnly))
+            password = firstLine(input);
+        if (!password)
+            complaint = QStringLiteral("no password could be read from standard input");
+    } else if (options.passwordSource == PasswordSource::File) {
+        QFile file(options.passwordFile);
+        if (file.open(QIODevice::ReadOnly))
+            password = firstLine(file);
+        if (!password)
+            complaint = QStringLiteral("the password file %1 cannot be read: %2")
+                            .arg(options.passwordFile, file.errorString());
+    } else {
+        return true;
+    }
+    if (password)
+        options.password = *password;
+    return password.has_value();
+}
+
 std::optional<PublishOptions> parseOptions(const QStringList &arguments, QString &complaint)
 {
     PublishOptions options;
@@ -61,7 +105,12 @@ std::optional<PublishOptions> parseOptions(const QStringList &arguments, QString
         const QString &argument = arguments.at(index);
         const bool takesValue = argument == QLatin1String("--user")
             || argument == QLatin1String("--password") || argument == QLatin1String("--album")
-            || argument == QLatin1String("--parent");
+            || argument == QLatin1String("--parent")
+            || argument == QLatin1String("--password-file");
+        if (argument == QLatin1String("--password-stdin")) {
+            options.passwordSource = PasswordSource::StandardInput;
+            continue;
+        }
         if (!takesValue) {
             if (argument.startsWith(QLatin1String("--"))) {
                 complaint = QStringLiteral("unknown option %1").arg(argument);
@@ -79,7 +128,10 @@ std::optional<PublishOptions> parseOptions(const QStringList &arguments, QString
             options.user = value;
         else if (argument == QLatin1String("--password"))
             options.password = value;
-        else if (argument == QLatin1String("--album"))
+        else if (argument == QLatin1String("--password-file")) {
+            options.passwordSource = PasswordSource::File;
+            options.passwordFile = value;
+        } else if (argument == QLatin1String("--album"))
             options.album = value;
         else
             options.parent = value;
@@ -88,6 +140,8 @@ std::optional<PublishOptions> parseOptions(const QStringList &arguments, QString
         complaint = QStringLiteral("no PATH given");
         return std::nullopt;
     }
+    if (!readPassword(options, complaint))
+        return std::nullopt;
     return options;
 }
 
@@ -197,7 +251,8 @@ int publish(const PublishOptions &options)
     const QString user = options.user.isEmpty()
         ? shared.value(QStringLiteral("LastLogin")).toString()
         : options.user;
-    const QString password = options.password.isEmpty()
+    const QString password
+        = options.password.isEmpty() && options.passwordSource == PasswordSource::ArgumentOrSettings
         ? shared.value(QStringLiteral("LastPwd")).toString()
         : options.password;
     if (user.isEmpty()) {

@@ -317,4 +317,21 @@ TEST(BitsUpload, CertificatesAreVerifiedUnlessThePreferenceAllowsOtherwise)
     EXPECT_TRUE(impostor.waitForOutput("BITS_POST /upload/7 HTTP/1.1"));
 }
 
+TEST(BitsUpload, RepliesWithHeadersBeyondTheLimitAreRefused)
+{
+    ScratchHome home;
+    const QString path = writeFile(home.path() + "/a.jpg", patternBytes(10));
+    LoopbackHttpServer peer;
+    QByteArray padding;
+    for (int line = 0; line < 100; ++line)
+        padding += "X-Padding-" + QByteArray::number(line) + ": " + QByteArray(1000, 'p') + "\r\n";
+    peer.enqueue(reply(200, "BITS-Packet-Type: Ack\r\nBITS-Session-Id: {S}\r\n" + padding));
+
+    oruBITS upload(peer.url("/upload"), path);
+    upload.startSession();
+    EXPECT_TRUE(upload.session().isEmpty());
+    EXPECT_TRUE(upload.errorMsg().contains("headers larger than 65536 bytes"))
+        << upload.errorMsg().toStdString();
+}
+
 } // namespace pondrel

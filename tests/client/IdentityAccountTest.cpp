@@ -74,6 +74,56 @@ TEST(IdentityOfflineTest, AStoredIdentifierSurvivesAServiceThatCannotBeReached)
     EXPECT_EQ(Preferences::shared().value(oruNetwork::kComputerIDKey).toString(), stored);
 }
 
+namespace {
+
+QByteArray collectionReply(const QByteArray &operation, const QByteArray &outputs)
+{
+    return LoopbackHttpServer::response(200,
+        "<soap:Envelope xmlns:soap=\"http://schemas.xmlsoap.org/soap/envelope/\"><soap:Body><"
+            + operation
+            + "Response xmlns=\"http://services.trevane.com/Pondrel/CollectionServices\">" + outputs
+            + "</" + operation + "Response></soap:Body></soap:Envelope>");
+}
+
+} // namespace
+
+TEST(IdentityScriptedTest, OnlyAnExplicitNoReplacesTheIdentifierAndOnlyARegisteredOneIsStored)
+{
+    ScratchHome home;
+    LoopbackHttpServer server;
+    const ServiceEnvironment environment(server.url());
+    const QString stored = QStringLiteral("0F8E5B2A-0000-4000-8000-000000000003");
+    ASSERT_TRUE(Preferences::shared().setValue(oruNetwork::kComputerIDKey, stored));
+    const QByteArray fault = LoopbackHttpServer::response(500,
+        "<soap:Envelope xmlns:soap=\"http://schemas.xmlsoap.org/soap/envelope/\"><soap:Body>"
+        "<soap:Fault><faultcode>soap:Server</faultcode><faultstring>database busy</faultstring>"
+        "</soap:Fault></soap:Body></soap:Envelope>");
+    const QByteArray proxyPage
+        = LoopbackHttpServer::response(500, "<html><body>Bad gateway</body></html>", "text/html");
+    const QByteArray unknown
+        = collectionReply("CheckComputer", "<CheckComputerResult>false</CheckComputerResult>");
+    const QByteArray registrationFault = fault;
+
+    for (const QList<QByteArray> &replies :
+        {QList<QByteArray> {fault}, {proxyPage}, {unknown, registrationFault}}) {
+        for (const QByteArray &reply : replies)
+            server.enqueue(reply);
+        oruNetwork client(std::make_shared<RecordingAlert>());
+        EXPECT_FALSE(client.registerComputerIfNeeded());
+        EXPECT_EQ(client.computerIdentifier(), stored);
+        EXPECT_EQ(Preferences::shared().value(oruNetwork::kComputerIDKey).toString(), stored);
+    }
+    EXPECT_EQ(server.requests().size(), 4u);
+
+    server.enqueue(unknown);
+    server.enqueue(collectionReply("RegisterComputer", ""));
+    oruNetwork client(std::make_shared<RecordingAlert>());
+    EXPECT_TRUE(client.registerComputerIfNeeded()) << client.errorMsg().toStdString();
+    EXPECT_NE(client.computerIdentifier(), stored);
+    EXPECT_EQ(Preferences::shared().value(oruNetwork::kComputerIDKey).toString(),
+        client.computerIdentifier());
+}
+
 TEST_F(IdentityAccountTest, AGoodSignOnFillsTheAccountFieldsAndSignOffForgetsThem)
 {
     const std::unique_ptr<oruNetwork> client = fixture.newClient();

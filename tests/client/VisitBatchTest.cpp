@@ -8,6 +8,7 @@
 #include "tests/common/ScopedEnvironment.h"
 #include "tests/common/ScratchHome.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -154,7 +155,50 @@ TEST_F(VisitBatch, AFailedVisitKeepsTheStatusesForTheNextOne)
     EXPECT_FALSE(outcomeSucceeded);
     EXPECT_TRUE(outcome.startsWith("Last visit failed: ")) << outcome.toStdString();
     EXPECT_GT(outcome.size(), QString("Last visit failed: ").size());
-    EXPECT_FALSE(client->visitPending());
+    EXPECT_TRUE(client->visitPending());
+}
+
+TEST_F(VisitBatch, ABatchWhoseUploadsNeverGetAnAnswerIsGivenUp)
+{
+    ASSERT_TRUE(client->addPhotoToDB(picture, "m", pictureHash));
+    const QString deadHost = QStringLiteral("http://127.0.0.1:9/Pondrel/Upload/dead");
+    const QVariantList batches = {batch("b", "m", pictureHash,
+        {renderCommand("c-1", 100, 100, deadHost), renderCommand("c-2", 50, 50, deadHost)})};
+    const QString path = oruNetwork::savedBatchFilename();
+    ASSERT_TRUE(PropertyList::saveToPList(batches, path));
+
+    // The first run and five replays.
+    for (int run = 0; run < 6; ++run) {
+        ASSERT_TRUE(client->visit()) << run;
+        ASSERT_EQ(client->commandBatch().size(), 1) << run;
+        client->processCommandBatch();
+        ASSERT_TRUE(client->curlAbort()) << run;
+        ASSERT_TRUE(QFileInfo::exists(path)) << run;
+    }
+    // Given up: reported as failed, and the visit goes on to the service (unreachable here).
+    EXPECT_FALSE(client->visit());
+    EXPECT_TRUE(client->commandBatchEmpty());
+    EXPECT_FALSE(QFileInfo::exists(path));
+    ASSERT_EQ(client->previousCommandBatchesStatuses().size(), 1);
+    expectFailed(statusOf(0, 0), "c-1", "-7", true);
+    expectFailed(statusOf(0, 1), "c-2", "-7", true);
+
+    // A batch received more than a day ago is given up at once, whatever its replays.
+    client->previousCommandBatchesStatuses().clear();
+    ASSERT_TRUE(PropertyList::saveToPList(batches, path));
+    ASSERT_TRUE(client->visit());
+    client->processCommandBatch();
+    ASSERT_TRUE(client->curlAbort());
+    const QString bookkeeping = QFileInfo(path).dir().filePath("Pondrel_Batch_Replays.plist");
+    std::optional<QVariantMap> replays = PropertyList::dictionaryFromPlist(bookkeeping);
+    ASSERT_TRUE(replays.has_value());
+    EXPECT_EQ(replays->value("AbortedRuns").toLongLong(), 1);
+    replays->insert("Received", QDateTime::currentDateTimeUtc().addSecs(-25 * 3600));
+    ASSERT_TRUE(PropertyList::saveToPList(*replays, bookkeeping));
+    EXPECT_FALSE(client->visit());
+    expectFailed(statusOf(0, 0), "c-1", "-7", true);
+    EXPECT_FALSE(QFileInfo::exists(path));
+    EXPECT_FALSE(QFileInfo::exists(bookkeeping));
 }
 
 } // namespace pondrel

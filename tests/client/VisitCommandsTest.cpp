@@ -98,4 +98,21 @@ TEST(VisitTimer, LoginWithoutAddressLeavesTheEmptyText)
     EXPECT_TRUE(client.emailAddress().isEmpty());
 }
 
+TEST(ParseCommands, TakesOnlyOutermostCommandsAndRefusesDeepNesting)
+{
+    const QVariantList nested = oruNetwork::parseCommands(
+        R"(<Commands><Command id="outer" type="RenderPicture"><Command id="inner"/></Command>)"
+        R"(<Command id="next"/></Commands>)");
+    ASSERT_EQ(nested.size(), 2);
+    EXPECT_EQ(nested.at(0).toMap().value("type"), "RenderPicture");
+    EXPECT_EQ(nested.at(1).toMap().value("id"), "next");
+
+    // Deep enough to exhaust the stack of a recursive walk.
+    constexpr int kDepth = 1'000'000;
+    const QString deep = "<Commands><Command id=\"c\">" + QString("<a>").repeated(kDepth)
+        + QString("</a>").repeated(kDepth) + "</Command></Commands>";
+    EXPECT_TRUE(oruNetwork::parseCommands(deep).isEmpty());
+    EXPECT_TRUE(oruNetwork::parseSingleCommand(deep.mid(10, deep.size() - 21)).isEmpty());
+}
+
 } // namespace pondrel

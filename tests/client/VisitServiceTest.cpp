@@ -110,8 +110,9 @@ TEST_F(VisitService, AVisitBringsTheBatchAndTheNextReportsTheRenditions)
             << status.value("ErrorDescription").toString().toStdString();
         EXPECT_EQ(status.value("ErrorCode"), "0");
         const QString id = status.value("UniqueIdentifier").toString();
-        EXPECT_EQ(returnValue(status, "fileSize").toLongLong(),
-            QFileInfo(QDir::temp().filePath(id + ".jpg")).size());
+        // Uploaded, so gone from the disk.
+        EXPECT_FALSE(QFileInfo::exists(Paths::temporaryFolder() + "/" + id + ".jpg"));
+        EXPECT_FALSE(QFileInfo::exists(QDir::temp().filePath(id + ".jpg")));
         reported.append(returnValue(status, "width") + 'x' + returnValue(status, "height") + ' '
             + returnValue(status, "fileSize"));
     }

@@ -144,4 +144,30 @@ TEST_F(VisitWire, BatchesWithEmptyElementsAreStillSavedForAReplay)
     EXPECT_EQ(saved->toList(), batches);
 }
 
+TEST_F(VisitWire, FailedVisitsAreRetriedLaterAndLaterUntilOneGoesWell)
+{
+    const QByteArray failure = LoopbackHttpServer::response(500, "busy", "text/plain");
+    const QByteArray good = visitReply(
+        "<VisitResult /><nextVisitIntervalMilliseconds>60000</nextVisitIntervalMilliseconds>");
+    // The delay doubles from 30 s up to 15 minutes, each less a random fifth at most.
+    const auto expectRetryAfter = [&](int nominalMs) {
+        ASSERT_TRUE(client->visitPending()) << nominalMs;
+        EXPECT_LE(client->visitTimer()->interval(), nominalMs);
+        EXPECT_GE(client->visitTimer()->interval(), nominalMs * 4 / 5);
+    };
+    for (const int nominal : {30'000, 60'000, 120'000, 240'000, 480'000, 900'000, 900'000}) {
+        server.enqueue(failure);
+        client->visitAndProcess();
+        expectRetryAfter(nominal);
+    }
+    server.enqueue(good);
+    client->visitAndProcess();
+    ASSERT_TRUE(client->visitPending());
+    EXPECT_EQ(client->visitTimer()->interval(), 60'000);
+
+    server.enqueue(failure);
+    client->visitAndProcess();
+    expectRetryAfter(30'000);
+}
+
 } // namespace pondrel

@@ -7,6 +7,7 @@
 #include "imaging/PictureRendering.h"
 
 #include <QFile>
+#include <QImageWriter>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -255,6 +256,64 @@ TEST(Decoding, Jpeg2000SkipsResolutionLevelsItDoesNotNeed)
     const auto fromFull = makeThumbnail(*full, {100, 100}, 1, "f", 1);
     ASSERT_TRUE(fromSmall && fromFull);
     EXPECT_LT(meanDifference(fromSmall->bitmap(), fromFull->bitmap()), 2.0);
+}
+
+// A JP2 file that declares 60000 x 60000 pixels in one tile but holds the data of a small one.
+TEST(Decoding, Jpeg2000DeclaringTooManyPixelsIsRefusedBeforeDecoding)
+{
+    QTemporaryDir folder;
+    const QString path = folder.filePath("huge.jp2");
+    ASSERT_TRUE(writeJpeg2000(scene(64, 48), path));
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+    QByteArray bytes = file.readAll();
+    const auto putSize = [&](qsizetype at) {
+        for (int byte = 0; byte < 4; ++byte)
+            bytes[at + byte] = char((60000u >> (24 - 8 * byte)) & 0xff);
+    };
+    const qsizetype header = bytes.indexOf("ihdr");
+    const qsizetype siz = bytes.indexOf(QByteArray("\xff\x4f\xff\x51", 4));
+    ASSERT_GT(header, 0);
+    ASSERT_GT(siz, 0);
+    for (const qsizetype at : {header + 4, header + 8, siz + 8, siz + 12, siz + 24, siz + 28})
+        putSize(at);
+    file.seek(0);
+    file.write(bytes);
+    file.close();
+
+    QString errorMsg;
+    const std::optional<PictureDecoder> decoder = PictureDecoder::open(path, errorMsg);
+    ASSERT_TRUE(decoder) << errorMsg.toStdString();
+    EXPECT_EQ(decoder->size(), QSize(60000, 60000));
+    EXPECT_FALSE(decoder->decode(1.0, errorMsg));
+    EXPECT_TRUE(errorMsg.contains("too large")) << errorMsg.toStdString();
+}
+
+// libjpeg-turbo decodes every scan it is given; a few bytes repeated make thousands of them.
+TEST(Decoding, ProgressiveJpegWithEndlessScansIsRefused)
+{
+    QTemporaryDir folder;
+    const QString path = folder.filePath("scans.jpg");
+    QImageWriter writer(path, "jpeg");
+    writer.setProgressiveScanWrite(true);
+    ASSERT_TRUE(writer.write(scene(64, 48)));
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+    QByteArray bytes = file.readAll();
+    const qsizetype lastScan = bytes.lastIndexOf(QByteArray("\xff\xda", 2));
+    ASSERT_GT(lastScan, 0);
+    ASSERT_TRUE(bytes.endsWith("\xff\xd9"));
+    const QByteArray scan = bytes.mid(lastScan, bytes.size() - 2 - lastScan);
+    bytes.insert(bytes.size() - 2, scan.repeated(600));
+    file.seek(0);
+    file.write(bytes);
+    file.close();
+
+    QString errorMsg;
+    const std::optional<PictureDecoder> decoder = PictureDecoder::open(path, errorMsg);
+    ASSERT_TRUE(decoder) << errorMsg.toStdString();
+    EXPECT_FALSE(decoder->decode(1.0, errorMsg));
+    EXPECT_TRUE(errorMsg.contains("500 scans")) << errorMsg.toStdString();
 }
 
 } // namespace pondrel

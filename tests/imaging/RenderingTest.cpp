@@ -14,6 +14,11 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
+#include <utility>
+#include <vector>
+
 namespace pondrel {
 
 using namespace TestPictures;
@@ -40,10 +45,20 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(QDir().mkpath(temporaryFile("")));
-        qputenv("TMPDIR", temporaryFile("").toLocal8Bit());
+        ASSERT_TRUE(QDir().mkpath(m_temporary.filePath("runtime")));
+        qputenv("XDG_RUNTIME_DIR", m_temporary.filePath("runtime").toLocal8Bit());
+        qputenv("XDG_CACHE_HOME", m_temporary.filePath("cache").toLocal8Bit());
     }
-    void TearDown() override { qputenv("TMPDIR", m_savedTemporary); }
+    void TearDown() override
+    {
+        for (const auto &[name, value] : m_saved)
+            value.isNull() ? qunsetenv(name) : qputenv(name, value);
+    }
     QString temporaryFile(const QString &name) const { return m_temporary.filePath("tmp/" + name); }
+    QString renditionFile(const QString &name) const
+    {
+        return m_temporary.filePath("runtime/pondrel-renditions/" + name);
+    }
 
     // Renders a picture file through the whole command path and reads the JPEG back.
     static QImage renderFile(const QString &path, const QVariantMap &command)
@@ -63,7 +78,9 @@ protected:
     }
 
     QTemporaryDir m_temporary;
-    QByteArray m_savedTemporary = qgetenv("TMPDIR");
+    const std::vector<std::pair<const char *, QByteArray>> m_saved {
+        {"XDG_RUNTIME_DIR", qgetenv("XDG_RUNTIME_DIR")},
+        {"XDG_CACHE_HOME", qgetenv("XDG_CACHE_HOME")}};
 };
 
 std::optional<Picture> thumbnail(const QImage &image, QSizeF canvas, int orientation, int mode)
@@ -172,7 +189,7 @@ TEST_F(Rendering, CommandWritesItsFileAndReportsWhatWasMade)
     const std::optional<RenderedPicture> rendered
         = renderPictureCommand(command, Picture(scene(400, 300)), errorMsg);
     ASSERT_TRUE(rendered) << errorMsg.toStdString();
-    EXPECT_EQ(rendered->path, temporaryFile("cmd-42.jpg"));
+    EXPECT_EQ(rendered->path, renditionFile("cmd-42.jpg"));
     EXPECT_EQ(rendered->fileSize, QFileInfo(rendered->path).size());
     EXPECT_EQ(QSize(rendered->width, rendered->height), QSize(150, 200));
     EXPECT_EQ(QImage(rendered->path).size(), QSize(150, 200));
@@ -222,8 +239,46 @@ TEST_F(Rendering, BadIdentifiersAndSizesFailWithAReasonAndWriteNothing)
         EXPECT_FALSE(renderPictureCommand(command, picture, errorMsg));
         EXPECT_FALSE(errorMsg.isEmpty());
     }
-    EXPECT_FALSE(QFile::exists(m_temporary.filePath("escape.jpg")));
-    EXPECT_FALSE(QFile::exists(temporaryFile("zero.jpg")));
+    EXPECT_FALSE(QFile::exists(m_temporary.filePath("runtime/escape.jpg")));
+    EXPECT_FALSE(QFile::exists(renditionFile("zero.jpg")));
+}
+
+TEST_F(Rendering, RenditionsArePrivateAndNeverFollowALink)
+{
+    const Picture picture(scene(40, 30));
+    QString errorMsg;
+    const std::optional<RenderedPicture> first
+        = renderPictureCommand(renderCommand("own", 20, 20, 0, ""), picture, errorMsg);
+    ASSERT_TRUE(first) << errorMsg.toStdString();
+    EXPECT_EQ(first->path, renditionFile("own.jpg"));
+    const auto modeOf = [](const QString &path) {
+        struct stat status
+        {
+        };
+        return ::lstat(QFile::encodeName(path).constData(), &status) == 0 ? status.st_mode & 07777
+                                                                          : 01;
+    };
+    EXPECT_EQ(modeOf(renditionFile("")), 0700u);
+    EXPECT_EQ(modeOf(first->path), 0600u);
+
+    // A link planted where a rendition goes is replaced, never written through.
+    const QString victim = temporaryFile("victim");
+    ASSERT_TRUE(writeBytes(victim, "keep"));
+    ASSERT_TRUE(QFile::link(victim, renditionFile("planted.jpg")));
+    ASSERT_TRUE(renderPictureCommand(renderCommand("planted", 20, 20, 0, ""), picture, errorMsg));
+    EXPECT_FALSE(QFileInfo(renditionFile("planted.jpg")).isSymLink());
+    QFile kept(victim);
+    ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
+    EXPECT_EQ(kept.readAll(), "keep");
+
+    // Without a runtime folder, the caches folder holds them.
+    qunsetenv("XDG_RUNTIME_DIR");
+    const std::optional<RenderedPicture> cached
+        = renderPictureCommand(renderCommand("cached", 20, 20, 0, ""), picture, errorMsg);
+    ASSERT_TRUE(cached) << errorMsg.toStdString();
+    EXPECT_TRUE(cached->path.startsWith(m_temporary.filePath("cache/")))
+        << cached->path.toStdString();
+    EXPECT_EQ(modeOf(QFileInfo(cached->path).path()), 0700u);
 }
 
 TEST_F(Rendering, ColourProfileIsCarriedIntoTheRendition)
@@ -236,7 +291,7 @@ TEST_F(Rendering, ColourProfileIsCarriedIntoTheRendition)
     QString errorMsg;
     EXPECT_EQ(decodePictureForCommands(source, {command}, errorMsg)->iccProfile(), displayP3);
     renderFile(source, command);
-    QFile file(temporaryFile("with-profile.jpg"));
+    QFile file(renditionFile("with-profile.jpg"));
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     EXPECT_EQ(JpegMarkers::iccProfile(file.readAll()), displayP3);
     // Qt's own JPEG reader must see the same colour space, and a PNG's profile travels too.

@@ -125,10 +125,12 @@ QRgb colourAt(const QImage &image, double x, double y)
     return image.pixel(int(x * image.width()), int(y * image.height()));
 }
 
-ToolRun runTool(const QStringList &arguments)
+ToolRun runTool(const QStringList &arguments, const QByteArray &input)
 {
     QProcess tool;
     tool.start(ProgramRun::builtProgram(QStringLiteral("pondrel-tool")), arguments);
+    tool.write(input);
+    tool.closeWriteChannel();
     tool.waitForFinished(120'000);
     return {tool.exitStatus() == QProcess::NormalExit ? tool.exitCode() : -1,
         QString::fromUtf8(tool.readAllStandardOutput()),

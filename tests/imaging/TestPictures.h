@@ -66,8 +66,9 @@ struct ToolRun
     QString standardOutput;
     QString standardError;
 };
-// Runs this build's pondrel-tool with `arguments` and waits for it.
-ToolRun runTool(const QStringList &arguments);
+// Runs this build's pondrel-tool with `arguments` and `input` on its standard input, and waits
+// for it.
+ToolRun runTool(const QStringList &arguments, const QByteArray &input = {});
 
 } // namespace TestPictures
 

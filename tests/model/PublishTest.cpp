@@ -143,6 +143,28 @@ TEST_F(PublishTest, FailuresAreNamedPerFileAndGiveStatusOne)
     EXPECT_EQ(runTool({"publish"}).exitCode, 2);
 }
 
+TEST_F(PublishTest, ThePasswordCanComeFromAFileOrStandardInput)
+{
+    const QString picture = makeFile("a.jpg");
+    const QString passwordFile = m_files.filePath("password");
+    ASSERT_TRUE(writeBytes(passwordFile, kPassword.toUtf8() + "\n"));
+    const QStringList user = {"publish", "--user", kEmail, "--album", "Kept"};
+
+    const ToolRun fromFile = runTool(user + QStringList {"--password-file", passwordFile, picture});
+    EXPECT_EQ(fromFile.exitCode, 0) << fromFile.standardError.toStdString();
+    const ToolRun fromInput
+        = runTool(user + QStringList {"--password-stdin", picture}, kPassword.toUtf8() + "\n");
+    EXPECT_EQ(fromInput.exitCode, 0) << fromInput.standardError.toStdString();
+    const ToolRun wrong = runTool(user + QStringList {"--password-stdin", picture}, "wrong\n");
+    EXPECT_EQ(wrong.exitCode, 1);
+    EXPECT_EQ(
+        runTool(user + QStringList {"--password-file", m_files.filePath("none"), picture}).exitCode,
+        2);
+
+    EXPECT_TRUE(runTool({"publish", "--help"})
+                    .standardOutput.contains("visible to every user of this machine"));
+}
+
 } // namespace
 
 } // namespace pondrel

@@ -19,6 +19,8 @@
 
 #include <memory>
 
+namespace pondrel {
+
 // One Publisher controller in process against a reference service of its own, in a scratch
 // home, on a private session bus. Alerts and dialogs nobody queued an answer for are answered
 // unattended (default button, dialogs cancelled) and stay in the presenter's history.
@@ -109,3 +111,5 @@ protected:
     std::unique_ptr<pondrel::oruController> m_controller;
     bool m_awake = false;
 };
+
+} // namespace pondrel

@@ -143,6 +143,21 @@ TEST(PropertyList, MissingOrBrokenFilesReadAsNone)
     EXPECT_FALSE(PropertyList::dictionaryFromPlist(broken));
 }
 
+// libplist asserts, ending the process, when it copies out a string or key holding a zero byte.
+TEST(PropertyList, ZeroBytesInTextNeverEndTheProcess)
+{
+    const QByteArray head = "<?xml version=\"1.0\"?><plist version=\"1.0\"><dict><key>";
+    EXPECT_FALSE(PropertyList::parse(head + "a</key><string>b" + QByteArray(1, '\0')
+        + "c</string>"
+          "</dict></plist>"));
+    EXPECT_FALSE(
+        PropertyList::parse(head + "a" + QByteArray(1, '\0') + "</key><true/></dict></plist>"));
+    const std::optional<QVariant> plain
+        = PropertyList::parse(head + "a</key><string>bc</string></dict></plist>");
+    ASSERT_TRUE(plain);
+    EXPECT_EQ(plain->toMap().value("a"), "bc");
+}
+
 TEST(PropertyList, DefaultsWrittenByTheToolReadInPythonsPlistlib)
 {
     ScratchHome home;
