@@ -174,8 +174,8 @@ TEST_F(PublisherBrowseTest, SlowListingKeepsTheWindowAnsweringAndALateAnswerIsDr
     const quint32 tag = sectionOf(controller, "X");
     const QStringList top = namesInSection(controller, tag);
     const ProgramRun slow = ProgramRun::run("curl",
-        {"-sf", "--data-binary", "1*GetAssets:delay:1500",
-            m_service.baseUrl() + "/Pondrel/Admin/Faults"});
+        {"-sf", "-H", QString::fromUtf8(m_service.adminHeader()), "--data-binary",
+            "1*GetAssets:delay:1500", m_service.baseUrl() + "/Pondrel/Admin/Faults"});
     ASSERT_EQ(slow.exitCode, 0) << "curl is needed for this test: "
                                 << slow.standardError.toStdString();
 

@@ -43,9 +43,9 @@ protected:
     void TearDown() override { m_controller.reset(); }
 
     // Runs start-up to the end of awakeFromNib(), with the window shown.
-    pondrel::oruController &makeController()
+    oruController &makeController()
     {
-        m_controller = std::make_unique<pondrel::oruController>(m_bus.connection());
+        m_controller = std::make_unique<oruController>(m_bus.connection());
         m_controller->alerts().setUnattended(true);
         m_controller->window().resize(800, 600);
         m_controller->window().show();
@@ -55,9 +55,9 @@ protected:
 
     // Start-up to the end, the first sign-on included (doStartupStuff), waiting for it to
     // settle: either the sign-on finished or the first-run choice was answered.
-    pondrel::oruController &startPublisher()
+    oruController &startPublisher()
     {
-        pondrel::oruController &controller = makeController();
+        oruController &controller = makeController();
         EXPECT_TRUE(m_awake);
         controller.applicationDidFinishLaunching();
         return controller;
@@ -73,10 +73,10 @@ protected:
     }
 
     // Signs the controller on and waits for the first listing of the top level.
-    void signOn(pondrel::oruController &controller, const QString &email,
+    void signOn(oruController &controller, const QString &email,
         const QString &password = kPassword)
     {
-        QSignalSpy listed(&controller, &pondrel::oruController::refreshed);
+        QSignalSpy listed(&controller, &oruController::refreshed);
         controller.loginWithUser(email, password);
         ASSERT_TRUE(listed.wait(10000)) << "no listing after signing on";
         ASSERT_TRUE(controller.isSignedOn());
@@ -91,7 +91,7 @@ protected:
                                     .count(QLatin1Char(' ') + operation + QLatin1Char(' ')));
     }
 
-    QStringList namesInSection(pondrel::oruController &controller, quint32 tag) const
+    QStringList namesInSection(oruController &controller, quint32 tag) const
     {
         QStringList names;
         for (const oruItem &item : controller.pictureViewArrayForTag(tag))
@@ -108,7 +108,7 @@ protected:
     // its own: the secret store is tried in a process of its own (PublisherSecretStoreTest).
     ScopedEnvironment m_noSecretStore {"PONDREL_NO_SECRET_STORE", "1"};
     std::unique_ptr<ServiceEnvironment> m_environment;
-    std::unique_ptr<pondrel::oruController> m_controller;
+    std::unique_ptr<oruController> m_controller;
     bool m_awake = false;
 };
 

@@ -83,6 +83,10 @@ oruController::~oruController()
 {
     PhotoViewHost::setShared(nullptr);
     m_alerts->stopAcceptingForeignAlerts();
+    // Finishing lets events through (a pending refresh timer, say) that may still ask the
+    // service for work: the thread must end while m_service is still set, not inside its reset.
+    if (m_service)
+        m_service->finish();
     m_service.reset();
     if (theController == this)
         theController = nullptr;

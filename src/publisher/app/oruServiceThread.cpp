@@ -23,10 +23,12 @@ oruServiceThread::~oruServiceThread()
 
 void oruServiceThread::finish()
 {
+    // Whoever asked is going away: answers still to come are dropped, and so is work asked
+    // for from here on (the wait below lets the context's timers fire).
+    m_context = nullptr;
+    m_finishing = true;
     if (!m_thread.isRunning())
         return;
-    // Whoever asked is going away: answers still to come are dropped.
-    m_context = nullptr;
     // Queued after every piece of work already posted, so that work still runs.
     QMetaObject::invokeMethod(m_worker.get(), [this] {
         m_worker->moveToThread(thread());
@@ -45,6 +47,8 @@ void oruServiceThread::run(std::function<void()> work, std::function<void()> don
 
 void oruServiceThread::post(std::function<void()> work, std::function<void()> continuation)
 {
+    if (m_finishing)
+        return;
     const quint64 id = m_nextId++;
     m_continuations.emplace(id, std::move(continuation));
     if (++m_pending == 1)

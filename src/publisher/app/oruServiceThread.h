@@ -43,7 +43,7 @@ public:
     int pending() const { return m_pending; }
     bool isBusy() const { return m_pending > 0; }
     // Waits (blocking) until the queued work is done, dropping its continuations; only on the
-    // way out.
+    // way out. Work asked for afterwards, even while it waits, is dropped.
     void finish();
 
 signals:
@@ -60,6 +60,7 @@ private:
     std::map<quint64, std::function<void()>> m_continuations;
     quint64 m_nextId = 0;
     int m_pending = 0;
+    bool m_finishing = false;
 };
 
 } // namespace pondrel
