@@ -272,13 +272,16 @@ TEST_F(PublisherEndToEnd, FilesOpenedAndCommittedEndUpWithUprightRenditions)
     }
 }
 
-bool postFaults(const QString &baseUrl, const QByteArray &faults)
+bool postFaults(const RefServiceProcess &service, const QByteArray &faults)
 {
     const std::unique_ptr<CURL, decltype(&curl_easy_cleanup)> curl(
         curl_easy_init(), curl_easy_cleanup);
-    const QByteArray address = (baseUrl + "/Pondrel/Admin/Faults").toUtf8();
+    const QByteArray address = (service.baseUrl() + "/Pondrel/Admin/Faults").toUtf8();
+    const std::unique_ptr<curl_slist, decltype(&curl_slist_free_all)> headers(
+        curl_slist_append(nullptr, service.adminHeader().constData()), curl_slist_free_all);
     QByteArray body;
     curl_easy_setopt(curl.get(), CURLOPT_URL, address.constData());
+    curl_easy_setopt(curl.get(), CURLOPT_HTTPHEADER, headers.get());
     curl_easy_setopt(curl.get(), CURLOPT_POSTFIELDS, faults.constData());
     curl_easy_setopt(curl.get(), CURLOPT_WRITEFUNCTION, appendToBuffer);
     curl_easy_setopt(curl.get(), CURLOPT_WRITEDATA, &body);
@@ -298,7 +301,7 @@ TEST_F(PublisherEndToEnd, AKilledCommitIsOfferedAtTheNextStartAndCompletesWithou
             folder + QStringLiteral("/IMG_%1.jpg").arg(index, 3, 10, QChar('0')),
             TestPictures::quadrants(64 + index, 48)));
     // Slow pictures down, so that the kill lands in the middle of the commit.
-    ASSERT_TRUE(postFaults(m_service.baseUrl(), "CreatePictureFileAsset:delay:40"));
+    ASSERT_TRUE(postFaults(m_service, "CreatePictureFileAsset:delay:40"));
 
     std::optional<QString> albumId;
     {
