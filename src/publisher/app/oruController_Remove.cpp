@@ -33,6 +33,18 @@ QByteArray pngBytes(const QImage &image)
     return bytes;
 }
 
+// The menu's rotation turns the first selected picture; an album has nothing to turn.
+void rotateFirstSelectedPicture(oruController &controller, bool left)
+{
+    const quint32 tag = controller.tagViewOfFirstSelectedItem();
+    if (tag == oruController::kMissingTag)
+        return;
+    QList<oruItem> &items = controller.pictureViewArrayForTag(tag);
+    const quint32 index = controller.pictureViewIndexForTag(tag).firstIndex();
+    if (index < quint32(items.size()) && !items[index].isFolder())
+        controller.rotateItem(items[index], left);
+}
+
 } // namespace
 
 void oruController::getNumberOfSelectedAlbumsAndPictures(int &albums, int &pictures) const
@@ -132,24 +144,12 @@ void oruController::removeItem()
 
 void oruController::rotateLeft()
 {
-    const quint32 tag = tagViewOfFirstSelectedItem();
-    if (tag == kMissingTag)
-        return;
-    QList<oruItem> &items = pictureViewArrayForTag(tag);
-    const quint32 index = pictureViewIndexForTag(tag).firstIndex();
-    if (index < quint32(items.size()) && !items[index].isFolder())
-        rotateItem(items[index], true);
+    rotateFirstSelectedPicture(*this, true);
 }
 
 void oruController::rotateRight()
 {
-    const quint32 tag = tagViewOfFirstSelectedItem();
-    if (tag == kMissingTag)
-        return;
-    QList<oruItem> &items = pictureViewArrayForTag(tag);
-    const quint32 index = pictureViewIndexForTag(tag).firstIndex();
-    if (index < quint32(items.size()) && !items[index].isFolder())
-        rotateItem(items[index], false);
+    rotateFirstSelectedPicture(*this, false);
 }
 
 void oruController::rotateItem(oruItem &item, bool left)
