@@ -148,7 +148,7 @@ private:
 
 // A write to the shared domain may have switched "Debug": the log reads it again at once rather
 // than at its next look at the file.
-bool commitShared(DomainFile &file, const QString &path, const QString &domain)
+bool commitShared(DomainFile &file, const QString &domain)
 {
     const bool written = file.commit();
     if (domain == Preferences::kSharedDomain)
@@ -225,7 +225,7 @@ bool Preferences::setValue(const QString &key, const QVariant &value)
     if (!file.prepareChange())
         return false;
     file.settings().setValue(key, value);
-    return commitShared(file, filePath(), m_domain);
+    return commitShared(file, m_domain);
 }
 
 bool Preferences::remove(const QString &key)
@@ -234,7 +234,7 @@ bool Preferences::remove(const QString &key)
     if (!file.prepareChange())
         return false;
     file.settings().remove(key);
-    return commitShared(file, filePath(), m_domain);
+    return commitShared(file, m_domain);
 }
 
 bool Preferences::clear()
@@ -243,7 +243,7 @@ bool Preferences::clear()
     if (!file.prepareChange())
         return false;
     file.settings().clear();
-    return commitShared(file, filePath(), m_domain);
+    return commitShared(file, m_domain);
 }
 
 
