@@ -76,6 +76,25 @@ protected:
     PrivateBus m_bus;
 };
 
+// Every rendering of one scene looks like the upright example of its kind.
+void expectUprightRenditions(const QVariantList &pictures, const QString &examples)
+{
+    for (const QVariant &value : pictures) {
+        const QString name = value.toMap().value("Name").toString();
+        ASSERT_TRUE(hasBothRenditions(value.toMap())) << name.toStdString() << " has no renditions";
+        const QString kind = name.section('_', 0, 0);
+        const QImage upright(examples + "/" + kind + "_1.jpg");
+        for (const QString &url : renditionUrls(value.toMap())) {
+            const QImage rendition = download(url);
+            ASSERT_FALSE(rendition.isNull()) << url.toStdString();
+            EXPECT_EQ(rendition.width() > rendition.height(), kind == "Landscape")
+                << name.toStdString();
+            EXPECT_LT(TestPictures::meanDifference(rendition, upright, {32, 32}), 20.0)
+                << name.toStdString() << " " << url.toStdString();
+        }
+    }
+}
+
 TEST_F(PublishEndToEnd, EveryExamplePictureGetsUprightRenditions)
 {
     REQUIRE_EXIF_PICTURES();
@@ -114,21 +133,7 @@ TEST_F(PublishEndToEnd, EveryExamplePictureGetsUprightRenditions)
         << agent.standardError().toStdString();
     ASSERT_EQ(pictures.size(), expected);
 
-    // Every rendering of one scene looks like the upright one of its kind.
-    for (const QVariant &value : pictures) {
-        const QString name = value.toMap().value("Name").toString();
-        ASSERT_TRUE(hasBothRenditions(value.toMap())) << name.toStdString() << " has no renditions";
-        const QString kind = name.section('_', 0, 0);
-        const QImage upright(examples + "/" + kind + "_1.jpg");
-        for (const QString &url : renditionUrls(value.toMap())) {
-            const QImage rendition = download(url);
-            ASSERT_FALSE(rendition.isNull()) << url.toStdString();
-            EXPECT_EQ(rendition.width() > rendition.height(), kind == "Landscape")
-                << name.toStdString();
-            EXPECT_LT(TestPictures::meanDifference(rendition, upright, {32, 32}), 20.0)
-                << name.toStdString() << " " << url.toStdString();
-        }
-    }
+    expectUprightRenditions(pictures, examples);
 }
 
 // The real Publisher, driven through its bus interface as the desktop drives it: files handed
@@ -256,20 +261,7 @@ TEST_F(PublisherEndToEnd, FilesOpenedAndCommittedEndUpWithUprightRenditions)
     ::kill(pid_t(agent.pid()), SIGTERM);
     agent.waitForExit(10'000);
     ASSERT_EQ(pictures.size(), expected);
-    for (const QVariant &value : pictures) {
-        const QString name = value.toMap().value("Name").toString();
-        ASSERT_TRUE(hasBothRenditions(value.toMap())) << name.toStdString() << " has no renditions";
-        const QString kind = name.section('_', 0, 0);
-        const QImage upright(examples + "/" + kind + "_1.jpg");
-        for (const QString &url : renditionUrls(value.toMap())) {
-            const QImage rendition = download(url);
-            ASSERT_FALSE(rendition.isNull()) << url.toStdString();
-            EXPECT_EQ(rendition.width() > rendition.height(), kind == "Landscape")
-                << name.toStdString();
-            EXPECT_LT(TestPictures::meanDifference(rendition, upright, {32, 32}), 20.0)
-                << name.toStdString() << " " << url.toStdString();
-        }
-    }
+    expectUprightRenditions(pictures, examples);
 }
 
 bool postFaults(const RefServiceProcess &service, const QByteArray &faults)
