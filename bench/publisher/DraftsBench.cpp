@@ -4,6 +4,7 @@
 // with a photo database of 10,000 and 100,000 records.
 
 #include "bench/common/BenchmarkMain.h"
+#include "bench/common/CameraScene.h"
 #include "tests/common/RefServiceProcess.h"
 #include "tests/common/ScratchHome.h"
 #include "client/oruNetwork.h"
@@ -17,8 +18,6 @@
 #include <QEventLoop>
 #include <QFile>
 #include <QImage>
-#include <QLinearGradient>
-#include <QPainter>
 #include <QTemporaryDir>
 
 #include <benchmark/benchmark.h>
@@ -28,21 +27,6 @@ namespace {
 using namespace pondrel;
 
 constexpr int kPictureCount = 200;
-
-// A camera-like 4000 x 3000 picture: gradients and detail, so the JPEG has a realistic size.
-QImage cameraScene()
-{
-    QImage image(4000, 3000, QImage::Format_RGB32);
-    QPainter painter(&image);
-    QLinearGradient sky(0, 0, 4000, 3000);
-    sky.setColorAt(0, QColor(30, 90, 200));
-    sky.setColorAt(1, QColor(240, 200, 120));
-    painter.fillRect(image.rect(), sky);
-    for (int index = 0; index < 400; ++index)
-        painter.fillRect((index * 997) % 3900, (index * 613) % 2900, 60 + index % 90,
-            40 + index % 70, QColor::fromHsv((index * 37) % 360, 180, 200));
-    return image;
-}
 
 // 200 twelve-megapixel JPEGs without Exif thumbnails, so every thumbnail is decoded.
 class PictureFolder

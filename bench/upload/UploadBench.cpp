@@ -3,6 +3,7 @@
 // over loopback.
 
 #include "bench/common/BenchmarkMain.h"
+#include "bench/common/CameraScene.h"
 #include "tests/common/RefServiceProcess.h"
 #include "tests/common/ScratchHome.h"
 #include "client/oruNetwork.h"
@@ -13,8 +14,6 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QImage>
-#include <QLinearGradient>
-#include <QPainter>
 #include <QTemporaryDir>
 
 #include <benchmark/benchmark.h>
@@ -27,22 +26,6 @@ namespace pondrel {
 namespace {
 
 constexpr int kPictureCount = 200;
-
-// A camera-like 4000 x 3000 picture: smooth gradients and some detail, so the JPEG has a
-// realistic size.
-QImage cameraScene()
-{
-    QImage image(4000, 3000, QImage::Format_RGB32);
-    QPainter painter(&image);
-    QLinearGradient sky(0, 0, 4000, 3000);
-    sky.setColorAt(0, QColor(30, 90, 200));
-    sky.setColorAt(1, QColor(240, 200, 120));
-    painter.fillRect(image.rect(), sky);
-    for (int index = 0; index < 400; ++index)
-        painter.fillRect((index * 997) % 3900, (index * 613) % 2900, 60 + index % 90,
-            40 + index % 70, QColor::fromHsv((index * 37) % 360, 180, 200));
-    return image;
-}
 
 QByteArray jpegBytes(const QImage &image, int quality)
 {
