@@ -317,6 +317,7 @@ TEST(SharingDialogSupport, FeedAddressMailAndDates)
 
     EXPECT_EQ(dateText("2026-12-07T23:30:00-05:00"), "2026/12/07") << "in the date's own zone";
     EXPECT_EQ(dateText("not a date"), "");
+    EXPECT_EQ(dateText("0001-01-01T00:00:00+00:00"), "") << "the service's \"never\"";
     EXPECT_EQ(dateText(Values::nullMarker()), "");
 }
 

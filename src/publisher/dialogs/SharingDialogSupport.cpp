@@ -10,6 +10,7 @@
 #include <QHeaderView>
 #include <QPushButton>
 #include <QTableWidget>
+#include <QTimeZone>
 
 namespace pondrel::SharingDialogSupport {
 
@@ -36,7 +37,11 @@ QString cellText(const QVariant &value)
 QString dateText(const QVariant &value)
 {
     const std::optional<QDateTime> date = ISO8601Parsing::calendarDateWithString(cellText(value));
-    return date ? date->toString(QStringLiteral("yyyy/MM/dd")) : QString();
+    // The service's "no date" (never accessed) reads better as nothing than as year 1.
+    static const QDateTime noDate(QDate(1, 1, 1), QTime(0, 0), QTimeZone::UTC);
+    if (!date || date->toUTC() == noDate)
+        return {};
+    return date->toString(QStringLiteral("yyyy/MM/dd"));
 }
 
 QPushButton *makeButton(QWidget *parent, const QString &text, const char *name)

@@ -27,7 +27,8 @@ DialogRunner windowModalRunner();
 QString describe(const QVariant &value);
 // A record's value as the lists show it: the null marker shows as nothing.
 QString cellText(const QVariant &value);
-// An ISO 8601 date text as "%Y/%m/%d" in the date's own zone; nothing when it is no date.
+// An ISO 8601 date text as "%Y/%m/%d" in the date's own zone; nothing when it is no date or
+// the service's "0001-01-01T00:00:00+00:00" that stands for none.
 QString dateText(const QVariant &value);
 
 // A push button named as its outlet; Return in a text field does not press it.
