@@ -10,7 +10,6 @@
 #include <QHeaderView>
 #include <QPushButton>
 #include <QTableWidget>
-#include <QTimeZone>
 
 namespace pondrel::SharingDialogSupport {
 
@@ -38,7 +37,7 @@ QString dateText(const QVariant &value)
 {
     const std::optional<QDateTime> date = ISO8601Parsing::calendarDateWithString(cellText(value));
     // The service's "no date" (never accessed) reads better as nothing than as year 1.
-    static const QDateTime noDate(QDate(1, 1, 1), QTime(0, 0), QTimeZone::UTC);
+    static const QDateTime noDate(QDate(1, 1, 1), QTime(0, 0), Qt::UTC);
     if (!date || date->toUTC() == noDate)
         return {};
     return date->toString(QStringLiteral("yyyy/MM/dd"));
