@@ -11,8 +11,7 @@ oruProgressSheet::oruProgressSheet(QWidget *parent)
 {
     m_ui->setupUi(this);
     setWindowModality(Qt::WindowModal);
-    connect(
-        m_ui->progressSheet_stop, &QPushButton::clicked, this, &oruProgressSheet::stopRequested);
+    connect(m_ui->progressSheet_stop, &QPushButton::clicked, this, &oruProgressSheet::stopRequested);
 }
 
 oruProgressSheet::~oruProgressSheet() = default;
