@@ -70,6 +70,9 @@ signals:
     void draftsChanged();
     void importFinished(const pondrel::DraftImport::Summary &summary);
     void commitFinished(const pondrel::DraftCommit::Summary &summary);
+    // The status line while an import or a commit runs.
+    void statusShown(const QString &text);
+    void statusHidden();
 
 private:
     void startCollectedImport();
