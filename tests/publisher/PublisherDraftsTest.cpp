@@ -5,6 +5,7 @@
 #include "tests/common/ScratchHome.h"
 #include "tests/imaging/TestPictures.h"
 
+#include "client/oruNotifications.h"
 #include "model/DraftsFile.h"
 #include "publisher/app/oruController.h"
 #include "publisher/dialogs/oruAlertPresenter.h"
@@ -131,11 +132,16 @@ TEST_F(PublisherDraftsTest, DroppedFolderAndNewAlbumAreCommittedAndTheBrowserRet
     m_controller->newAlbum();
     EXPECT_EQ(m_controller->draftAssetsByAlbum().records("").size(), 2);
 
+    oruNotifications agentSide(m_bus.connection());
+    int visits = 0;
+    agentSide.observe(oruNotifications::kVisit, oruNotifications::kAgentObject,
+        [&visits](const oruNotification &) { ++visits; });
     QSignalSpy committed(&m_controller->drafts(), &DraftsWorkflow::commitFinished);
     ASSERT_TRUE(m_controller->activateAction("commit"));
     ASSERT_TRUE(committed.wait(60'000));
     EXPECT_TRUE(m_controller->draftAssetsByAlbum().isEmpty());
     EXPECT_TRUE(m_controller->currentAlbum().isRoot());
+    QTRY_COMPARE_WITH_TIMEOUT(visits, 1, 10'000);
     m_controller->saveDraftAssets();
     EXPECT_FALSE(QFile::exists(DraftsFile::path())) << "nothing left to offer back";
 
