@@ -11,6 +11,8 @@
 
 #include <QDir>
 #include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
 #include <QSignalSpy>
 
 using namespace pondrel;
@@ -83,6 +85,33 @@ TEST_F(DraftsWorkflowTest, FilesHandedOverTogetherMakeOneImportAndTheTopLevelTak
     ASSERT_TRUE(saved);
     EXPECT_EQ(saved->account, kEmail);
     EXPECT_EQ(saved->store.numberOfDraftItems(), 5);
+}
+
+TEST_F(DraftsWorkflowTest, TheSheetsStopButtonEndsAnImportAndKeepsWhatWasMade)
+{
+    constexpr int kPictures = 20;
+    for (int index = 0; index < kPictures; ++index) {
+        const QString path = m_files.filePath(QStringLiteral("Many/p%1.jpg").arg(index));
+        QDir().mkpath(QFileInfo(path).path());
+        ASSERT_TRUE(writeJpeg(path, quadrants(1600, 1200)));
+    }
+    const auto drafts = workflow();
+    auto *bar = drafts->progressSheet().findChild<QProgressBar *>();
+    auto *stop = drafts->progressSheet().findChild<QPushButton *>("progressSheet_stop");
+    ASSERT_TRUE(bar && stop);
+    QObject::connect(bar, &QProgressBar::valueChanged, stop, [stop](int value) {
+        if (value == 1)
+            stop->click();
+    });
+    QSignalSpy imports(drafts.get(), &DraftsWorkflow::importFinished);
+    drafts->importFiles({m_files.filePath("Many")});
+    ASSERT_TRUE(imports.wait());
+    const QString many
+        = drafts->store().records("")[0].toMap().value("UniqueIdentifier").toString();
+    const qsizetype kept = drafts->store().records(many).size();
+    EXPECT_GE(kept, 1);
+    EXPECT_LT(kept, kPictures);
+    EXPECT_FALSE(drafts->progressSheet().isVisible());
 }
 
 TEST_F(DraftsWorkflowTest, ACommitCutShortIsOfferedBackAndGoesOnWithoutDuplicates)
