@@ -141,11 +141,11 @@ TEST_F(PublisherDraftsTest, DroppedFolderAndNewAlbumAreCommittedAndTheBrowserRet
     ASSERT_TRUE(committed.wait(60'000));
     EXPECT_TRUE(m_controller->draftAssetsByAlbum().isEmpty());
     EXPECT_TRUE(m_controller->currentAlbum().isRoot());
-    QTRY_COMPARE_WITH_TIMEOUT(visits, 1, 10'000);
     m_controller->saveDraftAssets();
     EXPECT_FALSE(QFile::exists(DraftsFile::path())) << "nothing left to offer back";
 
     ASSERT_TRUE(refreshed.wait(30'000));
+    QTRY_COMPARE_WITH_TIMEOUT(visits, 1, 10'000);
     QStringList local;
     for (const oruItem &item : m_controller->pictureViewArrayForTag(oruController::LocalTag))
         local.append(item.name());
