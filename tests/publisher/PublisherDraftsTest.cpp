@@ -180,6 +180,8 @@ TEST_F(PublisherDraftsTest, RotationTurnsADraftAndRemovalAsksThenTakesWholeSubtr
     m_controller->rotateLeft();
     const QString aId = m_controller->pictureViewArrayForTag(oruController::DraftTag)[1].uniqueID();
     EXPECT_EQ(store.record(aId)->value("RotateFlipType"), "Rotate270FlipNone");
+    EXPECT_EQ(store.record(aId)->value("PictureFileAssetSharingPermissions").toInt() & 3, 3)
+        << "a dropped picture starts from the permissions of the album shown (3 at the top)";
     EXPECT_EQ(m_controller->pictureViewArrayForTag(oruController::DraftTag)[1].orientation(), 8u);
 
     // The full view's button turns the picture shown there, its record and the grid's copy.

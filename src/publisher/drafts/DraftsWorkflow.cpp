@@ -94,9 +94,10 @@ bool DraftsWorkflow::offerRestore(const QString &account, oruNetwork &network)
     return true;
 }
 
-void DraftsWorkflow::openFile(const QString &path)
+void DraftsWorkflow::openFile(const QString &path, quint32 permissions)
 {
     ORU_LOG(QStringLiteral("MARK"));
+    m_permissionsToImport = permissions;
     if (m_filesToImport.isEmpty())
         QTimer::singleShot(0, this, &DraftsWorkflow::startCollectedImport);
     if (QFileInfo(path).isDir() || !m_currentAlbum().isEmpty())
@@ -107,7 +108,7 @@ void DraftsWorkflow::startCollectedImport()
 {
     const QStringList paths = std::exchange(m_filesToImport, {});
     if (!paths.isEmpty())
-        importFiles(paths);
+        importFiles(paths, m_permissionsToImport);
 }
 
 void DraftsWorkflow::importFiles(const QStringList &paths, quint32 permissions)
