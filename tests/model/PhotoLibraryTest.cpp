@@ -121,12 +121,12 @@ TEST_F(PhotoLibraryTest, DigikamAlbumsComeFromItsDatabaseWhichIsNeverWritten)
 {
     const QString folder = m_home.path() + "/digikam-db";
     const QString a = picture("Vacation/a.jpg"), b = picture("Vacation/b.jpg");
-    const QString c = picture("Family & friends/c.jpg");
+    const QString c = picture("Family & friends/c.jpg"), d = picture("2024/Vacation/d.jpg");
     ASSERT_TRUE(writeDigikam(folder,
         {{"Vacation",
              {{a}, {m_home.path() + "/Pictures/Vacation/clip.mp4", 2},
                  {m_home.path() + "/Pictures/Vacation/hidden.jpg", 1, 3}, {b}}},
-            {"Family & friends", {{c}}}}));
+            {"Family & friends", {{c}}}, {"2024/Vacation", {{d}}}}));
     const QString config = m_home.configHome() + "/digikamrc";
     ASSERT_TRUE(writeDigikamConfig(config, folder));
     const QString database = folder + "/digikam4.db";
@@ -140,12 +140,14 @@ TEST_F(PhotoLibraryTest, DigikamAlbumsComeFromItsDatabaseWhichIsNeverWritten)
     const PhotoLibraryCatalogue catalogue = PhotoLibraryCatalogue::read(locations);
     // Album data files first (two albums, tags 0 and 1), then digiKam's albums.
     EXPECT_EQ(offered(catalogue),
-        (Offered {{"Mine", 1}, {"digiKam: Family & friends", 2}, {"digiKam: Vacation", 3}}));
-    const auto vacation = catalogue.pictures(3);
+        (Offered {{"Mine", 1}, {"digiKam: 2024/Vacation", 2}, {"digiKam: Family & friends", 3},
+            {"digiKam: Vacation", 4}}));
+    EXPECT_EQ(catalogue.album(2)->value("AlbumName"), "Vacation");
+    const auto vacation = catalogue.pictures(4);
     ASSERT_TRUE(vacation);
     EXPECT_EQ(vacation->albumName, "Vacation");
     EXPECT_EQ(vacation->paths, (QStringList {a, b})) << "no video, nothing hidden";
-    EXPECT_EQ(catalogue.pictures(2)->paths, QStringList {c});
+    EXPECT_EQ(catalogue.pictures(3)->paths, QStringList {c});
     EXPECT_EQ(fingerprint(database), before);
     EXPECT_EQ(QDir(folder).entryList(QDir::Files), QStringList {"digikam4.db"})
         << "no journal or lock file left beside it";

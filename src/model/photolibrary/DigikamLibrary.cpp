@@ -183,8 +183,11 @@ std::optional<PhotoLibrary> DigikamLibrary::read(const QString &databasePath, QS
         const QString name = relative == QLatin1String("/")
             ? QFileInfo(folders.value(album[0].toLongLong())).fileName()
             : relative.section(QLatin1Char('/'), -1, -1, QString::SectionSkipEmpty);
-        list.append(PhotoLibrary::album(
-            name, QStringLiteral("Regular"), keysByAlbum.value(album[0].toLongLong())));
+        QVariantMap entry = PhotoLibrary::album(
+            name, QStringLiteral("Regular"), keysByAlbum.value(album[0].toLongLong()));
+        if (relative.count(QLatin1Char('/')) > 1)
+            entry.insert(PhotoLibrary::kAlbumPlaceKey, relative.mid(1));
+        list.append(entry);
     }
     return PhotoLibrary {
         kSource, {{PhotoLibrary::kAlbumsKey, list}, {PhotoLibrary::kImagesKey, master}}};

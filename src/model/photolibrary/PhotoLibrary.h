@@ -22,6 +22,9 @@ struct PhotoLibrary
     static inline const QString kMediaTypeKey = QStringLiteral("MediaType");
     static inline const QString kImagePathKey = QStringLiteral("ImagePath");
     static inline const QString kImageMediaType = QStringLiteral("Image");
+    // Where a database's album lies in its library ("2024/Vacation"), shown instead of the bare
+    // name so that two albums of one name can be told apart.
+    static inline const QString kAlbumPlaceKey = QStringLiteral("AlbumPlace");
 
     // The source's name for the user ("digiKam", "Shotwell"), empty for album data files.
     QString source;

@@ -74,7 +74,8 @@ QList<PhotoLibraryCatalogue::OfferedAlbum> PhotoLibraryCatalogue::offeredAlbums(
             const QString type = album.value(PhotoLibrary::kAlbumTypeKey).toString();
             ORU_LOG(QStringLiteral("Found AlbumName: %1, Album Type:%2").arg(name, type));
             if (PhotoLibrary::isOffered(album)) {
-                offered.append({label(library.source, type, name), tag});
+                const QString place = album.value(PhotoLibrary::kAlbumPlaceKey).toString();
+                offered.append({label(library.source, type, place.isEmpty() ? name : place), tag});
             }
             ++tag;
         }
@@ -114,6 +115,8 @@ std::optional<PhotoLibraryCatalogue::Pictures> PhotoLibraryCatalogue::pictures(i
     Pictures pictures;
     pictures.albumName = album.value(PhotoLibrary::kAlbumNameKey).toString();
     ORU_LOG(QStringLiteral("Will import iPhotoAlbum: %1").arg(pictures.albumName));
+    ORU_LOG(QStringLiteral("Content of iPhotoAlbumDict is: %1")
+                .arg(album.value(PhotoLibrary::kKeyListKey).toStringList().join(QLatin1Char(','))));
     for (const QString &path : library.picturePaths(album)) {
         if (QFileInfo::exists(path))
             pictures.paths.append(path);
