@@ -41,9 +41,10 @@ QStringList unavailableLines(const QList<UnavailableSource> &sources)
 
 bool oruController::canImportPhotoLibraryAlbum() const
 {
-    return m_signedOn && !m_readingPhotoLibraries && m_drafts && !m_drafts->isBusy()
-        && window().ui().oruTabView->currentIndex() == 0 && !m_currentAlbum.isImported()
-        && !m_currentAlbum.isRoot();
+    const Ui::MainWindow &ui = window().ui();
+    const bool inBrowser = ui.oruTabView->currentWidget() == ui.browserPage;
+    return m_signedOn && inBrowser && !m_readingPhotoLibraries && m_drafts && !m_drafts->isBusy()
+        && !m_currentAlbum.isImported() && !m_currentAlbum.isRoot();
 }
 
 void oruController::showImportIPhotoAlbum()
