@@ -78,9 +78,10 @@ bool PhotoLibraryFixtures::writeDigikam(
     const QString &databaseFolder, const QList<Album> &albums, int version)
 {
     Database db(QDir(databaseFolder).filePath("digikam4.db"));
-    bool ok = db.run("CREATE TABLE AlbumRoots (id INTEGER PRIMARY KEY, label TEXT, "
-                     "status INTEGER NOT NULL, type INTEGER NOT NULL, identifier TEXT, "
-                     "specificPath TEXT, UNIQUE(identifier, specificPath))")
+    bool ok = db.run("BEGIN")
+        && db.run("CREATE TABLE AlbumRoots (id INTEGER PRIMARY KEY, label TEXT, "
+                  "status INTEGER NOT NULL, type INTEGER NOT NULL, identifier TEXT, "
+                  "specificPath TEXT, UNIQUE(identifier, specificPath))")
         && db.run("CREATE TABLE Albums (id INTEGER PRIMARY KEY, albumRoot INTEGER NOT NULL, "
                   "relativePath TEXT NOT NULL, date DATE, caption TEXT, collection TEXT, "
                   "icon INTEGER, UNIQUE(albumRoot, relativePath))")
@@ -114,7 +115,7 @@ bool PhotoLibraryFixtures::writeDigikam(
                     image.category);
         }
     }
-    return ok;
+    return ok && db.run("COMMIT");
 }
 
 bool PhotoLibraryFixtures::writeDigikamConfig(
@@ -135,8 +136,9 @@ bool PhotoLibraryFixtures::writeShotwell(
     const QString &path, const QList<Album> &events, const QList<Tag> &tags, int version)
 {
     Database db(path);
-    bool ok = db.run("CREATE TABLE VersionTable (id INTEGER PRIMARY KEY, schema_version INTEGER, "
-                     "app_version TEXT, user_data TEXT NULL)")
+    bool ok = db.run("BEGIN")
+        && db.run("CREATE TABLE VersionTable (id INTEGER PRIMARY KEY, schema_version INTEGER, "
+                  "app_version TEXT, user_data TEXT NULL)")
         && db.run(
             "INSERT INTO VersionTable (schema_version, app_version) VALUES (%d, '0.32.1')", version)
         && db.run(
@@ -187,7 +189,7 @@ bool PhotoLibraryFixtures::writeShotwell(
             && db.run("INSERT INTO TagTable (name, photo_id_list) VALUES (%Q, %Q)",
                 utf8(tag.name).constData(), utf8(list).constData());
     }
-    return ok;
+    return ok && db.run("COMMIT");
 }
 
 } // namespace pondrel
