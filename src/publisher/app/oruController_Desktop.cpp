@@ -77,6 +77,9 @@ void oruController::connectActions()
     connect(ui.oruTabView, &QStackedWidget::currentChanged, this,
         &oruController::updateCommandStates);
     connect(this, &oruController::refreshed, this, &oruController::updateCommandStates);
+    connect(ui.actionManageSharing, &QAction::triggered, this, &oruController::manageSharing);
+    connect(
+        ui.actionManageWebSharing, &QAction::triggered, this, &oruController::manageWebSharing);
     ui.actionPreferences->setMenuRole(QAction::PreferencesRole);
     ui.actionQuit->setMenuRole(QAction::QuitRole);
     ui.actionAbout->setMenuRole(QAction::AboutRole);
@@ -101,6 +104,9 @@ void oruController::updateCommandStates()
     ui.actionRotateRight->setEnabled(selected && draftsIdle);
     ui.actionRemove->setEnabled(selected && draftsIdle);
     ui.actionImportPhotoLibrary->setEnabled(canImportPhotoLibraryAlbum());
+    const bool sharable = firstSelectedSharableAlbum().has_value();
+    ui.actionManageSharing->setEnabled(sharable);
+    ui.actionManageWebSharing->setEnabled(sharable);
 }
 
 bool oruController::activateAction(const QString &name)
