@@ -8,6 +8,7 @@
 #include "publisher/preview/ThumbnailStore.h"
 #include "publisher/preview/oruLoader.h"
 #include "model/ItemEdits.h"
+#include "model/photolibrary/PhotoLibraryCatalogue.h"
 #include "publisher/drafts/DraftsWorkflow.h"
 #include "publisher/views/IndexSet.h"
 #include "publisher/views/MUPhotoView.h"
@@ -219,6 +220,10 @@ public:
     void importPicture();
     void startImportingWithFiles(const QStringList &paths);
     void commitDraftsToServer();
+    // Photo libraries (_PhotoLibrary): reads the libraries off the GUI thread, then runs the
+    // sheet and imports the chosen album, into the current album or a new draft album.
+    void showImportIPhotoAlbum();
+    void selectIPhotoAlbum(const PhotoLibraryCatalogue &catalogue);
     // Removal, rotation (_Remove) and the info dialogs (_Info).
     void removeItem();
     void getNumberOfSelectedAlbumsAndPictures(int &albums, int &pictures) const;
@@ -301,6 +306,9 @@ private:
     void draftsSignedOn(const QString &account);
     void draftsCommitted();
     void runOnService(std::vector<ItemEdits::ServiceCall> calls);
+    bool canImportPhotoLibraryAlbum() const;
+    void importPhotoLibraryPictures(const PhotoLibraryCatalogue::Pictures &pictures, bool newAlbum);
+    void enterNewDraftAlbumAndImport(const QString &identifier, const QStringList &paths);
     std::optional<oruItem> firstSelectedSharableAlbum() const;
     // Sets, or removes when links is empty, the album record's key = {element: links}.
     void storeAlbumLinks(const QString &albumId, const QString &key, const QString &element,
@@ -350,6 +358,8 @@ private:
     // listing, a move to another album or a sign-off makes older answers stale.
     quint64 m_listingGeneration = 0;
     bool m_terminating = false;
+    bool m_readingPhotoLibraries = false;
+    bool m_photoLibraryNewAlbum = false;
 };
 
 } // namespace pondrel

@@ -71,6 +71,12 @@ void oruController::connectActions()
     connect(ui.actionPreferences, &QAction::triggered, this, &oruController::showPrefs);
     connect(ui.actionAbout, &QAction::triggered, this, &oruController::showAboutBox);
     connect(ui.actionQuit, &QAction::triggered, this, &oruController::terminate);
+    connect(ui.actionImportPhotoLibrary, &QAction::triggered, this,
+        &oruController::showImportIPhotoAlbum);
+    // Which album is shown and which page: both decide whether a library album may come in.
+    connect(ui.oruTabView, &QStackedWidget::currentChanged, this,
+        &oruController::updateCommandStates);
+    connect(this, &oruController::refreshed, this, &oruController::updateCommandStates);
     connect(ui.actionManageSharing, &QAction::triggered, this, &oruController::manageSharing);
     connect(
         ui.actionManageWebSharing, &QAction::triggered, this, &oruController::manageWebSharing);
@@ -97,6 +103,7 @@ void oruController::updateCommandStates()
     ui.actionRotateLeft->setEnabled(selected && draftsIdle);
     ui.actionRotateRight->setEnabled(selected && draftsIdle);
     ui.actionRemove->setEnabled(selected && draftsIdle);
+    ui.actionImportPhotoLibrary->setEnabled(canImportPhotoLibraryAlbum());
     const bool sharable = firstSelectedSharableAlbum().has_value();
     ui.actionManageSharing->setEnabled(sharable);
     ui.actionManageWebSharing->setEnabled(sharable);
