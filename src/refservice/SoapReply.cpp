@@ -64,7 +64,8 @@ SoapReply::SoapReply(const QString &operation, const QString &operationNamespace
     pugi::xml_node body = addEnvelope(m_document);
     m_response = body.append_child((operation + QStringLiteral("Response")).toUtf8().constData());
     m_response.append_attribute("xmlns") = operationNamespace.toUtf8().constData();
-    m_result = addElement(m_response, operation + QStringLiteral("Result"));
+    m_resultName = (operation + QStringLiteral("Result")).toUtf8();
+    m_result = m_response.append_child(m_resultName.constData());
 }
 
 void SoapReply::setResultText(const QString &text)
@@ -79,7 +80,27 @@ void SoapReply::addOutput(const QString &name, const QString &text)
 
 QByteArray SoapReply::serialize() const
 {
-    return toBytes(m_document);
+    const QByteArray tree = toBytes(m_document);
+    if (m_resultMarkup.isEmpty())
+        return tree;
+    // Nothing before the result element can look like it: the envelope holds element names and
+    // namespace declarations only.
+    const QByteArray emptyResult = '<' + m_resultName + "/>";
+    const qsizetype at = tree.indexOf(emptyResult);
+    if (at < 0)
+        return tree;
+    QByteArray bytes;
+    bytes.reserve(tree.size() + m_resultMarkup.size() + m_resultName.size() + 3);
+    bytes.append(tree.constData(), at)
+        .append('<')
+        .append(m_resultName)
+        .append('>')
+        .append(m_resultMarkup)
+        .append("</")
+        .append(m_resultName)
+        .append('>')
+        .append(tree.constData() + at + emptyResult.size(), tree.size() - at - emptyResult.size());
+    return bytes;
 }
 
 QByteArray SoapReply::fault(const QString &message)

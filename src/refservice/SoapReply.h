@@ -17,6 +17,10 @@ public:
     SoapReply(const QString &operation, const QString &operationNamespace);
 
     pugi::xml_node result() const { return m_result; }
+    // The result's children written as text (MarkupWriter) by an operation whose result is too
+    // big to build as a tree; serialize() places them inside the result element, which is
+    // otherwise left empty.
+    QByteArray &resultMarkup() { return m_resultMarkup; }
     void setResultText(const QString &text);
     void addOutput(const QString &name, const QString &text);
     QByteArray serialize() const;
@@ -35,6 +39,8 @@ private:
     pugi::xml_document m_document;
     pugi::xml_node m_response;
     pugi::xml_node m_result;
+    QByteArray m_resultName;
+    QByteArray m_resultMarkup;
 };
 
 } // namespace pondrel::refservice
