@@ -33,9 +33,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-namespace pondrel {
-
+// The process environment, handed unchanged to spawned children.
 extern char **environ;
+
+namespace pondrel {
 
 namespace {
 
