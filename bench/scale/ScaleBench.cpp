@@ -375,13 +375,21 @@ void librarySizes(benchmark::internal::Benchmark *benchmark)
     benchmark->Arg(1000)->Arg(10000)->Arg(100000)->Iterations(100);
 }
 
+// Enough additions that the write-ahead log is checkpointed several times on the way (every
+// thousand pages or so), so its cost is counted in the mean.
+void additionCounts(benchmark::internal::Benchmark *benchmark)
+{
+    benchmark->Unit(benchmark::kMillisecond)->UseRealTime();
+    benchmark->Arg(1000)->Arg(10000)->Arg(100000)->Iterations(3000);
+}
+
 BENCHMARK(BM_ServiceGetAssets)->Apply(albumSizes);
 BENCHMARK(BM_ClientReplyConversion)->Apply(albumSizes);
 BENCHMARK(BM_ToolCallGetAssets)->Apply(albumSizes);
 BENCHMARK(BM_ServiceGetAssets)->Apply(biggestAlbum);
 BENCHMARK(BM_ClientReplyConversion)->Apply(biggestAlbum);
 BENCHMARK(BM_ToolCallGetAssets)->Apply(biggestAlbum);
-BENCHMARK(BM_AddPhotoToDB)->Apply(librarySizes);
+BENCHMARK(BM_AddPhotoToDB)->Apply(additionCounts);
 BENCHMARK(BM_GetPhotoFromDB)->Apply(librarySizes);
 
 } // namespace
