@@ -87,7 +87,7 @@ void getAssets(OperationContext &context)
     // Some 1,700 bytes a picture: a listing is written into one buffer that rarely grows.
     constexpr qsizetype kBytesPerRecord = 1800;
     QByteArray &markup = context.reply().resultMarkup();
-    markup.reserve(rows.size() * kBytesPerRecord + 64);
+    markup.reserve(markup.size() + rows.size() * kBytesPerRecord + 64);
     MarkupWriter assets(markup);
     if (rows.isEmpty()) {
         assets.element("Assets", QStringView());

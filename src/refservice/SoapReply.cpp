@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "refservice/SoapReply.h"
 
+#include <utility>
+
 namespace pondrel::refservice {
 
 namespace {
@@ -78,29 +80,34 @@ void SoapReply::addOutput(const QString &name, const QString &text)
     addText(m_response, name, text);
 }
 
-QByteArray SoapReply::serialize() const
+// Nothing before the result element can look like it: the envelope holds element names and
+// namespace declarations only.
+QByteArray &SoapReply::resultMarkup()
+{
+    if (!m_resultMarkup) {
+        const QByteArray tree = toBytes(m_document);
+        const qsizetype at = tree.indexOf(emptyResultTag());
+        m_resultMarkup = tree.left(at) + '<' + m_resultName + '>';
+    }
+    return *m_resultMarkup;
+}
+
+QByteArray SoapReply::serialize()
 {
     const QByteArray tree = toBytes(m_document);
-    if (m_resultMarkup.isEmpty())
+    if (!m_resultMarkup)
         return tree;
-    // Nothing before the result element can look like it: the envelope holds element names and
-    // namespace declarations only.
-    const QByteArray emptyResult = '<' + m_resultName + "/>";
-    const qsizetype at = tree.indexOf(emptyResult);
-    if (at < 0)
-        return tree;
-    QByteArray bytes;
-    bytes.reserve(tree.size() + m_resultMarkup.size() + m_resultName.size() + 3);
-    bytes.append(tree.constData(), at)
-        .append('<')
-        .append(m_resultName)
-        .append('>')
-        .append(m_resultMarkup)
-        .append("</")
-        .append(m_resultName)
-        .append('>')
-        .append(tree.constData() + at + emptyResult.size(), tree.size() - at - emptyResult.size());
+    const QByteArray emptyResult = emptyResultTag();
+    const qsizetype after = tree.indexOf(emptyResult) + emptyResult.size();
+    QByteArray bytes = *std::exchange(m_resultMarkup, std::nullopt);
+    bytes.append("</").append(m_resultName).append('>');
+    bytes.append(tree.constData() + after, tree.size() - after);
     return bytes;
+}
+
+QByteArray SoapReply::emptyResultTag() const
+{
+    return '<' + m_resultName + "/>";
 }
 
 QByteArray SoapReply::fault(const QString &message)
