@@ -250,12 +250,16 @@ TEST_F(ReplyConversion, GzipAndLargeRepliesArriveWhole)
 
 TEST_F(ReplyConversion, AReplyThatInflatesPastTheLimitIsAnError)
 {
-    const QByteArray body = getAssetsReply(folderAsset("F-1", QByteArray((64 << 20) + 1, 'x')));
+    const QByteArray body = getAssetsReply(
+        folderAsset("F-1", QByteArray(qsizetype(oruSoap::kMaxReplyBytes) + 1, 'x')));
     const QByteArray compressed = gzip(body);
     ASSERT_LT(compressed.size(), 1 << 20);
     const QVariantMap reply = getAssets(LoopbackHttpServer::response(
         200, compressed, "text/xml; charset=utf-8", "Content-Encoding: gzip\r\n"));
-    EXPECT_TRUE(reply.value(QStringLiteral("error")).toString().contains("larger than 64 MiB"))
+    EXPECT_TRUE(
+        reply.value(QStringLiteral("error"))
+            .toString()
+            .contains(QStringLiteral("larger than %1 MiB").arg(oruSoap::kMaxReplyBytes >> 20)))
         << reply.value(QStringLiteral("error")).toString().toStdString();
     EXPECT_EQ(reply.size(), 1);
 }
