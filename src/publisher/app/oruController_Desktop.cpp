@@ -97,7 +97,7 @@ void oruController::updateCommandStates()
     ui.actionRotateLeft->setEnabled(selected && draftsIdle);
     ui.actionRotateRight->setEnabled(selected && draftsIdle);
     ui.actionRemove->setEnabled(selected && draftsIdle);
-    const bool sharable = m_signedOn && firstSelectedSharableAlbum().has_value();
+    const bool sharable = firstSelectedSharableAlbum().has_value();
     ui.actionManageSharing->setEnabled(sharable);
     ui.actionManageWebSharing->setEnabled(sharable);
 }
@@ -142,7 +142,7 @@ void oruController::openUris(const QStringList &uris)
 bool oruController::openFile(const QString &path)
 {
     ORU_LOG(QStringLiteral("openFile: %1").arg(path));
-    m_drafts->openFile(path);
+    m_drafts->openFile(path, quint32(m_currentPermissions));
     return true;
 }
 
