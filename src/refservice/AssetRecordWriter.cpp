@@ -27,6 +27,34 @@ void writeCommonFields(pugi::xml_node record, const AssetRow &row, const QString
     add(record, "Comments", {});
 }
 
+// The same fields as text, in the same order.
+void writeCommonFields(MarkupWriter &markup, const AssetRow &row, const QString &assetType)
+{
+    markup.element("UniqueIdentifier", row.id);
+    markup.element("Name", row.name);
+    markup.element("Description", row.description);
+    markup.element("AssetType", assetType);
+    markup.element("Rating", row.rating);
+    markup.element("Rank", 0);
+    markup.element("AverageUserRating", 0);
+    markup.element("CreationDateUtc", ServiceDates::orNone(row.created));
+    markup.element("LastModificationDateUtc", ServiceDates::orNone(row.modified));
+    markup.element("Comments", QStringView());
+}
+
+// <PictureFileAssetRendition> as Renditions::writeRecord builds it.
+void writeRendition(
+    MarkupWriter &markup, const ServiceConfig &config, const RenditionRow &rendition)
+{
+    markup.open("PictureFileAssetRendition");
+    markup.element("Name", rendition.name);
+    markup.element("Url", Renditions::url(config, rendition));
+    markup.element("Width", rendition.width);
+    markup.element("Height", rendition.height);
+    markup.element("FileSize", rendition.fileSize);
+    markup.close("PictureFileAssetRendition");
+}
+
 } // namespace
 
 AssetRecordWriter::AssetRecordWriter(
@@ -62,12 +90,15 @@ QList<RenditionRow> AssetRecordWriter::renditionsOf(const AssetRow &row) const
                              : Renditions::forAsset(m_database, row.id);
 }
 
-void AssetRecordWriter::write(pugi::xml_node parent, const AssetRow &row) const
+void AssetRecordWriter::write(MarkupWriter &markup, const AssetRow &row) const
 {
-    if (row.isFolder())
-        writeFolder(SoapReply::addElement(parent, "FolderAsset"), row);
-    else
-        writePicture(SoapReply::addElement(parent, "PictureFileAsset"), row);
+    if (!row.isFolder()) {
+        writePicture(markup, row);
+        return;
+    }
+    pugi::xml_document folder;
+    writeFolder(SoapReply::addElement(folder, "FolderAsset"), row);
+    markup.tree(folder.first_child());
 }
 
 QString AssetRecordWriter::assetType(const AssetRow &row) const
@@ -110,27 +141,34 @@ void AssetRecordWriter::writeFolder(pugi::xml_node record, const AssetRow &row) 
     }
 }
 
-void AssetRecordWriter::writePicture(pugi::xml_node record, const AssetRow &row) const
+void AssetRecordWriter::writePicture(MarkupWriter &markup, const AssetRow &row) const
 {
-    writeCommonFields(record, row, assetType(row));
-    add(record, "ReplacementDateUtc", ServiceDates::kNone);
-    add(record, "MediaType", row.mediaType);
-    add(record, "FileSize", QString::number(row.fileSize));
-    add(record, "FileCreationDateUtc", ServiceDates::orNone(row.fileCreated));
-    add(record, "FileLastModificationDateUtc", ServiceDates::orNone(row.fileModified));
-    add(record, "DatePictureTakenUtc", ServiceDates::orNone(row.dateTaken));
-    add(record, "SourceWidth", QString::number(row.width));
-    add(record, "SourceHeight", QString::number(row.height));
-    add(record, "RotateFlipType", row.rotateFlip);
-    add(record, "Hash", row.hash);
-    add(record, "PrintsCounter", QStringLiteral("0"));
-    add(record, "RetrievalAttemptFailed",
+    markup.open("PictureFileAsset");
+    writeCommonFields(markup, row, assetType(row));
+    markup.element("ReplacementDateUtc", ServiceDates::kNone);
+    markup.element("MediaType", row.mediaType);
+    markup.element("FileSize", row.fileSize);
+    markup.element("FileCreationDateUtc", ServiceDates::orNone(row.fileCreated));
+    markup.element("FileLastModificationDateUtc", ServiceDates::orNone(row.fileModified));
+    markup.element("DatePictureTakenUtc", ServiceDates::orNone(row.dateTaken));
+    markup.element("SourceWidth", row.width);
+    markup.element("SourceHeight", row.height);
+    markup.element("RotateFlipType", row.rotateFlip);
+    markup.element("Hash", row.hash);
+    markup.element("PrintsCounter", 0);
+    markup.element("RetrievalAttemptFailed",
         row.retrievalFailed ? QStringLiteral("true") : QStringLiteral("false"));
-    add(record, "PictureFileAssetSharingPermissions", QString::number(row.permissions));
-    pugi::xml_node renditions = SoapReply::addElement(record, "PictureFileAssetRenditions");
-    for (const RenditionRow &rendition : renditionsOf(row))
-        Renditions::writeRecord(
-            renditions, QStringLiteral("PictureFileAssetRendition"), m_config, rendition);
+    markup.element("PictureFileAssetSharingPermissions", row.permissions);
+    const QList<RenditionRow> renditions = renditionsOf(row);
+    if (renditions.isEmpty()) {
+        markup.element("PictureFileAssetRenditions", QStringView());
+    } else {
+        markup.open("PictureFileAssetRenditions");
+        for (const RenditionRow &rendition : renditions)
+            writeRendition(markup, m_config, rendition);
+        markup.close("PictureFileAssetRenditions");
+    }
+    markup.close("PictureFileAsset");
 }
 
 } // namespace pondrel::refservice

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "refservice/AssetStore.h"
+#include "refservice/MarkupWriter.h"
 #include "refservice/OperationContext.h"
 #include "refservice/Renditions.h"
 
@@ -31,11 +32,13 @@ public:
     // that writing the rows of that listing asks the database nothing per row.
     void prefetchChildrenOf(qint64 accountId, const QString &parentId);
 
-    void write(pugi::xml_node parent, const AssetRow &row) const;
+    // Pictures, by far the most records of a listing, are written straight as text; albums,
+    // whose sharing parts are built as trees, as a tree each.
+    void write(MarkupWriter &markup, const AssetRow &row) const;
 
 private:
     void writeFolder(pugi::xml_node record, const AssetRow &row) const;
-    void writePicture(pugi::xml_node record, const AssetRow &row) const;
+    void writePicture(MarkupWriter &markup, const AssetRow &row) const;
     QString assetType(const AssetRow &row) const;
     bool isPrefetched(const AssetRow &row) const;
     qint64 childCount(const AssetRow &row) const;

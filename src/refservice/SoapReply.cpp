@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "refservice/SoapReply.h"
 
+#include <utility>
+
 namespace pondrel::refservice {
 
 namespace {
@@ -64,7 +66,8 @@ SoapReply::SoapReply(const QString &operation, const QString &operationNamespace
     pugi::xml_node body = addEnvelope(m_document);
     m_response = body.append_child((operation + QStringLiteral("Response")).toUtf8().constData());
     m_response.append_attribute("xmlns") = operationNamespace.toUtf8().constData();
-    m_result = addElement(m_response, operation + QStringLiteral("Result"));
+    m_resultName = (operation + QStringLiteral("Result")).toUtf8();
+    m_result = m_response.append_child(m_resultName.constData());
 }
 
 void SoapReply::setResultText(const QString &text)
@@ -77,9 +80,34 @@ void SoapReply::addOutput(const QString &name, const QString &text)
     addText(m_response, name, text);
 }
 
-QByteArray SoapReply::serialize() const
+// Nothing before the result element can look like it: the envelope holds element names and
+// namespace declarations only.
+QByteArray &SoapReply::resultMarkup()
 {
-    return toBytes(m_document);
+    if (!m_resultMarkup) {
+        const QByteArray tree = toBytes(m_document);
+        const qsizetype at = tree.indexOf(emptyResultTag());
+        m_resultMarkup = tree.left(at) + '<' + m_resultName + '>';
+    }
+    return *m_resultMarkup;
+}
+
+QByteArray SoapReply::serialize()
+{
+    const QByteArray tree = toBytes(m_document);
+    if (!m_resultMarkup)
+        return tree;
+    const QByteArray emptyResult = emptyResultTag();
+    const qsizetype after = tree.indexOf(emptyResult) + emptyResult.size();
+    QByteArray bytes = *std::exchange(m_resultMarkup, std::nullopt);
+    bytes.append("</").append(m_resultName).append('>');
+    bytes.append(tree.constData() + after, tree.size() - after);
+    return bytes;
+}
+
+QByteArray SoapReply::emptyResultTag() const
+{
+    return '<' + m_resultName + "/>";
 }
 
 QByteArray SoapReply::fault(const QString &message)

@@ -26,6 +26,35 @@ void MemoryStruct::release()
     allocated_size = 0;
 }
 
+namespace {
+
+bool reallocate(MemoryStruct &reply, std::size_t capacity)
+{
+    char *grown = static_cast<char *>(std::realloc(reply.memory.get(), capacity));
+    if (!grown)
+        return false;
+    (void)reply.memory.release();
+    reply.memory.reset(grown);
+    reply.allocated_size = capacity;
+    return true;
+}
+
+// A reply of many megabytes arrives in chunks of a few kilobytes: growing by doubling copies
+// each byte a bounded number of times, where growing to the exact size copied the whole reply
+// again at every chunk. The double never passes what the limit lets the reply reach; short of
+// memory for it, the exact size is tried.
+bool grow(MemoryStruct &reply, std::size_t needed)
+{
+    constexpr std::size_t kLargest = std::numeric_limits<std::size_t>::max();
+    const std::size_t ceiling = reply.limit < kLargest ? reply.limit + 1 : kLargest;
+    const std::size_t doubled = reply.allocated_size > kLargest / 2
+        ? needed
+        : std::max(needed, std::min(reply.allocated_size * 2, ceiling));
+    return reallocate(reply, doubled) || (doubled != needed && reallocate(reply, needed));
+}
+
+} // namespace
+
 std::size_t read_reply(char *contents, std::size_t size, std::size_t nmemb, void *userp)
 {
     auto *reply = static_cast<MemoryStruct *>(userp);
@@ -40,15 +69,9 @@ std::size_t read_reply(char *contents, std::size_t size, std::size_t nmemb, void
         return 0;
     }
     const std::size_t needed = reply->size + chunk + 1;
-    if (needed > reply->allocated_size) {
-        char *grown = static_cast<char *>(std::realloc(reply->memory.get(), needed));
-        if (!grown) {
-            reply->exhausted = true;
-            return 0;
-        }
-        (void)reply->memory.release();
-        reply->memory.reset(grown);
-        reply->allocated_size = needed;
+    if (needed > reply->allocated_size && !grow(*reply, needed)) {
+        reply->exhausted = true;
+        return 0;
     }
     std::memcpy(reply->memory.get() + reply->size, contents, chunk);
     reply->size += chunk;

@@ -27,8 +27,8 @@ struct MemoryStruct
     void release();
 };
 
-// The transfer's write callback: appends the chunk to the MemoryStruct behind userp, growing it
-// to exactly the size needed. When the memory cannot be had it marks the reply exhausted and
+// The transfer's write callback: appends the chunk to the MemoryStruct behind userp, doubling
+// its buffer when it is full. When the memory cannot be had it marks the reply exhausted and
 // returns 0, which makes libcurl end the transfer with an error instead of losing bytes silently.
 std::size_t read_reply(char *contents, std::size_t size, std::size_t nmemb, void *userp);
 

@@ -1,9 +1,7 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "soap/SoapReply.h"
 
-#include "support/Values.h"
-
-#include <QHash>
+#include "soap/ReplyElementConverter.h"
 
 #include <pugixml.hpp>
 
@@ -71,62 +69,6 @@ pugi::xml_node soapChild(const pugi::xml_node &parent, const char *name)
     return {};
 }
 
-class ElementConverter
-{
-public:
-    // Each child is converted once; the values of one name are gathered first and become an
-    // array only when the name repeats, so a long list of siblings costs linear time.
-    QVariantMap children(const pugi::xml_node &parent, int depth)
-    {
-        QHash<QString, QVariantList> occurrences;
-        for (pugi::xml_node child = parent.first_child(); child; child = child.next_sibling()) {
-            if (child.type() != pugi::node_element)
-                continue;
-            occurrences[localName(child)].append(element(child, depth + 1));
-        }
-        QVariantMap entries;
-        for (auto it = occurrences.begin(); it != occurrences.end(); ++it)
-            entries.insert(it.key(),
-                it.value().size() == 1 ? it.value().constFirst() : QVariant(std::move(it.value())));
-        return entries;
-    }
-
-    bool tooDeep() const { return m_tooDeep; }
-
-private:
-    QVariant element(const pugi::xml_node &node, int depth)
-    {
-        if (depth > kMaximumDepth) {
-            m_tooDeep = true;
-            return {};
-        }
-        bool hasChildElements = false;
-        bool hasText = false;
-        QString text;
-        for (pugi::xml_node child = node.first_child(); child; child = child.next_sibling()) {
-            switch (child.type()) {
-            case pugi::node_element:
-                hasChildElements = true;
-                break;
-            case pugi::node_pcdata:
-            case pugi::node_cdata:
-                hasText = true;
-                text += utf8(child.value());
-                break;
-            default:
-                break;
-            }
-        }
-        if (hasChildElements)
-            return children(node, depth);
-        if (hasText)
-            return text;
-        return Values::nullMarker();
-    }
-
-    bool m_tooDeep = false;
-};
-
 Conversion refused(const QString &problem)
 {
     Conversion conversion;
@@ -136,7 +78,7 @@ Conversion refused(const QString &problem)
 
 Conversion convertChildren(const pugi::xml_node &element)
 {
-    ElementConverter converter;
+    ReplyElementConverter converter(kMaximumDepth);
     Conversion conversion;
     conversion.entries = converter.children(element, 0);
     if (converter.tooDeep())

@@ -29,8 +29,8 @@ class oruSoap
 public:
     static constexpr std::size_t kInitialReplyCapacity = 128000;
     // Replies are held whole, after libcurl has inflated them: a small compressed reply must not
-    // be able to take gigabytes.
-    static constexpr std::size_t kMaxReplyBytes = std::size_t(64) << 20;
+    // be able to take gigabytes. The listing of an album of 50,000 pictures is some 82 MB.
+    static constexpr std::size_t kMaxReplyBytes = std::size_t(128) << 20;
     static constexpr std::chrono::milliseconds kTransferTimeLimit {30000};
     static inline const QString kUserAgentKey = QStringLiteral("UserAgent");
     static inline const QString kAllowInvalidCertificatesKey

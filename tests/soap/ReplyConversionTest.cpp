@@ -3,6 +3,7 @@
 
 #include "soap/CollectionServices.h"
 #include "soap/PublishingServices.h"
+#include "soap/SoapReply.h"
 #include "support/Values.h"
 
 #include <QProcess>
@@ -86,6 +87,43 @@ TEST_F(ReplyConversion, OneChildIsADictionaryTwoAreAnArrayInDocumentOrder)
     ASSERT_EQ(folders.toList().size(), 2);
     EXPECT_EQ(folders.toList()[0].toMap().value(QStringLiteral("Name")), QStringLiteral("Trip"));
     EXPECT_EQ(folders.toList()[1].toMap().value(QStringLiteral("Name")), QStringLiteral("Home"));
+}
+
+// Records of one shape are built from the shape of the record before: a record whose names
+// come in another order, repeat, differ or are fewer must still get exactly its own entries.
+TEST(ReplyConversionOfRecords, EveryRecordGetsItsOwnEntriesWhateverTheRecordBeforeIt)
+{
+    const QByteArray records[] = {"<R><B>1</B><A>x</A><C/></R>", "<R><B>2</B><A>y</A><C/></R>",
+        "<R><A>z</A><B>3</B><C/></R>", "<R><B>4</B><A>v</A><A>w</A></R>",
+        "<R><B>5</B><A>u</A><D>0</D></R>", "<R><B>6</B></R>",
+        "<R><B>7</B><A><![CDATA[a<]]>b</A><C>a much longer text than the shared ones</C></R>"};
+    const auto map = [](std::initializer_list<std::pair<const char *, QVariant>> entries) {
+        QVariantMap result;
+        for (const auto &[key, value] : entries)
+            result.insert(QString::fromLatin1(key), value);
+        return result;
+    };
+    const QVariant null = Values::nullMarker();
+    const QVariantList expected {map({{"B", "1"}, {"A", "x"}, {"C", null}}),
+        map({{"B", "2"}, {"A", "y"}, {"C", null}}), map({{"A", "z"}, {"B", "3"}, {"C", null}}),
+        map({{"B", "4"}, {"A", QVariantList {"v", "w"}}}),
+        map({{"B", "5"}, {"A", "u"}, {"D", "0"}}), map({{"B", "6"}}),
+        map({{"B", "7"}, {"A", "a<b"}, {"C", "a much longer text than the shared ones"}})};
+    QByteArray body;
+    for (const QByteArray &record : records)
+        body += record;
+    const SoapReply::Conversion conversion
+        = SoapReply::convert(getAssetsReply(body), QStringLiteral("GetAssets"));
+    ASSERT_FALSE(conversion.problem);
+    const QVariantList converted = conversion.entries.value(QStringLiteral("GetAssetsResult"))
+                                       .toMap()
+                                       .value(QStringLiteral("Assets"))
+                                       .toMap()
+                                       .value(QStringLiteral("R"))
+                                       .toList();
+    ASSERT_EQ(converted.size(), qsizetype(std::size(expected)));
+    for (qsizetype index = 0; index < converted.size(); ++index)
+        EXPECT_EQ(converted[index], expected[index]) << "record " << index;
 }
 
 TEST_F(ReplyConversion, EmptyElementsBecomeTheNullMarkerAndTextIsUnescaped)
@@ -212,12 +250,16 @@ TEST_F(ReplyConversion, GzipAndLargeRepliesArriveWhole)
 
 TEST_F(ReplyConversion, AReplyThatInflatesPastTheLimitIsAnError)
 {
-    const QByteArray body = getAssetsReply(folderAsset("F-1", QByteArray((64 << 20) + 1, 'x')));
+    const QByteArray body = getAssetsReply(
+        folderAsset("F-1", QByteArray(qsizetype(oruSoap::kMaxReplyBytes) + 1, 'x')));
     const QByteArray compressed = gzip(body);
     ASSERT_LT(compressed.size(), 1 << 20);
     const QVariantMap reply = getAssets(LoopbackHttpServer::response(
         200, compressed, "text/xml; charset=utf-8", "Content-Encoding: gzip\r\n"));
-    EXPECT_TRUE(reply.value(QStringLiteral("error")).toString().contains("larger than 64 MiB"))
+    EXPECT_TRUE(
+        reply.value(QStringLiteral("error"))
+            .toString()
+            .contains(QStringLiteral("larger than %1 MiB").arg(oruSoap::kMaxReplyBytes >> 20)))
         << reply.value(QStringLiteral("error")).toString().toStdString();
     EXPECT_EQ(reply.size(), 1);
 }

@@ -65,15 +65,25 @@ TEST(Transport, AReplyThatCannotBeHeldEndsTheTransferWithoutLosingWhatCame)
     EXPECT_TRUE(other.exhausted);
 }
 
-TEST(Transport, ReplyBufferGrowsToExactlyWhatIsNeeded)
+TEST(Transport, ReplyBufferGrowsByDoublingAndKeepsEveryByte)
 {
     MemoryStruct reply;
     ASSERT_TRUE(reply.reset(8));
-    QByteArray chunk(20, 'z');
-    EXPECT_EQ(read_reply(chunk.data(), 2, 10, &reply), 20u);
-    EXPECT_EQ(reply.allocated_size, 21u);
-    EXPECT_EQ(reply.memory.get()[20], '\0');
-    EXPECT_EQ(read_reply(chunk.data(), 1, 0, &reply), 0u);
+    QByteArray expected;
+    int reallocations = 0;
+    for (int index = 0; index < 1000; ++index) {
+        const QByteArray chunk = QByteArray::number(index).repeated(100);
+        const std::size_t before = reply.allocated_size;
+        ASSERT_EQ(
+            read_reply(const_cast<char *>(chunk.data()), 1, std::size_t(chunk.size()), &reply),
+            std::size_t(chunk.size()));
+        reallocations += reply.allocated_size != before ? 1 : 0;
+        expected += chunk;
+    }
+    EXPECT_EQ(QByteArray(reply.memory.get(), qsizetype(reply.size)), expected);
+    EXPECT_EQ(reply.memory.get()[reply.size], '\0');
+    EXPECT_LE(reallocations, 20);
+    EXPECT_EQ(read_reply(nullptr, 1, 0, &reply), 0u);
     EXPECT_FALSE(reply.exhausted);
 }
 

@@ -1,0 +1,38 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+#pragma once
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QStringView>
+
+#include <pugixml.hpp>
+
+namespace pondrel::refservice {
+
+// Appends XML elements as text to a byte buffer, byte for byte as pugixml saves the same tree
+// unformatted: text escapes &, < and >, and control characters other than tab, line feed and
+// carriage return as "&#NN;"; an element with an empty text is written "<name/>"; a text ends at
+// its first NUL character. A listing of many thousand records is written this way without building
+// a tree of millions of nodes first.
+class MarkupWriter
+{
+public:
+    explicit MarkupWriter(QByteArray &bytes)
+        : m_bytes(bytes)
+    { }
+
+    void open(const char *name);
+    void close(const char *name);
+    void element(const char *name, QStringView text);
+    void element(const char *name, qint64 number);
+    // A tree built with pugixml, for records whose parts are written by tree-building code.
+    void tree(const pugi::xml_node &node);
+
+private:
+    void escaped(QStringView text);
+    void escapedUtf8(QByteArrayView text);
+
+    QByteArray &m_bytes;
+};
+
+} // namespace pondrel::refservice

@@ -1,0 +1,68 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+#include "refservice/MarkupWriter.h"
+#include "refservice/SoapReply.h"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+namespace pondrel::refservice {
+
+namespace {
+
+std::string savedByPugixml(const pugi::xml_node &node)
+{
+    std::ostringstream stream;
+    node.print(stream, "", pugi::format_raw, pugi::encoding_utf8);
+    return stream.str();
+}
+
+} // namespace
+
+// Listings written as text must be the very bytes the tree-built replies were: every character
+// below 0x80, text beyond ASCII, a NUL inside a text, empty texts and numbers.
+TEST(MarkupWriter, WritesTheBytesPugixmlSavesForTheSameElements)
+{
+    QString everyAscii;
+    for (char16_t character = 1; character < 0x80; ++character)
+        everyAscii.append(QChar(character));
+    const QString texts[]
+        = {everyAscii, everyAscii + QStringLiteral("é😀 <&>"), QStringLiteral("Summer & friends"),
+            QStringLiteral("cut") + QChar(0) + QStringLiteral("off"), QString(QChar(0)), QString()};
+    pugi::xml_document expected;
+    pugi::xml_node root = expected.append_child("Assets");
+    QByteArray written;
+    MarkupWriter markup(written);
+    markup.open("Assets");
+    for (const QString &text : texts) {
+        SoapReply::addText(root, "Name", text);
+        markup.element("Name", text);
+    }
+    SoapReply::addText(root, "FileSize", QString::number(-4812345));
+    markup.element("FileSize", qint64(-4812345));
+    pugi::xml_document folder;
+    SoapReply::addText(folder.append_child("FolderAsset"), "Name", QStringLiteral("a<b"));
+    SoapReply::addText(root.append_child("FolderAsset"), "Name", QStringLiteral("a<b"));
+    markup.tree(folder.first_child());
+    markup.close("Assets");
+    EXPECT_EQ(written.toStdString(), savedByPugixml(root));
+}
+
+// The text written into the result's markup lands inside the result element of the envelope,
+// with the outputs after it, exactly where the tree would have put it.
+TEST(MarkupWriter, ResultMarkupTakesThePlaceOfTheResultsChildren)
+{
+    SoapReply built(QStringLiteral("GetAssets"), QStringLiteral("urn:ns"));
+    SoapReply::addText(
+        SoapReply::addElement(built.result(), "Assets"), "Name", QStringLiteral("x"));
+    built.addOutput(QStringLiteral("more"), QStringLiteral("1"));
+    SoapReply written(QStringLiteral("GetAssets"), QStringLiteral("urn:ns"));
+    MarkupWriter markup(written.resultMarkup());
+    markup.open("Assets");
+    markup.element("Name", QStringLiteral("x"));
+    markup.close("Assets");
+    written.addOutput(QStringLiteral("more"), QStringLiteral("1"));
+    EXPECT_EQ(written.serialize(), built.serialize());
+}
+
+} // namespace pondrel::refservice
