@@ -2,24 +2,20 @@
 #include "publisher/views/MUPhotoView.h"
 
 #include "publisher/views/Artwork.h"
-#include "publisher/views/CTGradient.h"
 #include "publisher/views/FileDrops.h"
 #include "publisher/views/GridNavigation.h"
 #include "publisher/views/MUPhotoViewDelegate.h"
 #include "publisher/views/PhotoViewHost.h"
 #include "publisher/views/ScrollViewExtras.h"
-#include "publisher/views/StringTruncation.h"
 #include "support/oruLog.h"
 
 #include <QApplication>
 #include <QContextMenuEvent>
 #include <QDragEnterEvent>
 #include <QDropEvent>
-#include <QFontMetricsF>
-#include <QMenu>
 #include <QHelpEvent>
+#include <QMenu>
 #include <QPainter>
-#include <QPainterPath>
 #include <QToolTip>
 
 #include <algorithm>
@@ -31,11 +27,6 @@ namespace pondrel {
 namespace {
 
 constexpr qreal maximumCellWidth = 250.0;
-constexpr qreal photoInset = 15.0;
-constexpr qreal cellBoxInset = 5.0;
-constexpr qreal cellCornerRadius = 15.0;
-constexpr qreal titleBandHeight = 25.0;
-constexpr qreal badgeAdvance = 20.0;
 constexpr qreal titleFontSize = 10.0;
 constexpr int fastPhotoSide = 100;
 constexpr qint64 resizeSettleMilliseconds = 1000;
@@ -43,55 +34,11 @@ constexpr int photoSizeTickMilliseconds = 500;
 constexpr int spacingTickMilliseconds = 2000;
 constexpr int liveResizeSettleMilliseconds = 250;
 
-// The cell box: the cell inset by 5 with corners rounded by 15, and the line under the title
-// band.
-QPainterPath cellBoxPath(const QRectF &cell)
-{
-    const QRectF box = cell.adjusted(cellBoxInset, cellBoxInset, -cellBoxInset, -cellBoxInset);
-    QPainterPath path;
-    path.addRoundedRect(box, cellCornerRadius, cellCornerRadius);
-    path.moveTo(box.left(), box.top() + titleBandHeight);
-    path.lineTo(box.right(), box.top() + titleBandHeight);
-    return path;
-}
-
-// The top 25 points of the cell box, rounded at the top and square at the bottom.
-QPainterPath titleBandPath(const QRectF &cell)
-{
-    const QRectF box = cell.adjusted(cellBoxInset, cellBoxInset, -cellBoxInset, -cellBoxInset);
-    const qreal r = cellCornerRadius;
-    const qreal bottom = box.top() + titleBandHeight;
-    QPainterPath path;
-    path.moveTo(box.center().x(), box.top());
-    path.lineTo(box.right() - r, box.top());
-    path.arcTo(QRectF(box.right() - 2 * r, box.top(), 2 * r, 2 * r), 90, -90);
-    path.lineTo(box.right(), bottom);
-    path.lineTo(box.left(), bottom);
-    path.lineTo(box.left(), box.top() + r);
-    path.arcTo(QRectF(box.left(), box.top(), 2 * r, 2 * r), 180, -90);
-    path.closeSubpath();
-    return path;
-}
-
-// Edges moved to whole device pixels so that outlines stay sharp.
-QRectF alignedToDevicePixels(const QRectF &rect, qreal dpr)
-{
-    const auto align = [dpr](qreal value) { return std::round(value * dpr) / dpr; };
-    const qreal left = align(rect.left());
-    const qreal top = align(rect.top());
-    return QRectF(left, top, align(rect.right()) - left, align(rect.bottom()) - top);
-}
-
 // A point inside a rectangle that owns its top and left edges but not its bottom and right.
 bool mouseInRect(const QPointF &point, const QRectF &rect)
 {
     return point.x() >= rect.left() && point.x() < rect.right() && point.y() >= rect.top()
         && point.y() < rect.bottom();
-}
-
-QColor lightGray()
-{
-    return QColor::fromRgbF(2.0f / 3, 2.0f / 3, 2.0f / 3);
 }
 
 quint32 clampedIndex(qreal value)
@@ -102,16 +49,6 @@ quint32 clampedIndex(qreal value)
 }
 
 } // namespace
-
-struct MUPhotoView::CellStyle
-{
-    qreal devicePixelRatio = 1;
-    bool fastDrawing = false;
-    IndexSet selection;
-    QFont titleFont;
-    QColor titleColor;
-    CTGradient titleBandGradient;
-};
 
 MUPhotoView::MUPhotoView(QWidget *parent)
     : QWidget(parent)
@@ -335,12 +272,8 @@ QRectF MUPhotoView::photoRectForIndex(quint32 index) const
 {
     if (photoCount() == 0)
         return QRectF();
-    const QRectF cell = gridRectForIndex(index);
     const QImage photo = index < photoCount() ? photoAtIndex(index) : QImage();
-    const QSizeF scaled
-        = photo.isNull() ? QSizeF(photoSize_, photoSize_) : scaledPhotoSizeForSize(photo.size());
-    return QRectF(cell.x() + photoInset, cell.y() + cell.height() - scaled.height() - photoInset,
-        scaled.width(), scaled.height());
+    return CellPainter::photoRect(gridRectForIndex(index), photo.size(), photoSize_);
 }
 
 bool MUPhotoView::event(QEvent *event)
@@ -349,9 +282,8 @@ bool MUPhotoView::event(QEvent *event)
         return QWidget::event(event);
     const auto *help = static_cast<QHelpEvent *>(event);
     const quint32 index = photoIndexForPoint(help->pos());
-    const QString text = delegate_ && index < photoCount()
-        ? delegate_->toolTipAtIndex(this, index)
-        : QString();
+    const QString text
+        = delegate_ && index < photoCount() ? delegate_->toolTipAtIndex(this, index) : QString();
     if (text.isEmpty()) {
         QToolTip::hideText();
         event->ignore();
@@ -474,17 +406,14 @@ void MUPhotoView::drawRect(QPainter &painter, const QRectF &dirty)
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setRenderHint(QPainter::SmoothPixmapTransform, useHighQualityResize_);
 
-    CellStyle style;
-    style.devicePixelRatio = painter.device()->devicePixelRatioF();
-    style.fastDrawing = liveResizeTimer_.isActive() || !isDonePhotoResizing_;
-    style.selection = selectionIndexes();
-    style.titleFont = font();
-    style.titleFont.setPixelSize(int(titleFontSize));
-    style.titleColor = palette().color(QPalette::ButtonText);
-    style.titleBandGradient = CTGradient::gradientWithBeginningColor(lightGray(), Qt::white);
-
-    for (quint32 i = range.location; i < range.location + range.length; ++i)
-        drawCell(painter, i, style);
+    cellPainter_.setStyle(cellStyle(painter.device()->devicePixelRatioF()));
+    const bool fastDrawing = liveResizeTimer_.isActive() || !isDonePhotoResizing_;
+    const IndexSet selection = selectionIndexes();
+    for (quint32 i = range.location; i < range.location + range.length; ++i) {
+        const QRectF cell = gridRectForIndex(i);
+        if (cell.intersects(dirty))
+            drawCell(painter, i, cell, selection.contains(i), fastDrawing);
+    }
 
     if (mouseDown_ && bandBase_) {
         const QRectF band = QRectF(mouseDownPoint_, mouseCurrentPoint_).normalized();
@@ -497,107 +426,47 @@ void MUPhotoView::drawRect(QPainter &painter, const QRectF &dirty)
     }
 }
 
-void MUPhotoView::drawCell(QPainter &painter, quint32 index, const CellStyle &style)
+CellStyle MUPhotoView::cellStyle(qreal devicePixelRatio) const
 {
-    QImage photo = style.fastDrawing ? fastPhotoAtIndex(index) : photoAtIndex(index);
-    if (photo.isNull())
-        photo = placeholder(style.devicePixelRatio);
+    CellStyle style;
+    style.devicePixelRatio = devicePixelRatio;
+    style.smoothScaling = useHighQualityResize_;
+    style.photoSize = photoSize_;
+    style.shadowBoxColor = shadowBoxColor_;
+    style.borderOutlineColor = borderOutlineColor_;
+    style.selectionBorderColor = selectionBorderColor_;
+    style.useShadowBorder = useShadowBorder_;
+    style.useOutlineBorder = useOutlineBorder_;
+    style.useShadowSelection = useShadowSelection_;
+    style.useBorderSelection = useBorderSelection_;
+    style.borderShadow = borderShadow_;
+    style.selectionBorderWidth = selectionBorderWidth_;
+    style.titleFont = font();
+    style.titleFont.setPixelSize(int(titleFontSize));
+    style.titleColor = palette().color(QPalette::ButtonText);
+    return style;
+}
 
-    const QRectF cell = alignedToDevicePixels(gridRectForIndex(index), style.devicePixelRatio);
-    const QSizeF scaled = scaledPhotoSizeForSize(photo.size());
-    const QRectF photoRect(cell.x() + photoInset,
-        cell.y() + cell.height() - scaled.height() - photoInset, scaled.width(), scaled.height());
-    const bool selected = style.selection.contains(index);
-
-    if (selected && useShadowSelection_)
-        painter.fillPath(cellBoxPath(cell), shadowBoxColor_);
-
-    painter.save();
-    const QPainterPath band = titleBandPath(cell);
-    painter.setClipPath(band, Qt::IntersectClip);
-    style.titleBandGradient.fillRect(painter, band.boundingRect(), 0);
-    painter.restore();
-
-    if (useShadowBorder_)
-        drawShadow(painter, photoRect, borderShadow_);
-    painter.fillRect(photoRect, Qt::white);
-    painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
-    painter.setOpacity(1.0);
-    painter.drawImage(photoRect, photo, QRectF(photo.rect()));
-
-    const QImage icon = delegate_ ? delegate_->smallIconAtIndex(this, index) : QImage();
-    qreal iconWidth = 0;
-    if (icon.isNull()) {
-        ORU_LOG(QStringLiteral("icon is empty!"));
+void MUPhotoView::drawCell(
+    QPainter &painter, quint32 index, const QRectF &cell, bool selected, bool fastDrawing)
+{
+    const qreal dpr = painter.device()->devicePixelRatioF();
+    CellContent content;
+    content.photo = fastDrawing ? fastPhotoAtIndex(index) : photoAtIndex(index);
+    if (content.photo.isNull())
+        content.photo = placeholder(dpr);
+    content.selected = selected;
+    if (delegate_) {
+        content.icon = delegate_->smallIconAtIndex(this, index);
+        content.title = delegate_->titleAtIndex(this, index);
+        delegate_->attribsAtIndex(this, index, content.isShared, content.emailShared,
+            content.webShared, content.retrievalFailed);
     } else {
-        painter.drawImage(QPointF(cell.x() + photoInset, cell.y() + 10.0), icon);
-        iconWidth = icon.deviceIndependentSize().width();
+        content.retrievalFailed = true;
     }
-
-    drawBadges(painter, index, photoRect, style.devicePixelRatio);
-    drawTitle(painter, index, cell, iconWidth, style);
-
-    const bool selectionBorder = selected && useBorderSelection_;
-    const QColor strokeColor = selectionBorder ? selectionBorderColor_ : borderOutlineColor_;
-    painter.setBrush(Qt::NoBrush);
-    if (selectionBorder) {
-        painter.setPen(QPen(strokeColor, selectionBorderWidth_));
-        painter.drawRect(photoRect);
-    } else if (useOutlineBorder_) {
-        painter.setPen(QPen(strokeColor, 1.0));
-        painter.drawRect(photoRect.adjusted(0.5, 0.5, -0.5, -0.5));
-    }
-    if (useOutlineBorder_) {
-        painter.setPen(QPen(strokeColor, 1.0));
-        painter.drawPath(cellBoxPath(cell));
-    }
-}
-
-void MUPhotoView::drawBadges(QPainter &painter, quint32 index, const QRectF &photoRect, qreal dpr)
-{
-    bool isShared = false;
-    bool emailShared = false;
-    bool webShared = false;
-    bool retrievalFailed = true;
-    if (delegate_)
-        delegate_->attribsAtIndex(this, index, isShared, emailShared, webShared, retrievalFailed);
-    const std::pair<bool, const char *> badges[] = {{retrievalFailed, "sml_failed"},
-        {isShared, "sml_shared"}, {emailShared, "sml_emailshared"}, {webShared, "sml_websharing"}};
-    QPointF origin(photoRect.right() + photoInset, photoRect.bottom() - 16.0);
-    for (const auto &[shown, name] : badges) {
-        if (!shown)
-            continue;
-        painter.drawImage(origin, Artwork::smallImage(QLatin1String(name), dpr));
-        origin.rx() += badgeAdvance;
-    }
-}
-
-void MUPhotoView::drawTitle(
-    QPainter &painter, quint32 index, const QRectF &cell, qreal iconWidth, const CellStyle &style)
-{
-    const QString title = delegate_ ? delegate_->titleAtIndex(this, index) : QString("");
-    const QString shown = StringExtras::stringByTruncatingStringWithAttributesForWidth(
-        title, cell.width() - iconWidth - 25.0, style.titleFont);
-    const QFontMetricsF metrics(style.titleFont);
-    const qreal textWidth = metrics.horizontalAdvance(shown);
-    const qreal textHeight = metrics.height();
-    painter.setFont(style.titleFont);
-    painter.setPen(style.titleColor);
-    painter.drawText(QRectF(cell.x() + photoInset + iconWidth + 3.0, cell.y() + textHeight,
-                         textWidth, textHeight),
-        Qt::AlignLeft | Qt::AlignTop | Qt::TextDontClip | Qt::TextSingleLine, shown);
-}
-
-void MUPhotoView::drawShadow(QPainter &painter, const QRectF &rect, const MUShadow &shadow) const
-{
-    // A soft shadow as a few widening translucent layers; the offset's y points up.
-    const QRectF cast = rect.translated(shadow.offset.x(), -shadow.offset.y());
-    const int layers = std::max(1, int(std::ceil(shadow.blurRadius)));
-    const QColor layerColor = QColor::fromRgbF(0, 0, 0, 1.0f / 3 / layers);
-    for (int layer = layers; layer >= 1; --layer) {
-        const qreal spread = shadow.blurRadius * layer / layers / 2;
-        painter.fillRect(cast.adjusted(-spread, -spread, spread, spread), layerColor);
-    }
+    if (content.icon.isNull())
+        ORU_LOG(QStringLiteral("icon is empty!"));
+    cellPainter_.draw(painter, CellPainter::alignedToDevicePixels(cell, dpr), content);
 }
 
 void MUPhotoView::resizeEvent(QResizeEvent *event)

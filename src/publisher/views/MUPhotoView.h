@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 
+#include "publisher/views/CellPainter.h"
 #include "publisher/views/IndexSet.h"
 #include "publisher/views/KeyCommand.h"
 
@@ -17,19 +18,10 @@
 
 class QMenu;
 class QPainter;
-class QPainterPath;
 
 namespace pondrel {
 
 class MUPhotoViewDelegate;
-
-// A shadow cast under a picture. The offset follows the drawing convention of shadows: a
-// negative y casts the shadow downwards on screen.
-struct MUShadow
-{
-    QPointF offset;
-    qreal blurRadius = 0;
-};
 
 // Consecutive indexes first ... first + length - 1.
 struct IndexRange
@@ -194,16 +186,12 @@ protected:
     void dropEvent(QDropEvent *event) override;
 
 private:
-    struct CellStyle;
-
     QImage photoAtIndex(quint32 index) const;
     QImage fastPhotoAtIndex(quint32 index) const;
     QImage placeholder(qreal devicePixelRatio) const;
-    void drawCell(QPainter &painter, quint32 index, const CellStyle &style);
-    void drawBadges(QPainter &painter, quint32 index, const QRectF &photoRect, qreal dpr);
-    void drawTitle(QPainter &painter, quint32 index, const QRectF &cell, qreal iconWidth,
-        const CellStyle &style);
-    void drawShadow(QPainter &painter, const QRectF &rect, const MUShadow &shadow) const;
+    CellStyle cellStyle(qreal devicePixelRatio) const;
+    void drawCell(
+        QPainter &painter, quint32 index, const QRectF &cell, bool selected, bool fastDrawing);
 
     void startPhotoResizing(int tickMilliseconds);
     void redisplaySelectionChange(
@@ -258,6 +246,7 @@ private:
     QPointF lastClickPoint_;
     bool hasLastClick_ = false;
     int clickCount_ = 0;
+    CellPainter cellPainter_;
 };
 
 } // namespace pondrel
