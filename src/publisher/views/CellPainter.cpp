@@ -82,6 +82,63 @@ QImage emptyTile(const QSizeF &cellSize, qreal dpr)
     return image;
 }
 
+// The parts of a tile that hold paint, as few rectangles: 8-pixel blocks with paint, joined
+// along each row of blocks and then down rows with the same runs.
+QList<QRect> paintedParts(const QImage &tile)
+{
+    constexpr int block = 8;
+    const int columns = (tile.width() + block - 1) / block;
+    const int rows = (tile.height() + block - 1) / block;
+    const auto blockHasPaint = [&](int column, int row) {
+        for (int y = row * block; y < std::min(tile.height(), (row + 1) * block); ++y) {
+            const auto *line = reinterpret_cast<const QRgb *>(tile.constScanLine(y));
+            for (int x = column * block; x < std::min(tile.width(), (column + 1) * block); ++x) {
+                if (qAlpha(line[x]) != 0)
+                    return true;
+            }
+        }
+        return false;
+    };
+    QList<QRect> parts;
+    QList<QRect> previousRow;
+    for (int row = 0; row < rows; ++row) {
+        QList<QRect> runs;
+        for (int column = 0; column < columns; ++column) {
+            if (!blockHasPaint(column, row))
+                continue;
+            if (!runs.isEmpty() && runs.last().right() + 1 == column * block)
+                runs.last().setRight(std::min(tile.width(), (column + 1) * block) - 1);
+            else
+                runs.append(QRect(column * block, row * block,
+                    std::min(tile.width(), (column + 1) * block) - column * block, 0));
+        }
+        const int height = std::min(tile.height(), (row + 1) * block) - row * block;
+        bool sameRuns = runs.size() == previousRow.size();
+        for (qsizetype index = 0; sameRuns && index < runs.size(); ++index)
+            sameRuns = runs[index].left() == previousRow[index].left()
+                && runs[index].right() == previousRow[index].right();
+        if (sameRuns && !runs.isEmpty()) {
+            for (qsizetype index = 0; index < runs.size(); ++index)
+                parts[parts.size() - runs.size() + index].setBottom(row * block + height - 1);
+        } else {
+            for (QRect &run : runs) {
+                run.setHeight(height);
+                parts.append(run);
+            }
+        }
+        previousRow = runs;
+    }
+    return parts;
+}
+
+void drawTile(
+    QPainter &painter, const QPointF &origin, const QImage &image, const QList<QRect> &parts)
+{
+    const qreal dpr = image.devicePixelRatio();
+    for (const QRect &part : parts)
+        painter.drawImage(origin + QPointF(part.topLeft()) / dpr, image, QRectF(part));
+}
+
 } // namespace
 
 CellPainter::CellPainter()
@@ -117,6 +174,7 @@ void CellPainter::setStyle(const CellStyle &style)
         thumbnails_.clear();
     style_ = style;
     tiles_.clear();
+    shadows_.clear();
     for (size_t index = 0; index < badges_.size(); ++index)
         badges_[index]
             = Artwork::smallImage(QLatin1String(badgeNames[index]), style_.devicePixelRatio);
@@ -127,8 +185,9 @@ void CellPainter::draw(QPainter &painter, const QRectF &cell, const CellContent 
     const qreal dpr = style_.devicePixelRatio;
     const QRectF photoRect = CellPainter::photoRect(cell, content.photo.size(), style_.photoSize);
     const Tiles &tiles = tilesFor(cell.size());
-    painter.drawImage(cell.topLeft(),
-        content.selected && style_.useShadowSelection ? tiles.selected : tiles.plain);
+    const Tile &under
+        = content.selected && style_.useShadowSelection ? tiles.selected : tiles.plain;
+    drawTile(painter, cell.topLeft(), under.image, under.parts);
 
     if (style_.useShadowBorder)
         drawShadow(painter, photoRect);
@@ -158,8 +217,10 @@ void CellPainter::draw(QPainter &painter, const QRectF &cell, const CellContent 
         painter.setPen(QPen(style_.borderOutlineColor, 1.0));
         painter.drawRect(photoRect.adjusted(0.5, 0.5, -0.5, -0.5));
     }
-    if (style_.useOutlineBorder)
-        painter.drawImage(cell.topLeft(), selectionBorder ? tiles.selectedOutline : tiles.outline);
+    if (style_.useOutlineBorder) {
+        const Tile &outline = selectionBorder ? tiles.selectedOutline : tiles.outline;
+        drawTile(painter, cell.topLeft(), outline.image, outline.parts);
+    }
 }
 
 const CellPainter::Tiles &CellPainter::tilesFor(const QSizeF &cellSize)
@@ -174,7 +235,7 @@ const CellPainter::Tiles &CellPainter::tilesFor(const QSizeF &cellSize)
     return *tiles_.insert(pixels, tiles);
 }
 
-QImage CellPainter::bandTile(const QSizeF &cellSize, bool selected) const
+CellPainter::Tile CellPainter::bandTile(const QSizeF &cellSize, bool selected) const
 {
     QImage image = emptyTile(cellSize, style_.devicePixelRatio);
     QPainter painter(&image);
@@ -186,17 +247,19 @@ QImage CellPainter::bandTile(const QSizeF &cellSize, bool selected) const
     painter.setClipPath(band, Qt::IntersectClip);
     CTGradient::gradientWithBeginningColor(lightGray(), Qt::white)
         .fillRect(painter, band.boundingRect(), 0);
-    return image;
+    painter.end();
+    return Tile {image, paintedParts(image)};
 }
 
-QImage CellPainter::outlineTile(const QSizeF &cellSize, const QColor &color) const
+CellPainter::Tile CellPainter::outlineTile(const QSizeF &cellSize, const QColor &color) const
 {
     QImage image = emptyTile(cellSize, style_.devicePixelRatio);
     QPainter painter(&image);
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setPen(QPen(color, 1.0));
     painter.drawPath(cellBoxPath(QRectF(QPointF(0, 0), cellSize)));
-    return image;
+    painter.end();
+    return Tile {image, paintedParts(image)};
 }
 
 QImage CellPainter::scaledPhoto(const QImage &photo, const QSizeF &size)
@@ -236,17 +299,57 @@ const CellPainter::Title &CellPainter::title(const QString &text, qreal width)
     return *widths.insert(width, entry);
 }
 
-void CellPainter::drawShadow(QPainter &painter, const QRectF &rect) const
+void CellPainter::drawShadow(QPainter &painter, const QRectF &photoRect)
 {
-    // A soft shadow as a few widening translucent layers; the offset's y points up.
+    QPointF origin;
+    const Tile &shadow = shadowTile(photoRect, origin);
+    drawTile(painter, origin, shadow.image, shadow.parts);
+}
+
+// A soft shadow as a few widening translucent layers; the offset's y points up. Drawn once per
+// picture size and position within a device pixel, at the picture's place in a tile; what the
+// picture covers is left out, as the picture's white ground is painted over it.
+const CellPainter::Tile &CellPainter::shadowTile(const QRectF &photoRect, QPointF &origin)
+{
+    const qreal dpr = style_.devicePixelRatio;
     const MUShadow &shadow = style_.borderShadow;
-    const QRectF cast = rect.translated(shadow.offset.x(), -shadow.offset.y());
+    const QRectF cast = photoRect.translated(shadow.offset.x(), -shadow.offset.y());
+    const qreal reach = std::ceil(shadow.blurRadius / 2) + 1;
+    const QPointF corner = cast.topLeft() - QPointF(reach, reach);
+    origin = QPointF(std::floor(corner.x() * dpr), std::floor(corner.y() * dpr)) / dpr;
+    const QPointF phase = (corner - origin) * dpr;
+    const ShadowKey key {QSize(int(std::lround(photoRect.width() * dpr * 4)),
+                             int(std::lround(photoRect.height() * dpr * 4))),
+        QPoint(int(std::lround(phase.x() * 4)), int(std::lround(phase.y() * 4)))};
+    const auto found = shadows_.constFind(key);
+    if (found != shadows_.constEnd())
+        return *found;
+
+    const QRectF local = cast.translated(-origin);
+    const QRectF picture = photoRect.translated(-origin);
+    QImage image(devicePixels(local.size() + QSizeF(2 * reach + 1, 2 * reach + 1), dpr),
+        QImage::Format_ARGB32_Premultiplied);
+    image.setDevicePixelRatio(dpr);
+    image.fill(Qt::transparent);
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing);
     const int layers = std::max(1, int(std::ceil(shadow.blurRadius)));
     const QColor layerColor = QColor::fromRgbF(0, 0, 0, 1.0f / 3 / layers);
     for (int layer = layers; layer >= 1; --layer) {
         const qreal spread = shadow.blurRadius * layer / layers / 2;
-        painter.fillRect(cast.adjusted(-spread, -spread, spread, spread), layerColor);
+        painter.fillRect(local.adjusted(-spread, -spread, spread, spread), layerColor);
     }
+    // Whole device pixels under the picture, in the tile's own coordinates.
+    const QPointF coveredTopLeft(std::ceil(picture.left() * dpr), std::ceil(picture.top() * dpr));
+    const QPointF coveredBottomRight(
+        std::floor(picture.right() * dpr), std::floor(picture.bottom() * dpr));
+    painter.setCompositionMode(QPainter::CompositionMode_Source);
+    painter.setRenderHint(QPainter::Antialiasing, false);
+    painter.fillRect(QRectF(coveredTopLeft / dpr, coveredBottomRight / dpr), Qt::transparent);
+    painter.end();
+    if (shadows_.size() > 256)
+        shadows_.clear();
+    return *shadows_.insert(key, Tile {image, paintedParts(image)});
 }
 
 void CellPainter::drawBadges(

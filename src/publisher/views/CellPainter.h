@@ -6,6 +6,7 @@
 #include <QFont>
 #include <QHash>
 #include <QImage>
+#include <QList>
 #include <QPointF>
 #include <QRectF>
 #include <QStaticText>
@@ -97,26 +98,46 @@ private:
         qreal height = 0;
     };
 
+    // A mostly transparent image and the parts of it (device pixels) that hold paint, so that
+    // drawing it blends only those.
+    struct Tile
+    {
+        QImage image;
+        QList<QRect> parts;
+    };
     struct Tiles
     {
-        QImage plain;
-        QImage selected;
-        QImage outline;
-        QImage selectedOutline;
+        Tile plain;
+        Tile selected;
+        Tile outline;
+        Tile selectedOutline;
     };
+    struct ShadowKey
+    {
+        QSize size;
+        QPoint phase;
+        bool operator==(const ShadowKey &) const = default;
+    };
+    friend size_t qHash(const ShadowKey &key, size_t seed) noexcept
+    {
+        return qHashMulti(seed, key.size.width(), key.size.height(), key.phase.x(), key.phase.y());
+    }
 
     const Tiles &tilesFor(const QSizeF &cellSize);
-    QImage bandTile(const QSizeF &cellSize, bool selected) const;
-    QImage outlineTile(const QSizeF &cellSize, const QColor &color) const;
+    Tile bandTile(const QSizeF &cellSize, bool selected) const;
+    Tile outlineTile(const QSizeF &cellSize, const QColor &color) const;
+    const Tile &shadowTile(const QRectF &photoRect, QPointF &origin);
     QImage scaledPhoto(const QImage &photo, const QSizeF &size);
     const Title &title(const QString &text, qreal width);
-    void drawShadow(QPainter &painter, const QRectF &rect) const;
+    void drawShadow(QPainter &painter, const QRectF &photoRect);
     void drawBadges(QPainter &painter, const QRectF &photoRect, const CellContent &content) const;
 
     CellStyle style_;
     bool styled_ = false;
     // By cell size in device pixels (columns of one grid differ by at most a pixel).
     QHash<QSize, Tiles> tiles_;
+    // By the picture's size and where it falls within a device pixel, in quarters.
+    QHash<ShadowKey, Tile> shadows_;
     std::array<QImage, 4> badges_;
     QCache<ThumbnailKey, QImage> thumbnails_;
     QHash<QString, QHash<qreal, Title>> titles_;

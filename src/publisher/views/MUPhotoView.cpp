@@ -456,13 +456,13 @@ void MUPhotoView::drawCell(
     if (content.photo.isNull())
         content.photo = placeholder(dpr);
     content.selected = selected;
+    // A source that does not answer leaves the flags as they are: the picture could not be had.
+    content.retrievalFailed = true;
     if (delegate_) {
         content.icon = delegate_->smallIconAtIndex(this, index);
         content.title = delegate_->titleAtIndex(this, index);
         delegate_->attribsAtIndex(this, index, content.isShared, content.emailShared,
             content.webShared, content.retrievalFailed);
-    } else {
-        content.retrievalFailed = true;
     }
     if (content.icon.isNull())
         ORU_LOG(QStringLiteral("icon is empty!"));
