@@ -9,7 +9,6 @@
 #include "publisher/views/ScrollViewExtras.h"
 #include "support/oruLog.h"
 
-#include <QApplication>
 #include <QContextMenuEvent>
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -39,6 +38,15 @@ bool mouseInRect(const QPointF &point, const QRectF &rect)
 {
     return point.x() >= rect.left() && point.x() < rect.right() && point.y() >= rect.top()
         && point.y() < rect.bottom();
+}
+
+// True when the value was different and is now stored.
+template <typename T> bool changeValue(T &member, const T &value)
+{
+    if (member == value)
+        return false;
+    member = value;
+    return true;
 }
 
 quint32 clampedIndex(qreal value)
@@ -112,89 +120,59 @@ void MUPhotoView::setBackgroundColor(const QColor &color)
 
 void MUPhotoView::setShadowBoxColor(const QColor &color)
 {
-    if (color == shadowBoxColor_)
-        return;
-    shadowBoxColor_ = color;
-    emit shadowBoxColorChanged();
-    update();
+    changeAndRepaint(shadowBoxColor_, color, &MUPhotoView::shadowBoxColorChanged);
 }
 
 void MUPhotoView::setBorderOutlineColor(const QColor &color)
 {
-    if (color == borderOutlineColor_)
-        return;
-    borderOutlineColor_ = color;
-    emit borderOutlineColorChanged();
-    update();
+    changeAndRepaint(borderOutlineColor_, color, &MUPhotoView::borderOutlineColorChanged);
 }
 
 void MUPhotoView::setSelectionBorderColor(const QColor &color)
 {
-    if (color == selectionBorderColor_)
-        return;
-    selectionBorderColor_ = color;
-    emit selectionBorderColorChanged();
+    changeAndRepaint(selectionBorderColor_, color, &MUPhotoView::selectionBorderColorChanged);
 }
 
 void MUPhotoView::setUseShadowBorder(bool use)
 {
-    if (use == useShadowBorder_)
-        return;
-    useShadowBorder_ = use;
-    emit useShadowBorderChanged();
-    update();
+    changeAndRepaint(useShadowBorder_, use, &MUPhotoView::useShadowBorderChanged);
 }
 
 void MUPhotoView::setUseOutlineBorder(bool use)
 {
-    if (use == useOutlineBorder_)
-        return;
-    useOutlineBorder_ = use;
-    emit useOutlineBorderChanged();
-    update();
+    changeAndRepaint(useOutlineBorder_, use, &MUPhotoView::useOutlineBorderChanged);
 }
 
 void MUPhotoView::setUseShadowSelection(bool use)
 {
-    if (use == useShadowSelection_)
-        return;
-    useShadowSelection_ = use;
-    emit useShadowSelectionChanged();
-    update();
+    changeAndRepaint(useShadowSelection_, use, &MUPhotoView::useShadowSelectionChanged);
 }
 
 void MUPhotoView::setUseBorderSelection(bool use)
 {
-    if (use == useBorderSelection_)
-        return;
-    useBorderSelection_ = use;
-    emit useBorderSelectionChanged();
-    update();
+    changeAndRepaint(useBorderSelection_, use, &MUPhotoView::useBorderSelectionChanged);
 }
 
 void MUPhotoView::setPhotoSize(float size)
 {
-    if (size == photoSize_)
+    if (!changeValue(photoSize_, size))
         return;
-    photoSize_ = size;
     emit photoSizeChanged();
     startPhotoResizing(photoSizeTickMilliseconds);
 }
 
 void MUPhotoView::setPhotoVerticalSpacing(float spacing)
 {
-    if (spacing == photoVerticalSpacing_)
+    if (!changeValue(photoVerticalSpacing_, spacing))
         return;
-    photoVerticalSpacing_ = spacing;
     emit photoVerticalSpacingChanged();
     startPhotoResizing(spacingTickMilliseconds);
 }
 
 void MUPhotoView::setPhotoHorizontalSpacing(float spacing)
 {
-    if (spacing == photoHorizontalSpacing_)
+    if (!changeValue(photoHorizontalSpacing_, spacing))
         return;
-    photoHorizontalSpacing_ = spacing;
     emit photoHorizontalSpacingChanged();
     startPhotoResizing(spacingTickMilliseconds);
 }
@@ -415,14 +393,11 @@ void MUPhotoView::drawRect(QPainter &painter, const QRectF &dirty)
             drawCell(painter, i, cell, selection.contains(i), fastDrawing);
     }
 
-    if (mouseDown_ && bandBase_) {
-        const QRectF band = QRectF(mouseDownPoint_, mouseCurrentPoint_).normalized();
-        if (!band.isEmpty()) {
-            painter.setPen(Qt::white);
-            painter.setBrush(Qt::NoBrush);
-            painter.drawRect(band);
-            painter.fillRect(band, QColor::fromRgbF(0.8f, 0.8f, 0.8f, 0.5f));
-        }
+    if (const std::optional<QRectF> band = mouse_.band()) {
+        painter.setPen(Qt::white);
+        painter.setBrush(Qt::NoBrush);
+        painter.drawRect(*band);
+        painter.fillRect(*band, QColor::fromRgbF(0.8f, 0.8f, 0.8f, 0.5f));
     }
 }
 
@@ -478,22 +453,6 @@ void MUPhotoView::resizeEvent(QResizeEvent *event)
     QWidget::resizeEvent(event);
 }
 
-int MUPhotoView::countClick(const QMouseEvent *event)
-{
-    const quint64 time = event->timestamp();
-    const bool near = (event->position() - lastClickPoint_).manhattanLength()
-        <= QApplication::startDragDistance();
-    const bool soon = hasLastClick_ && time >= lastClickTime_
-        && time - lastClickTime_ <= quint64(QApplication::doubleClickInterval());
-    // A double-click event always counts as at least the second click, whatever its time.
-    const int least = event->type() == QEvent::MouseButtonDblClick ? 2 : 1;
-    clickCount_ = std::max(soon && near ? clickCount_ + 1 : 1, least);
-    lastClickTime_ = time;
-    lastClickPoint_ = event->position();
-    hasLastClick_ = true;
-    return clickCount_;
-}
-
 void MUPhotoView::mousePressEvent(QMouseEvent *event)
 {
     if (event->button() == Qt::RightButton) {
@@ -505,7 +464,7 @@ void MUPhotoView::mousePressEvent(QMouseEvent *event)
         event->ignore();
         return;
     }
-    countClick(event);
+    mouse_.countClick(event);
     primaryMouseDown(event->position(), event->modifiers(), event->globalPosition());
 }
 
@@ -515,68 +474,40 @@ void MUPhotoView::mouseDoubleClickEvent(QMouseEvent *event)
         event->ignore();
         return;
     }
-    // The platform delivers the second press of a double click as a press and then as this
-    // event with the same time stamp; that press has been handled already.
-    if (hasLastClick_ && event->timestamp() == lastClickTime_ && clickCount_ >= 2)
+    if (mouse_.repeatsLastPress(event))
         return;
-    countClick(event);
+    mouse_.countClick(event);
     primaryMouseDown(event->position(), event->modifiers(), event->globalPosition());
 }
 
 void MUPhotoView::primaryMouseDown(
     const QPointF &point, Qt::KeyboardModifiers modifiers, const QPointF &globalPoint)
 {
-    mouseDown_ = true;
-    mouseDownPoint_ = mouseCurrentPoint_ = point;
-    bandBase_.reset();
     const quint32 clicked = photoIndexForPoint(point);
     const quint32 count = photoCount();
-    IndexSet selection = selectionIndexes();
-
-    if (clicked >= count) {
+    if (clicked >= count)
         ORU_LOG(QStringLiteral("clickedIndex %1 > [photosArray count] %2").arg(clicked).arg(count));
-        bandBase_ = (modifiers & Qt::ShiftModifier) ? selection : IndexSet();
-        return;
-    }
     // Control-click is the one-button context-menu click; Qt reports that key as Meta.
-    if (modifiers & Qt::MetaModifier) {
+    if (clicked < count && (modifiers & Qt::MetaModifier)) {
         ORU_LOG(QStringLiteral("controlKey. clickedIndex: %1").arg(clicked));
-        mouseDown_ = false;
+        mouse_.release();
         secondaryMouseDown(point);
         if (QMenu *menu = menuForEvent())
             menu->popup(globalPoint.toPoint());
         return;
     }
-    if (mouseInRect(point, gridRectForIndex(clicked))) {
-        if (modifiers & Qt::ControlModifier) {
-            if (selection.contains(clicked))
-                selection.remove(clicked);
-            else
-                selection.add(clicked);
-        } else if (modifiers & Qt::ShiftModifier) {
-            if (selection.isEmpty()) {
-                selection.add(clicked);
-            } else {
-                const quint32 last = selection.lastIndex();
-                selection.addRange(std::min(clicked, last), std::max(clicked, last));
-            }
-        } else if (!selection.contains(clicked)) {
-            PhotoViewHost::shared().resetAllSelectionIndexes();
-            selection = IndexSet(clicked);
-        }
-    } else {
-        if (!(modifiers & Qt::ShiftModifier)) {
-            PhotoViewHost::shared().resetAllSelectionIndexes();
-            selection = IndexSet();
-        }
-        bandBase_ = selection;
-    }
-    setSelectionIndexes(selection);
+    const GridMouseSelection::PressResult result = mouse_.press(point, modifiers, clicked, count,
+        mouseInRect(point, gridRectForIndex(clicked)), selectionIndexes());
+    if (!result.setsSelection)
+        return;
+    if (result.clearsOtherGrids)
+        PhotoViewHost::shared().resetAllSelectionIndexes();
+    setSelectionIndexes(result.selection);
 }
 
 void MUPhotoView::secondaryMouseDown(const QPointF &point)
 {
-    mouseDownPoint_ = mouseCurrentPoint_ = point;
+    mouse_.startAt(point);
     const quint32 clicked = photoIndexForPoint(point);
     PhotoViewHost::shared().resetAllSelectionIndexes();
     setSelectionIndexes(clicked < photoCount() ? IndexSet(clicked) : IndexSet());
@@ -587,17 +518,18 @@ void MUPhotoView::mouseMoveEvent(QMouseEvent *event)
     // A drag that began between the cells draws the selection band; one that began on a cell
     // does nothing (pictures are not dragged out of the grid).
     event->accept();
-    if (!mouseDown_ || !bandBase_ || !(event->buttons() & Qt::LeftButton))
+    const std::optional<QRectF> band
+        = (event->buttons() & Qt::LeftButton) ? mouse_.dragTo(event->position()) : std::nullopt;
+    if (!band)
         return;
-    mouseCurrentPoint_ = event->position();
-    const QRectF band = QRectF(mouseDownPoint_, mouseCurrentPoint_).normalized();
-    IndexSet selection = *bandBase_;
-    const IndexRange range = photoIndexRangeForRect(band);
+    IndexSet underBand;
+    const IndexRange range = photoIndexRangeForRect(*band);
     const quint32 end = std::min<quint64>(quint64(range.location) + range.length, photoCount());
     for (quint32 index = range.location; index < end; ++index) {
-        if (gridRectForIndex(index).intersects(band))
-            selection.add(index);
+        if (gridRectForIndex(index).intersects(*band))
+            underBand.add(index);
     }
+    const IndexSet selection = mouse_.bandSelection(underBand);
     if (selection != selectionIndexes())
         setSelectionIndexes(selection);
     update();
@@ -609,10 +541,9 @@ void MUPhotoView::mouseReleaseEvent(QMouseEvent *event)
         event->ignore();
         return;
     }
-    if (clickCount_ == 2)
+    if (mouse_.clickCount() == 2)
         reportDoubleClicks();
-    mouseDown_ = false;
-    bandBase_.reset();
+    mouse_.release();
     update();
 }
 

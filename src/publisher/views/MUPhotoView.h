@@ -2,6 +2,7 @@
 #pragma once
 
 #include "publisher/views/CellPainter.h"
+#include "publisher/views/GridMouseSelection.h"
 #include "publisher/views/IndexSet.h"
 #include "publisher/views/KeyCommand.h"
 
@@ -189,6 +190,16 @@ private:
     QImage photoAtIndex(quint32 index) const;
     QImage fastPhotoAtIndex(quint32 index) const;
     QImage placeholder(qreal devicePixelRatio) const;
+    // Stores a property's new value, tells and repaints; nothing when it is the same.
+    template <typename T>
+    void changeAndRepaint(T &member, const T &value, void (MUPhotoView::*changed)())
+    {
+        if (member == value)
+            return;
+        member = value;
+        emit(this->*changed)();
+        update();
+    }
     CellStyle cellStyle(qreal devicePixelRatio) const;
     void drawCell(
         QPainter &painter, quint32 index, const QRectF &cell, bool selected, bool fastDrawing);
@@ -199,7 +210,6 @@ private:
     void scrollIndexToVisible(quint32 index);
     void scrollToTopOfView();
 
-    int countClick(const QMouseEvent *event);
     void primaryMouseDown(
         const QPointF &point, Qt::KeyboardModifiers modifiers, const QPointF &globalPoint);
     void secondaryMouseDown(const QPointF &point);
@@ -228,11 +238,6 @@ private:
     QSizeF gridSize_;
     quint32 columns_ = 0;
     quint32 rows_ = 0;
-    bool mouseDown_ = false;
-    QPointF mouseDownPoint_;
-    QPointF mouseCurrentPoint_;
-    // While the selection band is drawn: the selection it adds to (kept with Shift, else empty).
-    std::optional<IndexSet> bandBase_;
     QTimer photoResizeTimer_;
     QElapsedTimer photoResizeTime_;
     bool isDonePhotoResizing_ = true;
@@ -242,10 +247,7 @@ private:
     // Width changes arrive as a stream while a window is dragged larger or smaller; until they
     // settle the view draws fast, as during a live resize.
     QTimer liveResizeTimer_;
-    quint64 lastClickTime_ = 0;
-    QPointF lastClickPoint_;
-    bool hasLastClick_ = false;
-    int clickCount_ = 0;
+    GridMouseSelection mouse_;
     CellPainter cellPainter_;
 };
 
