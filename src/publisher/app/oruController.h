@@ -231,6 +231,10 @@ public:
     void getInfo();
     void showAlbumInfoForItem(oruItem &item);
     void showPictureInfoForItem(oruItem &item);
+    // Sharing (_Sharing): the e-mail and web-address dialogs of the first selected album,
+    // which must be on the service; an accepted dialog updates the album's record and badge.
+    void manageSharing();
+    void manageWebSharing();
 
     // The desktop: menu commands by name, the bus interface, files handed to the Publisher.
     // Names: "refresh", "go-up", "open", "new-album", "commit", "import", "info",
@@ -294,6 +298,11 @@ private:
     void draftsSignedOn(const QString &account);
     void draftsCommitted();
     void runOnService(std::vector<ItemEdits::ServiceCall> calls);
+    std::optional<oruItem> firstSelectedSharableAlbum() const;
+    // Sets, or removes when links is empty, the album record's key = {element: links}.
+    void storeAlbumLinks(const QString &albumId, const QString &key, const QString &element,
+        const QVariantList &links);
+    QList<oruItem *> itemsWithIdentifier(const QString &identifier);
 
     QDBusConnection m_bus;
     std::shared_ptr<oruAlertPresenter> m_alerts;

@@ -71,6 +71,9 @@ void oruController::connectActions()
     connect(ui.actionPreferences, &QAction::triggered, this, &oruController::showPrefs);
     connect(ui.actionAbout, &QAction::triggered, this, &oruController::showAboutBox);
     connect(ui.actionQuit, &QAction::triggered, this, &oruController::terminate);
+    connect(ui.actionManageSharing, &QAction::triggered, this, &oruController::manageSharing);
+    connect(
+        ui.actionManageWebSharing, &QAction::triggered, this, &oruController::manageWebSharing);
     ui.actionPreferences->setMenuRole(QAction::PreferencesRole);
     ui.actionQuit->setMenuRole(QAction::QuitRole);
     ui.actionAbout->setMenuRole(QAction::AboutRole);
@@ -94,6 +97,9 @@ void oruController::updateCommandStates()
     ui.actionRotateLeft->setEnabled(selected && draftsIdle);
     ui.actionRotateRight->setEnabled(selected && draftsIdle);
     ui.actionRemove->setEnabled(selected && draftsIdle);
+    const bool sharable = firstSelectedSharableAlbum().has_value();
+    ui.actionManageSharing->setEnabled(sharable);
+    ui.actionManageWebSharing->setEnabled(sharable);
 }
 
 bool oruController::activateAction(const QString &name)
