@@ -25,7 +25,6 @@ namespace pondrel {
 
 namespace {
 
-constexpr qreal maximumCellWidth = 250.0;
 constexpr qreal titleFontSize = 10.0;
 constexpr int fastPhotoSide = 100;
 constexpr qint64 resizeSettleMilliseconds = 1000;
@@ -47,13 +46,6 @@ template <typename T> bool changeValue(T &member, const T &value)
         return false;
     member = value;
     return true;
-}
-
-quint32 clampedIndex(qreal value)
-{
-    if (!(value > 0))
-        return 0;
-    return value >= qreal(IndexSet::notFound) ? IndexSet::notFound : quint32(value);
 }
 
 } // namespace
@@ -207,34 +199,18 @@ void MUPhotoView::updateGridAndFrame()
 {
     const quint32 count = photoCount();
     update();
-    gridSize_ = QSizeF(photoSize_ + photoHorizontalSpacing_, photoSize_ + photoVerticalSpacing_);
-    const qreal width = ScrollViewExtras::contentWidth(this);
-    if (count == 0) {
-        columns_ = rows_ = 0;
-        frameSize_ = QSize(int(width), 0);
-    } else {
-        const qreal quotient = gridSize_.width() > 0 ? width / gridSize_.width() : 1;
-        columns_ = std::clamp<quint32>(clampedIndex(std::floor(quotient)), 1, count);
-        const qreal spread = (width - gridSize_.width() * columns_) / columns_ + gridSize_.width();
-        gridSize_.setWidth(std::min(spread, maximumCellWidth));
-        rows_ = count / columns_ + (count % columns_ ? 1 : 0);
-        frameSize_ = QSize(int(width), int(std::ceil(rows_ * gridSize_.height())));
-    }
+    layout_.layOut(count, ScrollViewExtras::contentWidth(this),
+        QSizeF(photoSize_ + photoHorizontalSpacing_, photoSize_ + photoVerticalSpacing_));
     setFocusPolicy(count > 0 ? Qt::StrongFocus : Qt::NoFocus);
     if (count == 0 && hasFocus())
         clearFocus();
-    resize(frameSize_);
+    resize(layout_.frameSize());
     updateGeometry();
 }
 
 QRectF MUPhotoView::gridRectForIndex(quint32 index) const
 {
-    if (columns_ == 0)
-        return QRectF();
-    const quint32 column = index % columns_;
-    const quint32 row = index / columns_;
-    return QRectF(column * gridSize_.width(), row * gridSize_.height(), gridSize_.width(),
-        gridSize_.height());
+    return layout_.gridRectForIndex(index);
 }
 
 QSizeF MUPhotoView::scaledPhotoSizeForSize(const QSizeF &size) const
@@ -273,23 +249,12 @@ bool MUPhotoView::event(QEvent *event)
 
 quint32 MUPhotoView::photoIndexForPoint(const QPointF &point) const
 {
-    if (gridSize_.width() <= 0 || gridSize_.height() <= 0)
-        return 0;
-    const quint64 row = clampedIndex(std::floor(std::max(0.0, point.y() / gridSize_.height())));
-    const quint64 column = clampedIndex(std::floor(std::max(0.0, point.x() / gridSize_.width())));
-    return quint32(std::min<quint64>(row * columns_ + column, IndexSet::notFound));
+    return layout_.photoIndexForPoint(point);
 }
 
 IndexRange MUPhotoView::photoIndexRangeForRect(const QRectF &rect) const
 {
-    const quint32 count = photoCount();
-    if (count == 0 || columns_ == 0)
-        return {};
-    const quint32 first = photoIndexForPoint(rect.topLeft());
-    const quint32 last = std::min(photoIndexForPoint(rect.bottomRight()), count - 1);
-    if (first > last)
-        return {};
-    return {first, last - first + 1};
+    return layout_.photoIndexRangeForRect(rect, photoCount());
 }
 
 IndexSet MUPhotoView::selectionIndexes() const
@@ -644,7 +609,7 @@ bool MUPhotoView::doCommand(KeyCommand command)
         break;
     }
     const std::optional<GridMove> move
-        = gridMoveForCommand(command, selectionIndexes(), photoCount(), columns_);
+        = gridMoveForCommand(command, selectionIndexes(), photoCount(), layout_.columns());
     if (!move)
         return false;
     if (move->selection)

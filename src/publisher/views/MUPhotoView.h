@@ -2,6 +2,7 @@
 #pragma once
 
 #include "publisher/views/CellPainter.h"
+#include "publisher/views/GridLayout.h"
 #include "publisher/views/GridMouseSelection.h"
 #include "publisher/views/IndexSet.h"
 #include "publisher/views/KeyCommand.h"
@@ -23,13 +24,6 @@ class QPainter;
 namespace pondrel {
 
 class MUPhotoViewDelegate;
-
-// Consecutive indexes first ... first + length - 1.
-struct IndexRange
-{
-    quint32 location = 0;
-    quint32 length = 0;
-};
 
 // The scrollable grid of thumbnail cells: each cell holds a picture scaled to fit, a title band
 // with a type icon and the truncated title, and status badges. It owns layout, drawing, hit
@@ -121,9 +115,9 @@ public:
     // Layout: recomputes the grid from the item count and the width of the enclosing scroll
     // area and resizes the view. Call it whenever either changes.
     void updateGridAndFrame();
-    QSizeF gridSize() const { return gridSize_; }
-    quint32 columns() const { return columns_; }
-    quint32 rows() const { return rows_; }
+    QSizeF gridSize() const { return layout_.gridSize(); }
+    quint32 columns() const { return layout_.columns(); }
+    quint32 rows() const { return layout_.rows(); }
     quint32 photoCount() const;
 
     // Geometry.
@@ -150,8 +144,8 @@ public:
     // Paints the cells meeting dirty; the paint event's work, callable on any painter.
     void drawRect(QPainter &painter, const QRectF &dirty);
 
-    QSize sizeHint() const override { return frameSize_; }
-    QSize minimumSizeHint() const override { return QSize(0, frameSize_.height()); }
+    QSize sizeHint() const override { return layout_.frameSize(); }
+    QSize minimumSizeHint() const override { return QSize(0, layout_.frameSize().height()); }
 
 signals:
     void delegateChanged();
@@ -235,15 +229,12 @@ private:
     float photoSize_ = 100.0f;
     float photoVerticalSpacing_ = 25.0f;
     float photoHorizontalSpacing_ = 50.0f;
-    QSizeF gridSize_;
-    quint32 columns_ = 0;
-    quint32 rows_ = 0;
+    GridLayout layout_;
     QTimer photoResizeTimer_;
     QElapsedTimer photoResizeTime_;
     bool isDonePhotoResizing_ = true;
     int tag_ = 0;
 
-    QSize frameSize_;
     // Width changes arrive as a stream while a window is dragged larger or smaller; until they
     // settle the view draws fast, as during a live resize.
     QTimer liveResizeTimer_;
