@@ -2,6 +2,7 @@
 #include "refservice/PublicPages.h"
 
 #include "refservice/AssetStore.h"
+#include "refservice/GalleryHtml.h"
 #include "refservice/PasswordHasher.h"
 #include "refservice/Renditions.h"
 #include "refservice/ServiceDates.h"
@@ -10,6 +11,7 @@
 #include <QDateTime>
 #include <QFile>
 #include <QLocale>
+#include <QUrlQuery>
 
 #include <pugixml.hpp>
 
@@ -19,14 +21,6 @@ namespace pondrel::refservice {
 
 namespace {
 
-HttpResponse page(int status, const QString &title, const QString &body)
-{
-    const QString html = QStringLiteral("<!DOCTYPE html>\n<html><head><meta charset=\"utf-8\">"
-                                        "<title>%1</title></head><body>%2</body></html>\n")
-                             .arg(title.toHtmlEscaped(), body);
-    return HttpResponse::text(status, "text/html; charset=utf-8", html.toUtf8());
-}
-
 struct GalleryPicture
 {
     AssetRow picture;
@@ -34,17 +28,24 @@ struct GalleryPicture
     std::optional<RenditionRow> preview;
 };
 
-// The pictures of the album, and of the albums inside it when asked, that have renditions.
-void collectPictures(Database &database, const AssetRow &album, bool includeSubFolders,
-    QList<GalleryPicture> &pictures)
+struct AlbumPictures
 {
-    QList<AssetRow> albums {album}; // breadth first, without recursion
+    AssetRow album;
+    QList<GalleryPicture> pictures;
+};
+
+// The album and, when asked, the albums inside it (breadth first, without recursion), each
+// with its pictures that have renditions.
+QList<AlbumPictures> collectAlbums(Database &database, const AssetRow &top, bool includeSubFolders)
+{
+    QList<AlbumPictures> albums {{top, {}}};
     for (qsizetype next = 0; next < albums.size(); ++next) {
-        const AssetRow current = albums[next];
+        const AssetRow current = albums[next].album;
+        QList<GalleryPicture> pictures;
         for (const AssetRow &row : AssetStore::children(database, current.accountId, current.id)) {
             if (row.isFolder()) {
                 if (includeSubFolders)
-                    albums.append(row);
+                    albums.append({row, {}});
                 continue;
             }
             GalleryPicture entry {row, std::nullopt, std::nullopt};
@@ -57,7 +58,16 @@ void collectPictures(Database &database, const AssetRow &album, bool includeSubF
             if (entry.thumbnail || entry.preview)
                 pictures.append(entry);
         }
+        albums[next].pictures = pictures;
     }
+    return albums;
+}
+
+QString formValue(const QByteArray &body, const QString &name)
+{
+    // application/x-www-form-urlencoded writes spaces as '+', which QUrlQuery leaves alone.
+    const QUrlQuery form(QString::fromLatin1(QByteArray(body).replace('+', ' ')));
+    return form.queryItemValue(name, QUrl::FullyDecoded);
 }
 
 // A rendition's address gets new bytes only under a new identifier, so its bytes never change.
@@ -92,7 +102,7 @@ PublicPages::PublicPages(
 // The password of a protected address is checked before the page takes the database lock (the
 // derivation is slow), and failed guesses make the next ones wait.
 std::optional<HttpResponse> PublicPages::refuseWithoutPassword(
-    const QString &linkId, const QString &password) const
+    const QString &linkId, const QString &password, bool &isProtected) const
 {
     using pondrel::refservice::FailedAttempts;
     PasswordHash stored;
@@ -106,11 +116,12 @@ std::optional<HttpResponse> PublicPages::refuseWithoutPassword(
             return std::nullopt; // the page says it does not exist
         stored = PasswordHash {query.blob(0), query.blob(1), int(query.integer(2))};
     }
-    if (stored.iterations <= 0)
+    isProtected = stored.iterations > 0;
+    if (!isProtected)
         return std::nullopt;
     const QString key = FailedAttempts::galleryKey(linkId);
     if (const qint64 wait = m_attempts.waitSeconds(key); wait > 0) {
-        HttpResponse response = page(429, QStringLiteral("Too many attempts"),
+        HttpResponse response = GalleryHtml::page(429, QStringLiteral("Too many attempts"),
             QStringLiteral("<p>Too many wrong passwords. Please try again later.</p>"));
         response.setHeader("Retry-After", QByteArray::number(wait));
         return response;
@@ -121,10 +132,7 @@ std::optional<HttpResponse> PublicPages::refuseWithoutPassword(
     }
     if (!password.isEmpty())
         m_attempts.failed(key);
-    return page(401, QStringLiteral("Password needed"),
-        QStringLiteral("<form><input type=\"hidden\" name=\"a\" value=\"%1\">"
-                       "<input type=\"password\" name=\"p\"><input type=\"submit\"></form>")
-            .arg(linkId.toHtmlEscaped()));
+    return GalleryHtml::passwordForm(linkId, !password.isEmpty());
 }
 
 HttpResponse PublicPages::rendition(const HttpRequest &request) const
@@ -159,17 +167,23 @@ HttpResponse PublicPages::rendition(const HttpRequest &request) const
     return response; // for HEAD libmicrohttpd sends the headers only
 }
 
+// A protected gallery's form posts its password, so that it stays out of addresses, histories
+// and logs; a "p" in the address still works for feed readers, which cannot fill in a form.
 HttpResponse PublicPages::gallery(const HttpRequest &request) const
 {
-    if (request.method != "GET" && request.method != "HEAD")
-        return HttpResponse::text(405, "text/plain", "Use GET\n");
     const bool asFeed = request.query.contains(QStringLiteral("r"));
     const QString exportId = request.query.value(QStringLiteral("e"));
     const QString linkId = asFeed ? request.query.value(QStringLiteral("r"))
                                   : request.query.value(QStringLiteral("a"));
+    const bool posted = request.method == "POST" && !asFeed && exportId.isEmpty();
+    if (request.method != "GET" && request.method != "HEAD" && !posted)
+        return HttpResponse::text(405, "text/plain", "Use GET\n");
+    bool isProtected = false;
     if (exportId.isEmpty() && !linkId.isEmpty()) {
+        const QString password = posted ? formValue(request.body, QStringLiteral("p"))
+                                        : request.query.value(QStringLiteral("p"));
         if (std::optional<HttpResponse> refusal
-            = refuseWithoutPassword(linkId, request.query.value(QStringLiteral("p"))))
+            = refuseWithoutPassword(linkId, password, isProtected))
             return *refusal;
     }
     const auto lock = m_database.lock();
@@ -182,7 +196,7 @@ HttpResponse PublicPages::gallery(const HttpRequest &request) const
                                  "WHERE id = ?1 AND direct_access = 1");
         query.bind(1, exportId);
         if (!query.step())
-            return page(404, QStringLiteral("Not found"),
+            return GalleryHtml::page(404, QStringLiteral("Not found"),
                 QStringLiteral("<p>This invitation no longer exists.</p>"));
         assetId = query.text(0);
         album.includeSubFolders = query.integer(1) != 0;
@@ -196,7 +210,7 @@ HttpResponse PublicPages::gallery(const HttpRequest &request) const
                                              "description FROM symbolic_links WHERE id = ?1");
         query.bind(1, linkId);
         if (linkId.isEmpty() || !query.step())
-            return page(404, QStringLiteral("Not found"),
+            return GalleryHtml::page(404, QStringLiteral("Not found"),
                 QStringLiteral("<p>This web address no longer exists.</p>"));
         assetId = query.text(0);
         album.includeSubFolders = query.integer(1) != 0;
@@ -215,7 +229,7 @@ HttpResponse PublicPages::gallery(const HttpRequest &request) const
     Statement owner = m_database.prepare("SELECT account_id FROM assets WHERE id = ?1");
     owner.bind(1, assetId);
     if (!owner.step())
-        return page(404, QStringLiteral("Not found"),
+        return GalleryHtml::page(404, QStringLiteral("Not found"),
             QStringLiteral("<p>This album no longer exists.</p>"));
     album.album = AssetStore::require(m_database, owner.integer(0), assetId);
     if (album.title.isEmpty())
@@ -225,41 +239,38 @@ HttpResponse PublicPages::gallery(const HttpRequest &request) const
     if (album.galleryUrl.isEmpty())
         album.galleryUrl = SharingRecords::directAccessUrl(m_config, exportId);
     HttpResponse response = asFeed ? feed(album) : galleryPage(album);
+    if (isProtected) // what only the password opens is not kept in shared caches or on disk
+        response.setHeader("Cache-Control", "no-store");
     transaction.commit();
     return response; // for HEAD libmicrohttpd sends the headers only
 }
 
 HttpResponse PublicPages::galleryPage(const Album &album) const
 {
-    QList<GalleryPicture> pictures;
-    collectPictures(m_database, album.album, album.includeSubFolders, pictures);
-    QString body = QStringLiteral("<h1>%1</h1>\n").arg(album.title.toHtmlEscaped());
-    if (!album.description.isEmpty())
-        body += QStringLiteral("<p class=\"description\">%1</p>\n")
-                    .arg(album.description.toHtmlEscaped());
-    if (!album.feedUrl.isEmpty())
-        body += QStringLiteral("<p><a class=\"feed\" href=\"%1\">RSS</a></p>\n")
-                    .arg(album.feedUrl.toHtmlEscaped());
-    body += QStringLiteral("<ul class=\"pictures\">\n");
-    for (const GalleryPicture &entry : pictures) {
-        const RenditionRow &shown = entry.thumbnail ? *entry.thumbnail : *entry.preview;
-        const RenditionRow &large = entry.preview ? *entry.preview : *entry.thumbnail;
-        body += QStringLiteral("<li><a href=\"%1\"><img src=\"%2\" width=\"%3\" height=\"%4\" "
-                               "alt=\"%5\"></a><br>%5</li>\n")
-                    .arg(Renditions::url(m_config, large).toHtmlEscaped(),
-                        Renditions::url(m_config, shown).toHtmlEscaped())
-                    .arg(shown.width)
-                    .arg(shown.height)
-                    .arg(entry.picture.name.toHtmlEscaped());
+    GalleryView view {album.title, album.description, album.feedUrl, {}};
+    const QList<AlbumPictures> albums
+        = collectAlbums(m_database, album.album, album.includeSubFolders);
+    for (const AlbumPictures &each : albums) {
+        const bool top = each.album.id == album.album.id;
+        GallerySection section {
+            top ? QString() : each.album.name, top ? QString() : each.album.description, {}};
+        for (const GalleryPicture &entry : each.pictures) {
+            const RenditionRow &shown = entry.thumbnail ? *entry.thumbnail : *entry.preview;
+            const RenditionRow &large = entry.preview ? *entry.preview : *entry.thumbnail;
+            section.tiles.append({entry.picture.name, Renditions::url(m_config, shown), shown.width,
+                shown.height, Renditions::url(m_config, large)});
+        }
+        view.sections.append(section);
     }
-    body += QStringLiteral("</ul>\n");
-    return page(200, album.title, body);
+    return GalleryHtml::gallery(view);
 }
 
 HttpResponse PublicPages::feed(const Album &album) const
 {
     QList<GalleryPicture> pictures;
-    collectPictures(m_database, album.album, album.includeSubFolders, pictures);
+    for (const AlbumPictures &each :
+        collectAlbums(m_database, album.album, album.includeSubFolders))
+        pictures.append(each.pictures);
     pugi::xml_document document;
     pugi::xml_node declaration = document.append_child(pugi::node_declaration);
     declaration.append_attribute("version") = "1.0";

@@ -27,7 +27,7 @@ private:
     HttpResponse galleryPage(const Album &album) const;
     HttpResponse feed(const Album &album) const;
     std::optional<HttpResponse> refuseWithoutPassword(
-        const QString &linkId, const QString &password) const;
+        const QString &linkId, const QString &password, bool &isProtected) const;
 
     Database &m_database;
     const ServiceConfig &m_config;

@@ -11,6 +11,8 @@
 
 #include <QDir>
 #include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
 #include <QSignalSpy>
 
 using namespace pondrel;
@@ -56,6 +58,8 @@ TEST_F(DraftsWorkflowTest, FilesHandedOverTogetherMakeOneImportAndTheTopLevelTak
 {
     auto drafts = workflow();
     QSignalSpy imports(drafts.get(), &DraftsWorkflow::importFinished);
+    QSignalSpy statuses(drafts.get(), &DraftsWorkflow::statusShown);
+    QSignalSpy statusesHidden(drafts.get(), &DraftsWorkflow::statusHidden);
     drafts->openFile(picture("top.jpg"));
     EXPECT_TRUE(drafts->filesToImport().isEmpty()) << "a file at the top level is not taken";
     picture("Folder/in.jpg");
@@ -71,6 +75,9 @@ TEST_F(DraftsWorkflowTest, FilesHandedOverTogetherMakeOneImportAndTheTopLevelTak
     EXPECT_EQ(drafts->store().records(m_currentAlbum).size(), 4);
     EXPECT_EQ(sheetText(*drafts), "Importing picture 3 of 3");
     EXPECT_FALSE(drafts->progressSheet().isVisible());
+    ASSERT_EQ(statuses.count(), 2);
+    EXPECT_EQ(statuses.at(1).at(0), "Inserting files...");
+    EXPECT_EQ(statusesHidden.count(), 2);
 
     // Every change is on disk at once, for the account that made it.
     drafts.reset();
@@ -78,6 +85,33 @@ TEST_F(DraftsWorkflowTest, FilesHandedOverTogetherMakeOneImportAndTheTopLevelTak
     ASSERT_TRUE(saved);
     EXPECT_EQ(saved->account, kEmail);
     EXPECT_EQ(saved->store.numberOfDraftItems(), 5);
+}
+
+TEST_F(DraftsWorkflowTest, TheSheetsStopButtonEndsAnImportAndKeepsWhatWasMade)
+{
+    constexpr int kPictures = 20;
+    for (int index = 0; index < kPictures; ++index) {
+        const QString path = m_files.filePath(QStringLiteral("Many/p%1.jpg").arg(index));
+        QDir().mkpath(QFileInfo(path).path());
+        ASSERT_TRUE(writeJpeg(path, quadrants(1600, 1200)));
+    }
+    const auto drafts = workflow();
+    auto *bar = drafts->progressSheet().findChild<QProgressBar *>();
+    auto *stop = drafts->progressSheet().findChild<QPushButton *>("progressSheet_stop");
+    ASSERT_TRUE(bar && stop);
+    QObject::connect(bar, &QProgressBar::valueChanged, stop, [stop](int value) {
+        if (value == 1)
+            stop->click();
+    });
+    QSignalSpy imports(drafts.get(), &DraftsWorkflow::importFinished);
+    drafts->importFiles({m_files.filePath("Many")});
+    ASSERT_TRUE(imports.wait());
+    const QString many
+        = drafts->store().records("")[0].toMap().value("UniqueIdentifier").toString();
+    const qsizetype kept = drafts->store().records(many).size();
+    EXPECT_GE(kept, 1);
+    EXPECT_LT(kept, kPictures);
+    EXPECT_FALSE(drafts->progressSheet().isVisible());
 }
 
 TEST_F(DraftsWorkflowTest, ACommitCutShortIsOfferedBackAndGoesOnWithoutDuplicates)
@@ -90,11 +124,13 @@ TEST_F(DraftsWorkflowTest, ACommitCutShortIsOfferedBackAndGoesOnWithoutDuplicate
         drafts->importFiles({m_files.filePath("Trip")});
         ASSERT_TRUE(waitForSignal(drafts.get(), &DraftsWorkflow::importFinished));
         const QVariantMap trip = drafts->store().records("")[0].toMap();
-        const QVariantMap a = drafts->store().records(trip.value("UniqueIdentifier").toString())[0].toMap();
+        const QVariantMap a
+            = drafts->store().records(trip.value("UniqueIdentifier").toString())[0].toMap();
         // The service got the album and the first picture; the drafts file says only the album.
         albumId = *oruNetworkUpload::uploadFolderItem(*m_network, oruItem::initWithAsset(trip), "");
         drafts->store().albumCreated(trip.value("UniqueIdentifier").toString(), albumId);
-        ASSERT_TRUE(oruNetworkUpload::uploadPictureAsset(*m_network, oruItem::initWithAsset(a), albumId));
+        ASSERT_TRUE(
+            oruNetworkUpload::uploadPictureAsset(*m_network, oruItem::initWithAsset(a), albumId));
         DraftsWriter writer;
         writer.schedule(drafts->store().toVariantMap(), kEmail, true);
     }
@@ -105,11 +141,17 @@ TEST_F(DraftsWorkflowTest, ACommitCutShortIsOfferedBackAndGoesOnWithoutDuplicate
 
     const auto restored = workflow();
     QSignalSpy commits(restored.get(), &DraftsWorkflow::commitFinished);
+    QSignalSpy statuses(restored.get(), &DraftsWorkflow::statusShown);
+    QSignalSpy statusesHidden(restored.get(), &DraftsWorkflow::statusHidden);
     ASSERT_TRUE(restored->offerRestore(kEmail, *m_network));
     EXPECT_EQ(m_alerts.value(0), "Restore 2 unsent drafts?");
     ASSERT_TRUE(commits.wait());
     EXPECT_TRUE(restored->store().isEmpty());
     EXPECT_EQ(sheetText(*restored), "Uploading item 2 of 2");
+    ASSERT_EQ(statuses.count(), 2);
+    EXPECT_EQ(statuses.at(0).at(0), "Uploading albums...");
+    EXPECT_EQ(statuses.at(1).at(0), "Uploading pictures...");
+    EXPECT_EQ(statusesHidden.count(), 1);
     EXPECT_EQ(assetsIn("").size(), 1);
     EXPECT_EQ(m_network->getAssets(albumId)->size(), 2);
     restored->flush();

@@ -228,6 +228,9 @@ public:
     // "RotateFlipType" (a draft's own record too, so it is sent turned), its preview and its
     // cached thumbnail.
     void rotateItem(oruItem &item, bool left);
+    // The picture of the full picture view turns (nothing without its preview), shown turned,
+    // and the grids' copy of it with it.
+    void rotateShownPicture(bool left);
     void getInfo();
     void showAlbumInfoForItem(oruItem &item);
     void showPictureInfoForItem(oruItem &item);

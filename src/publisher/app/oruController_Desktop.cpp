@@ -142,7 +142,7 @@ void oruController::openUris(const QStringList &uris)
 bool oruController::openFile(const QString &path)
 {
     ORU_LOG(QStringLiteral("openFile: %1").arg(path));
-    m_drafts->openFile(path);
+    m_drafts->openFile(path, quint32(m_currentPermissions));
     return true;
 }
 

@@ -7,9 +7,8 @@
 #include "publisher/app/oruMainWindow.h"
 #include "publisher/dialogs/oruAlertPresenter.h"
 #include "publisher/dialogs/oruFolderInfoController.h"
+#include "publisher/dialogs/oruOpenPanel.h"
 #include "support/oruLog.h"
-
-#include <QFileDialog>
 
 namespace pondrel {
 
@@ -42,16 +41,7 @@ void oruController::newAlbum()
 void oruController::importPicture()
 {
     ORU_LOG(QStringLiteral("MARK"));
-    QFileDialog panel(&window(), tr("Add Pictures"));
-    panel.setObjectName(QStringLiteral("OpenPanel"));
-    // At the top level only albums can be made, so only folders can be chosen.
-    if (m_currentAlbum.isRoot()) {
-        panel.setFileMode(QFileDialog::Directory);
-        panel.setOption(QFileDialog::ShowDirsOnly);
-    } else {
-        panel.setFileMode(QFileDialog::ExistingFiles);
-        panel.setNameFilter(typeFilter());
-    }
+    oruOpenPanel panel(m_currentAlbum.isRoot(), typeFilter(), &window());
     if (m_alerts->runDialog(panel) != QDialog::Accepted)
         return;
     startImportingWithFiles(panel.selectedFiles());
@@ -66,10 +56,8 @@ void oruController::startImportingWithFiles(const QStringList &paths)
 
 void oruController::commitDraftsToServer()
 {
-    if (!m_signedOn || !m_drafts->commit(*m_orunet))
-        return;
-    showStatus(tr("Uploading albums..."));
-    updateCommandStates();
+    if (m_signedOn && m_drafts->commit(*m_orunet))
+        updateCommandStates();
 }
 
 QString oruController::toolTipAtIndex(MUPhotoView *view, quint32 index)
@@ -86,7 +74,6 @@ QString oruController::toolTipAtIndex(MUPhotoView *view, quint32 index)
 
 void oruController::draftsCommitted()
 {
-    hideStatus();
     m_albumHeap.removeAllObjects();
     m_parentHeap.removeAllObjects();
     m_assetsHeap.removeAllObjects();

@@ -100,8 +100,8 @@ void oruController::setUpPictureView()
     addButton("previous", tr("Previous"), &oruController::displayPrevPic);
     addButton("next", tr("Next"), &oruController::displayNextPic);
     buttons->addStretch();
-    addButton("rotateLeft", tr("Rotate Left"), [] {});
-    addButton("rotateRight", tr("Rotate Right"), [] {});
+    addButton("rotateLeft", tr("Rotate Left"), [this] { rotateShownPicture(true); });
+    addButton("rotateRight", tr("Rotate Right"), [this] { rotateShownPicture(false); });
     buttons->addStretch();
     addButton("wallpaper", tr("Get Wallpaper"), &oruController::requestWallpaper);
     addButton("download", tr("Download"), &oruController::downloadPicture);

@@ -4,10 +4,13 @@
 
 #include "imaging/PictureTransforms.h"
 #include "client/oruUtils.h"
+#include "publisher/app/oruMainWindow.h"
 #include "publisher/app/oruServiceThread.h"
 #include "publisher/dialogs/oruAlertPresenter.h"
+#include "publisher/preview/ORPhotoView.h"
 #include "support/CSCache.h"
 #include "support/oruLog.h"
+#include "ui_MainWindow.h"
 
 #include <QBuffer>
 #include <QSet>
@@ -84,14 +87,15 @@ void oruController::removeItem()
             if (index >= quint32(m_pictureViewArrays[section].size()))
                 continue;
             const oruItem &item = m_pictureViewArrays[section].at(index);
-            ORU_LOG(QStringLiteral("Will delete %1 of type %2")
-                        .arg(item.name(), item.isFolder() ? QStringLiteral("folder")
-                                                          : QStringLiteral("picture")));
+            ORU_LOG(
+                QStringLiteral("Will delete %1 of type %2")
+                    .arg(item.name(),
+                        item.isFolder() ? QStringLiteral("folder") : QStringLiteral("picture")));
             if (item.isDraft())
                 draftIds.append(item.uniqueID());
             else
-                removals.push_back({item.uniqueID(), item.name(), item.isFolder(),
-                    item.isImported()});
+                removals.push_back(
+                    {item.uniqueID(), item.name(), item.isFolder(), item.isImported()});
         }
     }
     resetAllSelectionIndexes();
@@ -142,14 +146,43 @@ void oruController::removeItem()
     }
 }
 
+// While a picture is shown in full, the menu turns that one, so that the view and the grids
+// never disagree about its orientation.
 void oruController::rotateLeft()
 {
-    rotateFirstSelectedPicture(*this, true);
+    if (window().ui().oruTabView->currentWidget() == window().ui().picturePage)
+        rotateShownPicture(true);
+    else
+        rotateFirstSelectedPicture(*this, true);
 }
 
 void oruController::rotateRight()
 {
-    rotateFirstSelectedPicture(*this, false);
+    if (window().ui().oruTabView->currentWidget() == window().ui().picturePage)
+        rotateShownPicture(false);
+    else
+        rotateFirstSelectedPicture(*this, false);
+}
+
+void oruController::rotateShownPicture(bool left)
+{
+    oruItem shown = m_photoView->item();
+    if (shown.uniqueID().isEmpty() || !shown.previewPic() || shown.previewPic()->isNull())
+        return;
+    rotateItem(shown, left);
+    m_photoView->setItem(shown);
+    // The grids list a copy of the picture of their own; a preview asked for later is turned by
+    // the copy's orientation.
+    for (QList<oruItem> &items : m_pictureViewArrays) {
+        for (oruItem &item : items) {
+            if (item.isFolder() || item.uniqueID() != shown.uniqueID())
+                continue;
+            item.setOrientation(shown.orientation());
+            if (shown.thumbnailPic())
+                item.setThumbnailPic(*shown.thumbnailPic());
+        }
+    }
+    allPictureViewsSetNeedsDisplay();
 }
 
 void oruController::rotateItem(oruItem &item, bool left)
@@ -160,8 +193,8 @@ void oruController::rotateItem(oruItem &item, bool left)
             = rotateAccordingToExifOrientation(Picture(*item.previewPic()), quarterTurn))
             item.setPreviewPic(turned->bitmap());
     }
-    item.setOrientation(
-        left ? ItemEdits::rotatedLeft(item.orientation()) : ItemEdits::rotatedRight(item.orientation()));
+    item.setOrientation(left ? ItemEdits::rotatedLeft(item.orientation())
+                             : ItemEdits::rotatedRight(item.orientation()));
     ORU_LOG(QStringLiteral("new orientation:%1").arg(item.orientation()));
     const QString rotateMode = oruUtils::rotateModeFromOrientation(int(item.orientation()));
     ORU_LOG(QStringLiteral("new rotateMode:%1").arg(rotateMode));
@@ -185,10 +218,12 @@ void oruController::rotateItem(oruItem &item, bool left)
     else if (item.thumbnailPic() && !item.thumbnailPic()->isNull())
         source = rotateAccordingToExifOrientation(Picture(*item.thumbnailPic()), quarterTurn);
     if (source) {
-        if (const std::optional<Picture> thumbnail = thumbnailImage(*source, oruItem::kThumbnailSize)) {
+        if (const std::optional<Picture> thumbnail
+            = thumbnailImage(*source, oruItem::kThumbnailSize)) {
             item.setThumbnailPic(thumbnail->bitmap());
             if (!item.fullPathName().isEmpty())
-                CSCache::sharedCache().cacheData(pngBytes(thumbnail->bitmap()), item.fullPathName());
+                CSCache::sharedCache().cacheData(
+                    pngBytes(thumbnail->bitmap()), item.fullPathName());
         }
     }
     allPictureViewsSetNeedsDisplay();

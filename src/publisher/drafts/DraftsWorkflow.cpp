@@ -23,6 +23,19 @@ QString problemList(const QStringList &problems)
     return shown.join(QLatin1Char('\n'));
 }
 
+// A draft that failed to go may have reached the service all the same (its answer lost on the
+// way), so sending it again must not make a second copy.
+bool holdsRefusedDrafts(const DraftStore &store)
+{
+    for (const QString &albumId : store.albumIds()) {
+        for (const QVariant &record : store.records(albumId)) {
+            if (record.toMap().contains(DraftStore::kCommitErrorKey))
+                return true;
+        }
+    }
+    return false;
+}
+
 } // namespace
 
 DraftsWorkflow::DraftsWorkflow(QWidget *window, Ask ask, CurrentAlbum currentAlbum, QObject *parent)
@@ -81,9 +94,10 @@ bool DraftsWorkflow::offerRestore(const QString &account, oruNetwork &network)
     return true;
 }
 
-void DraftsWorkflow::openFile(const QString &path)
+void DraftsWorkflow::openFile(const QString &path, quint32 permissions)
 {
     ORU_LOG(QStringLiteral("MARK"));
+    m_permissionsToImport = permissions;
     if (m_filesToImport.isEmpty())
         QTimer::singleShot(0, this, &DraftsWorkflow::startCollectedImport);
     if (QFileInfo(path).isDir() || !m_currentAlbum().isEmpty())
@@ -94,7 +108,7 @@ void DraftsWorkflow::startCollectedImport()
 {
     const QStringList paths = std::exchange(m_filesToImport, {});
     if (!paths.isEmpty())
-        importFiles(paths);
+        importFiles(paths, m_permissionsToImport);
 }
 
 void DraftsWorkflow::importFiles(const QStringList &paths, quint32 permissions)
@@ -108,9 +122,11 @@ void DraftsWorkflow::importFiles(const QStringList &paths, quint32 permissions)
     ORU_LOG(QStringLiteral("URLs: %1").arg(paths.join(QStringLiteral(", "))));
     m_import = std::make_unique<DraftImport>(m_store);
     connect(m_import.get(), &DraftImport::planned, this, [this](int count) {
-        if (count > 0)
-            m_sheet->begin(tr("Importing Pictures"), tr("Importing %1 pictures...").arg(count),
-                count, true);
+        if (count == 0)
+            return;
+        emit statusShown(tr("Inserting files..."));
+        m_sheet->begin(
+            tr("Importing Pictures"), tr("Importing %1 pictures...").arg(count), count, true);
     });
     connect(m_import.get(), &DraftImport::progressed, this, [this](int done, int count) {
         m_sheet->setValue(done);
@@ -125,6 +141,7 @@ void DraftsWorkflow::importDone(const DraftImport::Summary &summary)
 {
     m_sheet->end();
     disconnect(m_sheet, &oruProgressSheet::stopRequested, nullptr, nullptr);
+    emit statusHidden();
     if (summary.picturesAdded + summary.albumsAdded > 0) {
         save();
         emit draftsChanged();
@@ -167,22 +184,25 @@ bool DraftsWorkflow::commit(const oruNetwork &network, bool resumed)
         return false;
     m_commit = std::make_unique<DraftCommit>(m_store, DraftCommit::clientsLike(network));
     connect(m_commit.get(), &DraftCommit::started, this, [this](int count) {
+        emit statusShown(tr("Uploading albums..."));
         m_sheet->begin(tr("Uploading items"), tr("Uploading %1 items...").arg(count), count, false);
     });
     connect(m_commit.get(), &DraftCommit::progressed, this, [this](int done, int count) {
         m_sheet->setValue(done);
         m_sheet->setText(tr("Uploading item %1 of %2").arg(done).arg(count));
     });
-    connect(m_commit.get(), &DraftCommit::draftsChanged, this, [this] {
-        save(m_commit && m_commit->isRunning());
-    });
+    connect(m_commit.get(), &DraftCommit::picturesStarted, this,
+        [this] { emit statusShown(tr("Uploading pictures...")); });
+    connect(m_commit.get(), &DraftCommit::draftsChanged, this,
+        [this] { save(m_commit && m_commit->isRunning()); });
     connect(m_commit.get(), &DraftCommit::finished, this, &DraftsWorkflow::commitDone);
-    return m_commit->start(resumed);
+    return m_commit->start(resumed || holdsRefusedDrafts(m_store));
 }
 
 void DraftsWorkflow::commitDone(const DraftCommit::Summary &summary)
 {
     m_sheet->end();
+    emit statusHidden();
     save();
     emit draftsChanged();
     if (summary.notSent > 0)

@@ -50,8 +50,9 @@ public:
     bool offerRestore(const QString &account, oruNetwork &network);
 
     // A path handed over; all paths handed over in one go make one import, which starts once
-    // control returns to the event loop. At the top level only folders are taken.
-    void openFile(const QString &path);
+    // control returns to the event loop. At the top level only folders are taken. New draft
+    // pictures start from permissions, those of the album shown.
+    void openFile(const QString &path, quint32 permissions = 0);
     void importFiles(const QStringList &paths, quint32 permissions = 0);
     // A new draft record in the current album (a new album from the album dialog).
     void addDraft(const QVariantMap &record);
@@ -70,6 +71,9 @@ signals:
     void draftsChanged();
     void importFinished(const pondrel::DraftImport::Summary &summary);
     void commitFinished(const pondrel::DraftCommit::Summary &summary);
+    // The status line while an import or a commit runs.
+    void statusShown(const QString &text);
+    void statusHidden();
 
 private:
     void startCollectedImport();
@@ -86,6 +90,7 @@ private:
     std::unique_ptr<DraftImport> m_import;
     std::unique_ptr<DraftCommit> m_commit;
     QStringList m_filesToImport;
+    quint32 m_permissionsToImport = 0;
 };
 
 } // namespace pondrel
