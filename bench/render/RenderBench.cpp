@@ -9,9 +9,9 @@
 
 #include "bench/common/BenchmarkMain.h"
 
-#include "imaging/PictureTransforms.h"
 #include "imaging/PictureDecoder.h"
 #include "imaging/PictureRendering.h"
+#include "imaging/PictureTransforms.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -61,10 +61,11 @@ QMap<QString, double> peaks;
 // How a batch decodes its picture: at the smallest DCT scale its commands allow, or at full size.
 enum class Decode { scaled, fullSize };
 
-std::optional<Picture> decodeFor(const QVariantList &commands, Decode decode, QString &errorMsg)
+std::optional<Picture> decodeFor(
+    const QList<RenderRequest> &requests, Decode decode, QString &errorMsg)
 {
     if (decode == Decode::scaled)
-        return decodePictureForCommands(largeJpegPath, commands, errorMsg);
+        return decodePictureForRequests(largeJpegPath, requests, errorMsg);
     const std::optional<PictureDecoder> decoder = PictureDecoder::open(largeJpegPath, errorMsg);
     return decoder ? decoder->decode(1.0, errorMsg) : std::nullopt;
 }
@@ -92,41 +93,39 @@ bool writeLargeJpeg(const QString &file)
         && WEXITSTATUS(status) == 0;
 }
 
-QVariantMap command(const Rendition &rendition, int index)
+RenderRequest request(const Rendition &rendition)
 {
-    return {{"type", "RenderPicture"}, {"id", QStringLiteral("render-bench-%1").arg(index)},
-        {"width", QString::number(rendition.width)}, {"height", QString::number(rendition.height)},
-        {"cropMode", QString::number(rendition.cropMode)}, {"RotateFlipType", "RotateNoneFlipNone"},
-        {"return", "fileSize,width,height"}};
+    return {QSizeF(rendition.width, rendition.height), rendition.cropMode, 1, 0.6f};
 }
 
-// One batch as the visit cycle runs it: one decode for all its commands, then each rendered
+// One batch as the visit cycle runs it: one decode for all its renditions, then each rendered
 // and written. False with the reason in errorMsg.
-bool runBatch(const QVariantList &commands, Decode decode, QString &errorMsg)
+bool runBatch(const QList<RenderRequest> &requests, Decode decode, QString &errorMsg)
 {
-    const std::optional<Picture> picture = decodeFor(commands, decode, errorMsg);
+    const std::optional<Picture> picture = decodeFor(requests, decode, errorMsg);
     if (!picture)
         return false;
-    for (const QVariant &each : commands) {
-        const QVariantMap record = each.toMap();
-        const auto rendered = renderPictureCommandToFile(record, *picture,
-            outputFolder->filePath(record.value("id").toString() + ".jpg"), kRenditionJpegQuality,
-            errorMsg);
-        if (!rendered)
+    for (const RenderRequest &each : requests) {
+        const std::optional<RenderedJpeg> rendered = render(*picture, each, errorMsg);
+        QFile file(outputFolder->filePath(QStringLiteral("render-bench-%1x%2.jpg")
+                                              .arg(each.size.width())
+                                              .arg(each.size.height())));
+        if (!rendered || !file.open(QIODevice::WriteOnly | QIODevice::Truncate)
+            || file.write(rendered->bytes) != rendered->bytes.size())
             return false;
     }
     return true;
 }
 
 // One batch for all the renditions, or a batch of one for each.
-QList<QVariantList> batchesOf(const QList<int> &renditions, bool oneDecode)
+QList<QList<RenderRequest>> batchesOf(const QList<int> &renditions, bool oneDecode)
 {
-    QList<QVariantList> batches;
+    QList<QList<RenderRequest>> batches;
     for (int index : renditions) {
         if (oneDecode && !batches.isEmpty())
-            batches.last().append(command(kRenditions.at(index), index));
+            batches.last().append(request(kRenditions.at(index)));
         else
-            batches.append(QVariantList {command(kRenditions.at(index), index)});
+            batches.append(QList<RenderRequest> {request(kRenditions.at(index))});
     }
     return batches;
 }
@@ -168,9 +167,9 @@ double childPeakMegabytes(const std::function<bool()> &work)
     return peak;
 }
 
-bool runBatches(const QList<QVariantList> &batches, Decode decode, QString &errorMsg)
+bool runBatches(const QList<QList<RenderRequest>> &batches, Decode decode, QString &errorMsg)
 {
-    for (const QVariantList &batch : batches) {
+    for (const QList<RenderRequest> &batch : batches) {
         if (!runBatch(batch, decode, errorMsg))
             return false;
     }
@@ -211,12 +210,12 @@ void measurePeaks()
 void renderBatches(
     benchmark::State &state, const QList<int> &renditions, bool oneDecode, Decode decode)
 {
-    const QList<QVariantList> batches = batchesOf(renditions, oneDecode);
+    const QList<QList<RenderRequest>> batches = batchesOf(renditions, oneDecode);
     QElapsedTimer clock;
     double total = 0;
     for (auto _ : state) {
         clock.start();
-        for (const QVariantList &batch : batches) {
+        for (const QList<RenderRequest> &batch : batches) {
             QString errorMsg;
             if (!runBatch(batch, decode, errorMsg)) {
                 state.SkipWithError(errorMsg.toUtf8().constData());

@@ -6,16 +6,22 @@
 #include <QApplication>
 #include <QMessageBox>
 #include <QPushButton>
-
-// The icons are compiled into this static library, whose resource registration the linker would
-// otherwise drop. Q_INIT_RESOURCE names a function of the global namespace, so it is called from
-// there.
-static void initAgentResources()
-{
-    Q_INIT_RESOURCE(agent);
-}
+#include <QResource>
 
 namespace pondrel {
+
+// The icons, embedded as one resource bundle (cmake/EmbeddedResources.cmake).
+extern const unsigned char agentResourceData[];
+
+namespace {
+
+void initAgentResources()
+{
+    static const bool registered = QResource::registerResource(agentResourceData);
+    Q_UNUSED(registered);
+}
+
+} // namespace
 
 AgentTray::AgentTray(oruAgent &agent, QObject *parent)
     : QObject(parent)

@@ -4,7 +4,7 @@
 #include "soap/SoapReply.h"
 
 #include "imaging/Picture.h"
-#include "imaging/PictureRendering.h"
+#include "client/oruNetwork_render.h"
 #include "support/Paths.h"
 #include "support/PropertyList.h"
 #include "support/Values.h"

@@ -3,7 +3,6 @@
 
 #include "imaging/JpegMarkers.h"
 #include "imaging/Orientation.h"
-#include "imaging/oruUtils.h"
 #include "imaging/PictureDecoder.h"
 #include "imaging/Resampler.h"
 #include "support/CHandle.h"
@@ -11,7 +10,6 @@
 #include "support/oruLog.h"
 
 #include <QFile>
-#include <QFileInfo>
 #include <QPainter>
 
 #include <turbojpeg.h>
@@ -19,6 +17,7 @@
 #include <algorithm>
 #include <cmath>
 #include <memory>
+#include <utility>
 
 namespace pondrel {
 
@@ -26,23 +25,6 @@ namespace {
 
 using TurboJpegHandle = CHandle<void, tjDestroy>;
 using TurboJpegBuffer = CHandle<unsigned char, tjFree>;
-
-// A number of a command record: its leading integer, as the service's texts are read.
-int integerValue(const QVariant &value)
-{
-    bool ok = false;
-    const int number = value.toInt(&ok);
-    if (ok)
-        return number;
-    const double fractional = value.toDouble();
-    return std::isfinite(fractional) ? int(std::clamp(fractional, -1e9, 1e9)) : 0;
-}
-
-bool isRenderPicture(const QVariantMap &command)
-{
-    return !command.contains(QStringLiteral("type"))
-        || command.value(QStringLiteral("type")).toString() == QStringLiteral("RenderPicture");
-}
 
 // The output pixels a fractional drawing rectangle covers: edges rounded, at least one pixel.
 QRect wholePixelRect(const QRectF &rect, QSize bounds)
@@ -136,48 +118,17 @@ std::optional<QByteArray> encodeJpeg(const QImage &bitmap, float quality)
     return QByteArray(reinterpret_cast<const char *>(buffer), qsizetype(size));
 }
 
-bool isPlainFileName(const QString &name)
+std::optional<QByteArray> jpegWithProfile(const Picture &bitmap, float quality)
 {
-    return !name.isEmpty() && name != QStringLiteral(".") && name != QStringLiteral("..")
-        && !name.contains(QLatin1Char('/')) && !name.contains(QChar(0)) && name.size() <= 200;
+    const QImage opaque = opaqueOnWhite(bitmap.bitmap());
+    const std::optional<QByteArray> jpeg
+        = opaque.isNull() ? std::nullopt : encodeJpeg(opaque, quality);
+    if (!jpeg)
+        return std::nullopt;
+    return JpegMarkers::withIccProfile(*jpeg, bitmap.iccProfile());
 }
 
 } // namespace
-
-RenderRequest RenderRequest::fromCommand(const QVariantMap &command)
-{
-    RenderRequest request;
-    request.canvas = QSizeF(integerValue(command.value(QStringLiteral("width"))),
-        integerValue(command.value(QStringLiteral("height"))));
-    request.cropMode = integerValue(command.value(QStringLiteral("cropMode")));
-    if (command.value(QStringLiteral("url")).toString().contains(QStringLiteral("print.jpg")))
-        request.cropMode = 3;
-    request.orientation = oruUtils::orientationFromRotateMode(
-        command.value(QStringLiteral("RotateFlipType")).toString());
-    request.imageID = command.value(QStringLiteral("id")).toString();
-    return request;
-}
-
-QVariantList RenderedPicture::returnParameters(const QString &returnNames) const
-{
-    QVariantList parameters;
-    for (const QString &part : returnNames.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
-        const QString name = part.trimmed();
-        if (name.isEmpty())
-            continue;
-        QVariantMap parameter {{QStringLiteral("Name"), name}};
-        if (name == QStringLiteral("fileSize"))
-            parameter.insert(QStringLiteral("Value"), QString::number(fileSize));
-        else if (name == QStringLiteral("width"))
-            parameter.insert(QStringLiteral("Value"), QString::number(width));
-        else if (name == QStringLiteral("height"))
-            parameter.insert(QStringLiteral("Value"), QString::number(height));
-        else
-            ORU_FATAL(QStringLiteral("returnParameter is unknown: %1").arg(name));
-        parameters.append(QVariantMap {{QStringLiteral("ReturnParameter"), parameter}});
-    }
-    return parameters;
-}
 
 std::optional<Picture> decodePictureForRequests(
     const QString &path, const QList<RenderRequest> &requests, QString &errorMsg)
@@ -189,7 +140,7 @@ std::optional<Picture> decodePictureForRequests(
     for (const RenderRequest &request : requests) {
         QString ignored;
         const std::optional<RenderGeometry> geometry = RenderGeometry::compute(
-            decoder->size(), request.canvas, request.orientation, request.cropMode, ignored);
+            decoder->size(), request.size, request.orientation, request.cropMode, ignored);
         if (geometry)
             minimumScale = std::max(minimumScale, geometry->requiredScale());
     }
@@ -206,18 +157,6 @@ std::optional<Picture> decodePictureForRequests(
     return picture;
 }
 
-std::optional<Picture> decodePictureForCommands(
-    const QString &path, const QVariantList &commands, QString &errorMsg)
-{
-    QList<RenderRequest> requests;
-    for (const QVariant &command : commands) {
-        const QVariantMap record = command.toMap();
-        if (isRenderPicture(record))
-            requests.append(RenderRequest::fromCommand(record));
-    }
-    return decodePictureForRequests(path, requests, errorMsg);
-}
-
 std::optional<Picture> makeThumbnail(
     const Picture &picture, QSizeF canvas, int orientation, const QString &imageID, int cropMode)
 {
@@ -231,16 +170,13 @@ std::optional<Picture> makeThumbnail(
 
 bool saveBMAsJPEG(const Picture &bitmap, float quality, const QString &saveTo)
 {
-    const QImage opaque = opaqueOnWhite(bitmap.bitmap());
-    const std::optional<QByteArray> jpeg
-        = opaque.isNull() ? std::nullopt : encodeJpeg(opaque, quality);
-    if (!jpeg) {
+    const std::optional<QByteArray> bytes = jpegWithProfile(bitmap, quality);
+    if (!bytes) {
         ORU_FATAL(QStringLiteral("cant create JPEG file"));
         return false;
     }
-    const QByteArray bytes = JpegMarkers::withIccProfile(*jpeg, bitmap.iccProfile());
     const std::unique_ptr<QFile> file = Paths::createPrivateFile(saveTo);
-    if (!file || file->write(bytes) != bytes.size() || !file->flush()) {
+    if (!file || file->write(*bytes) != bytes->size() || !file->flush()) {
         ORU_FATAL(QStringLiteral("writeToFile failed"));
         return false;
     }
@@ -265,53 +201,19 @@ bool saveAsJPEG(const Picture &picture, float quality, const QString &saveTo)
     return saveBMAsJPEG(Picture(std::move(full), picture.iccProfile()), quality, saveTo);
 }
 
-QString renderedFilePath(const QString &commandId)
+std::optional<RenderedJpeg> render(
+    const Picture &picture, const RenderRequest &request, QString &errorMsg)
 {
-    const QString folder = Paths::temporaryFolder();
-    if (!isPlainFileName(commandId) || folder.isEmpty())
-        return {};
-    return QStringLiteral("%1/%2.jpg").arg(folder, commandId);
-}
-
-std::optional<RenderedPicture> renderPictureCommand(
-    const QVariantMap &command, const Picture &picture, QString &errorMsg)
-{
-    const QString id = command.value(QStringLiteral("id")).toString();
-    const QString path = renderedFilePath(id);
-    if (path.isEmpty()) {
-        errorMsg = QStringLiteral("The command identifier \"%1\" cannot name a file in the private "
-                                  "rendition folder")
-                       .arg(id);
-        return std::nullopt;
-    }
-    return renderPictureCommandToFile(command, picture, path, kRenditionJpegQuality, errorMsg);
-}
-
-std::optional<RenderedPicture> renderPictureCommandToFile(const QVariantMap &command,
-    const Picture &picture, const QString &saveTo, float quality, QString &errorMsg)
-{
-    const RenderRequest request = RenderRequest::fromCommand(command);
     const std::optional<Picture> bitmap
-        = renderThumbnail(picture, request.canvas, request.orientation, request.cropMode, errorMsg);
+        = renderThumbnail(picture, request.size, request.orientation, request.cropMode, errorMsg);
     if (!bitmap)
         return std::nullopt;
-    // A stale file of the same name must never be taken for this rendition; the new one
-    // replaces it.
-    if (!saveBMAsJPEG(*bitmap, quality, saveTo)) {
-        ORU_FATAL(QStringLiteral("saveAsJPEG failed"));
-        errorMsg = QStringLiteral("Could not write %1").arg(saveTo);
+    std::optional<QByteArray> bytes = jpegWithProfile(*bitmap, request.quality);
+    if (!bytes) {
+        errorMsg = QStringLiteral("The rendition could not be encoded as JPEG");
         return std::nullopt;
     }
-    RenderedPicture rendered;
-    rendered.path = saveTo;
-    rendered.fileSize = QFileInfo(saveTo).size();
-    rendered.width = bitmap->bitmap().width();
-    rendered.height = bitmap->bitmap().height();
-    if (rendered.fileSize <= 0) {
-        errorMsg = QStringLiteral("The rendition %1 is empty").arg(saveTo);
-        return std::nullopt;
-    }
-    return rendered;
+    return RenderedJpeg {std::move(*bytes), bitmap->bitmap().size()};
 }
 
 } // namespace pondrel

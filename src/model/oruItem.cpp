@@ -5,7 +5,7 @@
 
 #include "client/oruNetwork.h"
 #include "imaging/PictureTransforms.h"
-#include "imaging/oruUtils.h"
+#include "client/oruUtils.h"
 #include "support/CSCache.h"
 #include "support/ISO8601Unparsing.h"
 #include "support/Values.h"

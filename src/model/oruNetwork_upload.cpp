@@ -5,7 +5,7 @@
 #include "soap/SoapReply.h"
 
 #include "client/oruNetwork.h"
-#include "imaging/oruUtils.h"
+#include "client/oruUtils.h"
 #include "support/FileManagerExtras.h"
 #include "support/oruLog.h"
 

@@ -1,10 +1,12 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "tool/ToolCommand.h"
 
-#include "imaging/PictureRendering.h"
+#include "client/oruNetwork_render.h"
+#include "support/Paths.h"
 
-#include <QFileInfo>
+#include <QFile>
 
+#include <memory>
 #include <optional>
 
 namespace pondrel {
@@ -65,8 +67,6 @@ QString takeOption(const QString &option, const QString &value, RenderArguments 
 // Fills `parsed` from the arguments; the complaint for bad usage, empty when all is well.
 QString parse(const QStringList &arguments, RenderArguments &parsed)
 {
-    parsed.command.insert(QStringLiteral("type"), QStringLiteral("RenderPicture"));
-    parsed.command.insert(QStringLiteral("return"), QStringLiteral("fileSize,width,height"));
     QStringList files;
     for (int index = 0; index < arguments.size(); ++index) {
         const QString argument = arguments.at(index);
@@ -87,7 +87,6 @@ QString parse(const QStringList &arguments, RenderArguments &parsed)
     if (!parsed.command.contains(QStringLiteral("width"))
         || !parsed.command.contains(QStringLiteral("height")))
         return QStringLiteral("--width and --height are required");
-    parsed.command.insert(QStringLiteral("id"), QFileInfo(parsed.output).completeBaseName());
     return {};
 }
 
@@ -98,23 +97,26 @@ int runRender(const ToolCommand &self, const QStringList &arguments)
     if (!complaint.isEmpty())
         return self.badUsage(complaint);
 
+    RenderRequest request = renderRequestFromCommand(parsed.command);
+    request.quality = parsed.quality;
     QString errorMsg;
     const std::optional<Picture> picture
-        = decodePictureForCommands(parsed.input, {parsed.command}, errorMsg);
-    if (!picture) {
-        ToolOutput::err(QStringLiteral("%1: %2").arg(parsed.input, errorMsg));
-        return ToolCommand::kFailure;
-    }
-    const std::optional<RenderedPicture> rendered = renderPictureCommandToFile(
-        parsed.command, *picture, parsed.output, parsed.quality, errorMsg);
+        = decodePictureForRequests(parsed.input, {request}, errorMsg);
+    const std::optional<RenderedJpeg> rendered
+        = picture ? render(*picture, request, errorMsg) : std::nullopt;
     if (!rendered) {
         ToolOutput::err(QStringLiteral("%1: %2").arg(parsed.input, errorMsg));
         return ToolCommand::kFailure;
     }
+    const std::unique_ptr<QFile> file = Paths::createPrivateFile(parsed.output);
+    if (!file || file->write(rendered->bytes) != rendered->bytes.size() || !file->flush()) {
+        ToolOutput::err(QStringLiteral("%1: Could not write %2").arg(parsed.input, parsed.output));
+        return ToolCommand::kFailure;
+    }
     ToolOutput::out(QStringLiteral("%1x%2 %3")
-                        .arg(rendered->width)
-                        .arg(rendered->height)
-                        .arg(rendered->fileSize));
+                        .arg(rendered->pixels.width())
+                        .arg(rendered->pixels.height())
+                        .arg(rendered->bytes.size()));
     return ToolCommand::kSuccess;
 }
 

@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "tests/imaging/TestPictures.h"
 
-#include "imaging/PictureTransforms.h"
 #include "imaging/PictureDecoder.h"
 #include "imaging/PictureMetadata.h"
 #include "imaging/PictureRendering.h"
+#include "imaging/PictureTransforms.h"
 
 #include <QFile>
 #include <QImageWriter>
@@ -20,11 +20,9 @@ using namespace TestPictures;
 
 namespace {
 
-QVariantMap command(int width, int height, int cropMode, const QString &rotateMode = {})
+RenderRequest request(int width, int height, int cropMode, int orientation = 1)
 {
-    return {{"type", "RenderPicture"}, {"id", "c"}, {"width", QString::number(width)},
-        {"height", QString::number(height)}, {"cropMode", QString::number(cropMode)},
-        {"RotateFlipType", rotateMode}};
+    return {QSizeF(width, height), cropMode, orientation};
 }
 
 class LargeJpeg : public ::testing::Test
@@ -38,51 +36,46 @@ protected:
 
 } // namespace
 
-TEST_F(LargeJpeg, DecodesOnceAtTheSmallestScaleEveryCommandOfTheBatchAllows)
+TEST_F(LargeJpeg, DecodesOnceAtTheSmallestScaleEveryRenditionOfTheBatchAllows)
 {
-    QVariantMap other = command(4000, 3000, 1);
-    other.insert("type", "Other");
     const struct
     {
-        QVariantList commands;
+        QList<RenderRequest> requests;
         double scale;
     } cases[] {
         // 200 x 150 from 4000 x 3000 needs 1/20: 1/8 is the smallest DCT scale; 1/8 exactly is
         // still enough.
-        {{command(200, 200, 1)}, 1.0 / 8},
-        {{command(500, 500, 1)}, 1.0 / 8},
-        {{command(501, 501, 1)}, 1.0 / 4},
+        {{request(200, 200, 1)}, 1.0 / 8},
+        {{request(500, 500, 1)}, 1.0 / 8},
+        {{request(501, 501, 1)}, 1.0 / 4},
         // The largest need of the batch decides: 1024 / 4000 = 0.256 needs 3/8.
-        {{command(200, 200, 1), command(1024, 1024, 1)}, 3.0 / 8},
+        {{request(200, 200, 1), request(1024, 1024, 1)}, 3.0 / 8},
         // Turned upright the picture is 3000 x 4000: 1500 high on a tall canvas needs 3/8.
-        {{command(2000, 1500, 1, "Rotate90FlipNone")}, 3.0 / 8},
+        {{request(2000, 1500, 1, 6)}, 3.0 / 8},
         // Larger than the picture: decoded whole, never enlarged while decoding.
-        {{command(8000, 8000, 1)}, 1.0},
-        // Commands of another type do not count.
-        {{command(200, 200, 1), other}, 1.0 / 8},
+        {{request(8000, 8000, 1)}, 1.0},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.scale);
         QString errorMsg;
-        const std::optional<Picture> picture = decodePictureForCommands(path, c.commands, errorMsg);
+        const std::optional<Picture> picture = decodePictureForRequests(path, c.requests, errorMsg);
         ASSERT_TRUE(picture) << errorMsg.toStdString();
         EXPECT_DOUBLE_EQ(picture->bitmapScale(), c.scale);
     }
 
     // Cropping 1920 x 1200 uses a 4000 x 2500 part: 0.48 needs 1/2. One decode serves all three.
-    const QVariantList batch {command(200, 200, 1), command(1024, 1024, 1), command(1920, 1200, 2)};
+    const QList<RenderRequest> batch {
+        request(200, 200, 1), request(1024, 1024, 1), request(1920, 1200, 2)};
     const int before = PictureDecoder::decodeCount();
     QString errorMsg;
-    const std::optional<Picture> picture = decodePictureForCommands(path, batch, errorMsg);
+    const std::optional<Picture> picture = decodePictureForRequests(path, batch, errorMsg);
     ASSERT_TRUE(picture);
     EXPECT_DOUBLE_EQ(picture->bitmapScale(), 1.0 / 2);
     const QList<QSize> expected {{200, 150}, {1024, 768}, {1920, 1200}};
     for (int index = 0; index < batch.size(); ++index) {
-        const std::optional<RenderedPicture> rendered
-            = renderPictureCommandToFile(batch.at(index).toMap(), *picture,
-                folder.filePath(QString::number(index) + ".jpg"), 0.6f, errorMsg);
+        const std::optional<RenderedJpeg> rendered = render(*picture, batch.at(index), errorMsg);
         ASSERT_TRUE(rendered) << errorMsg.toStdString();
-        EXPECT_EQ(QSize(rendered->width, rendered->height), expected.at(index));
+        EXPECT_EQ(rendered->pixels, expected.at(index));
     }
     EXPECT_EQ(PictureDecoder::decodeCount() - before, 1);
 }
@@ -148,19 +141,19 @@ TEST(Decoding, BrokenAndUnsupportedFilesAreNotValidImages)
         SCOPED_TRACE(name.toStdString());
         QString errorMsg;
         EXPECT_FALSE(
-            decodePictureForCommands(folder.filePath(name), {command(50, 50, 0)}, errorMsg));
+            decodePictureForRequests(folder.filePath(name), {request(50, 50, 0)}, errorMsg));
         EXPECT_TRUE(errorMsg.startsWith("not a valid image")) << errorMsg.toStdString();
         EXPECT_FALSE(thumbnailImageWithFile(folder.filePath(name), 100));
     }
     QString errorMsg;
     EXPECT_FALSE(PictureMetadata::read(folder.filePath("garbage.jpg"), errorMsg));
-    EXPECT_FALSE(decodePictureForCommands(folder.filePath("absent.jpg"), {}, errorMsg));
+    EXPECT_FALSE(decodePictureForRequests(folder.filePath("absent.jpg"), {}, errorMsg));
     EXPECT_FALSE(errorMsg.isEmpty());
 
     // Cut in the middle of its pixels, a JPEG still decodes: the missing rows come out grey.
     ASSERT_TRUE(writeBytes(folder.filePath("cut.jpg"), whole.left(whole.size() / 2)));
     const std::optional<Picture> cut
-        = decodePictureForCommands(folder.filePath("cut.jpg"), {command(50, 50, 0)}, errorMsg);
+        = decodePictureForRequests(folder.filePath("cut.jpg"), {request(50, 50, 0)}, errorMsg);
     ASSERT_TRUE(cut);
     EXPECT_EQ(cut->size(), QSize(200, 150));
 }
@@ -243,7 +236,7 @@ TEST(Decoding, Jpeg2000SkipsResolutionLevelsItDoesNotNeed)
     ASSERT_TRUE(writeJpeg2000(original, path));
     QString errorMsg;
     const std::optional<Picture> small
-        = decodePictureForCommands(path, {command(100, 100, 1)}, errorMsg);
+        = decodePictureForRequests(path, {request(100, 100, 1)}, errorMsg);
     ASSERT_TRUE(small) << errorMsg.toStdString();
     EXPECT_EQ(small->size(), QSize(1024, 768));
     EXPECT_DOUBLE_EQ(small->bitmapScale(), 1.0 / 8);

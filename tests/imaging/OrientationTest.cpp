@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "imaging/Orientation.h"
 #include "imaging/PictureTransforms.h"
-#include "imaging/oruUtils.h"
 
 #include <QTransform>
 
@@ -32,22 +31,6 @@ QImage numberedPixels()
 }
 
 } // namespace
-
-TEST(oruUtils, NamesAndOrientationsRoundTripAndUnknownsAreUpright)
-{
-    const QStringList names {"RotateNoneFlipNone", "RotateNoneFlipX", "Rotate180FlipNone",
-        "RotateNoneFlipY", "Rotate270FlipY", "Rotate90FlipNone", "Rotate270FlipX",
-        "Rotate270FlipNone"};
-    for (int orientation = 1; orientation <= 8; ++orientation) {
-        EXPECT_EQ(oruUtils::rotateModeFromOrientation(orientation), names.at(orientation - 1));
-        EXPECT_EQ(oruUtils::orientationFromRotateMode(names.at(orientation - 1)), orientation);
-    }
-    EXPECT_EQ(oruUtils::orientationFromRotateMode("Nada"), 0);
-    for (const int odd : {0, -3, 9})
-        EXPECT_EQ(oruUtils::rotateModeFromOrientation(odd), "RotateNoneFlipNone");
-    for (const QString odd : {"", "Rotate45FlipZ", "rotatenoneflipx"})
-        EXPECT_EQ(oruUtils::orientationFromRotateMode(odd), 1) << odd.toStdString();
-}
 
 // Every pixel moves as the orientation table says; storedRect maps each upright pixel back to
 // the stored one that holds its colour; laying on the side composes with the quarter turn.

@@ -6,7 +6,6 @@
 #include "imaging/PictureRendering.h"
 
 #include <QColorSpace>
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QPainter>
@@ -14,73 +13,39 @@
 
 #include <gtest/gtest.h>
 
-#include <sys/stat.h>
-
-#include <utility>
-#include <vector>
-
 namespace pondrel {
 
 using namespace TestPictures;
 
 namespace {
 
-const QStringList kRotateModes {"Nada", "RotateNoneFlipNone", "RotateNoneFlipX",
-    "Rotate180FlipNone", "RotateNoneFlipY", "Rotate270FlipY", "Rotate90FlipNone", "Rotate270FlipX",
-    "Rotate270FlipNone"};
-
-QVariantMap renderCommand(const QString &id, int width, int height, int cropMode,
-    const QString &rotateMode, const QString &url = QStringLiteral("http://127.0.0.1/upload"))
-{
-    return {{"type", "RenderPicture"}, {"id", id}, {"width", QString::number(width)},
-        {"height", QString::number(height)}, {"cropMode", QString::number(cropMode)},
-        {"RotateFlipType", rotateMode}, {"url", url}, {"return", "fileSize,width,height"}};
-}
-
-// Renditions go to the temporary folder: point it at one of the test's own.
 class Rendering : public ::testing::Test
 {
 protected:
-    // One level down, so that a file steered to ".." would still land in the scratch folder.
-    void SetUp() override
-    {
-        ASSERT_TRUE(QDir().mkpath(temporaryFile("")));
-        ASSERT_TRUE(QDir().mkpath(m_temporary.filePath("runtime")));
-        qputenv("XDG_RUNTIME_DIR", m_temporary.filePath("runtime").toLocal8Bit());
-        qputenv("XDG_CACHE_HOME", m_temporary.filePath("cache").toLocal8Bit());
-    }
-    void TearDown() override
-    {
-        for (const auto &[name, value] : m_saved)
-            value.isNull() ? qunsetenv(name) : qputenv(name, value);
-    }
-    QString temporaryFile(const QString &name) const { return m_temporary.filePath("tmp/" + name); }
-    QString renditionFile(const QString &name) const
-    {
-        return m_temporary.filePath("runtime/pondrel-renditions/" + name);
-    }
+    QString temporaryFile(const QString &name) const { return m_temporary.filePath(name); }
 
-    // Renders a picture file through the whole command path and reads the JPEG back.
-    static QImage renderFile(const QString &path, const QVariantMap &command)
+    // Decodes a picture file for one rendition, renders it and reads the JPEG back.
+    static QImage renderFile(const QString &path, const RenderRequest &request)
     {
         QString errorMsg;
-        const std::optional<Picture> picture = decodePictureForCommands(path, {command}, errorMsg);
+        const std::optional<Picture> picture = decodePictureForRequests(path, {request}, errorMsg);
         EXPECT_TRUE(picture) << errorMsg.toStdString();
-        const std::optional<RenderedPicture> rendered
-            = picture ? renderPictureCommand(command, *picture, errorMsg) : std::nullopt;
+        const std::optional<RenderedJpeg> rendered
+            = picture ? render(*picture, request, errorMsg) : std::nullopt;
         EXPECT_TRUE(rendered) << errorMsg.toStdString();
-        return rendered ? QImage(rendered->path) : QImage();
+        if (!rendered)
+            return {};
+        const QImage image = QImage::fromData(rendered->bytes);
+        EXPECT_EQ(image.size(), rendered->pixels);
+        return image;
     }
     static QImage renderExample(const QString &name, int orientation, int size, int cropMode)
     {
         return renderFile(exifOrientationFolder() + "/" + name,
-            renderCommand(name, size, size, cropMode, kRotateModes.at(orientation)));
+            RenderRequest {QSizeF(size, size), cropMode, orientation});
     }
 
     QTemporaryDir m_temporary;
-    const std::vector<std::pair<const char *, QByteArray>> m_saved {
-        {"XDG_RUNTIME_DIR", qgetenv("XDG_RUNTIME_DIR")},
-        {"XDG_CACHE_HOME", qgetenv("XDG_CACHE_HOME")}};
 };
 
 std::optional<Picture> thumbnail(const QImage &image, QSizeF canvas, int orientation, int mode)
@@ -182,124 +147,26 @@ TEST_F(Rendering, ShrinkingAveragesFineDetailInsteadOfAliasing)
     EXPECT_LE(brightest, 140);
 }
 
-TEST_F(Rendering, CommandWritesItsFileAndReportsWhatWasMade)
-{
-    const QVariantMap command = renderCommand("cmd-42", 200, 200, 1, "Rotate90FlipNone");
-    QString errorMsg;
-    const std::optional<RenderedPicture> rendered
-        = renderPictureCommand(command, Picture(scene(400, 300)), errorMsg);
-    ASSERT_TRUE(rendered) << errorMsg.toStdString();
-    EXPECT_EQ(rendered->path, renditionFile("cmd-42.jpg"));
-    EXPECT_EQ(rendered->fileSize, QFileInfo(rendered->path).size());
-    EXPECT_EQ(QSize(rendered->width, rendered->height), QSize(150, 200));
-    EXPECT_EQ(QImage(rendered->path).size(), QSize(150, 200));
-
-    QStringList parameters;
-    for (const QVariant &entry : rendered->returnParameters("fileSize,width,height,colour")) {
-        const QVariantMap parameter = entry.toMap().value("ReturnParameter").toMap();
-        parameters << parameter.value("Name").toString() + "="
-                + parameter.value("Value", "none").toString();
-    }
-    EXPECT_EQ(parameters,
-        (QStringList {"fileSize=" + QString::number(rendered->fileSize), "width=150", "height=200",
-            "colour=none"}));
-    EXPECT_TRUE(rendered->returnParameters("").isEmpty());
-}
-
-TEST_F(Rendering, PrintUrlRendersAnUprightPortraitInLandscape)
-{
-    const Picture portrait(scene(300, 400));
-    QString errorMsg;
-    const std::optional<RenderedPicture> print = renderPictureCommand(
-        renderCommand("print-1", 200, 200, 0, "RotateNoneFlipNone", "http://127.0.0.1/x/print.jpg"),
-        portrait, errorMsg);
-    ASSERT_TRUE(print) << errorMsg.toStdString();
-    EXPECT_EQ(QSize(print->width, print->height), QSize(267, 200));
-    // Laid on its side counter-clockwise: the picture's top-left corner (the black block) ends
-    // up at the bottom-left.
-    const QImage written(print->path);
-    EXPECT_LT(qGray(written.pixel(20, 180)), 40);
-    EXPECT_GT(qGray(written.pixel(20, 20)), 60);
-
-    const std::optional<RenderedPicture> plain = renderPictureCommand(
-        renderCommand("plain-1", 200, 200, 0, "RotateNoneFlipNone"), portrait, errorMsg);
-    ASSERT_TRUE(plain);
-    EXPECT_EQ(QSize(plain->width, plain->height), QSize(200, 200));
-}
-
-TEST_F(Rendering, BadIdentifiersAndSizesFailWithAReasonAndWriteNothing)
-{
-    const Picture picture(scene(40, 30));
-    const QList<QVariantMap> commands {renderCommand("../escape", 20, 20, 0, ""),
-        renderCommand("a/b", 20, 20, 0, ""), renderCommand("..", 20, 20, 0, ""),
-        renderCommand("", 20, 20, 0, ""), renderCommand("zero", 0, 200, 0, "")};
-    for (const QVariantMap &command : commands) {
-        SCOPED_TRACE(command.value("id").toString().toStdString());
-        QString errorMsg;
-        EXPECT_FALSE(renderPictureCommand(command, picture, errorMsg));
-        EXPECT_FALSE(errorMsg.isEmpty());
-    }
-    EXPECT_FALSE(QFile::exists(m_temporary.filePath("runtime/escape.jpg")));
-    EXPECT_FALSE(QFile::exists(renditionFile("zero.jpg")));
-}
-
-TEST_F(Rendering, RenditionsArePrivateAndNeverFollowALink)
-{
-    const Picture picture(scene(40, 30));
-    QString errorMsg;
-    const std::optional<RenderedPicture> first
-        = renderPictureCommand(renderCommand("own", 20, 20, 0, ""), picture, errorMsg);
-    ASSERT_TRUE(first) << errorMsg.toStdString();
-    EXPECT_EQ(first->path, renditionFile("own.jpg"));
-    const auto modeOf = [](const QString &path) {
-        struct stat status
-        {
-        };
-        return ::lstat(QFile::encodeName(path).constData(), &status) == 0 ? status.st_mode & 07777
-                                                                          : 01;
-    };
-    EXPECT_EQ(modeOf(renditionFile("")), 0700u);
-    EXPECT_EQ(modeOf(first->path), 0600u);
-
-    // A link planted where a rendition goes is replaced, never written through.
-    const QString victim = temporaryFile("victim");
-    ASSERT_TRUE(writeBytes(victim, "keep"));
-    ASSERT_TRUE(QFile::link(victim, renditionFile("planted.jpg")));
-    ASSERT_TRUE(renderPictureCommand(renderCommand("planted", 20, 20, 0, ""), picture, errorMsg));
-    EXPECT_FALSE(QFileInfo(renditionFile("planted.jpg")).isSymLink());
-    QFile kept(victim);
-    ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
-    EXPECT_EQ(kept.readAll(), "keep");
-
-    // Without a runtime folder, the caches folder holds them.
-    qunsetenv("XDG_RUNTIME_DIR");
-    const std::optional<RenderedPicture> cached
-        = renderPictureCommand(renderCommand("cached", 20, 20, 0, ""), picture, errorMsg);
-    ASSERT_TRUE(cached) << errorMsg.toStdString();
-    EXPECT_TRUE(cached->path.startsWith(m_temporary.filePath("cache/")))
-        << cached->path.toStdString();
-    EXPECT_EQ(modeOf(QFileInfo(cached->path).path()), 0700u);
-}
-
 TEST_F(Rendering, ColourProfileIsCarriedIntoTheRendition)
 {
     const QByteArray displayP3 = QColorSpace(QColorSpace::DisplayP3).iccProfile();
     ASSERT_FALSE(displayP3.isEmpty());
     const QString source = temporaryFile("wide-gamut.jpg");
     ASSERT_TRUE(writeJpeg(source, scene(800, 600), Metadata().profile(displayP3)));
-    const QVariantMap command = renderCommand("with-profile", 200, 200, 2, "Rotate180FlipNone");
+    const RenderRequest request {{200, 200}, 2, 3};
     QString errorMsg;
-    EXPECT_EQ(decodePictureForCommands(source, {command}, errorMsg)->iccProfile(), displayP3);
-    renderFile(source, command);
-    QFile file(renditionFile("with-profile.jpg"));
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    EXPECT_EQ(JpegMarkers::iccProfile(file.readAll()), displayP3);
+    const std::optional<Picture> decoded = decodePictureForRequests(source, {request}, errorMsg);
+    ASSERT_TRUE(decoded) << errorMsg.toStdString();
+    EXPECT_EQ(decoded->iccProfile(), displayP3);
+    const std::optional<RenderedJpeg> rendered = render(*decoded, request, errorMsg);
+    ASSERT_TRUE(rendered) << errorMsg.toStdString();
+    EXPECT_EQ(JpegMarkers::iccProfile(rendered->bytes), displayP3);
     // Qt's own JPEG reader must see the same colour space, and a PNG's profile travels too.
-    EXPECT_EQ(QImage(file.fileName()).colorSpace(), QColorSpace(QColorSpace::DisplayP3));
+    EXPECT_EQ(QImage::fromData(rendered->bytes).colorSpace(), QColorSpace(QColorSpace::DisplayP3));
     QImage withSpace = scene(80, 60);
     withSpace.setColorSpace(QColorSpace(QColorSpace::DisplayP3));
     ASSERT_TRUE(withSpace.save(temporaryFile("wide-gamut.png")));
-    EXPECT_EQ(renderFile(temporaryFile("wide-gamut.png"), command).colorSpace(),
+    EXPECT_EQ(renderFile(temporaryFile("wide-gamut.png"), request).colorSpace(),
         QColorSpace(QColorSpace::DisplayP3));
 
     // A profile larger than one marker segment is written in chunks and read back whole.
@@ -321,7 +188,7 @@ TEST_F(Rendering, QualityTradesSizeForFidelity)
         EXPECT_TRUE(saveBMAsJPEG(Picture(original), quality, temporaryFile(name)));
         return QFileInfo(temporaryFile(name)).size();
     };
-    const qint64 standard = sizeAt(kRenditionJpegQuality, "standard.jpg");
+    const qint64 standard = sizeAt(0.6f, "standard.jpg");
     EXPECT_LT(sizeAt(0.2f, "low.jpg"), standard);
     EXPECT_LT(standard, sizeAt(0.95f, "high.jpg"));
     // A smooth 800 x 600 picture at quality 0.6 is a few tens of kilobytes, and looks the same.

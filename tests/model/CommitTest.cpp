@@ -3,7 +3,7 @@
 #include "tests/model/SignedOnTest.h"
 #include "tests/imaging/TestPictures.h"
 
-#include "imaging/oruUtils.h"
+#include "client/oruUtils.h"
 #include "model/DraftCommit.h"
 #include "model/DraftStore.h"
 #include "model/ItemEdits.h"

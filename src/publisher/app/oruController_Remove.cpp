@@ -3,7 +3,7 @@
 #include "publisher/app/oruController.h"
 
 #include "imaging/PictureTransforms.h"
-#include "imaging/oruUtils.h"
+#include "client/oruUtils.h"
 #include "publisher/app/oruMainWindow.h"
 #include "publisher/app/oruServiceThread.h"
 #include "publisher/dialogs/oruAlertPresenter.h"

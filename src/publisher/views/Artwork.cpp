@@ -4,17 +4,14 @@
 #include <QFile>
 #include <QHash>
 #include <QImageReader>
+#include <QResource>
 
 #include <cmath>
 
-// The resources live in a static library; naming them here keeps the linker from dropping them.
-// Q_INIT_RESOURCE names a function of the global namespace, so it is called from there.
-static void initArtworkResources()
-{
-    Q_INIT_RESOURCE(publisher);
-}
-
 namespace pondrel {
+
+// The artwork, embedded as one resource bundle (cmake/EmbeddedResources.cmake).
+extern const unsigned char publisherResourceData[];
 
 namespace Artwork {
 
@@ -22,7 +19,7 @@ namespace {
 
 void ensureResources()
 {
-    static const bool loaded = (initArtworkResources(), true);
+    static const bool loaded = QResource::registerResource(publisherResourceData);
     Q_UNUSED(loaded);
 }
 

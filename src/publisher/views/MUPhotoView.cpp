@@ -2,24 +2,19 @@
 #include "publisher/views/MUPhotoView.h"
 
 #include "publisher/views/Artwork.h"
-#include "publisher/views/CTGradient.h"
 #include "publisher/views/FileDrops.h"
 #include "publisher/views/GridNavigation.h"
 #include "publisher/views/MUPhotoViewDelegate.h"
 #include "publisher/views/PhotoViewHost.h"
 #include "publisher/views/ScrollViewExtras.h"
-#include "publisher/views/StringTruncation.h"
 #include "support/oruLog.h"
 
-#include <QApplication>
 #include <QContextMenuEvent>
 #include <QDragEnterEvent>
 #include <QDropEvent>
-#include <QFontMetricsF>
-#include <QMenu>
 #include <QHelpEvent>
+#include <QMenu>
 #include <QPainter>
-#include <QPainterPath>
 #include <QToolTip>
 
 #include <algorithm>
@@ -30,57 +25,12 @@ namespace pondrel {
 
 namespace {
 
-constexpr qreal maximumCellWidth = 250.0;
-constexpr qreal photoInset = 15.0;
-constexpr qreal cellBoxInset = 5.0;
-constexpr qreal cellCornerRadius = 15.0;
-constexpr qreal titleBandHeight = 25.0;
-constexpr qreal badgeAdvance = 20.0;
 constexpr qreal titleFontSize = 10.0;
 constexpr int fastPhotoSide = 100;
 constexpr qint64 resizeSettleMilliseconds = 1000;
 constexpr int photoSizeTickMilliseconds = 500;
 constexpr int spacingTickMilliseconds = 2000;
 constexpr int liveResizeSettleMilliseconds = 250;
-
-// The cell box: the cell inset by 5 with corners rounded by 15, and the line under the title
-// band.
-QPainterPath cellBoxPath(const QRectF &cell)
-{
-    const QRectF box = cell.adjusted(cellBoxInset, cellBoxInset, -cellBoxInset, -cellBoxInset);
-    QPainterPath path;
-    path.addRoundedRect(box, cellCornerRadius, cellCornerRadius);
-    path.moveTo(box.left(), box.top() + titleBandHeight);
-    path.lineTo(box.right(), box.top() + titleBandHeight);
-    return path;
-}
-
-// The top 25 points of the cell box, rounded at the top and square at the bottom.
-QPainterPath titleBandPath(const QRectF &cell)
-{
-    const QRectF box = cell.adjusted(cellBoxInset, cellBoxInset, -cellBoxInset, -cellBoxInset);
-    const qreal r = cellCornerRadius;
-    const qreal bottom = box.top() + titleBandHeight;
-    QPainterPath path;
-    path.moveTo(box.center().x(), box.top());
-    path.lineTo(box.right() - r, box.top());
-    path.arcTo(QRectF(box.right() - 2 * r, box.top(), 2 * r, 2 * r), 90, -90);
-    path.lineTo(box.right(), bottom);
-    path.lineTo(box.left(), bottom);
-    path.lineTo(box.left(), box.top() + r);
-    path.arcTo(QRectF(box.left(), box.top(), 2 * r, 2 * r), 180, -90);
-    path.closeSubpath();
-    return path;
-}
-
-// Edges moved to whole device pixels so that outlines stay sharp.
-QRectF alignedToDevicePixels(const QRectF &rect, qreal dpr)
-{
-    const auto align = [dpr](qreal value) { return std::round(value * dpr) / dpr; };
-    const qreal left = align(rect.left());
-    const qreal top = align(rect.top());
-    return QRectF(left, top, align(rect.right()) - left, align(rect.bottom()) - top);
-}
 
 // A point inside a rectangle that owns its top and left edges but not its bottom and right.
 bool mouseInRect(const QPointF &point, const QRectF &rect)
@@ -89,29 +39,16 @@ bool mouseInRect(const QPointF &point, const QRectF &rect)
         && point.y() < rect.bottom();
 }
 
-QColor lightGray()
+// True when the value was different and is now stored.
+template <typename T> bool changeValue(T &member, const T &value)
 {
-    return QColor::fromRgbF(2.0f / 3, 2.0f / 3, 2.0f / 3);
-}
-
-quint32 clampedIndex(qreal value)
-{
-    if (!(value > 0))
-        return 0;
-    return value >= qreal(IndexSet::notFound) ? IndexSet::notFound : quint32(value);
+    if (member == value)
+        return false;
+    member = value;
+    return true;
 }
 
 } // namespace
-
-struct MUPhotoView::CellStyle
-{
-    qreal devicePixelRatio = 1;
-    bool fastDrawing = false;
-    IndexSet selection;
-    QFont titleFont;
-    QColor titleColor;
-    CTGradient titleBandGradient;
-};
 
 MUPhotoView::MUPhotoView(QWidget *parent)
     : QWidget(parent)
@@ -175,89 +112,59 @@ void MUPhotoView::setBackgroundColor(const QColor &color)
 
 void MUPhotoView::setShadowBoxColor(const QColor &color)
 {
-    if (color == shadowBoxColor_)
-        return;
-    shadowBoxColor_ = color;
-    emit shadowBoxColorChanged();
-    update();
+    changeAndRepaint(shadowBoxColor_, color, &MUPhotoView::shadowBoxColorChanged);
 }
 
 void MUPhotoView::setBorderOutlineColor(const QColor &color)
 {
-    if (color == borderOutlineColor_)
-        return;
-    borderOutlineColor_ = color;
-    emit borderOutlineColorChanged();
-    update();
+    changeAndRepaint(borderOutlineColor_, color, &MUPhotoView::borderOutlineColorChanged);
 }
 
 void MUPhotoView::setSelectionBorderColor(const QColor &color)
 {
-    if (color == selectionBorderColor_)
-        return;
-    selectionBorderColor_ = color;
-    emit selectionBorderColorChanged();
+    changeAndRepaint(selectionBorderColor_, color, &MUPhotoView::selectionBorderColorChanged);
 }
 
 void MUPhotoView::setUseShadowBorder(bool use)
 {
-    if (use == useShadowBorder_)
-        return;
-    useShadowBorder_ = use;
-    emit useShadowBorderChanged();
-    update();
+    changeAndRepaint(useShadowBorder_, use, &MUPhotoView::useShadowBorderChanged);
 }
 
 void MUPhotoView::setUseOutlineBorder(bool use)
 {
-    if (use == useOutlineBorder_)
-        return;
-    useOutlineBorder_ = use;
-    emit useOutlineBorderChanged();
-    update();
+    changeAndRepaint(useOutlineBorder_, use, &MUPhotoView::useOutlineBorderChanged);
 }
 
 void MUPhotoView::setUseShadowSelection(bool use)
 {
-    if (use == useShadowSelection_)
-        return;
-    useShadowSelection_ = use;
-    emit useShadowSelectionChanged();
-    update();
+    changeAndRepaint(useShadowSelection_, use, &MUPhotoView::useShadowSelectionChanged);
 }
 
 void MUPhotoView::setUseBorderSelection(bool use)
 {
-    if (use == useBorderSelection_)
-        return;
-    useBorderSelection_ = use;
-    emit useBorderSelectionChanged();
-    update();
+    changeAndRepaint(useBorderSelection_, use, &MUPhotoView::useBorderSelectionChanged);
 }
 
 void MUPhotoView::setPhotoSize(float size)
 {
-    if (size == photoSize_)
+    if (!changeValue(photoSize_, size))
         return;
-    photoSize_ = size;
     emit photoSizeChanged();
     startPhotoResizing(photoSizeTickMilliseconds);
 }
 
 void MUPhotoView::setPhotoVerticalSpacing(float spacing)
 {
-    if (spacing == photoVerticalSpacing_)
+    if (!changeValue(photoVerticalSpacing_, spacing))
         return;
-    photoVerticalSpacing_ = spacing;
     emit photoVerticalSpacingChanged();
     startPhotoResizing(spacingTickMilliseconds);
 }
 
 void MUPhotoView::setPhotoHorizontalSpacing(float spacing)
 {
-    if (spacing == photoHorizontalSpacing_)
+    if (!changeValue(photoHorizontalSpacing_, spacing))
         return;
-    photoHorizontalSpacing_ = spacing;
     emit photoHorizontalSpacingChanged();
     startPhotoResizing(spacingTickMilliseconds);
 }
@@ -292,34 +199,18 @@ void MUPhotoView::updateGridAndFrame()
 {
     const quint32 count = photoCount();
     update();
-    gridSize_ = QSizeF(photoSize_ + photoHorizontalSpacing_, photoSize_ + photoVerticalSpacing_);
-    const qreal width = ScrollViewExtras::contentWidth(this);
-    if (count == 0) {
-        columns_ = rows_ = 0;
-        frameSize_ = QSize(int(width), 0);
-    } else {
-        const qreal quotient = gridSize_.width() > 0 ? width / gridSize_.width() : 1;
-        columns_ = std::clamp<quint32>(clampedIndex(std::floor(quotient)), 1, count);
-        const qreal spread = (width - gridSize_.width() * columns_) / columns_ + gridSize_.width();
-        gridSize_.setWidth(std::min(spread, maximumCellWidth));
-        rows_ = count / columns_ + (count % columns_ ? 1 : 0);
-        frameSize_ = QSize(int(width), int(std::ceil(rows_ * gridSize_.height())));
-    }
+    layout_.layOut(count, ScrollViewExtras::contentWidth(this),
+        QSizeF(photoSize_ + photoHorizontalSpacing_, photoSize_ + photoVerticalSpacing_));
     setFocusPolicy(count > 0 ? Qt::StrongFocus : Qt::NoFocus);
     if (count == 0 && hasFocus())
         clearFocus();
-    resize(frameSize_);
+    resize(layout_.frameSize());
     updateGeometry();
 }
 
 QRectF MUPhotoView::gridRectForIndex(quint32 index) const
 {
-    if (columns_ == 0)
-        return QRectF();
-    const quint32 column = index % columns_;
-    const quint32 row = index / columns_;
-    return QRectF(column * gridSize_.width(), row * gridSize_.height(), gridSize_.width(),
-        gridSize_.height());
+    return layout_.gridRectForIndex(index);
 }
 
 QSizeF MUPhotoView::scaledPhotoSizeForSize(const QSizeF &size) const
@@ -335,12 +226,8 @@ QRectF MUPhotoView::photoRectForIndex(quint32 index) const
 {
     if (photoCount() == 0)
         return QRectF();
-    const QRectF cell = gridRectForIndex(index);
     const QImage photo = index < photoCount() ? photoAtIndex(index) : QImage();
-    const QSizeF scaled
-        = photo.isNull() ? QSizeF(photoSize_, photoSize_) : scaledPhotoSizeForSize(photo.size());
-    return QRectF(cell.x() + photoInset, cell.y() + cell.height() - scaled.height() - photoInset,
-        scaled.width(), scaled.height());
+    return CellPainter::photoRect(gridRectForIndex(index), photo.size(), photoSize_);
 }
 
 bool MUPhotoView::event(QEvent *event)
@@ -349,9 +236,8 @@ bool MUPhotoView::event(QEvent *event)
         return QWidget::event(event);
     const auto *help = static_cast<QHelpEvent *>(event);
     const quint32 index = photoIndexForPoint(help->pos());
-    const QString text = delegate_ && index < photoCount()
-        ? delegate_->toolTipAtIndex(this, index)
-        : QString();
+    const QString text
+        = delegate_ && index < photoCount() ? delegate_->toolTipAtIndex(this, index) : QString();
     if (text.isEmpty()) {
         QToolTip::hideText();
         event->ignore();
@@ -363,23 +249,12 @@ bool MUPhotoView::event(QEvent *event)
 
 quint32 MUPhotoView::photoIndexForPoint(const QPointF &point) const
 {
-    if (gridSize_.width() <= 0 || gridSize_.height() <= 0)
-        return 0;
-    const quint64 row = clampedIndex(std::floor(std::max(0.0, point.y() / gridSize_.height())));
-    const quint64 column = clampedIndex(std::floor(std::max(0.0, point.x() / gridSize_.width())));
-    return quint32(std::min<quint64>(row * columns_ + column, IndexSet::notFound));
+    return layout_.photoIndexForPoint(point);
 }
 
 IndexRange MUPhotoView::photoIndexRangeForRect(const QRectF &rect) const
 {
-    const quint32 count = photoCount();
-    if (count == 0 || columns_ == 0)
-        return {};
-    const quint32 first = photoIndexForPoint(rect.topLeft());
-    const quint32 last = std::min(photoIndexForPoint(rect.bottomRight()), count - 1);
-    if (first > last)
-        return {};
-    return {first, last - first + 1};
+    return layout_.photoIndexRangeForRect(rect, photoCount());
 }
 
 IndexSet MUPhotoView::selectionIndexes() const
@@ -474,130 +349,64 @@ void MUPhotoView::drawRect(QPainter &painter, const QRectF &dirty)
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setRenderHint(QPainter::SmoothPixmapTransform, useHighQualityResize_);
 
+    cellPainter_.setStyle(cellStyle(painter.device()->devicePixelRatioF()));
+    const bool fastDrawing = liveResizeTimer_.isActive() || !isDonePhotoResizing_;
+    const IndexSet selection = selectionIndexes();
+    for (quint32 i = range.location; i < range.location + range.length; ++i) {
+        const QRectF cell = gridRectForIndex(i);
+        if (cell.intersects(dirty))
+            drawCell(painter, i, cell, selection.contains(i), fastDrawing);
+    }
+
+    if (const std::optional<QRectF> band = mouse_.band()) {
+        painter.setPen(Qt::white);
+        painter.setBrush(Qt::NoBrush);
+        painter.drawRect(*band);
+        painter.fillRect(*band, QColor::fromRgbF(0.8f, 0.8f, 0.8f, 0.5f));
+    }
+}
+
+CellStyle MUPhotoView::cellStyle(qreal devicePixelRatio) const
+{
     CellStyle style;
-    style.devicePixelRatio = painter.device()->devicePixelRatioF();
-    style.fastDrawing = liveResizeTimer_.isActive() || !isDonePhotoResizing_;
-    style.selection = selectionIndexes();
+    style.devicePixelRatio = devicePixelRatio;
+    style.smoothScaling = useHighQualityResize_;
+    style.photoSize = photoSize_;
+    style.shadowBoxColor = shadowBoxColor_;
+    style.borderOutlineColor = borderOutlineColor_;
+    style.selectionBorderColor = selectionBorderColor_;
+    style.useShadowBorder = useShadowBorder_;
+    style.useOutlineBorder = useOutlineBorder_;
+    style.useShadowSelection = useShadowSelection_;
+    style.useBorderSelection = useBorderSelection_;
+    style.borderShadow = borderShadow_;
+    style.selectionBorderWidth = selectionBorderWidth_;
     style.titleFont = font();
     style.titleFont.setPixelSize(int(titleFontSize));
     style.titleColor = palette().color(QPalette::ButtonText);
-    style.titleBandGradient = CTGradient::gradientWithBeginningColor(lightGray(), Qt::white);
-
-    for (quint32 i = range.location; i < range.location + range.length; ++i)
-        drawCell(painter, i, style);
-
-    if (mouseDown_ && bandBase_) {
-        const QRectF band = QRectF(mouseDownPoint_, mouseCurrentPoint_).normalized();
-        if (!band.isEmpty()) {
-            painter.setPen(Qt::white);
-            painter.setBrush(Qt::NoBrush);
-            painter.drawRect(band);
-            painter.fillRect(band, QColor::fromRgbF(0.8f, 0.8f, 0.8f, 0.5f));
-        }
-    }
+    return style;
 }
 
-void MUPhotoView::drawCell(QPainter &painter, quint32 index, const CellStyle &style)
+void MUPhotoView::drawCell(
+    QPainter &painter, quint32 index, const QRectF &cell, bool selected, bool fastDrawing)
 {
-    QImage photo = style.fastDrawing ? fastPhotoAtIndex(index) : photoAtIndex(index);
-    if (photo.isNull())
-        photo = placeholder(style.devicePixelRatio);
-
-    const QRectF cell = alignedToDevicePixels(gridRectForIndex(index), style.devicePixelRatio);
-    const QSizeF scaled = scaledPhotoSizeForSize(photo.size());
-    const QRectF photoRect(cell.x() + photoInset,
-        cell.y() + cell.height() - scaled.height() - photoInset, scaled.width(), scaled.height());
-    const bool selected = style.selection.contains(index);
-
-    if (selected && useShadowSelection_)
-        painter.fillPath(cellBoxPath(cell), shadowBoxColor_);
-
-    painter.save();
-    const QPainterPath band = titleBandPath(cell);
-    painter.setClipPath(band, Qt::IntersectClip);
-    style.titleBandGradient.fillRect(painter, band.boundingRect(), 0);
-    painter.restore();
-
-    if (useShadowBorder_)
-        drawShadow(painter, photoRect, borderShadow_);
-    painter.fillRect(photoRect, Qt::white);
-    painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
-    painter.setOpacity(1.0);
-    painter.drawImage(photoRect, photo, QRectF(photo.rect()));
-
-    const QImage icon = delegate_ ? delegate_->smallIconAtIndex(this, index) : QImage();
-    qreal iconWidth = 0;
-    if (icon.isNull()) {
+    const qreal dpr = painter.device()->devicePixelRatioF();
+    CellContent content;
+    content.photo = fastDrawing ? fastPhotoAtIndex(index) : photoAtIndex(index);
+    if (content.photo.isNull())
+        content.photo = placeholder(dpr);
+    content.selected = selected;
+    // A source that does not answer leaves the flags as they are: the picture could not be had.
+    content.retrievalFailed = true;
+    if (delegate_) {
+        content.icon = delegate_->smallIconAtIndex(this, index);
+        content.title = delegate_->titleAtIndex(this, index);
+        delegate_->attribsAtIndex(this, index, content.isShared, content.emailShared,
+            content.webShared, content.retrievalFailed);
+    }
+    if (content.icon.isNull())
         ORU_LOG(QStringLiteral("icon is empty!"));
-    } else {
-        painter.drawImage(QPointF(cell.x() + photoInset, cell.y() + 10.0), icon);
-        iconWidth = icon.deviceIndependentSize().width();
-    }
-
-    drawBadges(painter, index, photoRect, style.devicePixelRatio);
-    drawTitle(painter, index, cell, iconWidth, style);
-
-    const bool selectionBorder = selected && useBorderSelection_;
-    const QColor strokeColor = selectionBorder ? selectionBorderColor_ : borderOutlineColor_;
-    painter.setBrush(Qt::NoBrush);
-    if (selectionBorder) {
-        painter.setPen(QPen(strokeColor, selectionBorderWidth_));
-        painter.drawRect(photoRect);
-    } else if (useOutlineBorder_) {
-        painter.setPen(QPen(strokeColor, 1.0));
-        painter.drawRect(photoRect.adjusted(0.5, 0.5, -0.5, -0.5));
-    }
-    if (useOutlineBorder_) {
-        painter.setPen(QPen(strokeColor, 1.0));
-        painter.drawPath(cellBoxPath(cell));
-    }
-}
-
-void MUPhotoView::drawBadges(QPainter &painter, quint32 index, const QRectF &photoRect, qreal dpr)
-{
-    bool isShared = false;
-    bool emailShared = false;
-    bool webShared = false;
-    bool retrievalFailed = true;
-    if (delegate_)
-        delegate_->attribsAtIndex(this, index, isShared, emailShared, webShared, retrievalFailed);
-    const std::pair<bool, const char *> badges[] = {{retrievalFailed, "sml_failed"},
-        {isShared, "sml_shared"}, {emailShared, "sml_emailshared"}, {webShared, "sml_websharing"}};
-    QPointF origin(photoRect.right() + photoInset, photoRect.bottom() - 16.0);
-    for (const auto &[shown, name] : badges) {
-        if (!shown)
-            continue;
-        painter.drawImage(origin, Artwork::smallImage(QLatin1String(name), dpr));
-        origin.rx() += badgeAdvance;
-    }
-}
-
-void MUPhotoView::drawTitle(
-    QPainter &painter, quint32 index, const QRectF &cell, qreal iconWidth, const CellStyle &style)
-{
-    const QString title = delegate_ ? delegate_->titleAtIndex(this, index) : QString("");
-    const QString shown = StringExtras::stringByTruncatingStringWithAttributesForWidth(
-        title, cell.width() - iconWidth - 25.0, style.titleFont);
-    const QFontMetricsF metrics(style.titleFont);
-    const qreal textWidth = metrics.horizontalAdvance(shown);
-    const qreal textHeight = metrics.height();
-    painter.setFont(style.titleFont);
-    painter.setPen(style.titleColor);
-    painter.drawText(QRectF(cell.x() + photoInset + iconWidth + 3.0, cell.y() + textHeight,
-                         textWidth, textHeight),
-        Qt::AlignLeft | Qt::AlignTop | Qt::TextDontClip | Qt::TextSingleLine, shown);
-}
-
-void MUPhotoView::drawShadow(QPainter &painter, const QRectF &rect, const MUShadow &shadow) const
-{
-    // A soft shadow as a few widening translucent layers; the offset's y points up.
-    const QRectF cast = rect.translated(shadow.offset.x(), -shadow.offset.y());
-    const int layers = std::max(1, int(std::ceil(shadow.blurRadius)));
-    const QColor layerColor = QColor::fromRgbF(0, 0, 0, 1.0f / 3 / layers);
-    for (int layer = layers; layer >= 1; --layer) {
-        const qreal spread = shadow.blurRadius * layer / layers / 2;
-        painter.fillRect(cast.adjusted(-spread, -spread, spread, spread), layerColor);
-    }
+    cellPainter_.draw(painter, CellPainter::alignedToDevicePixels(cell, dpr), content);
 }
 
 void MUPhotoView::resizeEvent(QResizeEvent *event)
@@ -607,22 +416,6 @@ void MUPhotoView::resizeEvent(QResizeEvent *event)
         update();
     }
     QWidget::resizeEvent(event);
-}
-
-int MUPhotoView::countClick(const QMouseEvent *event)
-{
-    const quint64 time = event->timestamp();
-    const bool near = (event->position() - lastClickPoint_).manhattanLength()
-        <= QApplication::startDragDistance();
-    const bool soon = hasLastClick_ && time >= lastClickTime_
-        && time - lastClickTime_ <= quint64(QApplication::doubleClickInterval());
-    // A double-click event always counts as at least the second click, whatever its time.
-    const int least = event->type() == QEvent::MouseButtonDblClick ? 2 : 1;
-    clickCount_ = std::max(soon && near ? clickCount_ + 1 : 1, least);
-    lastClickTime_ = time;
-    lastClickPoint_ = event->position();
-    hasLastClick_ = true;
-    return clickCount_;
 }
 
 void MUPhotoView::mousePressEvent(QMouseEvent *event)
@@ -636,7 +429,7 @@ void MUPhotoView::mousePressEvent(QMouseEvent *event)
         event->ignore();
         return;
     }
-    countClick(event);
+    mouse_.countClick(event);
     primaryMouseDown(event->position(), event->modifiers(), event->globalPosition());
 }
 
@@ -646,68 +439,40 @@ void MUPhotoView::mouseDoubleClickEvent(QMouseEvent *event)
         event->ignore();
         return;
     }
-    // The platform delivers the second press of a double click as a press and then as this
-    // event with the same time stamp; that press has been handled already.
-    if (hasLastClick_ && event->timestamp() == lastClickTime_ && clickCount_ >= 2)
+    if (mouse_.repeatsLastPress(event))
         return;
-    countClick(event);
+    mouse_.countClick(event);
     primaryMouseDown(event->position(), event->modifiers(), event->globalPosition());
 }
 
 void MUPhotoView::primaryMouseDown(
     const QPointF &point, Qt::KeyboardModifiers modifiers, const QPointF &globalPoint)
 {
-    mouseDown_ = true;
-    mouseDownPoint_ = mouseCurrentPoint_ = point;
-    bandBase_.reset();
     const quint32 clicked = photoIndexForPoint(point);
     const quint32 count = photoCount();
-    IndexSet selection = selectionIndexes();
-
-    if (clicked >= count) {
+    if (clicked >= count)
         ORU_LOG(QStringLiteral("clickedIndex %1 > [photosArray count] %2").arg(clicked).arg(count));
-        bandBase_ = (modifiers & Qt::ShiftModifier) ? selection : IndexSet();
-        return;
-    }
     // Control-click is the one-button context-menu click; Qt reports that key as Meta.
-    if (modifiers & Qt::MetaModifier) {
+    if (clicked < count && (modifiers & Qt::MetaModifier)) {
         ORU_LOG(QStringLiteral("controlKey. clickedIndex: %1").arg(clicked));
-        mouseDown_ = false;
+        mouse_.release();
         secondaryMouseDown(point);
         if (QMenu *menu = menuForEvent())
             menu->popup(globalPoint.toPoint());
         return;
     }
-    if (mouseInRect(point, gridRectForIndex(clicked))) {
-        if (modifiers & Qt::ControlModifier) {
-            if (selection.contains(clicked))
-                selection.remove(clicked);
-            else
-                selection.add(clicked);
-        } else if (modifiers & Qt::ShiftModifier) {
-            if (selection.isEmpty()) {
-                selection.add(clicked);
-            } else {
-                const quint32 last = selection.lastIndex();
-                selection.addRange(std::min(clicked, last), std::max(clicked, last));
-            }
-        } else if (!selection.contains(clicked)) {
-            PhotoViewHost::shared().resetAllSelectionIndexes();
-            selection = IndexSet(clicked);
-        }
-    } else {
-        if (!(modifiers & Qt::ShiftModifier)) {
-            PhotoViewHost::shared().resetAllSelectionIndexes();
-            selection = IndexSet();
-        }
-        bandBase_ = selection;
-    }
-    setSelectionIndexes(selection);
+    const GridMouseSelection::PressResult result = mouse_.press(point, modifiers, clicked, count,
+        mouseInRect(point, gridRectForIndex(clicked)), selectionIndexes());
+    if (!result.setsSelection)
+        return;
+    if (result.clearsOtherGrids)
+        PhotoViewHost::shared().resetAllSelectionIndexes();
+    setSelectionIndexes(result.selection);
 }
 
 void MUPhotoView::secondaryMouseDown(const QPointF &point)
 {
-    mouseDownPoint_ = mouseCurrentPoint_ = point;
+    mouse_.startAt(point);
     const quint32 clicked = photoIndexForPoint(point);
     PhotoViewHost::shared().resetAllSelectionIndexes();
     setSelectionIndexes(clicked < photoCount() ? IndexSet(clicked) : IndexSet());
@@ -718,17 +483,18 @@ void MUPhotoView::mouseMoveEvent(QMouseEvent *event)
     // A drag that began between the cells draws the selection band; one that began on a cell
     // does nothing (pictures are not dragged out of the grid).
     event->accept();
-    if (!mouseDown_ || !bandBase_ || !(event->buttons() & Qt::LeftButton))
+    const std::optional<QRectF> band
+        = (event->buttons() & Qt::LeftButton) ? mouse_.dragTo(event->position()) : std::nullopt;
+    if (!band)
         return;
-    mouseCurrentPoint_ = event->position();
-    const QRectF band = QRectF(mouseDownPoint_, mouseCurrentPoint_).normalized();
-    IndexSet selection = *bandBase_;
-    const IndexRange range = photoIndexRangeForRect(band);
+    IndexSet underBand;
+    const IndexRange range = photoIndexRangeForRect(*band);
     const quint32 end = std::min<quint64>(quint64(range.location) + range.length, photoCount());
     for (quint32 index = range.location; index < end; ++index) {
-        if (gridRectForIndex(index).intersects(band))
-            selection.add(index);
+        if (gridRectForIndex(index).intersects(*band))
+            underBand.add(index);
     }
+    const IndexSet selection = mouse_.bandSelection(underBand);
     if (selection != selectionIndexes())
         setSelectionIndexes(selection);
     update();
@@ -740,10 +506,9 @@ void MUPhotoView::mouseReleaseEvent(QMouseEvent *event)
         event->ignore();
         return;
     }
-    if (clickCount_ == 2)
+    if (mouse_.clickCount() == 2)
         reportDoubleClicks();
-    mouseDown_ = false;
-    bandBase_.reset();
+    mouse_.release();
     update();
 }
 
@@ -844,7 +609,7 @@ bool MUPhotoView::doCommand(KeyCommand command)
         break;
     }
     const std::optional<GridMove> move
-        = gridMoveForCommand(command, selectionIndexes(), photoCount(), columns_);
+        = gridMoveForCommand(command, selectionIndexes(), photoCount(), layout_.columns());
     if (!move)
         return false;
     if (move->selection)

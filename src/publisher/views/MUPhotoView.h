@@ -1,6 +1,9 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 
+#include "publisher/views/CellPainter.h"
+#include "publisher/views/GridLayout.h"
+#include "publisher/views/GridMouseSelection.h"
 #include "publisher/views/IndexSet.h"
 #include "publisher/views/KeyCommand.h"
 
@@ -17,26 +20,10 @@
 
 class QMenu;
 class QPainter;
-class QPainterPath;
 
 namespace pondrel {
 
 class MUPhotoViewDelegate;
-
-// A shadow cast under a picture. The offset follows the drawing convention of shadows: a
-// negative y casts the shadow downwards on screen.
-struct MUShadow
-{
-    QPointF offset;
-    qreal blurRadius = 0;
-};
-
-// Consecutive indexes first ... first + length - 1.
-struct IndexRange
-{
-    quint32 location = 0;
-    quint32 length = 0;
-};
 
 // The scrollable grid of thumbnail cells: each cell holds a picture scaled to fit, a title band
 // with a type icon and the truncated title, and status badges. It owns layout, drawing, hit
@@ -128,9 +115,9 @@ public:
     // Layout: recomputes the grid from the item count and the width of the enclosing scroll
     // area and resizes the view. Call it whenever either changes.
     void updateGridAndFrame();
-    QSizeF gridSize() const { return gridSize_; }
-    quint32 columns() const { return columns_; }
-    quint32 rows() const { return rows_; }
+    QSizeF gridSize() const { return layout_.gridSize(); }
+    quint32 columns() const { return layout_.columns(); }
+    quint32 rows() const { return layout_.rows(); }
     quint32 photoCount() const;
 
     // Geometry.
@@ -157,8 +144,8 @@ public:
     // Paints the cells meeting dirty; the paint event's work, callable on any painter.
     void drawRect(QPainter &painter, const QRectF &dirty);
 
-    QSize sizeHint() const override { return frameSize_; }
-    QSize minimumSizeHint() const override { return QSize(0, frameSize_.height()); }
+    QSize sizeHint() const override { return layout_.frameSize(); }
+    QSize minimumSizeHint() const override { return QSize(0, layout_.frameSize().height()); }
 
 signals:
     void delegateChanged();
@@ -194,16 +181,22 @@ protected:
     void dropEvent(QDropEvent *event) override;
 
 private:
-    struct CellStyle;
-
     QImage photoAtIndex(quint32 index) const;
     QImage fastPhotoAtIndex(quint32 index) const;
     QImage placeholder(qreal devicePixelRatio) const;
-    void drawCell(QPainter &painter, quint32 index, const CellStyle &style);
-    void drawBadges(QPainter &painter, quint32 index, const QRectF &photoRect, qreal dpr);
-    void drawTitle(QPainter &painter, quint32 index, const QRectF &cell, qreal iconWidth,
-        const CellStyle &style);
-    void drawShadow(QPainter &painter, const QRectF &rect, const MUShadow &shadow) const;
+    // Stores a property's new value, tells and repaints; nothing when it is the same.
+    template <typename T>
+    void changeAndRepaint(T &member, const T &value, void (MUPhotoView::*changed)())
+    {
+        if (member == value)
+            return;
+        member = value;
+        emit(this->*changed)();
+        update();
+    }
+    CellStyle cellStyle(qreal devicePixelRatio) const;
+    void drawCell(
+        QPainter &painter, quint32 index, const QRectF &cell, bool selected, bool fastDrawing);
 
     void startPhotoResizing(int tickMilliseconds);
     void redisplaySelectionChange(
@@ -211,7 +204,6 @@ private:
     void scrollIndexToVisible(quint32 index);
     void scrollToTopOfView();
 
-    int countClick(const QMouseEvent *event);
     void primaryMouseDown(
         const QPointF &point, Qt::KeyboardModifiers modifiers, const QPointF &globalPoint);
     void secondaryMouseDown(const QPointF &point);
@@ -237,27 +229,17 @@ private:
     float photoSize_ = 100.0f;
     float photoVerticalSpacing_ = 25.0f;
     float photoHorizontalSpacing_ = 50.0f;
-    QSizeF gridSize_;
-    quint32 columns_ = 0;
-    quint32 rows_ = 0;
-    bool mouseDown_ = false;
-    QPointF mouseDownPoint_;
-    QPointF mouseCurrentPoint_;
-    // While the selection band is drawn: the selection it adds to (kept with Shift, else empty).
-    std::optional<IndexSet> bandBase_;
+    GridLayout layout_;
     QTimer photoResizeTimer_;
     QElapsedTimer photoResizeTime_;
     bool isDonePhotoResizing_ = true;
     int tag_ = 0;
 
-    QSize frameSize_;
     // Width changes arrive as a stream while a window is dragged larger or smaller; until they
     // settle the view draws fast, as during a live resize.
     QTimer liveResizeTimer_;
-    quint64 lastClickTime_ = 0;
-    QPointF lastClickPoint_;
-    bool hasLastClick_ = false;
-    int clickCount_ = 0;
+    GridMouseSelection mouse_;
+    CellPainter cellPainter_;
 };
 
 } // namespace pondrel

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
-#include "imaging/oruUtils.h"
+#include "client/oruUtils.h"
 
 #include "support/oruLog.h"
 
