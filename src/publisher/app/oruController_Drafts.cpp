@@ -23,6 +23,8 @@ void oruController::setUpDrafts()
             refresh();
         updateCommandStates();
     });
+    connect(m_drafts.get(), &DraftsWorkflow::busyChanged, this,
+        &oruController::updateCommandStates);
     connect(m_drafts.get(), &DraftsWorkflow::commitFinished, this,
         &oruController::draftsCommitted);
     Ui::MainWindow &ui = window().ui();

@@ -119,12 +119,14 @@ void DraftsWorkflow::importFiles(const QStringList &paths, quint32 permissions)
     connect(m_sheet, &oruProgressSheet::stopRequested, m_import.get(), &DraftImport::stop);
     connect(m_import.get(), &DraftImport::finished, this, &DraftsWorkflow::importDone);
     m_import->start({paths, m_currentAlbum(), permissions});
+    emit busyChanged();
 }
 
 void DraftsWorkflow::importDone(const DraftImport::Summary &summary)
 {
     m_sheet->end();
     disconnect(m_sheet, &oruProgressSheet::stopRequested, nullptr, nullptr);
+    emit busyChanged();
     if (summary.picturesAdded + summary.albumsAdded > 0) {
         save();
         emit draftsChanged();
@@ -177,12 +179,15 @@ bool DraftsWorkflow::commit(const oruNetwork &network, bool resumed)
         save(m_commit && m_commit->isRunning());
     });
     connect(m_commit.get(), &DraftCommit::finished, this, &DraftsWorkflow::commitDone);
-    return m_commit->start(resumed);
+    const bool started = m_commit->start(resumed);
+    emit busyChanged();
+    return started;
 }
 
 void DraftsWorkflow::commitDone(const DraftCommit::Summary &summary)
 {
     m_sheet->end();
+    emit busyChanged();
     save();
     emit draftsChanged();
     if (summary.notSent > 0)

@@ -68,6 +68,8 @@ public:
 
 signals:
     void draftsChanged();
+    // An import or a commit started or ended (isBusy() changed).
+    void busyChanged();
     void importFinished(const pondrel::DraftImport::Summary &summary);
     void commitFinished(const pondrel::DraftCommit::Summary &summary);
 
