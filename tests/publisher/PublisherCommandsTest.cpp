@@ -188,7 +188,8 @@ TEST_F(PublisherCommandsTest, ContextMenusOfferTheEntriesOfTheSelectedKind)
     EXPECT_FALSE(entries.contains("Request Wallpa&per"));
     EXPECT_TRUE(enabledTexts(*menu).contains("Get &Info"));
     EXPECT_TRUE(enabledTexts(*menu).contains("&Open"));
-    EXPECT_FALSE(enabledTexts(*menu).contains("&Sharing…")) << "no sharing dialog yet";
+    EXPECT_TRUE(enabledTexts(*menu).contains("&Sharing…"));
+    EXPECT_TRUE(enabledTexts(*menu).contains("&Web Album…"));
     EXPECT_EQ(controller.contextualMenuForSelection(int(oruController::LocalTag)), nullptr);
 
     controller.didSetSelectionIndexes(controller.photoViewForTag(tag), IndexSet(1));

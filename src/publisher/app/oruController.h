@@ -233,6 +233,10 @@ public:
     void getInfo();
     void showAlbumInfoForItem(oruItem &item);
     void showPictureInfoForItem(oruItem &item);
+    // Sharing (_Sharing): the e-mail and web-address dialogs of the first selected album,
+    // which must be on the service; an accepted dialog updates the album's record and badge.
+    void manageSharing();
+    void manageWebSharing();
 
     // The command surface (_Commands): the one enabling rule applied to the live state, the
     // toolbar and its customisation, the grids' context menus and the window's own commands.
@@ -313,6 +317,11 @@ private:
     void draftsSignedOn(const QString &account);
     void draftsCommitted();
     void runOnService(std::vector<ItemEdits::ServiceCall> calls);
+    std::optional<oruItem> firstSelectedSharableAlbum() const;
+    // Sets, or removes when links is empty, the album record's key = {element: links}.
+    void storeAlbumLinks(const QString &albumId, const QString &key, const QString &element,
+        const QVariantList &links);
+    QList<oruItem *> itemsWithIdentifier(const QString &identifier);
 
     QDBusConnection m_bus;
     std::shared_ptr<oruAlertPresenter> m_alerts;

@@ -47,8 +47,8 @@ const QList<QPair<Command, const char *>> &menuCommands()
         {Command::CommitDraftsToServer, "actionCommit"},
         {Command::OpenItem, "actionOpen"},
         {Command::RemoveItem, "actionRemove"},
-        {Command::ManageSharing, "actionSharing"},
-        {Command::ManageWebSharing, "actionWebSharing"},
+        {Command::ManageSharing, "actionManageSharing"},
+        {Command::ManageWebSharing, "actionManageWebSharing"},
         {Command::RequestWallpaper, "actionRequestWallpaper"},
         {Command::DownloadPicture, "actionDownloadPicture"},
         {Command::RotateLeft, "actionRotateLeft"},
@@ -77,8 +77,7 @@ std::optional<Command> commandOf(const QAction *item)
 // Commands whose dialogs are not part of this Publisher yet: offered, never enabled.
 bool hasOperation(Command command)
 {
-    return command != Command::ManageSharing && command != Command::ManageWebSharing
-        && command != Command::ShowImportIPhotoAlbum;
+    return command != Command::ShowImportIPhotoAlbum;
 }
 
 SelectionTag selectionTagFor(quint32 tag)
@@ -303,8 +302,8 @@ QMenu *oruController::contextualMenuForSelection(int tag)
     Ui::MainWindow &ui = window().ui();
     if (!m_albumContextMenu) {
         m_albumContextMenu = contextMenuWith(QStringLiteral("albumContextMenu"),
-            {ui.actionOpen, ui.actionGetInfo, nullptr, ui.actionSharing, ui.actionWebSharing,
-                nullptr, ui.actionRemove});
+            {ui.actionOpen, ui.actionGetInfo, nullptr, ui.actionManageSharing,
+                ui.actionManageWebSharing, nullptr, ui.actionRemove});
         m_photoContextMenu = contextMenuWith(QStringLiteral("photoContextMenu"),
             {ui.actionOpen, ui.actionGetInfo, ui.actionRotateLeft, ui.actionRotateRight, nullptr,
                 ui.actionRequestWallpaper, ui.actionDownloadPicture, nullptr, ui.actionRemove});

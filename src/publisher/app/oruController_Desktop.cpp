@@ -26,6 +26,9 @@ void oruController::connectActions()
     connect(ui.actionPreferences, &QAction::triggered, this, &oruController::showPrefs);
     connect(ui.actionAbout, &QAction::triggered, this, &oruController::showAboutBox);
     connect(ui.actionQuit, &QAction::triggered, this, &oruController::terminate);
+    connect(ui.actionManageSharing, &QAction::triggered, this, &oruController::manageSharing);
+    connect(
+        ui.actionManageWebSharing, &QAction::triggered, this, &oruController::manageWebSharing);
     connectCommandActions();
 }
 
