@@ -9,6 +9,7 @@
 #include "support/Preferences.h"
 
 #include <QApplication>
+#include <QToolBar>
 #include <QPalette>
 #include <QStyleFactory>
 #include <QTimer>
@@ -71,7 +72,12 @@ int main(int argc, char **argv)
     QObject::connect(&controller, &pondrel::oruController::refreshed, &application, [&] {
         // Let the grids draw once before the picture is taken.
         QTimer::singleShot(300, &application, [&] {
-            status = controller.window().grab().save(arguments.at(3)) ? 0 : 1;
+            // On a dark theme only the menu bar and toolbar: the grids keep their light page.
+            const QRect area = dark
+                ? QRect(QPoint(0, 0), QPoint(controller.window().width() - 1,
+                                          controller.toolbar().geometry().bottom()))
+                : controller.window().rect();
+            status = controller.window().grab(area).save(arguments.at(3)) ? 0 : 1;
             application.quit();
         });
     });
