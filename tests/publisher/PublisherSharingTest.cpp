@@ -241,7 +241,8 @@ TEST_F(PublisherSharingTest, WebAddressIsCopiedMailedOpenedAndDeletingTheLastCle
     oruController &controller = publisherWithAlbumSelected();
     ASSERT_TRUE(albumItem(controller).hasWebAddresses());
     DesktopUrls desktop;
-    injectFault("1*CreateSymbolicLink:soapfault:No more addresses today");
+    injectFault("1*CreateSymbolicLink:soapfault:No more addresses today\n"
+                "1*DestroySymbolicLink:soapfault:Deleting is paused");
     const QString address = m_webAddress;
     controller.alerts().queueDialogAnswer([&desktop, address](QDialog &dialog) {
         auto &web = static_cast<oruManageWebAddressController &>(dialog);
@@ -280,6 +281,12 @@ TEST_F(PublisherSharingTest, WebAddressIsCopiedMailedOpenedAndDeletingTheLastCle
         ASSERT_TRUE(waitFor([list] { return list->rowCount() == 2; }));
         EXPECT_EQ(list->item(1, 0)->text(), kAlbumName);
 
+        // The first deletion fails and keeps the list; then both go.
+        list->selectRow(0);
+        click(dialog, "deteteLinkButton");
+        ASSERT_TRUE(answered.wait(10000));
+        EXPECT_TRUE(outlet<QLabel>(dialog, "errorLabel")->text().contains("Deleting is paused"));
+        EXPECT_EQ(list->rowCount(), 2);
         for (int left = 1; left >= 0; --left) {
             list->selectRow(0);
             click(dialog, "deteteLinkButton");
@@ -297,6 +304,7 @@ TEST_F(PublisherSharingTest, WebAddressIsCopiedMailedOpenedAndDeletingTheLastCle
     controller.manageWebSharing();
 
     EXPECT_TRUE(controller.alerts().alertTitles().contains("Sharing of album failed."));
+    EXPECT_TRUE(controller.alerts().alertTitles().contains("Destroying album share failed."));
     EXPECT_FALSE(controller.assetFromUniqueID(m_albumId)->contains("FolderAssetSymbolicLinks"));
     EXPECT_FALSE(albumItem(controller).hasWebAddresses());
 }

@@ -26,6 +26,8 @@ const QString kSymbolicLinkElement = QStringLiteral("FolderAssetSymbolicLink");
 
 std::optional<oruItem> oruController::firstSelectedSharableAlbum() const
 {
+    if (!m_signedOn)
+        return std::nullopt;
     const std::optional<oruItem> item = firstSelectedItem();
     // A draft album is not on the service yet: there is nothing to share.
     if (!item || !item->isFolder() || item->isDraft())

@@ -62,6 +62,7 @@ void setUpTable(QTableWidget &table, const QList<Column> &columns)
     table.setSelectionBehavior(QAbstractItemView::SelectRows);
     table.setSelectionMode(QAbstractItemView::SingleSelection);
     table.setEditTriggers(QAbstractItemView::NoEditTriggers);
+    table.setWordWrap(false);
     table.verticalHeader()->hide();
     table.horizontalHeader()->setStretchLastSection(true);
 }
@@ -78,6 +79,7 @@ void reloadTable(QTableWidget &table, const QVariantList &rows, const CellText &
             table.setItem(row, column, new QTableWidgetItem(cell(record, identifier)));
         }
     }
+    table.resizeColumnsToContents();
 }
 
 int selectedRow(const QTableWidget &table)

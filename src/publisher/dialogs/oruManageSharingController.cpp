@@ -158,6 +158,7 @@ void oruManageSharingController::buildNewSharingPanel()
     }
     m_shortNoteText = new QPlainTextEdit(m_newSharingPanel);
     m_shortNoteText->setObjectName(QStringLiteral("shortNoteText"));
+    m_shortNoteText->setMaximumHeight(m_shortNoteText->fontMetrics().lineSpacing() * 5);
     m_shareSubAlbumsButton
         = checkBox(m_newSharingPanel, tr("Share sub-albums"), "shareSubAlbumsButton");
     m_allowForwardButton

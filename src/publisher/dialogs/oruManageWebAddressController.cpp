@@ -69,11 +69,10 @@ void oruManageWebAddressController::buildDialog()
     m_linkTableView->setObjectName(QStringLiteral("linkTableView"));
     setUpTable(*m_linkTableView,
         {{QStringLiteral("name"), tr("Name")}, {QStringLiteral("description"), tr("Description")},
-            {QStringLiteral("web_address"), tr("Web Address")},
             {QStringLiteral("created"), tr("Created")},
             {QStringLiteral("last_access"), tr("Last Access")},
-            {QStringLiteral("hits"), tr("Hits")},
-            {QStringLiteral("subfolders"), tr("Sub-albums")}});
+            {QStringLiteral("hits"), tr("Hits")}, {QStringLiteral("subfolders"), tr("Sub-albums")},
+            {QStringLiteral("web_address"), tr("Web Address")}});
     connect(m_linkTableView, &QTableWidget::itemSelectionChanged, this,
         &oruManageWebAddressController::updateInfo);
 
