@@ -9,6 +9,7 @@
 #include "publisher/app/ToolbarItems.h"
 #include "publisher/app/oruDesktopApplication.h"
 #include "publisher/dialogs/oruCustomizeToolbarController.h"
+#include "support/Preferences.h"
 
 #include <QAction>
 #include <QDBusConnection>
@@ -140,6 +141,11 @@ TEST_F(PublisherCommandsTest, CustomisedToolbarIsSavedAndRestoredAtTheNextStart)
     EXPECT_EQ(restored.size(), ToolbarItems::defaultItemIdentifiers().size() - 1);
     EXPECT_EQ(texts(controller.toolbar().actions()).first(), "Get Info");
     EXPECT_TRUE(controller.toolbarItem("LoginItem"));
+    m_controller.reset();
+
+    // A hand-written value that is no list leaves the default toolbar.
+    Preferences::shared().setValue("ToolbarItems", "LoginItem");
+    EXPECT_EQ(makeController().toolbarItemIdentifiers(), ToolbarItems::defaultItemIdentifiers());
 }
 
 TEST_F(PublisherCommandsTest, ActivateActionOnTheSessionBusRunsTheCommand)

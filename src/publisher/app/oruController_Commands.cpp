@@ -150,9 +150,12 @@ void oruController::connectCommandActions()
     ui.actionQuit->setMenuRole(QAction::QuitRole);
     ui.actionAbout->setMenuRole(QAction::AboutRole);
 
+    // A value that is no list (written by hand, say) counts as never customised.
     const QVariant saved = Preferences::shared().value(kToolbarItemsKey);
-    m_toolbarIdentifiers = saved.isValid() ? ToolbarItems::sanitized(saved.toStringList())
-                                           : ToolbarItems::defaultItemIdentifiers();
+    const bool isList
+        = saved.typeId() == QMetaType::QVariantList || saved.typeId() == QMetaType::QStringList;
+    m_toolbarIdentifiers = isList ? ToolbarItems::sanitized(saved.toStringList())
+                                  : ToolbarItems::defaultItemIdentifiers();
     buildToolbar();
 }
 
