@@ -41,7 +41,7 @@ const QList<QPair<Command, const char *>> &menuCommands()
         {Command::GoUp, "actionGoUp"},
         {Command::GetInfo, "actionGetInfo"},
         {Command::NewAlbum, "actionNewAlbum"},
-        {Command::ShowImportIPhotoAlbum, "actionImportLibrary"},
+        {Command::ShowImportIPhotoAlbum, "actionImportPhotoLibrary"},
         {Command::ImportPicture, "actionImport"},
         {Command::Refresh, "actionRefresh"},
         {Command::CommitDraftsToServer, "actionCommit"},
