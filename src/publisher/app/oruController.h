@@ -4,6 +4,7 @@
 #include "client/oruNetwork.h"
 #include "client/oruNotifications.h"
 #include "model/oruItem.h"
+#include "publisher/app/CommandRules.h"
 #include "publisher/preview/PictureDownload.h"
 #include "publisher/preview/ThumbnailStore.h"
 #include "publisher/preview/oruLoader.h"
@@ -35,6 +36,7 @@
 class QAction;
 class QMenu;
 class QPushButton;
+class QToolBar;
 
 namespace pondrel {
 
@@ -244,10 +246,23 @@ public:
     void manageSharing();
     void manageWebSharing();
 
-    // The desktop: menu commands by name, the bus interface, files handed to the Publisher.
-    // Names: "refresh", "go-up", "open", "new-album", "commit", "import", "info",
-    // "rotate-left", "rotate-right", "remove", "login-logout", "new-account", "account",
-    // "preferences", "about", "quit".
+    // The command surface (_Commands): the one enabling rule applied to the live state, the
+    // toolbar and its customisation, the grids' context menus and the window's own commands.
+    CommandState commandState() const;
+    bool validateMenuItem(const QAction *item) const;
+    bool validateToolbarItem(const QAction *item) const;
+    QToolBar &toolbar() const;
+    // The toolbar's action for an item identifier ("LoginItem"...); null when not shown.
+    QAction *toolbarItem(const QString &identifier) const;
+    QStringList toolbarItemIdentifiers() const { return m_toolbarIdentifiers; }
+    // Shows these items (unknown ones left out) and keeps them in the preferences.
+    void setToolbarItemIdentifiers(const QStringList &identifiers);
+    void customizeToolbar();
+    void selectAll();
+    void showHelp();
+
+    // The desktop: menu commands by name (commandName() of every command with an action),
+    // the bus interface, files handed to the Publisher.
     static QStringList actionNames();
     QAction *actionNamed(const QString &name) const;
     bool activateAction(const QString &name);
@@ -280,7 +295,11 @@ private:
     static bool redirectStdErrToLogFile();
     // The menu's and toolbar's commands, and which of them may run now.
     void connectActions();
+    void connectCommandActions();
     void updateCommandStates();
+    void buildToolbar();
+    void showToolbarMenu(const QPoint &position);
+    QMenu *contextMenuWith(const QString &name, const QList<QAction *> &actions);
     void setLoginPanelResult(bool signedOn);
     void runLoginPanel(std::shared_ptr<oruLoginController> panel);
     void runNewAccountDialog(std::shared_ptr<oruNewAccountController> dialog);
@@ -352,6 +371,11 @@ private:
     std::unique_ptr<PictureDownload> m_pictureDownload;
     ORPhotoView *m_photoView = nullptr;
     QMap<QString, QPushButton *> m_fullViewButtons;
+
+    QStringList m_toolbarIdentifiers;
+    QMap<QString, QAction *> m_toolbarItems;
+    QMenu *m_albumContextMenu = nullptr;
+    QMenu *m_photoContextMenu = nullptr;
 
     bool m_signedOn = false;
     // Listings in flight answer for the album and generation they were asked for; a newer

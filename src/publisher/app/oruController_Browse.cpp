@@ -169,13 +169,6 @@ std::optional<QString> oruController::renditionUrlForItem(
     return std::nullopt;
 }
 
-QMenu *oruController::contextualMenuForSelection(int tag)
-{
-    // The context menus come with the commands that act on a selection.
-    Q_UNUSED(tag);
-    return nullptr;
-}
-
 void oruController::refresh()
 {
     stopLoader();

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
-// The menu and toolbar commands, their enabling, and the Publisher's desktop interface: the
-// bus requests (activate, open files, run a command by name) of this or a second Publisher.
+// The menu commands' connections and the Publisher's desktop interface: the bus requests
+// (activate, open files, run a command by name) of this or a second Publisher.
 #include "publisher/app/oruController.h"
 
 #include "publisher/app/oruDesktopApplication.h"
@@ -13,51 +13,6 @@
 #include <QUrl>
 
 namespace pondrel {
-
-namespace {
-
-// Command names as the desktop's ActivateAction uses them, and their menu actions.
-const QList<QPair<QString, QString>> &commandTable()
-{
-    static const QList<QPair<QString, QString>> table {
-        {QStringLiteral("refresh"), QStringLiteral("actionRefresh")},
-        {QStringLiteral("go-up"), QStringLiteral("actionGoUp")},
-        {QStringLiteral("open"), QStringLiteral("actionOpen")},
-        {QStringLiteral("new-album"), QStringLiteral("actionNewAlbum")},
-        {QStringLiteral("commit"), QStringLiteral("actionCommit")},
-        {QStringLiteral("import"), QStringLiteral("actionImport")},
-        {QStringLiteral("info"), QStringLiteral("actionGetInfo")},
-        {QStringLiteral("rotate-left"), QStringLiteral("actionRotateLeft")},
-        {QStringLiteral("rotate-right"), QStringLiteral("actionRotateRight")},
-        {QStringLiteral("remove"), QStringLiteral("actionRemove")},
-        {QStringLiteral("login-logout"), QStringLiteral("actionLoginLogout")},
-        {QStringLiteral("new-account"), QStringLiteral("actionNewAccount")},
-        {QStringLiteral("account"), QStringLiteral("actionAccount")},
-        {QStringLiteral("preferences"), QStringLiteral("actionPreferences")},
-        {QStringLiteral("about"), QStringLiteral("actionAbout")},
-        {QStringLiteral("quit"), QStringLiteral("actionQuit")},
-    };
-    return table;
-}
-
-} // namespace
-
-QStringList oruController::actionNames()
-{
-    QStringList names;
-    for (const auto &[name, action] : commandTable())
-        names.append(name);
-    return names;
-}
-
-QAction *oruController::actionNamed(const QString &name) const
-{
-    for (const auto &[command, action] : commandTable()) {
-        if (command == name)
-            return window().findChild<QAction *>(action);
-    }
-    return nullptr;
-}
 
 void oruController::connectActions()
 {
@@ -80,33 +35,7 @@ void oruController::connectActions()
     connect(ui.actionManageSharing, &QAction::triggered, this, &oruController::manageSharing);
     connect(
         ui.actionManageWebSharing, &QAction::triggered, this, &oruController::manageWebSharing);
-    ui.actionPreferences->setMenuRole(QAction::PreferencesRole);
-    ui.actionQuit->setMenuRole(QAction::QuitRole);
-    ui.actionAbout->setMenuRole(QAction::AboutRole);
-}
-
-void oruController::updateCommandStates()
-{
-    Ui::MainWindow &ui = window().ui();
-    const bool busy = m_service && m_service->isBusy();
-    ui.actionLoginLogout->setEnabled(!busy);
-    ui.actionNewAccount->setEnabled(!busy);
-    ui.actionRefresh->setEnabled(m_signedOn && !busy);
-    ui.actionGoUp->setEnabled(m_signedOn && m_assetsHeap.count() > 0);
-    ui.actionOpen->setEnabled(m_signedOn && tagViewOfFirstSelectedItem() != kMissingTag);
-    const bool draftsIdle = m_drafts && !m_drafts->isBusy();
-    ui.actionNewAlbum->setEnabled(m_signedOn && draftsIdle && !m_currentAlbum.isImported());
-    ui.actionCommit->setEnabled(m_signedOn && draftsIdle && numberOfDraftItems() > 0);
-    const bool selected = m_signedOn && tagViewOfFirstSelectedItem() != kMissingTag;
-    ui.actionImport->setEnabled(m_signedOn && draftsIdle && !m_currentAlbum.isImported());
-    ui.actionGetInfo->setEnabled(selected);
-    ui.actionRotateLeft->setEnabled(selected && draftsIdle);
-    ui.actionRotateRight->setEnabled(selected && draftsIdle);
-    ui.actionRemove->setEnabled(selected && draftsIdle);
-    ui.actionImportPhotoLibrary->setEnabled(canImportPhotoLibraryAlbum());
-    const bool sharable = firstSelectedSharableAlbum().has_value();
-    ui.actionManageSharing->setEnabled(sharable);
-    ui.actionManageWebSharing->setEnabled(sharable);
+    connectCommandActions();
 }
 
 bool oruController::activateAction(const QString &name)

@@ -25,7 +25,10 @@ void oruController::setUpDrafts()
     });
     connect(m_drafts.get(), &DraftsWorkflow::statusShown, this, &oruController::showStatus);
     connect(m_drafts.get(), &DraftsWorkflow::statusHidden, this, &oruController::hideStatus);
-    connect(m_drafts.get(), &DraftsWorkflow::commitFinished, this, &oruController::draftsCommitted);
+    connect(m_drafts.get(), &DraftsWorkflow::busyChanged, this,
+        &oruController::updateCommandStates);
+    connect(m_drafts.get(), &DraftsWorkflow::commitFinished, this,
+        &oruController::draftsCommitted);
     Ui::MainWindow &ui = window().ui();
     connect(ui.actionNewAlbum, &QAction::triggered, this, &oruController::newAlbum);
     connect(ui.actionImport, &QAction::triggered, this, &oruController::importPicture);

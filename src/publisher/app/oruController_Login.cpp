@@ -164,11 +164,6 @@ void oruController::loginOrLogout()
     logout([] { Preferences::shared().setValue(kAutoLoginKey, false); });
 }
 
-void oruController::changeLoginItem()
-{
-    window().ui().actionLoginLogout->setText(m_signedOn ? tr("Logout") : tr("Login…"));
-}
-
 void oruController::showNewAccount()
 {
     runNewAccountDialog(std::make_shared<oruNewAccountController>());

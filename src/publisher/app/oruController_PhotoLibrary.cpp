@@ -41,10 +41,7 @@ QStringList unavailableLines(const QList<UnavailableSource> &sources)
 
 bool oruController::canImportPhotoLibraryAlbum() const
 {
-    const Ui::MainWindow &ui = window().ui();
-    const bool inBrowser = ui.oruTabView->currentWidget() == ui.browserPage;
-    return m_signedOn && inBrowser && !m_readingPhotoLibraries && m_drafts && !m_drafts->isBusy()
-        && !m_currentAlbum.isImported() && !m_currentAlbum.isRoot();
+    return m_drafts && validateGUIItem(Command::ShowImportIPhotoAlbum, commandState());
 }
 
 void oruController::showImportIPhotoAlbum()

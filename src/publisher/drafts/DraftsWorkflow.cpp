@@ -135,6 +135,7 @@ void DraftsWorkflow::importFiles(const QStringList &paths, quint32 permissions)
     connect(m_sheet, &oruProgressSheet::stopRequested, m_import.get(), &DraftImport::stop);
     connect(m_import.get(), &DraftImport::finished, this, &DraftsWorkflow::importDone);
     m_import->start({paths, m_currentAlbum(), permissions});
+    emit busyChanged();
 }
 
 void DraftsWorkflow::importDone(const DraftImport::Summary &summary)
@@ -142,6 +143,7 @@ void DraftsWorkflow::importDone(const DraftImport::Summary &summary)
     m_sheet->end();
     disconnect(m_sheet, &oruProgressSheet::stopRequested, nullptr, nullptr);
     emit statusHidden();
+    emit busyChanged();
     if (summary.picturesAdded + summary.albumsAdded > 0) {
         save();
         emit draftsChanged();
@@ -196,13 +198,16 @@ bool DraftsWorkflow::commit(const oruNetwork &network, bool resumed)
     connect(m_commit.get(), &DraftCommit::draftsChanged, this,
         [this] { save(m_commit && m_commit->isRunning()); });
     connect(m_commit.get(), &DraftCommit::finished, this, &DraftsWorkflow::commitDone);
-    return m_commit->start(resumed || holdsRefusedDrafts(m_store));
+    const bool started = m_commit->start(resumed || holdsRefusedDrafts(m_store));
+    emit busyChanged();
+    return started;
 }
 
 void DraftsWorkflow::commitDone(const DraftCommit::Summary &summary)
 {
     m_sheet->end();
     emit statusHidden();
+    emit busyChanged();
     save();
     emit draftsChanged();
     if (summary.notSent > 0)

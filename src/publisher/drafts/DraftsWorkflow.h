@@ -69,6 +69,8 @@ public:
 
 signals:
     void draftsChanged();
+    // An import or a commit started or ended (isBusy() changed).
+    void busyChanged();
     void importFinished(const pondrel::DraftImport::Summary &summary);
     void commitFinished(const pondrel::DraftCommit::Summary &summary);
     // The status line while an import or a commit runs.
