@@ -5,8 +5,10 @@
 #include "support/PropertyList.h"
 #include "support/oruLog.h"
 
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QThread>
 
 #include <sqlite3.h>
 
@@ -139,6 +141,21 @@ struct Connection
     QString problem;
 };
 
+// Switching a new file to WAL and creating its table can meet another connection doing the
+// same: SQLite then answers "locked" at once, without waiting, to avoid a deadlock. Waiting and
+// trying again is safe here because both statements change nothing the second time.
+int executeSetUp(sqlite3 *connection, const char *sql)
+{
+    QElapsedTimer waited;
+    waited.start();
+    for (;;) {
+        const int result = sqlite3_exec(connection, sql, nullptr, nullptr, nullptr);
+        if ((result & 0xff) != SQLITE_BUSY || waited.elapsed() > kBusyTimeoutMs)
+            return result;
+        QThread::msleep(5);
+    }
+}
+
 Connection connect(const QString &path)
 {
     Connection connection;
@@ -151,10 +168,9 @@ Connection connect(const QString &path)
         sqlite3_extended_result_codes(raw, 1);
         // In WAL mode NORMAL syncs at checkpoints rather than at every commit: a crash of the
         // program loses nothing, a power cut at most the last additions, never the database.
-        connection.result = sqlite3_exec(
-            raw, "PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL", nullptr, nullptr, nullptr);
+        connection.result = executeSetUp(raw, "PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL");
         if (connection.result == SQLITE_OK)
-            connection.result = sqlite3_exec(raw, kSchema, nullptr, nullptr, nullptr);
+            connection.result = executeSetUp(raw, kSchema);
     }
     if (connection.result != SQLITE_OK) {
         connection.problem = raw ? QString::fromUtf8(sqlite3_errmsg(raw))

@@ -74,12 +74,6 @@ std::optional<Command> commandOf(const QAction *item)
     return static_cast<Command>(value.toInt());
 }
 
-// Commands whose dialogs are not part of this Publisher yet: offered, never enabled.
-bool hasOperation(Command command)
-{
-    return command != Command::ShowImportIPhotoAlbum;
-}
-
 SelectionTag selectionTagFor(quint32 tag)
 {
     switch (tag) {
@@ -180,7 +174,7 @@ CommandState oruController::commandState() const
 bool oruController::validateMenuItem(const QAction *item) const
 {
     const std::optional<Command> command = commandOf(item);
-    return command && hasOperation(*command) && validateGUIItem(*command, commandState());
+    return command && validateGUIItem(*command, commandState());
 }
 
 bool oruController::validateToolbarItem(const QAction *item) const
@@ -194,7 +188,7 @@ void oruController::updateCommandStates()
     const QList<QAction *> actions = window().findChildren<QAction *>();
     for (QAction *action : actions) {
         if (const std::optional<Command> command = commandOf(action))
-            action->setEnabled(hasOperation(*command) && validateGUIItem(*command, state));
+            action->setEnabled(validateGUIItem(*command, state));
     }
 }
 
