@@ -16,8 +16,11 @@ namespace {
 const QString kLocalFileKey = QStringLiteral("CS_LocalFileName");
 // The service's albums of the draft album's name under its parent before it was first sent, and
 // those its namesakes among the drafts took since: any other one found there on a later attempt
-// is the one that attempt created.
+// is the one that attempt created. Kept with the name they were looked up by, as a renamed
+// draft has no claim on albums of its new name.
 const QString kSameNamedBeforeKey = QStringLiteral("CS_SameNamedAlbumsBefore");
+const QString kLookedUpNameKey = QStringLiteral("Name");
+const QString kIdentifiersKey = QStringLiteral("Identifiers");
 
 // Names and digests of pictures are compared as one text.
 QString nameAndDigest(const QString &name, const QString &digest)
@@ -53,6 +56,20 @@ QSet<QString> picturesAt(oruNetwork &client, const QString &albumId)
     return pictures;
 }
 
+std::optional<QStringList> sameNamedBefore(const QVariantMap &record)
+{
+    const QVariantMap before = record.value(kSameNamedBeforeKey).toMap();
+    if (before.isEmpty() || before.value(kLookedUpNameKey).toString() != nameOf(record))
+        return std::nullopt;
+    return before.value(kIdentifiersKey).toStringList();
+}
+
+QVariantMap sameNamedBeforeValue(const QString &name, const QStringList &identifiers)
+{
+    return {{kLookedUpNameKey, name},
+        {kIdentifiersKey, QVariantList(identifiers.cbegin(), identifiers.cend())}};
+}
+
 // The identifiers of the albums under parent at the service with that name; nothing when the
 // service cannot be asked.
 std::optional<QStringList> albumsNamed(
@@ -81,16 +98,16 @@ DraftCommit::AlbumOutcome sendAlbum(
         outcome.error = client.errorMsg();
         return outcome;
     }
-    if (record.contains(kSameNamedBeforeKey)) {
-        outcome.sameNamedBefore = record.value(kSameNamedBeforeKey).toStringList();
+    outcome.sameNamedBefore = sameNamedBefore(record);
+    if (!outcome.sameNamedBefore) {
+        outcome.sameNamedBefore = *named;
+    } else {
         for (const QString &id : *named) {
             if (!outcome.sameNamedBefore->contains(id)) {
                 outcome.createdId = id;
                 return outcome;
             }
         }
-    } else {
-        outcome.sameNamedBefore = *named;
     }
     outcome.createdId
         = oruNetworkUpload::uploadFolderItem(client, oruItem::initWithAsset(record), parent);
@@ -221,11 +238,10 @@ void DraftCommit::albumDone(const Work &work, const AlbumOutcome &outcome)
         claimedByNamesake(work, *outcome.createdId);
         ++m_summary.sent;
     } else {
-        if (outcome.sameNamedBefore && !work.record.contains(kSameNamedBeforeKey))
+        if (outcome.sameNamedBefore && !sameNamedBefore(work.record))
             m_store.updateRecord(identifierOf(work.record),
                 {{kSameNamedBeforeKey,
-                    QVariant(QVariantList(
-                        outcome.sameNamedBefore->cbegin(), outcome.sameNamedBefore->cend()))}});
+                    sameNamedBeforeValue(nameOf(work.record), *outcome.sameNamedBefore)}});
         refused(work, outcome.error);
     }
     emit draftsChanged();
@@ -239,13 +255,13 @@ void DraftCommit::claimedByNamesake(const Work &work, const QString &serviceId)
 {
     for (const QVariant &member : m_store.records(work.albumId)) {
         const QVariantMap record = member.toMap();
-        if (!isAlbumRecord(record) || nameOf(record) != nameOf(work.record)
-            || !record.contains(kSameNamedBeforeKey))
+        if (!isAlbumRecord(record) || nameOf(record) != nameOf(work.record))
             continue;
-        QVariantList before = record.value(kSameNamedBeforeKey).toList();
-        if (!before.contains(serviceId)) {
-            before.append(serviceId);
-            m_store.updateRecord(identifierOf(record), {{kSameNamedBeforeKey, before}});
+        std::optional<QStringList> before = sameNamedBefore(record);
+        if (before && !before->contains(serviceId)) {
+            before->append(serviceId);
+            m_store.updateRecord(identifierOf(record),
+                {{kSameNamedBeforeKey, sameNamedBeforeValue(nameOf(record), *before)}});
         }
     }
 }

@@ -55,6 +55,15 @@ protected:
         return id.value_or(QString());
     }
 
+    void loseTheNextAlbumsAnswer()
+    {
+        const ProgramRun faults = ProgramRun::run("curl",
+            {"-sf", "-H", QString::fromUtf8(m_service.adminHeader()), "--data-binary",
+                "1*CreateFolderAsset:lost", m_service.baseUrl() + "/Pondrel/Admin/Faults"});
+        ASSERT_EQ(faults.exitCode, 0)
+            << "curl is needed for this test: " << faults.standardError.toStdString();
+    }
+
     static QString idOf(const QVariantMap &record)
     {
         return record.value(DraftStore::kIdentifierKey).toString();
@@ -117,11 +126,7 @@ TEST_F(CommitTest, AnAlbumWhoseAnswerWasLostIsNotCreatedTwice)
     m_store.append(idOf(lost), picture("p.jpg"));
     m_store.append("", namesake);
     m_store.append(idOf(namesake), picture("q.jpg"));
-    const ProgramRun faults = ProgramRun::run("curl",
-        {"-sf", "-H", QString::fromUtf8(m_service.adminHeader()), "--data-binary",
-            "1*CreateFolderAsset:lost", m_service.baseUrl() + "/Pondrel/Admin/Faults"});
-    ASSERT_EQ(faults.exitCode, 0) << "curl is needed for this test: "
-                                  << faults.standardError.toStdString();
+    ASSERT_NO_FATAL_FAILURE(loseTheNextAlbumsAnswer());
 
     DraftCommit::Summary summary = commit();
     EXPECT_EQ(summary.notSent, 2);
@@ -141,6 +146,21 @@ TEST_F(CommitTest, AnAlbumWhoseAnswerWasLostIsNotCreatedTwice)
     EXPECT_EQ(assetsIn(created.at(0)).keys(), QStringList {"p.jpg"});
     EXPECT_EQ(assetsIn(created.at(1)).keys(), QStringList {"q.jpg"});
     EXPECT_TRUE(m_network->getAssets(older)->isEmpty());
+}
+
+TEST_F(CommitTest, ARenamedAlbumWhoseAnswerWasLostClaimsNoAlbumOfItsNewName)
+{
+    const QString older = serviceAlbum();
+    const QVariantMap draft = album("Trip");
+    m_store.append("", draft);
+    m_store.append(idOf(draft), picture("p.jpg"));
+    ASSERT_NO_FATAL_FAILURE(loseTheNextAlbumsAnswer());
+    EXPECT_EQ(commit().notSent, 2);
+
+    m_store.updateRecord(idOf(draft), {{"Name", "Album"}});
+    EXPECT_EQ(commit().notSent, 0);
+    EXPECT_TRUE(m_network->getAssets(older)->isEmpty()) << "the user's own album was taken";
+    EXPECT_EQ(m_network->getAssets("")->size(), 3);
 }
 
 TEST_F(CommitTest, ARefusedAlbumKeepsItsContentsInTheDrafts)
