@@ -6,11 +6,11 @@
 #include <functional>
 #include <memory>
 
+namespace pondrel {
+
 namespace Ui {
 class MainWindow;
 }
-
-namespace pondrel {
 
 // The Publisher's main window as loaded from its interface file. The controller fills it in
 // and decides whether it may close.

@@ -8,11 +8,11 @@
 class QDialog;
 class QLabel;
 class QTextBrowser;
+namespace pondrel {
+
 namespace Ui {
 class AboutBox;
 }
-
-namespace pondrel {
 
 // The application's single About panel, built on first use and filled once.
 class oruAboutBoxController : public QObject

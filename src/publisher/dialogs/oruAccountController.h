@@ -6,11 +6,11 @@
 
 #include <memory>
 
+namespace pondrel {
+
 namespace Ui {
 class Account;
 }
-
-namespace pondrel {
 
 class oruAlertPresenter;
 

@@ -7,11 +7,11 @@
 
 #include <memory>
 
+namespace pondrel {
+
 namespace Ui {
 class DownloadPicture;
 }
-
-namespace pondrel {
 
 // The "DownloadPicture" dialog: one row per rendition of a picture (type, pixel size, file
 // size); OK is enabled exactly while a row is selected.

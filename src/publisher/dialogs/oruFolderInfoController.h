@@ -8,11 +8,11 @@
 
 #include <memory>
 
+namespace pondrel {
+
 namespace Ui {
 class FolderInfo;
 }
-
-namespace pondrel {
 
 // The album info dialog ("FolderInfo"): name, description, rating, cover-picture option and
 // permissions of an album, on a copy of it. In creation mode it names a new draft album. It

@@ -6,11 +6,11 @@
 
 #include <memory>
 
+namespace pondrel {
+
 namespace Ui {
 class Login;
 }
-
-namespace pondrel {
 
 // The sign-on panel: a user name picked from the remembered ones or typed, a password and the
 // automatic sign-on box. OK is enabled while the user name holds an e-mail address.

@@ -5,11 +5,11 @@
 
 #include <memory>
 
+namespace pondrel {
+
 namespace Ui {
 class CreateNewAccount;
 }
-
-namespace pondrel {
 
 // The new-account dialog. OK is enabled while the first name is not empty, the e-mail address
 // is one and the password equals its confirmation; the last name is free.

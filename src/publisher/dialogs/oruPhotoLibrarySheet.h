@@ -8,11 +8,11 @@
 
 #include <memory>
 
+namespace pondrel {
+
 namespace Ui {
 class PhotoLibrarySheet;
 }
-
-namespace pondrel {
 
 // The sheet that picks an album of the photo libraries: a pop-up of albums, each with its tag
 // (-1 for "No Album Selected"), the "create a new album" check box, Cancel and Import. Each

@@ -8,11 +8,11 @@
 
 #include <memory>
 
+namespace pondrel {
+
 namespace Ui {
 class PictureInfo;
 }
-
-namespace pondrel {
 
 // The picture info dialog ("PictureInfo"): name, description, rating and permissions of a
 // picture, on a copy of it. The caller reads item() after an accepted run.

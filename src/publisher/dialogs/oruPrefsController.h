@@ -5,11 +5,11 @@
 
 #include <memory>
 
+namespace pondrel {
+
 namespace Ui {
 class Prefs;
 }
-
-namespace pondrel {
 
 // The preferences dialog: whether the Agent opens at start-up.
 class oruPrefsController : public QDialog

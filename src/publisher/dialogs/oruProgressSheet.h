@@ -5,11 +5,11 @@
 
 #include <memory>
 
+namespace pondrel {
+
 namespace Ui {
 class ProgressSheet;
 }
-
-namespace pondrel {
 
 // The progress sheet of long commands (import, commit, removal): a title, a text, a determinate
 // bar and a stop button, shown window-modal on the main window while the window keeps
