@@ -32,6 +32,31 @@ std::optional<Picture> shrunkBitmap(const Picture &picture, QSize size)
     return Picture(std::move(shrunk), picture.iccProfile());
 }
 
+enum class Enlarging { Allowed, Never };
+
+std::optional<Picture> decodedToSize(const QString &path, int size, Enlarging enlarging)
+{
+    QString errorMsg;
+    const std::optional<PictureDecoder> decoder = PictureDecoder::open(path, errorMsg);
+    if (!decoder || decoder->size().isEmpty() || size < 1) {
+        ORU_LOG(QStringLiteral("Invalid Image"));
+        return std::nullopt;
+    }
+    const QSize source = decoder->size();
+    const int longerSide = std::max(source.width(), source.height());
+    const QSize target = enlarging == Enlarging::Never && longerSide <= size
+        ? source
+        : thumbnailSize(source, size);
+    const double minimumScale = std::max(
+        double(target.width()) / source.width(), double(target.height()) / source.height());
+    const std::optional<Picture> picture = decoder->decode(minimumScale, errorMsg);
+    if (!picture) {
+        ORU_LOG(QStringLiteral("Invalid Image"));
+        return std::nullopt;
+    }
+    return shrunkBitmap(*picture, target);
+}
+
 } // namespace
 
 std::optional<Picture> rotateAccordingToExifOrientation(const Picture &picture, int orientation)
@@ -60,21 +85,12 @@ std::optional<Picture> thumbnailImage(const Picture &picture, int size)
 
 std::optional<Picture> thumbnailImageWithFile(const QString &path, int size)
 {
-    QString errorMsg;
-    const std::optional<PictureDecoder> decoder = PictureDecoder::open(path, errorMsg);
-    if (!decoder || decoder->size().isEmpty() || size < 1) {
-        ORU_LOG(QStringLiteral("Invalid Image"));
-        return std::nullopt;
-    }
-    const QSize target = thumbnailSize(decoder->size(), size);
-    const double minimumScale = std::max(double(target.width()) / decoder->size().width(),
-        double(target.height()) / decoder->size().height());
-    const std::optional<Picture> picture = decoder->decode(minimumScale, errorMsg);
-    if (!picture) {
-        ORU_LOG(QStringLiteral("Invalid Image"));
-        return std::nullopt;
-    }
-    return shrunkBitmap(*picture, target);
+    return decodedToSize(path, size, Enlarging::Allowed);
+}
+
+std::optional<Picture> previewImageWithFile(const QString &path, int size)
+{
+    return decodedToSize(path, size, Enlarging::Never);
 }
 
 std::optional<Picture> rotateImage(const Picture &picture, bool clockwise)

@@ -26,6 +26,10 @@ std::optional<Picture> thumbnailImage(const Picture &picture, int size);
 // that many pixels.
 std::optional<Picture> thumbnailImageWithFile(const QString &path, int size);
 
+// As thumbnailImageWithFile, but a picture whose longer side is already at most `size` keeps
+// its own size: a preview shows a small picture as it is rather than blown up and blurred.
+std::optional<Picture> previewImageWithFile(const QString &path, int size);
+
 // The picture turned a quarter about its centre, clockwise or not.
 std::optional<Picture> rotateImage(const Picture &picture, bool clockwise);
 std::optional<Picture> rotateClockwise(const Picture &picture);

@@ -14,6 +14,13 @@ namespace pondrel {
 namespace {
 
 const QString kLocalFileKey = QStringLiteral("CS_LocalFileName");
+// The service's albums of the draft album's name under its parent before it was first sent, and
+// those its namesakes among the drafts took since: any other one found there on a later attempt
+// is the one that attempt created. Kept with the name they were looked up by, as a renamed
+// draft has no claim on albums of its new name.
+const QString kSameNamedBeforeKey = QStringLiteral("CS_SameNamedAlbumsBefore");
+const QString kLookedUpNameKey = QStringLiteral("Name");
+const QString kIdentifiersKey = QStringLiteral("Identifiers");
 
 // Names and digests of pictures are compared as one text.
 QString nameAndDigest(const QString &name, const QString &digest)
@@ -31,6 +38,11 @@ bool isAlbumRecord(const QVariantMap &record)
     return record.value(DraftStore::kKindKey).toString() == DraftStore::kFolderAsset;
 }
 
+QString nameOf(const QVariantMap &record)
+{
+    return record.value(QStringLiteral("Name")).toString();
+}
+
 // The pictures an album holds at the service, by name and digest.
 QSet<QString> picturesAt(oruNetwork &client, const QString &albumId)
 {
@@ -42,6 +54,66 @@ QSet<QString> picturesAt(oruNetwork &client, const QString &albumId)
                 record.value(QStringLiteral("Hash")).toString()));
     }
     return pictures;
+}
+
+std::optional<QStringList> sameNamedBefore(const QVariantMap &record)
+{
+    const QVariantMap before = record.value(kSameNamedBeforeKey).toMap();
+    if (before.isEmpty() || before.value(kLookedUpNameKey).toString() != nameOf(record))
+        return std::nullopt;
+    return before.value(kIdentifiersKey).toStringList();
+}
+
+QVariantMap sameNamedBeforeValue(const QString &name, const QStringList &identifiers)
+{
+    return {{kLookedUpNameKey, name},
+        {kIdentifiersKey, QVariantList(identifiers.cbegin(), identifiers.cend())}};
+}
+
+// The identifiers of the albums under parent at the service with that name; nothing when the
+// service cannot be asked.
+std::optional<QStringList> albumsNamed(
+    oruNetwork &client, const QString &parent, const QString &name)
+{
+    const std::optional<QVariantList> assets = client.getAssets(parent);
+    if (!assets)
+        return std::nullopt;
+    QStringList named;
+    for (const QVariant &asset : *assets) {
+        const QVariantMap record = asset.toMap();
+        if (isAlbumRecord(record) && nameOf(record) == name)
+            named.append(identifierOf(record));
+    }
+    return named;
+}
+
+// Creates the draft album unless an earlier attempt did so already, its answer lost on the way
+// back. The service is asked first, so that a failed attempt leaves what to compare against.
+DraftCommit::AlbumOutcome sendAlbum(
+    oruNetwork &client, const QVariantMap &record, const QString &parent)
+{
+    DraftCommit::AlbumOutcome outcome;
+    const std::optional<QStringList> named = albumsNamed(client, parent, nameOf(record));
+    if (!named) {
+        outcome.error = client.errorMsg();
+        return outcome;
+    }
+    outcome.sameNamedBefore = sameNamedBefore(record);
+    if (!outcome.sameNamedBefore) {
+        outcome.sameNamedBefore = *named;
+    } else {
+        for (const QString &id : *named) {
+            if (!outcome.sameNamedBefore->contains(id)) {
+                outcome.createdId = id;
+                return outcome;
+            }
+        }
+    }
+    outcome.createdId
+        = oruNetworkUpload::uploadFolderItem(client, oruItem::initWithAsset(record), parent);
+    if (!outcome.createdId || outcome.createdId->isEmpty())
+        outcome.error = client.errorMsg();
+    return outcome;
 }
 
 bool alreadySent(const QVariantMap &record, const QSet<QString> &alreadyThere)
@@ -120,17 +192,25 @@ void DraftCommit::returnClient(std::unique_ptr<oruNetwork> client)
 }
 
 // Every album filed under an album that exists at the service (or the top level) can be
-// created now; albums filed under a draft album wait for the next pass.
+// created now; albums filed under a draft album wait for the next pass. So does a second draft
+// album of the same name in the same place: one at a time, each can tell the albums its
+// namesakes made from the one its own lost answer made.
 void DraftCommit::startAlbumPass()
 {
     std::vector<Work> albums;
+    QSet<QString> placesAndNames;
     for (const QString &albumId : m_store.albumIds()) {
         if (m_store.isDraftAlbum(albumId))
             continue;
         for (const QVariant &member : m_store.records(albumId)) {
             const QVariantMap record = member.toMap();
-            if (isAlbumRecord(record) && !m_albumsTried.contains(identifierOf(record)))
-                albums.push_back(Work {albumId, record});
+            if (!isAlbumRecord(record) || m_albumsTried.contains(identifierOf(record)))
+                continue;
+            const QString placeAndName = albumId + QLatin1Char('\n') + nameOf(record);
+            if (placesAndNames.contains(placeAndName))
+                continue;
+            placesAndNames.insert(placeAndName);
+            albums.push_back(Work {albumId, record});
         }
     }
     if (albums.empty()) {
@@ -142,30 +222,48 @@ void DraftCommit::startAlbumPass()
         ++m_outstanding;
         m_pool.start([this, work = std::move(work)] {
             std::unique_ptr<oruNetwork> client = takeClient();
-            const std::optional<QString> created = oruNetworkUpload::uploadFolderItem(
-                *client, oruItem::initWithAsset(work.record), work.albumId);
-            const QString error = created ? QString() : client->errorMsg();
+            const AlbumOutcome outcome = sendAlbum(*client, work.record, work.albumId);
             returnClient(std::move(client));
             QMetaObject::invokeMethod(
-                this, [this, work, created, error] { albumDone(work, created, error); },
-                Qt::QueuedConnection);
+                this, [this, work, outcome] { albumDone(work, outcome); }, Qt::QueuedConnection);
         });
     }
 }
 
-void DraftCommit::albumDone(
-    const Work &work, const std::optional<QString> &createdId, const QString &error)
+void DraftCommit::albumDone(const Work &work, const AlbumOutcome &outcome)
 {
     emit progressed(++m_itemsDone, m_itemCount);
-    if (createdId && !createdId->isEmpty()) {
-        m_store.albumCreated(identifierOf(work.record), *createdId);
+    if (outcome.createdId && !outcome.createdId->isEmpty()) {
+        m_store.albumCreated(identifierOf(work.record), *outcome.createdId);
+        claimedByNamesake(work, *outcome.createdId);
         ++m_summary.sent;
     } else {
-        refused(work, error);
+        if (outcome.sameNamedBefore && !sameNamedBefore(work.record))
+            m_store.updateRecord(identifierOf(work.record),
+                {{kSameNamedBeforeKey,
+                    sameNamedBeforeValue(nameOf(work.record), *outcome.sameNamedBefore)}});
+        refused(work, outcome.error);
     }
     emit draftsChanged();
     if (--m_outstanding == 0)
         startAlbumPass();
+}
+
+// A draft album of the same name in the same place whose answer was lost must not take the
+// album this one now stands for as its own.
+void DraftCommit::claimedByNamesake(const Work &work, const QString &serviceId)
+{
+    for (const QVariant &member : m_store.records(work.albumId)) {
+        const QVariantMap record = member.toMap();
+        if (!isAlbumRecord(record) || nameOf(record) != nameOf(work.record))
+            continue;
+        std::optional<QStringList> before = sameNamedBefore(record);
+        if (before && !before->contains(serviceId)) {
+            before->append(serviceId);
+            m_store.updateRecord(identifierOf(record),
+                {{kSameNamedBeforeKey, sameNamedBeforeValue(nameOf(record), *before)}});
+        }
+    }
 }
 
 void DraftCommit::startPictures()
@@ -250,8 +348,7 @@ void DraftCommit::refused(const Work &work, const QString &error)
     m_store.updateRecord(identifierOf(work.record),
         {{DraftStore::kCommitErrorKey, reason},
             {DraftStore::kRetrievalFailedKey, QStringLiteral("true")}});
-    m_summary.problems.append(
-        tr("%1: %2").arg(work.record.value(QStringLiteral("Name")).toString(), reason));
+    m_summary.problems.append(tr("%1: %2").arg(nameOf(work.record), reason));
 }
 
 void DraftCommit::finish()

@@ -42,6 +42,16 @@ public:
         QStringList problems;
     };
 
+    // What became of one draft album: the identifier it has at the service, or the error; and
+    // the service's albums of its name that were there before it was first sent (nothing when
+    // it was not sent at all).
+    struct AlbumOutcome
+    {
+        std::optional<QString> createdId;
+        QString error;
+        std::optional<QStringList> sameNamedBefore;
+    };
+
     // Clients on the session of network, one per worker thread, made when first needed.
     static ClientFactory clientsLike(const oruNetwork &network);
 
@@ -71,7 +81,8 @@ private:
     void startAlbumPass();
     void startPictures();
     void sendPictures(const QHash<QString, QSet<QString>> &alreadyThere);
-    void albumDone(const Work &work, const std::optional<QString> &createdId, const QString &error);
+    void albumDone(const Work &work, const AlbumOutcome &outcome);
+    void claimedByNamesake(const Work &work, const QString &serviceId);
     void pictureDone(const Work &work, bool sent, const QString &error);
     void refused(const Work &work, const QString &error);
     void finish();

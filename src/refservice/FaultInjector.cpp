@@ -9,9 +9,10 @@ namespace pondrel::refservice {
 
 namespace {
 
-const QStringList kKinds = {QStringLiteral("delay"), QStringLiteral("soapfault"),
-    QStringLiteral("http500"), QStringLiteral("drop"), QStringLiteral("empty"),
-    QStringLiteral("html"), QStringLiteral("bits403"), QStringLiteral("bits-no-session")};
+const QStringList kKinds
+    = {QStringLiteral("delay"), QStringLiteral("soapfault"), QStringLiteral("http500"),
+        QStringLiteral("drop"), QStringLiteral("empty"), QStringLiteral("html"),
+        QStringLiteral("bits403"), QStringLiteral("bits-no-session"), QStringLiteral("lost")};
 
 // A planted delay parks a pool thread; a minute is enough for any test of a slow service.
 constexpr int kLongestDelayMs = 60 * 1000;
@@ -129,7 +130,7 @@ std::optional<HttpResponse> FaultInjector::play(const PlannedFault &fault)
     dropped.drop = fault.kind == QLatin1String("drop");
     if (dropped.drop)
         return dropped;
-    return std::nullopt; // bits-no-session: the upload endpoint plays it itself
+    return std::nullopt; // bits-no-session and lost: the endpoints play them themselves
 }
 
 } // namespace pondrel::refservice

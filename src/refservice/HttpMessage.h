@@ -35,13 +35,15 @@ struct HttpRequest
     }
 };
 
-// One whole reply. `drop` closes the connection without an answer.
+// One whole reply. `drop` closes the connection without an answer; `cutShort` sends the status,
+// the headers and half the body, then closes it, as an answer lost on its way back.
 struct HttpResponse
 {
     int status = 200;
     QList<QPair<QByteArray, QByteArray>> headers;
     QByteArray body;
     bool drop = false;
+    bool cutShort = false;
 
     static HttpResponse text(int status, const QByteArray &contentType, const QByteArray &body)
     {

@@ -13,8 +13,10 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <memory>
 
 namespace pondrel::refservice {
 
@@ -118,12 +120,37 @@ std::unique_ptr<QTemporaryFile> openSpool(const QString &directory)
     return spool;
 }
 
+// Hands out the first half of the body, then fails, which makes libmicrohttpd close the
+// connection with the answer announced but incomplete.
+ssize_t readHalf(void *cls, uint64_t position, char *buffer, size_t max)
+{
+    const QByteArray &body = *static_cast<const QByteArray *>(cls);
+    const uint64_t half = uint64_t(body.size()) / 2;
+    if (position >= half)
+        return MHD_CONTENT_READER_END_WITH_ERROR;
+    const size_t length = std::min(size_t(half - position), max);
+    std::memcpy(buffer, body.constData() + position, length);
+    return ssize_t(length);
+}
+
+MHD_Response *createResponse(const HttpResponse &reply)
+{
+    if (!reply.cutShort)
+        return MHD_create_response_from_buffer(size_t(reply.body.size()),
+            const_cast<char *>(reply.body.constData()), MHD_RESPMEM_MUST_COPY);
+    auto body = std::make_unique<QByteArray>(reply.body);
+    MHD_Response *response = MHD_create_response_from_callback(uint64_t(body->size()), 4096,
+        readHalf, body.get(), [](void *cls) { delete static_cast<QByteArray *>(cls); });
+    if (response)
+        body.release();
+    return response;
+}
+
 MHD_Result sendResponse(MHD_Connection *connection, const HttpResponse &reply)
 {
     if (reply.drop)
         return MHD_NO;
-    MHD_Response *response = MHD_create_response_from_buffer(size_t(reply.body.size()),
-        const_cast<char *>(reply.body.constData()), MHD_RESPMEM_MUST_COPY);
+    MHD_Response *response = createResponse(reply);
     if (!response)
         return MHD_NO;
     for (const auto &[name, value] : reply.headers)

@@ -91,8 +91,8 @@ std::optional<ServiceConfig> parse(const QStringList &arguments, QString &errorM
         QStringLiteral("STYLE"), config.commandStyle);
     const QCommandLineOption fault(QStringLiteral("fault"),
         QStringLiteral("Misbehave for tests, repeatable: [N*]OPERATION:KIND[:ARG] with KIND "
-                       "delay:MS, soapfault:TEXT, http500, drop, empty, html, bits403 or "
-                       "bits-no-session; OPERATION a SOAP operation, a BITS packet type, Upload "
+                       "delay:MS, soapfault:TEXT, http500, drop, lost, empty, html, bits403 "
+                       "or bits-no-session; OPERATION a SOAP operation, a BITS packet type, Upload "
                        "or *. Also POST /Pondrel/Admin/Faults."),
         QStringLiteral("FAULT"));
     const QCommandLineOption demo(QStringLiteral("demo"),

@@ -64,10 +64,12 @@ HttpResponse SoapEndpoint::handle(const HttpRequest &request) const
     if (!soap)
         return faultResponse(errorMsg);
     operation = soap->operation();
+    bool answerLost = false;
     if (const std::optional<PlannedFault> fault = m_faults.take({operation})) {
         m_log.write(QStringLiteral("playing fault %1").arg(fault->toString()));
         if (const std::optional<HttpResponse> played = FaultInjector::play(*fault))
             return *played;
+        answerLost = fault->kind == QLatin1String("lost");
     }
     if (!soap->operationNamespace().isEmpty() && soap->operationNamespace() != m_namespace)
         return faultResponse(
@@ -77,7 +79,12 @@ HttpResponse SoapEndpoint::handle(const HttpRequest &request) const
     try {
         const QByteArray reply = run(*soap);
         m_log.write(QStringLiteral("POST %1 %2 ok").arg(request.path, soap->operation()));
-        return soapResponse(200, reply, request);
+        HttpResponse response = soapResponse(200, reply, request);
+        // Done, but the client never hears of it: the connection breaks halfway through the
+        // answer. (Closed before its first byte, a client may take the connection for a stale
+        // one and send the request again.)
+        response.cutShort = answerLost;
+        return response;
     } catch (const ServiceFault &fault) {
         return faultResponse(fault.message());
     } catch (const StorageError &error) {

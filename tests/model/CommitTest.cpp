@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
+#include "tests/common/ProgramRun.h"
 #include "tests/model/SignalWait.h"
 #include "tests/model/SignedOnTest.h"
 #include "tests/imaging/TestPictures.h"
@@ -54,6 +55,15 @@ protected:
         return id.value_or(QString());
     }
 
+    void loseTheNextAlbumsAnswer()
+    {
+        const ProgramRun faults = ProgramRun::run("curl",
+            {"-sf", "-H", QString::fromUtf8(m_service.adminHeader()), "--data-binary",
+                "1*CreateFolderAsset:lost", m_service.baseUrl() + "/Pondrel/Admin/Faults"});
+        ASSERT_EQ(faults.exitCode, 0)
+            << "curl is needed for this test: " << faults.standardError.toStdString();
+    }
+
     static QString idOf(const QVariantMap &record)
     {
         return record.value(DraftStore::kIdentifierKey).toString();
@@ -105,6 +115,52 @@ TEST_F(CommitTest, AFailedUploadStaysWithItsReasonAndTheNextCommitSendsIt)
     EXPECT_EQ(summary.sent, 1);
     EXPECT_TRUE(m_store.isEmpty());
     EXPECT_EQ(assetsIn(album).keys(), (QStringList {"gone.jpg", "good.jpg"}));
+}
+
+TEST_F(CommitTest, AnAlbumWhoseAnswerWasLostIsNotCreatedTwice)
+{
+    // An album of that name was there before, and a second draft of that name gets through.
+    const QString older = serviceAlbum();
+    const QVariantMap lost = album("Album"), namesake = album("Album");
+    m_store.append("", lost);
+    m_store.append(idOf(lost), picture("p.jpg"));
+    m_store.append("", namesake);
+    m_store.append(idOf(namesake), picture("q.jpg"));
+    ASSERT_NO_FATAL_FAILURE(loseTheNextAlbumsAnswer());
+
+    DraftCommit::Summary summary = commit();
+    EXPECT_EQ(summary.notSent, 2);
+    QStringList created;
+    for (const QVariant &record : m_network->getAssets("").value_or(QVariantList()))
+        if (idOf(record.toMap()) != older)
+            created.append(idOf(record.toMap()));
+    ASSERT_EQ(created.size(), 2) << "the lost answer's album reached the service";
+    if (assetsIn(created.at(0)).contains("q.jpg"))
+        created.swapItemsAt(0, 1);
+    ASSERT_EQ(assetsIn(created.at(1)).keys(), QStringList {"q.jpg"});
+
+    // The retry takes the album the lost answer made, neither the older one nor the namesake's.
+    summary = commit();
+    EXPECT_EQ(summary.notSent, 0) << summary.problems.join('\n').toStdString();
+    EXPECT_EQ(m_network->getAssets("")->size(), 3);
+    EXPECT_EQ(assetsIn(created.at(0)).keys(), QStringList {"p.jpg"});
+    EXPECT_EQ(assetsIn(created.at(1)).keys(), QStringList {"q.jpg"});
+    EXPECT_TRUE(m_network->getAssets(older)->isEmpty());
+}
+
+TEST_F(CommitTest, ARenamedAlbumWhoseAnswerWasLostClaimsNoAlbumOfItsNewName)
+{
+    const QString older = serviceAlbum();
+    const QVariantMap draft = album("Trip");
+    m_store.append("", draft);
+    m_store.append(idOf(draft), picture("p.jpg"));
+    ASSERT_NO_FATAL_FAILURE(loseTheNextAlbumsAnswer());
+    EXPECT_EQ(commit().notSent, 2);
+
+    m_store.updateRecord(idOf(draft), {{"Name", "Album"}});
+    EXPECT_EQ(commit().notSent, 0);
+    EXPECT_TRUE(m_network->getAssets(older)->isEmpty()) << "the user's own album was taken";
+    EXPECT_EQ(m_network->getAssets("")->size(), 3);
 }
 
 TEST_F(CommitTest, ARefusedAlbumKeepsItsContentsInTheDrafts)

@@ -166,7 +166,7 @@ TEST_F(DraftsWorkflowTest, RefusedDraftsAreReportedAndDiscardedOffersLeaveNothin
     QSignalSpy commits(drafts.get(), &DraftsWorkflow::commitFinished);
     ASSERT_TRUE(drafts->commit(*m_network));
     ASSERT_TRUE(commits.wait());
-    EXPECT_EQ(m_alerts.value(0), "1 items could not be uploaded.");
+    EXPECT_EQ(m_alerts.value(0), "1 item could not be uploaded.");
     EXPECT_TRUE(m_alerts.value(1).contains("p.jpg: ")) << m_alerts.value(1).toStdString();
     EXPECT_EQ(drafts->store().numberOfDraftItems(), 1);
 
@@ -174,7 +174,7 @@ TEST_F(DraftsWorkflowTest, RefusedDraftsAreReportedAndDiscardedOffersLeaveNothin
     m_answer = "Discard";
     const auto next = workflow();
     EXPECT_FALSE(next->offerRestore(kEmail, *m_network));
-    EXPECT_EQ(m_alerts.value(0), "Restore 1 unsent drafts?");
+    EXPECT_EQ(m_alerts.value(0), "Restore 1 unsent draft?");
     EXPECT_TRUE(next->store().isEmpty());
 }
 

@@ -167,6 +167,14 @@ TEST(LoaderTest, StopDuringAPreviewReturnsAfterThePreviewTaskEnded)
     EXPECT_EQ(arrived.at(0).at(0).toString(), "draft");
     EXPECT_EQ(arrived.at(0).at(1).value<QImage>().size(), QSize(320, 640));
     EXPECT_EQ(finished.size(), 2);
+
+    // A picture smaller than that is shown at its own size, never enlarged.
+    const QString smallPath = folder.filePath("small.jpg");
+    ASSERT_TRUE(wide.scaled(64, 48).save(smallPath, "JPEG"));
+    rig.loader.downloadPreview(LoaderItem {"small", {}, {}, smallPath, true, 1});
+    rig.loader.stop();
+    ASSERT_EQ(arrived.size(), 2);
+    EXPECT_EQ(arrived.at(1).at(1).value<QImage>().size(), QSize(64, 48));
 }
 
 // Against the reference service's demo account: its renditions carry a strong ETag and a year

@@ -315,7 +315,8 @@ TEST_F(PublisherDraftsTest, TheServiceGoingAwayMidCommitLosesNothingAndTheNextUp
     const int unsent = store.numberOfDraftItems();
     ASSERT_GT(unsent, 0);
     EXPECT_EQ(m_controller->alerts().alertHistory().last().title,
-        QStringLiteral("%1 items could not be uploaded.").arg(unsent));
+        unsent == 1 ? QStringLiteral("1 item could not be uploaded.")
+                    : QStringLiteral("%1 items could not be uploaded.").arg(unsent));
     m_controller->saveDraftAssets();
     const std::optional<DraftsFile::Contents> saved = DraftsFile::load();
     ASSERT_TRUE(saved);

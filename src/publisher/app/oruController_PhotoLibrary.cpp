@@ -100,8 +100,10 @@ void oruController::importPhotoLibraryPictures(
     if (pictures.missing > 0) {
         m_alerts->alert(oruAlertRequest::Kind::Warning,
             tr("Some pictures of “%1” were not found.").arg(pictures.albumName),
-            tr("%n pictures no longer exist where the photo library says and are left out.",
-                nullptr, pictures.missing));
+            pictures.missing == 1
+                ? tr("1 picture no longer exists where the photo library says and is left out.")
+                : tr("%1 pictures no longer exist where the photo library says and are left out.")
+                      .arg(pictures.missing));
     }
     if (pictures.paths.isEmpty())
         return;

@@ -140,7 +140,9 @@ void oruController::removeItem()
                 fetchThumbnails();
                 if (!failures->isEmpty())
                     m_alerts->alert(oruAlertRequest::Kind::Warning,
-                        tr("%n items could not be deleted.", nullptr, int(failures->size())),
+                        failures->size() == 1
+                            ? tr("1 item could not be deleted.")
+                            : tr("%1 items could not be deleted.").arg(failures->size()),
                         failures->join(QLatin1Char('\n')));
             });
     }

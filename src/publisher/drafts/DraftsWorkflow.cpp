@@ -19,7 +19,7 @@ QString problemList(const QStringList &problems)
 {
     QStringList shown = problems.mid(0, kProblemsShown);
     if (problems.size() > kProblemsShown)
-        shown.append(QObject::tr("…and %n more.", nullptr, int(problems.size() - kProblemsShown)));
+        shown.append(QObject::tr("…and %1 more.").arg(problems.size() - kProblemsShown));
     return shown.join(QLatin1Char('\n'));
 }
 
@@ -78,7 +78,8 @@ bool DraftsWorkflow::offerRestore(const QString &account, oruNetwork &network)
         return false;
     const int count = saved->store.numberOfDraftItems();
     const QString restore = tr("Restore");
-    const QString answer = m_ask(tr("Restore %n unsent drafts?", nullptr, count),
+    const QString answer = m_ask(
+        count == 1 ? tr("Restore 1 unsent draft?") : tr("Restore %1 unsent drafts?").arg(count),
         saved->committing ? tr("The Publisher ended while these drafts were being uploaded. "
                                "Restored, their upload goes on.")
                           : tr("These drafts were not uploaded when the Publisher last ended."),
@@ -211,7 +212,8 @@ void DraftsWorkflow::commitDone(const DraftCommit::Summary &summary)
     save();
     emit draftsChanged();
     if (summary.notSent > 0)
-        m_ask(tr("%n items could not be uploaded.", nullptr, summary.notSent),
+        m_ask(summary.notSent == 1 ? tr("1 item could not be uploaded.")
+                                   : tr("%1 items could not be uploaded.").arg(summary.notSent),
             tr("They stay in the drafts, marked, and are sent again with the next upload.\n\n%1")
                 .arg(problemList(summary.problems)),
             {tr("OK")});

@@ -38,7 +38,7 @@ bool succeeded(QNetworkReply *reply)
 
 QImage draftPreview(const QString &path, quint32 orientation)
 {
-    std::optional<Picture> picture = thumbnailImageWithFile(path, oruLoader::kDraftPreviewSide);
+    std::optional<Picture> picture = previewImageWithFile(path, oruLoader::kDraftPreviewSide);
     if (picture && orientation != 0)
         picture = rotateAccordingToExifOrientation(*picture, int(orientation));
     return picture ? picture->bitmap() : QImage();
