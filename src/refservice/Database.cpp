@@ -285,6 +285,9 @@ bool Database::createSchema(QString &errorMsg)
         Statement(m_db.get(), "PRAGMA journal_mode=WAL").run();
         execute("PRAGMA synchronous=NORMAL");
         execute("PRAGMA foreign_keys=ON");
+        // The default cache of 2 MiB holds a tenth of an album of 10,000 pictures, so every
+        // listing of it would read its pages again; the cache grows only as far as it is used.
+        execute("PRAGMA cache_size=-65536");
         sqlite3_busy_timeout(m_db.get(), 5000);
         char *message = nullptr;
         if (sqlite3_exec(m_db.get(), kSchema, nullptr, nullptr, &message) != SQLITE_OK) {
