@@ -28,7 +28,8 @@ QVariantMap ReplyElementConverter::children(const pugi::xml_node &parent, int de
         if (child.type() != pugi::node_element)
             continue;
         QVariant value = element(child, depth + 1);
-        m_pending.push_back({localNameOf(child), std::move(value)});
+        const qsizetype position = qsizetype(m_pending.size()) - first;
+        m_pending.push_back({nameOf(child, depth, position), std::move(value), child.name()});
     }
     QVariantMap entries = dictionary(first, depth);
     m_pending.resize(std::size_t(first));
@@ -122,13 +123,29 @@ void ReplyElementConverter::learnShape(
         return;
     QHash<const QChar *, qsizetype> positions;
     for (qsizetype index = 0; index < count; ++index) {
-        const QString &name = m_pending[std::size_t(first + index)].name;
+        const Child &child = m_pending[std::size_t(first + index)];
+        const QString &name = child.name;
         shape.names.append(name.constData());
+        shape.qualifiedNames.append(child.qualifiedName);
+        shape.localNames.append(name);
         positions.insert(name.constData(), index);
         shape.skeleton.insert(name, QVariant());
     }
     for (auto entry = shape.skeleton.cbegin(); entry != shape.skeleton.cend(); ++entry)
         shape.documentPositions.append(positions.value(entry.key().constData()));
+}
+
+// The records of a listing name their fields as the record before did: a name spelled as the
+// record shape at this position spells it is that position's name, without a lookup.
+QString ReplyElementConverter::nameOf(const pugi::xml_node &element, int depth, qsizetype position)
+{
+    if (std::size_t(depth) < m_shapes.size()) {
+        const Shape &shape = m_shapes[std::size_t(depth)];
+        if (position < shape.qualifiedNames.size()
+            && std::strcmp(shape.qualifiedNames[position], element.name()) == 0)
+            return shape.localNames[position];
+    }
+    return localNameOf(element);
 }
 
 // A listing repeats a few dozen names hundreds of thousands of times: each is made once.
