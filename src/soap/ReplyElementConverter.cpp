@@ -42,7 +42,12 @@ QVariant ReplyElementConverter::element(const pugi::xml_node &node, int depth)
         m_tooDeep = true;
         return {};
     }
+    // The parser keeps an element's leading text as the element's value instead of as a node of
+    // its own (half the nodes of a listing); text after a CDATA section or a comment still
+    // follows as nodes.
     std::optional<QString> text;
+    if (*node.value())
+        text = textOf(node.value());
     for (pugi::xml_node child = node.first_child(); child; child = child.next_sibling()) {
         switch (child.type()) {
         case pugi::node_element:
@@ -52,7 +57,7 @@ QVariant ReplyElementConverter::element(const pugi::xml_node &node, int depth)
             if (text)
                 *text += QString::fromUtf8(child.value());
             else
-                text = textOf(child);
+                text = textOf(child.value());
             break;
         default:
             break;
@@ -160,9 +165,9 @@ const QString &ReplyElementConverter::localNameOf(const pugi::xml_node &element)
     return *known;
 }
 
-QString ReplyElementConverter::textOf(const pugi::xml_node &text)
+QString ReplyElementConverter::textOf(const char *text)
 {
-    const QByteArrayView value(text.value());
+    const QByteArrayView value(text);
     if (value.size() > kLongestSharedText)
         return QString::fromUtf8(value);
     auto known = m_shortTexts.constFind(value);

@@ -54,7 +54,7 @@ private:
     void learnShape(Shape &shape, qsizetype first, const QVariantMap &entries) const;
     QString nameOf(const pugi::xml_node &element, int depth, qsizetype position);
     const QString &localNameOf(const pugi::xml_node &element);
-    QString textOf(const pugi::xml_node &text);
+    QString textOf(const char *text);
 
     const int m_maximumDepth;
     bool m_tooDeep = false;
