@@ -16,22 +16,23 @@ const char *const kColumns
       "file_modified, file_size, hash, moniker, width, height, rotate_flip, date_taken, "
       "retrieval_failed";
 
-AssetRow readRow(const Statement &query)
+// Texts that the rows of one listing mostly share are taken from the row before.
+AssetRow readRow(const Statement &query, const AssetRow &previous = {})
 {
     AssetRow row;
     row.id = query.text(0);
     row.accountId = query.integer(1);
-    row.parentId = query.text(2);
-    row.kind = query.text(3);
-    row.originComputer = query.text(4);
+    row.parentId = query.text(2, previous.parentId);
+    row.kind = query.text(3, previous.kind);
+    row.originComputer = query.text(4, previous.originComputer);
     row.name = query.text(5);
     row.description = query.text(6);
-    row.rating = query.text(7);
-    row.thumbnailOptions = query.text(8);
+    row.rating = query.text(7, previous.rating);
+    row.thumbnailOptions = query.text(8, previous.thumbnailOptions);
     row.permissions = query.integer(9);
     row.created = query.text(10);
     row.modified = query.text(11);
-    row.mediaType = query.text(12);
+    row.mediaType = query.text(12, previous.mediaType);
     row.fileCreated = query.text(13);
     row.fileModified = query.text(14);
     row.fileSize = query.integer(15);
@@ -39,7 +40,7 @@ AssetRow readRow(const Statement &query)
     row.moniker = query.text(17);
     row.width = query.integer(18);
     row.height = query.integer(19);
-    row.rotateFlip = query.text(20);
+    row.rotateFlip = query.text(20, previous.rotateFlip);
     row.dateTaken = query.text(21);
     row.retrievalFailed = query.integer(22) != 0;
     return row;
@@ -129,12 +130,12 @@ QList<AssetRow> children(Database &database, qint64 accountId, const QString &pa
 {
     const QByteArray sql = QByteArray("SELECT ") + kColumns
         + " FROM assets WHERE account_id = ?1 AND parent_id = ?2 "
-          "ORDER BY kind = 'picture', seq";
+          "ORDER BY kind, seq"; // 'folder' sorts before 'picture', the only other kind
     Statement query = database.prepare(sql.constData());
     query.bind(1, accountId).bind(2, parentId.trimmed());
     QList<AssetRow> rows;
     while (query.step())
-        rows.append(readRow(query));
+        rows.append(rows.isEmpty() ? readRow(query) : readRow(query, rows.constLast()));
     return rows;
 }
 

@@ -59,7 +59,10 @@ CREATE TABLE IF NOT EXISTS assets (
     date_taken TEXT NOT NULL DEFAULT '',
     retrieval_failed INTEGER NOT NULL DEFAULT 0
 );
-CREATE INDEX IF NOT EXISTS assets_by_parent ON assets(account_id, parent_id);
+-- Kind is in the key so that an album's listing (folders, then pictures, each in the order they
+-- were made) comes out of the index without sorting.
+DROP INDEX IF EXISTS assets_by_parent;
+CREATE INDEX IF NOT EXISTS assets_by_parent_kind ON assets(account_id, parent_id, kind);
 CREATE INDEX IF NOT EXISTS assets_by_moniker ON assets(moniker);
 CREATE TABLE IF NOT EXISTS renditions (
     id TEXT PRIMARY KEY,
@@ -73,6 +76,8 @@ CREATE TABLE IF NOT EXISTS renditions (
     created TEXT NOT NULL,
     UNIQUE (asset_id, name)
 );
+-- A picture's renditions in the order they are listed, read without sorting.
+CREATE INDEX IF NOT EXISTS renditions_by_asset ON renditions(asset_id, created, name);
 CREATE TABLE IF NOT EXISTS commands (
     id TEXT PRIMARY KEY,
     asset_id TEXT NOT NULL REFERENCES assets(id) ON DELETE CASCADE,
@@ -216,6 +221,20 @@ QString Statement::text(int column) const
     return bytes ? QString::fromUtf8(reinterpret_cast<const char *>(bytes), size) : QString();
 }
 
+QString Statement::text(int column, const QString &previous) const
+{
+    const auto *bytes = sqlite3_column_text(m_statement.get(), column);
+    const int size = sqlite3_column_bytes(m_statement.get(), column);
+    if (!bytes || size != previous.size())
+        return text(column);
+    // Only ASCII is compared: one byte is one character there.
+    for (int index = 0; index < size; ++index) {
+        if (bytes[index] >= 0x80 || previous[index].unicode() != bytes[index])
+            return text(column);
+    }
+    return previous;
+}
+
 qint64 Statement::integer(int column) const
 {
     return sqlite3_column_int64(m_statement.get(), column);
@@ -266,6 +285,9 @@ bool Database::createSchema(QString &errorMsg)
         Statement(m_db.get(), "PRAGMA journal_mode=WAL").run();
         execute("PRAGMA synchronous=NORMAL");
         execute("PRAGMA foreign_keys=ON");
+        // The default cache of 2 MiB holds a tenth of an album of 10,000 pictures, so every
+        // listing of it would read its pages again; the cache grows only as far as it is used.
+        execute("PRAGMA cache_size=-65536");
         sqlite3_busy_timeout(m_db.get(), 5000);
         char *message = nullptr;
         if (sqlite3_exec(m_db.get(), kSchema, nullptr, nullptr, &message) != SQLITE_OK) {

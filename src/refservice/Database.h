@@ -38,6 +38,9 @@ public:
     void run();
 
     QString text(int column) const;
+    // The same text, sharing `previous` when the column holds it again: a listing's rows repeat
+    // their parent, kind and the like, which are then not allocated once per row.
+    QString text(int column, const QString &previous) const;
     qint64 integer(int column) const;
     QByteArray blob(int column) const;
     bool isNull(int column) const;

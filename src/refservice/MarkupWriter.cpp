@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "refservice/MarkupWriter.h"
 
+#include <algorithm>
 #include <charconv>
+#include <cstring>
 
 namespace pondrel::refservice {
 
@@ -53,32 +55,52 @@ void appendSpecial(QByteArray &bytes, char character)
 
 void MarkupWriter::open(const char *name)
 {
-    m_bytes.append('<').append(name).append('>');
+    const qsizetype length = qsizetype(std::strlen(name));
+    startTag(grow(length + 2), name, length);
 }
 
 void MarkupWriter::close(const char *name)
 {
-    m_bytes.append("</").append(name).append('>');
+    const qsizetype length = qsizetype(std::strlen(name));
+    endTag(grow(length + 3), name, length);
 }
 
+// An element is written with one growth of the buffer: a listing writes hundreds of thousands.
 void MarkupWriter::element(const char *name, QStringView text)
 {
+    const qsizetype length = qsizetype(std::strlen(name));
     if (text.isEmpty()) {
-        m_bytes.append('<').append(name).append("/>");
+        char *out = grow(length + 3);
+        *out++ = '<';
+        std::memcpy(out, name, std::size_t(length));
+        std::memcpy(out + length, "/>", 2);
         return;
     }
-    open(name);
-    escaped(text);
-    close(name);
+    const qsizetype start = m_bytes.size();
+    char *out = startTag(grow(2 * length + 5 + text.size()), name, length);
+    for (const QChar character : text) {
+        const char16_t unit = character.unicode();
+        if (unit >= 0x80 || isSpecial(unit) || unit == 0) {
+            m_bytes.truncate(start);
+            open(name);
+            escapedUtf8(text.toUtf8());
+            close(name);
+            return;
+        }
+        *out++ = char(unit);
+    }
+    endTag(out, name, length);
 }
 
 void MarkupWriter::element(const char *name, qint64 number)
 {
     char digits[24];
     const std::to_chars_result end = std::to_chars(std::begin(digits), std::end(digits), number);
-    open(name);
-    m_bytes.append(digits, end.ptr - digits);
-    close(name);
+    const qsizetype length = qsizetype(std::strlen(name));
+    const qsizetype digitCount = end.ptr - digits;
+    char *out = startTag(grow(2 * length + 5 + digitCount), name, length);
+    std::memcpy(out, digits, std::size_t(digitCount));
+    endTag(out + digitCount, name, length);
 }
 
 void MarkupWriter::tree(const pugi::xml_node &node)
@@ -87,22 +109,31 @@ void MarkupWriter::tree(const pugi::xml_node &node)
     node.print(appender, "", pugi::format_raw, pugi::encoding_utf8);
 }
 
-// Most texts are plain ASCII without a special character: they are copied straight into the
-// buffer, one byte per character; anything else goes the way of UTF-8.
-void MarkupWriter::escaped(QStringView text)
+// The buffer grows at least twofold, so that a listing written without a reservation still
+// costs linear time.
+char *MarkupWriter::grow(qsizetype count)
 {
     const qsizetype start = m_bytes.size();
-    m_bytes.resize(start + text.size());
-    char *out = m_bytes.data() + start;
-    for (qsizetype index = 0; index < text.size(); ++index) {
-        const char16_t character = text[index].unicode();
-        if (character >= 0x80 || isSpecial(character) || character == 0) {
-            m_bytes.truncate(start);
-            escapedUtf8(text.toUtf8());
-            return;
-        }
-        out[index] = char(character);
-    }
+    if (m_bytes.capacity() - start < count)
+        m_bytes.reserve(std::max(2 * m_bytes.capacity(), start + count));
+    m_bytes.resize(start + count);
+    return m_bytes.data() + start;
+}
+
+char *MarkupWriter::startTag(char *out, const char *name, qsizetype length)
+{
+    *out++ = '<';
+    std::memcpy(out, name, std::size_t(length));
+    out[length] = '>';
+    return out + length + 1;
+}
+
+char *MarkupWriter::endTag(char *out, const char *name, qsizetype length)
+{
+    std::memcpy(out, "</", 2);
+    std::memcpy(out + 2, name, std::size_t(length));
+    out[length + 2] = '>';
+    return out + length + 3;
 }
 
 // Bytes of multi-byte characters are all 0x80 or above and pass unchanged, in runs.

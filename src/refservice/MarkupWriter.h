@@ -29,7 +29,10 @@ public:
     void tree(const pugi::xml_node &node);
 
 private:
-    void escaped(QStringView text);
+    // Room for `count` more bytes at the end, returned to be written.
+    char *grow(qsizetype count);
+    static char *startTag(char *out, const char *name, qsizetype length);
+    static char *endTag(char *out, const char *name, qsizetype length);
     void escapedUtf8(QByteArrayView text);
 
     QByteArray &m_bytes;

@@ -28,7 +28,8 @@ QVariantMap ReplyElementConverter::children(const pugi::xml_node &parent, int de
         if (child.type() != pugi::node_element)
             continue;
         QVariant value = element(child, depth + 1);
-        m_pending.push_back({localNameOf(child), std::move(value)});
+        const qsizetype position = qsizetype(m_pending.size()) - first;
+        m_pending.push_back({nameOf(child, depth, position), std::move(value), child.name()});
     }
     QVariantMap entries = dictionary(first, depth);
     m_pending.resize(std::size_t(first));
@@ -41,7 +42,12 @@ QVariant ReplyElementConverter::element(const pugi::xml_node &node, int depth)
         m_tooDeep = true;
         return {};
     }
+    // The parser keeps an element's leading text as the element's value instead of as a node of
+    // its own (half the nodes of a listing); text after a CDATA section or a comment still
+    // follows as nodes.
     std::optional<QString> text;
+    if (*node.value())
+        text = textOf(node.value());
     for (pugi::xml_node child = node.first_child(); child; child = child.next_sibling()) {
         switch (child.type()) {
         case pugi::node_element:
@@ -51,7 +57,7 @@ QVariant ReplyElementConverter::element(const pugi::xml_node &node, int depth)
             if (text)
                 *text += QString::fromUtf8(child.value());
             else
-                text = textOf(child);
+                text = textOf(child.value());
             break;
         default:
             break;
@@ -122,13 +128,29 @@ void ReplyElementConverter::learnShape(
         return;
     QHash<const QChar *, qsizetype> positions;
     for (qsizetype index = 0; index < count; ++index) {
-        const QString &name = m_pending[std::size_t(first + index)].name;
+        const Child &child = m_pending[std::size_t(first + index)];
+        const QString &name = child.name;
         shape.names.append(name.constData());
+        shape.qualifiedNames.append(child.qualifiedName);
+        shape.localNames.append(name);
         positions.insert(name.constData(), index);
         shape.skeleton.insert(name, QVariant());
     }
     for (auto entry = shape.skeleton.cbegin(); entry != shape.skeleton.cend(); ++entry)
         shape.documentPositions.append(positions.value(entry.key().constData()));
+}
+
+// The records of a listing name their fields as the record before did: a name spelled as the
+// record shape at this position spells it is that position's name, without a lookup.
+QString ReplyElementConverter::nameOf(const pugi::xml_node &element, int depth, qsizetype position)
+{
+    if (std::size_t(depth) < m_shapes.size()) {
+        const Shape &shape = m_shapes[std::size_t(depth)];
+        if (position < shape.qualifiedNames.size()
+            && std::strcmp(shape.qualifiedNames[position], element.name()) == 0)
+            return shape.localNames[position];
+    }
+    return localNameOf(element);
 }
 
 // A listing repeats a few dozen names hundreds of thousands of times: each is made once.
@@ -143,9 +165,9 @@ const QString &ReplyElementConverter::localNameOf(const pugi::xml_node &element)
     return *known;
 }
 
-QString ReplyElementConverter::textOf(const pugi::xml_node &text)
+QString ReplyElementConverter::textOf(const char *text)
 {
-    const QByteArrayView value(text.value());
+    const QByteArrayView value(text);
     if (value.size() > kLongestSharedText)
         return QString::fromUtf8(value);
     auto known = m_shortTexts.constFind(value);

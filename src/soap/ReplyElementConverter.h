@@ -33,12 +33,16 @@ private:
     {
         QString name;
         QVariant value;
+        const char *qualifiedName;
     };
     // The names of a record in document order and its dictionary with empty values; the
     // document position of each dictionary entry in key order.
     struct Shape
     {
         QList<const QChar *> names;
+        // The element names as the document spelled them, and their local names.
+        QList<const char *> qualifiedNames;
+        QList<QString> localNames;
         QVariantMap skeleton;
         QList<qsizetype> documentPositions;
     };
@@ -48,8 +52,9 @@ private:
     QVariantMap dictionaryKeyByKey(qsizetype first);
     bool matches(const Shape &shape, qsizetype first) const;
     void learnShape(Shape &shape, qsizetype first, const QVariantMap &entries) const;
+    QString nameOf(const pugi::xml_node &element, int depth, qsizetype position);
     const QString &localNameOf(const pugi::xml_node &element);
-    QString textOf(const pugi::xml_node &text);
+    QString textOf(const char *text);
 
     const int m_maximumDepth;
     bool m_tooDeep = false;

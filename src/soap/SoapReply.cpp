@@ -105,8 +105,8 @@ Conversion convertFault(const pugi::xml_node &fault)
 Conversion convert(QByteArrayView body, const QString &operation)
 {
     pugi::xml_document document;
-    const pugi::xml_parse_result parsed = document.load_buffer(
-        body.data(), size_t(body.size()), pugi::parse_default | pugi::parse_ws_pcdata_single);
+    const pugi::xml_parse_result parsed = document.load_buffer(body.data(), size_t(body.size()),
+        pugi::parse_default | pugi::parse_ws_pcdata_single | pugi::parse_embed_pcdata);
     if (!parsed)
         return refused(QStringLiteral("The reply is not well-formed XML: %1 at byte %2")
                            .arg(utf8(parsed.description()))

@@ -4,13 +4,10 @@
 #include "soap/CollectionServices.h"
 #include "soap/PublishingServices.h"
 #include "soap/SoapReply.h"
+#include "support/JsonText.h"
 #include "support/Preferences.h"
-#include "support/Values.h"
 
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
-
+#include <cstdio>
 #include <memory>
 #include <optional>
 
@@ -82,26 +79,6 @@ std::optional<QVariant> valueOfKind(ParameterKind kind, const QString &text)
     }
     }
     return std::nullopt;
-}
-
-QJsonValue toJson(const QVariant &value)
-{
-    if (Values::isNullMarker(value) || !value.isValid())
-        return QJsonValue::Null;
-    if (value.typeId() == QMetaType::QVariantMap) {
-        QJsonObject object;
-        const QVariantMap dictionary = value.toMap();
-        for (auto entry = dictionary.cbegin(); entry != dictionary.cend(); ++entry)
-            object.insert(entry.key(), toJson(entry.value()));
-        return object;
-    }
-    if (value.typeId() == QMetaType::QVariantList) {
-        QJsonArray array;
-        for (const QVariant &element : value.toList())
-            array.append(toJson(element));
-        return array;
-    }
-    return QJsonValue::fromVariant(value);
 }
 
 std::unique_ptr<ServiceProxy> proxyFor(const QString &service)
@@ -177,7 +154,8 @@ int runCall(const ToolCommand &self, const QStringList &words)
         return self.badUsage(complaint);
 
     const QVariantMap reply = proxyFor(service)->call(operation->name, *arguments);
-    ToolOutput::out(QString::fromUtf8(QJsonDocument(toJson(reply).toObject()).toJson()));
+    const QByteArray json = JsonText::indented(reply);
+    std::fwrite(json.constData(), 1, size_t(json.size()), stdout);
     return reply.contains(SoapReply::kErrorKey) ? ToolCommand::kFailure : ToolCommand::kSuccess;
 }
 

@@ -197,6 +197,27 @@ TEST_F(AssetTreeTest, RenameRatePermissionsThumbnailOptions)
         {{"Rating", "Outstanding"}, {"PictureFileAssetSharingPermissions", "12"}});
 }
 
+// Consecutive records of a listing share equal texts: a text of the same length that differs
+// must still be the record's own.
+TEST_F(AssetTreeTest, ConsecutiveRecordsKeepTheirOwnValues)
+{
+    const QString album = folder(home, QString(), "Album");
+    const QStringList ratings = {"Good", "Poor", "Poor", "Good"};
+    for (qsizetype index = 0; index < ratings.size(); ++index) {
+        const QString picture
+            = soap->createPicture(home, album, QStringLiteral("%1.jpg").arg(index)).result();
+        ASSERT_TRUE(
+            call("SetAssetRating", home, "assetIdentifier", picture, {{"rating", ratings[index]}})
+                .ok());
+    }
+    const Listing listing = list(*soap, home, album);
+    ASSERT_EQ(listing.pictures.size(), ratings.size());
+    for (qsizetype index = 0; index < ratings.size(); ++index) {
+        expectChildren(listing.pictures[index],
+            {{"Name", QStringLiteral("%1.jpg").arg(index)}, {"Rating", ratings[index]}});
+    }
+}
+
 TEST_F(AssetTreeTest, DestroyTakesEverythingInside)
 {
     const QString top = folder(home, QString(), "Top");

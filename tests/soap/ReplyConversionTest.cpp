@@ -96,7 +96,9 @@ TEST(ReplyConversionOfRecords, EveryRecordGetsItsOwnEntriesWhateverTheRecordBefo
     const QByteArray records[] = {"<R><B>1</B><A>x</A><C/></R>", "<R><B>2</B><A>y</A><C/></R>",
         "<R><A>z</A><B>3</B><C/></R>", "<R><B>4</B><A>v</A><A>w</A></R>",
         "<R><B>5</B><A>u</A><D>0</D></R>", "<R><B>6</B></R>",
-        "<R><B>7</B><A><![CDATA[a<]]>b</A><C>a much longer text than the shared ones</C></R>"};
+        "<R><B>7</B><A><![CDATA[a<]]>b</A><C>a much longer text than the shared ones</C></R>",
+        "<R><B>8</B><A>t<!--c-->u<![CDATA[v]]></A><C> </C></R>",
+        "<R><p:B xmlns:p=\"urn:p\">9</p:B><A>s</A><C/></R>"};
     const auto map = [](std::initializer_list<std::pair<const char *, QVariant>> entries) {
         QVariantMap result;
         for (const auto &[key, value] : entries)
@@ -108,7 +110,8 @@ TEST(ReplyConversionOfRecords, EveryRecordGetsItsOwnEntriesWhateverTheRecordBefo
         map({{"B", "2"}, {"A", "y"}, {"C", null}}), map({{"A", "z"}, {"B", "3"}, {"C", null}}),
         map({{"B", "4"}, {"A", QVariantList {"v", "w"}}}),
         map({{"B", "5"}, {"A", "u"}, {"D", "0"}}), map({{"B", "6"}}),
-        map({{"B", "7"}, {"A", "a<b"}, {"C", "a much longer text than the shared ones"}})};
+        map({{"B", "7"}, {"A", "a<b"}, {"C", "a much longer text than the shared ones"}}),
+        map({{"B", "8"}, {"A", "tuv"}, {"C", " "}}), map({{"B", "9"}, {"A", "s"}, {"C", null}})};
     QByteArray body;
     for (const QByteArray &record : records)
         body += record;

@@ -1,0 +1,168 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+#include "support/JsonText.h"
+
+#include "support/Values.h"
+
+#include <QJsonValue>
+#include <QLocale>
+
+#include <cmath>
+
+namespace pondrel {
+
+namespace {
+
+class Writer
+{
+public:
+    explicit Writer(QByteArray &json)
+        : m_json(json)
+    { }
+
+    void object(const QVariantMap &object, int depth)
+    {
+        m_json.append("{\n");
+        for (auto entry = object.cbegin(); entry != object.cend(); ++entry) {
+            if (entry != object.cbegin())
+                m_json.append(",\n");
+            indent(depth + 1);
+            quoted(entry.key());
+            m_json.append(": ");
+            value(entry.value(), depth + 1);
+        }
+        if (!object.isEmpty())
+            m_json.append('\n');
+        indent(depth);
+        m_json.append('}');
+    }
+
+private:
+    void list(const QVariantList &list, int depth)
+    {
+        m_json.append("[\n");
+        for (qsizetype index = 0; index < list.size(); ++index) {
+            if (index > 0)
+                m_json.append(",\n");
+            indent(depth + 1);
+            value(list.at(index), depth + 1);
+        }
+        if (!list.isEmpty())
+            m_json.append('\n');
+        indent(depth);
+        m_json.append(']');
+    }
+
+    void value(const QVariant &value, int depth)
+    {
+        switch (value.typeId()) {
+        case QMetaType::QString:
+            quoted(value.toString());
+            return;
+        case QMetaType::QVariantMap:
+            object(value.toMap(), depth);
+            return;
+        case QMetaType::QVariantList:
+            list(value.toList(), depth);
+            return;
+        case QMetaType::Bool:
+            m_json.append(value.toBool() ? "true" : "false");
+            return;
+        case QMetaType::Int:
+        case QMetaType::LongLong:
+            m_json.append(QByteArray::number(value.toLongLong()));
+            return;
+        case QMetaType::Double:
+            number(value.toDouble());
+            return;
+        default:
+            break;
+        }
+        if (Values::isNullMarker(value) || !value.isValid()) {
+            m_json.append("null");
+            return;
+        }
+        // Rare types (dates, unsigned numbers...) in the form the JSON classes give them.
+        const QVariant plain = QJsonValue::fromVariant(value).toVariant();
+        if (plain.typeId() == value.typeId())
+            m_json.append("null");
+        else
+            this->value(plain, depth);
+    }
+
+    void number(double number)
+    {
+        if (std::isfinite(number))
+            m_json.append(QByteArray::number(number, 'g', QLocale::FloatingPointShortest));
+        else
+            m_json.append("null");
+    }
+
+    void indent(int depth) { m_json.append(qsizetype(depth) * 4, ' '); }
+
+    // JSON escapes for quotes, backslashes and control characters; everything else as UTF-8.
+    void quoted(const QString &text)
+    {
+        m_json.append('"');
+        const QByteArray utf8 = text.toUtf8();
+        qsizetype runStart = 0;
+        for (qsizetype index = 0; index < utf8.size(); ++index) {
+            const auto byte = static_cast<unsigned char>(utf8[index]);
+            if (byte >= 0x20 && byte != '"' && byte != '\\')
+                continue;
+            m_json.append(utf8.constData() + runStart, index - runStart);
+            escape(byte);
+            runStart = index + 1;
+        }
+        m_json.append(utf8.constData() + runStart, utf8.size() - runStart);
+        m_json.append('"');
+    }
+
+    void escape(unsigned char byte)
+    {
+        switch (byte) {
+        case '"':
+            m_json.append("\\\"");
+            return;
+        case '\\':
+            m_json.append("\\\\");
+            return;
+        case '\b':
+            m_json.append("\\b");
+            return;
+        case '\f':
+            m_json.append("\\f");
+            return;
+        case '\n':
+            m_json.append("\\n");
+            return;
+        case '\r':
+            m_json.append("\\r");
+            return;
+        case '\t':
+            m_json.append("\\t");
+            return;
+        default:
+            constexpr char kHex[] = "0123456789abcdef";
+            const char escaped[] = {'\\', 'u', '0', '0', kHex[byte >> 4], kHex[byte & 0xf]};
+            m_json.append(escaped, qsizetype(sizeof escaped));
+        }
+    }
+
+    QByteArray &m_json;
+};
+
+} // namespace
+
+namespace JsonText {
+
+QByteArray indented(const QVariantMap &object)
+{
+    QByteArray json;
+    Writer(json).object(object, 0);
+    json.append('\n');
+    return json;
+}
+
+} // namespace JsonText
+
+} // namespace pondrel
