@@ -347,7 +347,9 @@ void MUPhotoView::drawRect(QPainter &painter, const QRectF &dirty)
     if (range.length == 0)
         return;
     painter.setRenderHint(QPainter::Antialiasing);
-    painter.setRenderHint(QPainter::SmoothPixmapTransform, useHighQualityResize_);
+    // Pictures are scaled once, with the quality asked for, and drawn pixel for pixel; a
+    // smoothing hint would only send every blit down the painter's slow transformed path.
+    painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
 
     cellPainter_.setStyle(cellStyle(painter.device()->devicePixelRatioF()));
     const bool fastDrawing = liveResizeTimer_.isActive() || !isDonePhotoResizing_;
