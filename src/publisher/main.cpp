@@ -15,7 +15,7 @@ using namespace pondrel;
 
 namespace {
 
-QStringList parseArguments(const QApplication &application)
+QStringList parseArguments(const QCoreApplication &application)
 {
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
@@ -30,13 +30,37 @@ QStringList parseArguments(const QApplication &application)
     return parser.positionalArguments();
 }
 
+void nameApplication()
+{
+    QCoreApplication::setApplicationName(QStringLiteral("Pondrel Publisher"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(PONDREL_VERSION));
+}
+
+// --help and --version must answer in a terminal without a display, where the window
+// system's plug-in would abort before the parser ever runs.
+bool asksOnlyForInformation(int argc, char **argv)
+{
+    static const QByteArrayList kInformationOptions {
+        "-h", "--help", "-?", "--help-all", "-v", "--version"};
+    for (int i = 1; i < argc; ++i) {
+        if (kInformationOptions.contains(QByteArray(argv[i])))
+            return true;
+    }
+    return false;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
 {
+    if (asksOnlyForInformation(argc, argv)) {
+        const QCoreApplication information(argc, argv);
+        nameApplication();
+        parseArguments(information);
+        return 0;
+    }
     QApplication application(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Pondrel Publisher"));
-    QApplication::setApplicationVersion(QStringLiteral(PONDREL_VERSION));
+    nameApplication();
     QApplication::setDesktopFileName(QStringLiteral("com.trevane.pondrel"));
     QApplication::setQuitOnLastWindowClosed(false);
     const QStringList files = parseArguments(application);

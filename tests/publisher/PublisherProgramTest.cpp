@@ -3,8 +3,8 @@
 // gdbus, and a second instance handing its files to the first.
 #include "tests/publisher/PublisherTestSupport.h"
 
-#include "tests/common/ProgramRun.h"
 #include "support/Preferences.h"
+#include "tests/common/ProgramRun.h"
 
 #include <QDBusConnectionInterface>
 #include <QProcess>
@@ -71,4 +71,21 @@ TEST_F(PublisherTest, RunningPublisherAnswersTheDesktopAndTakesFilesFromASecondO
     EXPECT_EQ(publisher.exitCode(), 0);
     EXPECT_EQ(requestCount("SignOff"), 1);
     EXPECT_FALSE(logText().contains(kPassword)) << "the password reached the log";
+}
+
+// A terminal without a display: the window system's plug-in cannot load, yet help and version
+// answer.
+TEST(PublisherProgram, HelpAndVersionAnswerWithoutADisplay)
+{
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.remove(QStringLiteral("DISPLAY"));
+    environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+    const QString program = ProgramRun::builtProgram("pondrel-publisher");
+    const ProgramRun version = ProgramRun::run(program, {"--version"}, environment);
+    EXPECT_EQ(version.exitCode, 0) << version.standardError.toStdString();
+    EXPECT_TRUE(version.standardOutput.startsWith("Pondrel Publisher "));
+    const ProgramRun help = ProgramRun::run(program, {"--help"}, environment);
+    EXPECT_EQ(help.exitCode, 0) << help.standardError.toStdString();
+    EXPECT_TRUE(help.standardOutput.contains("[files...]"));
 }
