@@ -26,6 +26,8 @@ constexpr qreal badgeAdvance = 20.0;
 constexpr qsizetype thumbnailCacheKilobytes = 16 * 1024;
 constexpr qsizetype photoStampCacheKilobytes = 16 * 1024;
 constexpr qsizetype titleCacheKilobytes = 8 * 1024;
+// A grid's columns differ by a pixel at most, so a few sizes serve a layout and the one before.
+constexpr qsizetype cellSizesKept = 16;
 
 const char *const badgeNames[] = {"sml_failed", "sml_shared", "sml_emailshared", "sml_websharing"};
 
@@ -283,6 +285,9 @@ const CellPainter::Tiles &CellPainter::tilesFor(const QSizeF &cellSize)
     const Tiles tiles {bandTile(cellSize, false), bandTile(cellSize, true),
         outlineTile(cellSize, style_.borderOutlineColor),
         outlineTile(cellSize, style_.selectionBorderColor)};
+    // Every width the window is resized through makes a new cell size; keep only recent ones.
+    if (tiles_.size() >= cellSizesKept)
+        tiles_.clear();
     return *tiles_.insert(pixels, tiles);
 }
 
