@@ -19,6 +19,16 @@ bool isColor(QRgb pixel, QColor expected, int tolerance = 8)
         && std::abs(qBlue(pixel) - expected.blue()) <= tolerance;
 }
 
+// How many pixels of the rectangle are dark, as text is and the band and box are not.
+int darkPixels(const QImage &shot, const QRect &rect)
+{
+    int dark = 0;
+    for (int y = rect.top(); y <= rect.bottom(); ++y)
+        for (int x = rect.left(); x <= rect.right(); ++x)
+            dark += qGray(shot.pixel(x, y)) < 100 ? 1 : 0;
+    return dark;
+}
+
 } // namespace
 
 TEST(PhotoViewGeometry, WithoutItemsTheViewIsContentWideAndFlatAndTakesNoFocus)
@@ -200,6 +210,43 @@ TEST(PhotoViewGeometry, WhileSizesSettleCellsAreDrawnFromTheCheapPictures)
     EXPECT_EQ(own.view->photoRectForIndex(0), QRectF(15, 70, 120, 60));
     EXPECT_TRUE(isColor(own.grabView().pixel(75, 100), Qt::green));
     EXPECT_FALSE(isColor(own.grabView().pixel(75, 68), Qt::green));
+}
+
+// Titles are drawn from a cache: a long one is cut to its cell, and a changed one is shown as
+// it now is, at either pixel density.
+TEST(PhotoViewGeometry, TitlesAreCutToTheirCellAndFollowTheirText)
+{
+    struct TitledSource : TestSource
+    {
+        QString title;
+        QString titleAtIndex(MUPhotoView *, quint32) override { return title; }
+    } source;
+    source.count = 2;
+    source.picture = solidPicture(400, 300, Qt::blue);
+    source.title = QStringLiteral("Hiking the ridge and all the long way back home again");
+    ScrolledGrid grid(300);
+    grid.showItemsOf(source);
+
+    // Cells are 150 wide; the band is the 25 points under the box's top edge at 5.
+    const QRect firstBand(16, 8, 120, 20);
+    const QRect betweenBands(146, 8, 9, 20);
+    for (const qreal scale : {1.0, 2.0}) {
+        SCOPED_TRACE(scale);
+        QPixmap canvas(QSize(300, 125) * scale);
+        canvas.setDevicePixelRatio(scale);
+        const auto shot = [&] {
+            grid.view->render(&canvas);
+            return canvas.toImage().scaled(300, 125);
+        };
+        source.title = QStringLiteral("Hiking the ridge and all the long way back home again");
+        QImage image = shot();
+        EXPECT_GT(darkPixels(image, firstBand), 40);
+        EXPECT_EQ(darkPixels(image, betweenBands), 0);
+
+        source.title.clear();
+        image = shot();
+        EXPECT_EQ(darkPixels(image, firstBand), 0);
+    }
 }
 
 } // namespace pondrel

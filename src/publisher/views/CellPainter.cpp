@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <memory>
 
 namespace pondrel {
 
@@ -21,9 +22,12 @@ constexpr qreal cellBoxInset = 5.0;
 constexpr qreal cellCornerRadius = 15.0;
 constexpr qreal titleBandHeight = 25.0;
 constexpr qreal badgeAdvance = 20.0;
-// Enough for the thumbnails of several screenfuls at 2x.
+// Enough for the thumbnails, shadows, borders and titles of several screenfuls at 2x.
 constexpr qsizetype thumbnailCacheKilobytes = 16 * 1024;
-constexpr qsizetype titleCacheEntries = 4096;
+constexpr qsizetype photoStampCacheKilobytes = 16 * 1024;
+constexpr qsizetype titleCacheKilobytes = 8 * 1024;
+// A grid's columns differ by a pixel at most, so a few sizes serve a layout and the one before.
+constexpr qsizetype cellSizesKept = 16;
 
 const char *const badgeNames[] = {"sml_failed", "sml_shared", "sml_emailshared", "sml_websharing"};
 
@@ -73,17 +77,10 @@ QPointF onDevicePixel(const QPointF &point, qreal dpr)
     return QPointF(std::round(point.x() * dpr) / dpr, std::round(point.y() * dpr) / dpr);
 }
 
-// A transparent image of one cell, to be painted on.
-QImage emptyTile(const QSizeF &cellSize, qreal dpr)
-{
-    QImage image(devicePixels(cellSize, dpr), QImage::Format_ARGB32_Premultiplied);
-    image.setDevicePixelRatio(dpr);
-    image.fill(Qt::transparent);
-    return image;
-}
-
-// The parts of a tile that hold paint, as few rectangles: 8-pixel blocks with paint, joined
-// along each row of blocks and then down rows with the same runs.
+// The parts of a tile that hold paint, as few rectangles: runs of 8-pixel blocks with paint
+// along each row of blocks, joined down the rows while each row has as many runs as the one
+// above and they overlap. Every part costs a blit call, which outweighs blending the few
+// transparent pixels such joins take in.
 QList<QRect> paintedParts(const QImage &tile)
 {
     constexpr int block = 8;
@@ -100,50 +97,115 @@ QList<QRect> paintedParts(const QImage &tile)
         return false;
     };
     QList<QRect> parts;
-    QList<QRect> previousRow;
+    qsizetype previousRuns = 0;
     for (int row = 0; row < rows; ++row) {
+        const int top = row * block;
+        const int height = std::min(tile.height(), top + block) - top;
         QList<QRect> runs;
         for (int column = 0; column < columns; ++column) {
             if (!blockHasPaint(column, row))
                 continue;
+            const int right = std::min(tile.width(), (column + 1) * block) - 1;
             if (!runs.isEmpty() && runs.last().right() + 1 == column * block)
-                runs.last().setRight(std::min(tile.width(), (column + 1) * block) - 1);
+                runs.last().setRight(right);
             else
-                runs.append(QRect(column * block, row * block,
-                    std::min(tile.width(), (column + 1) * block) - column * block, 0));
+                runs.append(QRect(QPoint(column * block, top), QPoint(right, top + height - 1)));
         }
-        const int height = std::min(tile.height(), (row + 1) * block) - row * block;
-        bool sameRuns = runs.size() == previousRow.size();
-        for (qsizetype index = 0; sameRuns && index < runs.size(); ++index)
-            sameRuns = runs[index].left() == previousRow[index].left()
-                && runs[index].right() == previousRow[index].right();
-        if (sameRuns && !runs.isEmpty()) {
+        const qsizetype first = parts.size() - previousRuns;
+        bool joins
+            = !runs.isEmpty() && runs.size() == previousRuns && parts.last().bottom() + 1 == top;
+        for (qsizetype index = 0; joins && index < runs.size(); ++index) {
+            const QRect &above = parts[first + index];
+            joins = runs[index].left() <= above.right() && above.left() <= runs[index].right();
+        }
+        if (joins) {
             for (qsizetype index = 0; index < runs.size(); ++index)
-                parts[parts.size() - runs.size() + index].setBottom(row * block + height - 1);
+                parts[first + index] |= runs[index];
         } else {
-            for (QRect &run : runs) {
-                run.setHeight(height);
-                parts.append(run);
-            }
+            parts.append(runs);
         }
-        previousRow = runs;
+        previousRuns = runs.size();
     }
     return parts;
-}
-
-void drawTile(
-    QPainter &painter, const QPointF &origin, const QImage &image, const QList<QRect> &parts)
-{
-    const qreal dpr = image.devicePixelRatio();
-    for (const QRect &part : parts)
-        painter.drawImage(origin + QPointF(part.topLeft()) / dpr, image, QRectF(part));
 }
 
 } // namespace
 
 CellPainter::CellPainter()
-    : thumbnails_(thumbnailCacheKilobytes)
+    : photoStamps_(photoStampCacheKilobytes)
+    , thumbnails_(thumbnailCacheKilobytes)
+    , titles_(titleCacheKilobytes)
 { }
+
+qsizetype CellPainter::Stamp::kilobytes() const
+{
+    qsizetype bytes = 0;
+    for (const Piece &piece : pieces)
+        bytes += piece.image.sizeInBytes();
+    return std::max<qsizetype>(1, bytes / 1024);
+}
+
+// Paints into a transparent image covering `bounds` (points), in the coordinates a stamp is
+// drawn in, and keeps the parts that hold paint; or the whole image, for small pictures such
+// as text where cutting costs more than it saves.
+template <typename Paint>
+CellPainter::Stamp CellPainter::stampOf(
+    const QRectF &bounds, qreal dpr, bool whole, const Paint &paint)
+{
+    const QRect pixels = QRectF(bounds.topLeft() * dpr, bounds.size() * dpr).toAlignedRect();
+    QImage image(pixels.size().expandedTo(QSize(1, 1)), QImage::Format_ARGB32_Premultiplied);
+    image.setDevicePixelRatio(dpr);
+    image.fill(Qt::transparent);
+    {
+        QPainter painter(&image);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.translate(-QPointF(pixels.topLeft()) / dpr);
+        paint(painter);
+    }
+    Stamp stamp;
+    if (whole) {
+        stamp.pieces.append({pixels.topLeft(), image});
+        return stamp;
+    }
+    for (const QRect &part : paintedParts(image)) {
+        QImage piece = image.copy(part);
+        piece.setDevicePixelRatio(dpr);
+        stamp.pieces.append({pixels.topLeft() + part.topLeft(), piece});
+    }
+    return stamp;
+}
+
+void CellPainter::drawStamp(QPainter &painter, const QPoint &pixel, const Stamp &stamp) const
+{
+    const qreal dpr = style_.devicePixelRatio;
+    for (const Stamp::Piece &piece : stamp.pieces)
+        painter.drawImage(QPointF(pixel + piece.offset) / dpr, piece.image);
+}
+
+template <typename Key, typename Make>
+void CellPainter::drawCached(QPainter &painter, QCache<Key, Stamp> &cache, const Key &key,
+    const QPoint &pixel, const Make &make) const
+{
+    if (const Stamp *cached = cache.object(key)) {
+        drawStamp(painter, pixel, *cached);
+        return;
+    }
+    auto made = std::make_unique<Stamp>(make());
+    drawStamp(painter, pixel, *made);
+    const qsizetype cost = made->kilobytes();
+    cache.insert(key, made.release(), cost);
+}
+
+CellPainter::Anchor CellPainter::anchorOf(const QPointF &point) const
+{
+    const qreal dpr = style_.devicePixelRatio;
+    const QPointF device = point * dpr;
+    Anchor anchor;
+    anchor.pixel = QPoint(int(std::floor(device.x())), int(std::floor(device.y())));
+    anchor.phase = QPoint(int(std::lround((device.x() - anchor.pixel.x()) * 4)),
+        int(std::lround((device.y() - anchor.pixel.y()) * 4)));
+    return anchor;
+}
 
 QRectF CellPainter::photoRect(const QRectF &cell, const QSizeF &photo, qreal photoSize)
 {
@@ -166,15 +228,17 @@ void CellPainter::setStyle(const CellStyle &style)
 {
     if (styled_ && style == style_)
         return;
-    styled_ = true;
-    if (style.titleFont != style_.titleFont)
+    if (!styled_ || style.titleFont != style_.titleFont || style.titleColor != style_.titleColor
+        || style.devicePixelRatio != style_.devicePixelRatio)
         titles_.clear();
-    if (style.devicePixelRatio != style_.devicePixelRatio
+    if (!styled_ || style.devicePixelRatio != style_.devicePixelRatio
         || style.smoothScaling != style_.smoothScaling)
         thumbnails_.clear();
+    styled_ = true;
     style_ = style;
+    titleHeight_ = QFontMetricsF(style_.titleFont).height();
     tiles_.clear();
-    shadows_.clear();
+    photoStamps_.clear();
     for (size_t index = 0; index < badges_.size(); ++index)
         badges_[index]
             = Artwork::smallImage(QLatin1String(badgeNames[index]), style_.devicePixelRatio);
@@ -183,15 +247,13 @@ void CellPainter::setStyle(const CellStyle &style)
 void CellPainter::draw(QPainter &painter, const QRectF &cell, const CellContent &content)
 {
     const qreal dpr = style_.devicePixelRatio;
+    const QPoint cellPixel = (cell.topLeft() * dpr).toPoint();
     const QRectF photoRect = CellPainter::photoRect(cell, content.photo.size(), style_.photoSize);
     const Tiles &tiles = tilesFor(cell.size());
-    const Tile &under
-        = content.selected && style_.useShadowSelection ? tiles.selected : tiles.plain;
-    drawTile(painter, cell.topLeft(), under.image, under.parts);
+    drawStamp(painter, cellPixel,
+        content.selected && style_.useShadowSelection ? tiles.selected : tiles.plain);
 
-    if (style_.useShadowBorder)
-        drawShadow(painter, photoRect);
-    painter.fillRect(photoRect, Qt::white);
+    drawAroundPhoto(painter, PhotoStampKind::Ground, photoRect);
     painter.drawImage(
         onDevicePixel(photoRect.topLeft(), dpr), scaledPhoto(content.photo, photoRect.size()));
 
@@ -201,26 +263,17 @@ void CellPainter::draw(QPainter &painter, const QRectF &cell, const CellContent 
         iconWidth = content.icon.deviceIndependentSize().width();
     }
     drawBadges(painter, photoRect, content);
+    drawTitle(painter, content.title,
+        QPointF(cell.x() + photoInset + iconWidth + 3.0, cell.y() + titleHeight_),
+        cell.width() - iconWidth - 25.0);
 
-    const Title &shown = title(content.title, cell.width() - iconWidth - 25.0);
-    painter.setFont(style_.titleFont);
-    painter.setPen(style_.titleColor);
-    painter.drawStaticText(
-        QPointF(cell.x() + photoInset + iconWidth + 3.0, cell.y() + shown.height), shown.text);
-
-    painter.setBrush(Qt::NoBrush);
     const bool selectionBorder = content.selected && style_.useBorderSelection;
-    if (selectionBorder) {
-        painter.setPen(QPen(style_.selectionBorderColor, style_.selectionBorderWidth));
-        painter.drawRect(photoRect);
-    } else if (style_.useOutlineBorder) {
-        painter.setPen(QPen(style_.borderOutlineColor, 1.0));
-        painter.drawRect(photoRect.adjusted(0.5, 0.5, -0.5, -0.5));
-    }
-    if (style_.useOutlineBorder) {
-        const Tile &outline = selectionBorder ? tiles.selectedOutline : tiles.outline;
-        drawTile(painter, cell.topLeft(), outline.image, outline.parts);
-    }
+    if (selectionBorder)
+        drawAroundPhoto(painter, PhotoStampKind::SelectionBorder, photoRect);
+    else if (style_.useOutlineBorder)
+        drawAroundPhoto(painter, PhotoStampKind::Outline, photoRect);
+    if (style_.useOutlineBorder)
+        drawStamp(painter, cellPixel, selectionBorder ? tiles.selectedOutline : tiles.outline);
 }
 
 const CellPainter::Tiles &CellPainter::tilesFor(const QSizeF &cellSize)
@@ -232,34 +285,89 @@ const CellPainter::Tiles &CellPainter::tilesFor(const QSizeF &cellSize)
     const Tiles tiles {bandTile(cellSize, false), bandTile(cellSize, true),
         outlineTile(cellSize, style_.borderOutlineColor),
         outlineTile(cellSize, style_.selectionBorderColor)};
+    // Every width the window is resized through makes a new cell size; keep only recent ones.
+    if (tiles_.size() >= cellSizesKept)
+        tiles_.clear();
     return *tiles_.insert(pixels, tiles);
 }
 
-CellPainter::Tile CellPainter::bandTile(const QSizeF &cellSize, bool selected) const
+CellPainter::Stamp CellPainter::bandTile(const QSizeF &cellSize, bool selected) const
 {
-    QImage image = emptyTile(cellSize, style_.devicePixelRatio);
-    QPainter painter(&image);
-    painter.setRenderHint(QPainter::Antialiasing);
     const QRectF cell(QPointF(0, 0), cellSize);
-    if (selected)
-        painter.fillPath(cellBoxPath(cell), style_.shadowBoxColor);
-    const QPainterPath band = titleBandPath(cell);
-    painter.setClipPath(band, Qt::IntersectClip);
-    CTGradient::gradientWithBeginningColor(lightGray(), Qt::white)
-        .fillRect(painter, band.boundingRect(), 0);
-    painter.end();
-    return Tile {image, paintedParts(image)};
+    return stampOf(cell, style_.devicePixelRatio, false, [&](QPainter &painter) {
+        if (selected)
+            painter.fillPath(cellBoxPath(cell), style_.shadowBoxColor);
+        const QPainterPath band = titleBandPath(cell);
+        painter.setClipPath(band, Qt::IntersectClip);
+        CTGradient::gradientWithBeginningColor(lightGray(), Qt::white)
+            .fillRect(painter, band.boundingRect(), 0);
+    });
 }
 
-CellPainter::Tile CellPainter::outlineTile(const QSizeF &cellSize, const QColor &color) const
+CellPainter::Stamp CellPainter::outlineTile(const QSizeF &cellSize, const QColor &color) const
 {
-    QImage image = emptyTile(cellSize, style_.devicePixelRatio);
-    QPainter painter(&image);
-    painter.setRenderHint(QPainter::Antialiasing);
-    painter.setPen(QPen(color, 1.0));
-    painter.drawPath(cellBoxPath(QRectF(QPointF(0, 0), cellSize)));
-    painter.end();
-    return Tile {image, paintedParts(image)};
+    const QRectF cell(QPointF(0, 0), cellSize);
+    return stampOf(cell, style_.devicePixelRatio, false, [&](QPainter &painter) {
+        painter.setPen(QPen(color, 1.0));
+        painter.drawPath(cellBoxPath(cell));
+    });
+}
+
+void CellPainter::drawAroundPhoto(QPainter &painter, PhotoStampKind kind, const QRectF &photoRect)
+{
+    const qreal dpr = style_.devicePixelRatio;
+    const Anchor anchor = anchorOf(photoRect.topLeft());
+    const PhotoStampKey key {kind,
+        QSize(int(std::lround(photoRect.width() * dpr * 4)),
+            int(std::lround(photoRect.height() * dpr * 4))),
+        anchor.phase};
+    drawCached(painter, photoStamps_, key, anchor.pixel, [&] {
+        // Drawn for the key's own geometry, so that every picture it stands for looks the same.
+        const QRectF keyed(QPointF(anchor.phase) / 4 / dpr, QSizeF(key.size) / 4 / dpr);
+        return photoStamp(kind, keyed);
+    });
+}
+
+// Around a picture whose corner lies within the first device pixel: its soft shadow (a few
+// widening translucent layers; the offset's y points up) and white ground, or its border.
+CellPainter::Stamp CellPainter::photoStamp(PhotoStampKind kind, const QRectF &photoRect) const
+{
+    const qreal dpr = style_.devicePixelRatio;
+    switch (kind) {
+    case PhotoStampKind::Ground: {
+        const MUShadow &shadow = style_.borderShadow;
+        const QRectF cast = photoRect.translated(shadow.offset.x(), -shadow.offset.y());
+        const qreal reach = std::ceil(shadow.blurRadius / 2) + 1;
+        const QRectF bounds = style_.useShadowBorder
+            ? photoRect.united(cast.adjusted(-reach, -reach, reach, reach))
+            : photoRect;
+        return stampOf(bounds, dpr, false, [&](QPainter &painter) {
+            if (style_.useShadowBorder) {
+                const int layers = std::max(1, int(std::ceil(shadow.blurRadius)));
+                const QColor layerColor = QColor::fromRgbF(0, 0, 0, 1.0f / 3 / layers);
+                for (int layer = layers; layer >= 1; --layer) {
+                    const qreal spread = shadow.blurRadius * layer / layers / 2;
+                    painter.fillRect(cast.adjusted(-spread, -spread, spread, spread), layerColor);
+                }
+            }
+            painter.fillRect(photoRect, Qt::white);
+        });
+    }
+    case PhotoStampKind::Outline:
+        return stampOf(photoRect.adjusted(-1, -1, 1, 1), dpr, false, [&](QPainter &painter) {
+            painter.setPen(QPen(style_.borderOutlineColor, 1.0));
+            painter.drawRect(photoRect.adjusted(0.5, 0.5, -0.5, -0.5));
+        });
+    case PhotoStampKind::SelectionBorder: {
+        const qreal reach = style_.selectionBorderWidth / 2 + 1;
+        return stampOf(
+            photoRect.adjusted(-reach, -reach, reach, reach), dpr, false, [&](QPainter &painter) {
+                painter.setPen(QPen(style_.selectionBorderColor, style_.selectionBorderWidth));
+                painter.drawRect(photoRect);
+            });
+    }
+    }
+    return {};
 }
 
 QImage CellPainter::scaledPhoto(const QImage &photo, const QSizeF &size)
@@ -279,77 +387,35 @@ QImage CellPainter::scaledPhoto(const QImage &photo, const QSizeF &size)
     return scaled;
 }
 
-const CellPainter::Title &CellPainter::title(const QString &text, qreal width)
+void CellPainter::drawTitle(
+    QPainter &painter, const QString &text, const QPointF &topLeft, qreal width)
 {
-    QHash<qreal, Title> &widths = titles_[text];
-    const auto found = widths.constFind(width);
-    if (found != widths.constEnd())
-        return *found;
-    if (titles_.size() > titleCacheEntries) {
-        titles_.clear();
-        return title(text, width);
-    }
+    if (text.isEmpty())
+        return;
+    const Anchor anchor = anchorOf(topLeft);
+    const TitleKey key {text, width, anchor.phase};
+    drawCached(painter, titles_, key, anchor.pixel, [&] {
+        return titleStamp(text, QPointF(anchor.phase) / 4 / style_.devicePixelRatio, width);
+    });
+}
+
+// The title cut to the width it may take, laid out once.
+CellPainter::Stamp CellPainter::titleStamp(
+    const QString &text, const QPointF &topLeft, qreal width) const
+{
     const QString shown = StringExtras::stringByTruncatingStringWithAttributesForWidth(
         text, width, style_.titleFont);
-    Title entry;
-    entry.text = QStaticText(shown);
-    entry.text.setTextFormat(Qt::PlainText);
-    entry.text.prepare(QTransform(), style_.titleFont);
-    entry.height = QFontMetricsF(style_.titleFont).height();
-    return *widths.insert(width, entry);
-}
-
-void CellPainter::drawShadow(QPainter &painter, const QRectF &photoRect)
-{
-    QPointF origin;
-    const Tile &shadow = shadowTile(photoRect, origin);
-    drawTile(painter, origin, shadow.image, shadow.parts);
-}
-
-// A soft shadow as a few widening translucent layers; the offset's y points up. Drawn once per
-// picture size and position within a device pixel, at the picture's place in a tile; what the
-// picture covers is left out, as the picture's white ground is painted over it.
-const CellPainter::Tile &CellPainter::shadowTile(const QRectF &photoRect, QPointF &origin)
-{
-    const qreal dpr = style_.devicePixelRatio;
-    const MUShadow &shadow = style_.borderShadow;
-    const QRectF cast = photoRect.translated(shadow.offset.x(), -shadow.offset.y());
-    const qreal reach = std::ceil(shadow.blurRadius / 2) + 1;
-    const QPointF corner = cast.topLeft() - QPointF(reach, reach);
-    origin = QPointF(std::floor(corner.x() * dpr), std::floor(corner.y() * dpr)) / dpr;
-    const QPointF phase = (corner - origin) * dpr;
-    const ShadowKey key {QSize(int(std::lround(photoRect.width() * dpr * 4)),
-                             int(std::lround(photoRect.height() * dpr * 4))),
-        QPoint(int(std::lround(phase.x() * 4)), int(std::lround(phase.y() * 4)))};
-    const auto found = shadows_.constFind(key);
-    if (found != shadows_.constEnd())
-        return *found;
-
-    const QRectF local = cast.translated(-origin);
-    const QRectF picture = photoRect.translated(-origin);
-    QImage image(devicePixels(local.size() + QSizeF(2 * reach + 1, 2 * reach + 1), dpr),
-        QImage::Format_ARGB32_Premultiplied);
-    image.setDevicePixelRatio(dpr);
-    image.fill(Qt::transparent);
-    QPainter painter(&image);
-    painter.setRenderHint(QPainter::Antialiasing);
-    const int layers = std::max(1, int(std::ceil(shadow.blurRadius)));
-    const QColor layerColor = QColor::fromRgbF(0, 0, 0, 1.0f / 3 / layers);
-    for (int layer = layers; layer >= 1; --layer) {
-        const qreal spread = shadow.blurRadius * layer / layers / 2;
-        painter.fillRect(local.adjusted(-spread, -spread, spread, spread), layerColor);
-    }
-    // Whole device pixels under the picture, in the tile's own coordinates.
-    const QPointF coveredTopLeft(std::ceil(picture.left() * dpr), std::ceil(picture.top() * dpr));
-    const QPointF coveredBottomRight(
-        std::floor(picture.right() * dpr), std::floor(picture.bottom() * dpr));
-    painter.setCompositionMode(QPainter::CompositionMode_Source);
-    painter.setRenderHint(QPainter::Antialiasing, false);
-    painter.fillRect(QRectF(coveredTopLeft / dpr, coveredBottomRight / dpr), Qt::transparent);
-    painter.end();
-    if (shadows_.size() > 256)
-        shadows_.clear();
-    return *shadows_.insert(key, Tile {image, paintedParts(image)});
+    const QFontMetricsF metrics(style_.titleFont);
+    const QRectF ink = metrics.boundingRect(shown).translated(0, metrics.ascent());
+    const QRectF bounds = QRectF(0, 0, metrics.horizontalAdvance(shown), titleHeight_)
+                              .united(ink)
+                              .translated(topLeft)
+                              .adjusted(-2, -2, 2, 2);
+    return stampOf(bounds, style_.devicePixelRatio, true, [&](QPainter &painter) {
+        painter.setFont(style_.titleFont);
+        painter.setPen(style_.titleColor);
+        painter.drawText(topLeft + QPointF(0, metrics.ascent()), shown);
+    });
 }
 
 void CellPainter::drawBadges(

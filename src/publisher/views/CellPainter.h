@@ -7,9 +7,9 @@
 #include <QHash>
 #include <QImage>
 #include <QList>
+#include <QPoint>
 #include <QPointF>
 #include <QRectF>
-#include <QStaticText>
 #include <QString>
 
 #include <array>
@@ -62,10 +62,11 @@ struct CellContent
 };
 
 // Paints grid cells: the cell box with its gradient title band, the picture scaled to fit with
-// its shadow and outline, the type icon, the truncated title and the status badges. What all
-// cells share (the box and band as tiles, the badges) is drawn once per style and cell size,
-// and each picture is scaled once per size, so a paint costs blits, not path filling,
-// resampling and text layout.
+// its shadow and outline, the type icon, the truncated title and the status badges. Everything
+// but the picture itself is drawn once into a stamp (the box and band per cell size, the
+// shadow, ground and borders per picture size, the title per text and width) and each picture
+// is scaled once per size, so a paint costs blits, not path filling, stroking, resampling and
+// text layout.
 class CellPainter
 {
 public:
@@ -92,55 +93,88 @@ private:
     {
         return qHashMulti(seed, key.image, key.pixels.width(), key.pixels.height());
     }
-    struct Title
-    {
-        QStaticText text;
-        qreal height = 0;
-    };
 
-    // A mostly transparent image and the parts of it (device pixels) that hold paint, so that
-    // drawing it blends only those.
-    struct Tile
+    // Paint made once and blended at many places: the parts of a mostly transparent image
+    // that hold paint, each at its offset in device pixels from the place it is drawn at.
+    struct Stamp
     {
-        QImage image;
-        QList<QRect> parts;
+        struct Piece
+        {
+            QPoint offset;
+            QImage image;
+        };
+        QList<Piece> pieces;
+        qsizetype kilobytes() const;
     };
     struct Tiles
     {
-        Tile plain;
-        Tile selected;
-        Tile outline;
-        Tile selectedOutline;
+        Stamp plain;
+        Stamp selected;
+        Stamp outline;
+        Stamp selectedOutline;
     };
-    struct ShadowKey
+
+    // What is painted around a picture depends on the picture's size and on where its corner
+    // falls within a device pixel; both are keyed in quarters of a device pixel.
+    enum class PhotoStampKind { Ground, Outline, SelectionBorder };
+    struct PhotoStampKey
     {
+        PhotoStampKind kind = PhotoStampKind::Ground;
         QSize size;
         QPoint phase;
-        bool operator==(const ShadowKey &) const = default;
+        bool operator==(const PhotoStampKey &) const = default;
     };
-    friend size_t qHash(const ShadowKey &key, size_t seed) noexcept
+    friend size_t qHash(const PhotoStampKey &key, size_t seed) noexcept
     {
-        return qHashMulti(seed, key.size.width(), key.size.height(), key.phase.x(), key.phase.y());
+        return qHashMulti(
+            seed, int(key.kind), key.size.width(), key.size.height(), key.phase.x(), key.phase.y());
+    }
+    struct TitleKey
+    {
+        QString text;
+        qreal width = 0;
+        QPoint phase;
+        bool operator==(const TitleKey &) const = default;
+    };
+    friend size_t qHash(const TitleKey &key, size_t seed) noexcept
+    {
+        return qHashMulti(seed, key.text, key.width, key.phase.x(), key.phase.y());
     }
 
+    // A place in device pixels and the quarter of a device pixel it lies in.
+    struct Anchor
+    {
+        QPoint pixel;
+        QPoint phase;
+    };
+
+    template <typename Paint>
+    static Stamp stampOf(const QRectF &bounds, qreal dpr, bool whole, const Paint &paint);
+    template <typename Key, typename Make>
+    void drawCached(QPainter &painter, QCache<Key, Stamp> &cache, const Key &key,
+        const QPoint &pixel, const Make &make) const;
+    void drawStamp(QPainter &painter, const QPoint &pixel, const Stamp &stamp) const;
+    Anchor anchorOf(const QPointF &point) const;
+
     const Tiles &tilesFor(const QSizeF &cellSize);
-    Tile bandTile(const QSizeF &cellSize, bool selected) const;
-    Tile outlineTile(const QSizeF &cellSize, const QColor &color) const;
-    const Tile &shadowTile(const QRectF &photoRect, QPointF &origin);
+    Stamp bandTile(const QSizeF &cellSize, bool selected) const;
+    Stamp outlineTile(const QSizeF &cellSize, const QColor &color) const;
+    void drawAroundPhoto(QPainter &painter, PhotoStampKind kind, const QRectF &photoRect);
+    Stamp photoStamp(PhotoStampKind kind, const QRectF &photoRect) const;
     QImage scaledPhoto(const QImage &photo, const QSizeF &size);
-    const Title &title(const QString &text, qreal width);
-    void drawShadow(QPainter &painter, const QRectF &photoRect);
+    void drawTitle(QPainter &painter, const QString &text, const QPointF &topLeft, qreal width);
+    Stamp titleStamp(const QString &text, const QPointF &topLeft, qreal width) const;
     void drawBadges(QPainter &painter, const QRectF &photoRect, const CellContent &content) const;
 
     CellStyle style_;
     bool styled_ = false;
+    qreal titleHeight_ = 0;
     // By cell size in device pixels (columns of one grid differ by at most a pixel).
     QHash<QSize, Tiles> tiles_;
-    // By the picture's size and where it falls within a device pixel, in quarters.
-    QHash<ShadowKey, Tile> shadows_;
+    QCache<PhotoStampKey, Stamp> photoStamps_;
     std::array<QImage, 4> badges_;
     QCache<ThumbnailKey, QImage> thumbnails_;
-    QHash<QString, QHash<qreal, Title>> titles_;
+    QCache<TitleKey, Stamp> titles_;
 };
 
 } // namespace pondrel

@@ -39,15 +39,6 @@ bool mouseInRect(const QPointF &point, const QRectF &rect)
         && point.y() < rect.bottom();
 }
 
-// True when the value was different and is now stored.
-template <typename T> bool changeValue(T &member, const T &value)
-{
-    if (member == value)
-        return false;
-    member = value;
-    return true;
-}
-
 } // namespace
 
 MUPhotoView::MUPhotoView(QWidget *parent)
@@ -147,26 +138,29 @@ void MUPhotoView::setUseBorderSelection(bool use)
 
 void MUPhotoView::setPhotoSize(float size)
 {
-    if (!changeValue(photoSize_, size))
-        return;
-    emit photoSizeChanged();
-    startPhotoResizing(photoSizeTickMilliseconds);
+    changeAndResize(photoSize_, size, &MUPhotoView::photoSizeChanged, photoSizeTickMilliseconds);
 }
 
 void MUPhotoView::setPhotoVerticalSpacing(float spacing)
 {
-    if (!changeValue(photoVerticalSpacing_, spacing))
-        return;
-    emit photoVerticalSpacingChanged();
-    startPhotoResizing(spacingTickMilliseconds);
+    changeAndResize(photoVerticalSpacing_, spacing, &MUPhotoView::photoVerticalSpacingChanged,
+        spacingTickMilliseconds);
 }
 
 void MUPhotoView::setPhotoHorizontalSpacing(float spacing)
 {
-    if (!changeValue(photoHorizontalSpacing_, spacing))
+    changeAndResize(photoHorizontalSpacing_, spacing, &MUPhotoView::photoHorizontalSpacingChanged,
+        spacingTickMilliseconds);
+}
+
+void MUPhotoView::changeAndResize(
+    float &member, float value, void (MUPhotoView::*changed)(), int tickMilliseconds)
+{
+    if (member == value)
         return;
-    emit photoHorizontalSpacingChanged();
-    startPhotoResizing(spacingTickMilliseconds);
+    member = value;
+    emit(this->*changed)();
+    startPhotoResizing(tickMilliseconds);
 }
 
 void MUPhotoView::startPhotoResizing(int tickMilliseconds)
@@ -347,7 +341,9 @@ void MUPhotoView::drawRect(QPainter &painter, const QRectF &dirty)
     if (range.length == 0)
         return;
     painter.setRenderHint(QPainter::Antialiasing);
-    painter.setRenderHint(QPainter::SmoothPixmapTransform, useHighQualityResize_);
+    // Pictures are scaled once, with the quality asked for, and drawn pixel for pixel; a
+    // smoothing hint would only send every blit down the painter's slow transformed path.
+    painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
 
     cellPainter_.setStyle(cellStyle(painter.device()->devicePixelRatioF()));
     const bool fastDrawing = liveResizeTimer_.isActive() || !isDonePhotoResizing_;

@@ -194,6 +194,9 @@ private:
         emit(this->*changed)();
         update();
     }
+    // Geometry changes settle over ticks of this length before the grid is laid out anew.
+    void changeAndResize(
+        float &member, float value, void (MUPhotoView::*changed)(), int tickMilliseconds);
     CellStyle cellStyle(qreal devicePixelRatio) const;
     void drawCell(
         QPainter &painter, quint32 index, const QRectF &cell, bool selected, bool fastDrawing);
