@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "refservice/MarkupWriter.h"
 
+#include "refservice/ByteAppender.h"
+
 #include <algorithm>
 #include <charconv>
 #include <cstring>
@@ -8,21 +10,6 @@
 namespace pondrel::refservice {
 
 namespace {
-
-class ByteAppender : public pugi::xml_writer
-{
-public:
-    explicit ByteAppender(QByteArray &bytes)
-        : m_bytes(bytes)
-    { }
-    void write(const void *data, size_t size) override
-    {
-        m_bytes.append(static_cast<const char *>(data), qsizetype(size));
-    }
-
-private:
-    QByteArray &m_bytes;
-};
 
 // Whether pugixml writes the character other than as itself in text (NUL ends the text).
 bool isSpecial(char16_t character)

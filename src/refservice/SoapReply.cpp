@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "refservice/SoapReply.h"
 
+#include "refservice/ByteAppender.h"
+
 #include <utility>
 
 namespace pondrel::refservice {
@@ -28,21 +30,6 @@ class ByteCounter : public pugi::xml_writer
 public:
     void write(const void *, size_t size) override { total += qsizetype(size); }
     qsizetype total = 0;
-};
-
-class ByteAppender : public pugi::xml_writer
-{
-public:
-    explicit ByteAppender(QByteArray &bytes)
-        : m_bytes(bytes)
-    { }
-    void write(const void *data, size_t size) override
-    {
-        m_bytes.append(static_cast<const char *>(data), qsizetype(size));
-    }
-
-private:
-    QByteArray &m_bytes;
 };
 
 // A listing of many thousand records runs to megabytes: measured first, it is written into one
