@@ -1,13 +1,13 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "soap/ProxyDiscovery.h"
 
+#include "support/CHandle.h"
 #include "support/Preferences.h"
 
 #include <QUrl>
 
 #include <proxy.h>
 
-#include <memory>
 #include <optional>
 
 namespace pondrel {
@@ -15,16 +15,6 @@ namespace pondrel {
 namespace ProxyDiscovery {
 
 namespace {
-
-struct FactoryDeleter
-{
-    void operator()(pxProxyFactory *factory) const { px_proxy_factory_free(factory); }
-};
-
-struct ProxyListDeleter
-{
-    void operator()(char **proxies) const { px_proxy_factory_free_proxies(proxies); }
-};
 
 QUrl serviceUrl(const QString &scheme)
 {
@@ -37,10 +27,10 @@ QUrl serviceUrl(const QString &scheme)
 // cannot be asked at all.
 std::optional<QUrl> firstProxyFor(const QUrl &url)
 {
-    const std::unique_ptr<pxProxyFactory, FactoryDeleter> factory(px_proxy_factory_new());
+    const CHandle<pxProxyFactory, px_proxy_factory_free> factory(px_proxy_factory_new());
     if (!factory)
         return std::nullopt;
-    const std::unique_ptr<char *, ProxyListDeleter> proxies(px_proxy_factory_get_proxies(
+    const CHandle<char *, px_proxy_factory_free_proxies> proxies(px_proxy_factory_get_proxies(
         factory.get(), url.toString(QUrl::FullyEncoded).toUtf8().constData()));
     if (!proxies)
         return std::nullopt;

@@ -6,21 +6,17 @@
 #include "soap/SoapReply.h"
 #include "soap/StringXml.h"
 
+#include "support/CHandle.h"
 #include "support/Preferences.h"
 #include "support/oruLog.h"
 
 #include <curl/curl.h>
 
-
 namespace pondrel {
 
 namespace {
 
-struct HeaderListDeleter
-{
-    void operator()(curl_slist *list) const { curl_slist_free_all(list); }
-};
-using HeaderList = std::unique_ptr<curl_slist, HeaderListDeleter>;
+using HeaderList = CHandle<curl_slist, curl_slist_free_all>;
 
 void initialiseCurlOnce()
 {
