@@ -50,8 +50,8 @@ QSet<QString> picturesAt(oruNetwork &client, const QString &albumId)
     for (const QVariant &asset : client.getAssets(albumId).value_or(QVariantList())) {
         const QVariantMap record = asset.toMap();
         if (!isAlbumRecord(record))
-            pictures.insert(nameAndDigest(record.value(QStringLiteral("Name")).toString(),
-                record.value(QStringLiteral("Hash")).toString()));
+            pictures.insert(
+                nameAndDigest(nameOf(record), record.value(QStringLiteral("Hash")).toString()));
     }
     return pictures;
 }

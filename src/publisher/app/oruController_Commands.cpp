@@ -138,8 +138,10 @@ void oruController::connectCommandActions()
     connect(ui.actionShowToolbar, &QAction::toggled, ui.mainToolbar, &QWidget::setVisible);
     connect(ui.mainToolbar, &QWidget::customContextMenuRequested, this,
         &oruController::showToolbarMenu);
+    // The page shown and the album shown (a listing ends every move) both feed the rule.
     connect(
         ui.oruTabView, &QStackedWidget::currentChanged, this, &oruController::updateCommandStates);
+    connect(this, &oruController::refreshed, this, &oruController::updateCommandStates);
     ui.actionPreferences->setMenuRole(QAction::PreferencesRole);
     ui.actionQuit->setMenuRole(QAction::QuitRole);
     ui.actionAbout->setMenuRole(QAction::AboutRole);

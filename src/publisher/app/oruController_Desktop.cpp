@@ -28,13 +28,8 @@ void oruController::connectActions()
     connect(ui.actionQuit, &QAction::triggered, this, &oruController::terminate);
     connect(ui.actionImportPhotoLibrary, &QAction::triggered, this,
         &oruController::showImportIPhotoAlbum);
-    // Which album is shown and which page: both decide whether a library album may come in.
-    connect(ui.oruTabView, &QStackedWidget::currentChanged, this,
-        &oruController::updateCommandStates);
-    connect(this, &oruController::refreshed, this, &oruController::updateCommandStates);
     connect(ui.actionManageSharing, &QAction::triggered, this, &oruController::manageSharing);
-    connect(
-        ui.actionManageWebSharing, &QAction::triggered, this, &oruController::manageWebSharing);
+    connect(ui.actionManageWebSharing, &QAction::triggered, this, &oruController::manageWebSharing);
     connectCommandActions();
 }
 
