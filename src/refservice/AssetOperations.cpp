@@ -69,33 +69,34 @@ void getAssets(OperationContext &context)
     AssetRecordWriter writer(database, context.config(), session);
     writer.setIncludedLinks(context.request().boolean(QStringLiteral("includeExportLinks"), true),
         context.request().boolean(QStringLiteral("includeSymbolicLinks"), true));
-    QList<AssetRow> rows;
-    if (const auto imported = AssetStore::findImported(database, session.accountId, parent)) {
-        for (const AssetRow &row :
-            AssetStore::children(database, imported->album.accountId, imported->album.id)) {
-            if (!row.isFolder() || imported->includeSubFolders)
-                rows.append(row);
-        }
-        writer.prefetchChildrenOf(imported->album.accountId, imported->album.id);
-    } else {
+    const std::optional<AssetStore::ImportedView> imported
+        = AssetStore::findImported(database, session.accountId, parent);
+    if (!imported)
         AssetStore::requireAlbumOrRoot(database, session.accountId, parent);
-        rows = AssetStore::children(database, session.accountId, parent);
-        if (parent.isEmpty())
-            rows += AssetStore::importedAlbums(database, session.accountId);
-        writer.prefetchChildrenOf(session.accountId, parent);
-    }
+    const qint64 owner = imported ? imported->album.accountId : session.accountId;
+    const QString listed = imported ? imported->album.id : parent;
+    const QList<AssetRow> importedAlbums = !imported && parent.isEmpty()
+        ? AssetStore::importedAlbums(database, session.accountId)
+        : QList<AssetRow>();
     // Some 1,700 bytes a picture: a listing is written into one buffer that rarely grows.
     constexpr qsizetype kBytesPerRecord = 1800;
     QByteArray &markup = context.reply().resultMarkup();
-    markup.reserve(markup.size() + rows.size() * kBytesPerRecord + 64);
+    const qsizetype start = markup.size();
+    markup.reserve(start
+        + (AssetStore::childCount(database, owner, listed) + importedAlbums.size())
+            * kBytesPerRecord
+        + 64);
     MarkupWriter assets(markup);
-    if (rows.isEmpty()) {
+    assets.open("Assets");
+    const qsizetype written
+        = writer.writeChildren(assets, owner, listed, !imported || imported->includeSubFolders);
+    for (const AssetRow &album : importedAlbums)
+        writer.writeFolder(assets, album);
+    if (written + importedAlbums.size() == 0) {
+        markup.truncate(start);
         assets.element("Assets", QStringView());
         return;
     }
-    assets.open("Assets");
-    for (const AssetRow &row : rows)
-        writer.write(assets, row);
     assets.close("Assets");
 }
 

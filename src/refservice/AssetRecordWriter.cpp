@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "refservice/AssetRecordWriter.h"
 
+#include "refservice/Renditions.h"
 #include "refservice/ServiceDates.h"
 #include "refservice/SharingRecords.h"
 
@@ -27,34 +28,6 @@ void writeCommonFields(pugi::xml_node record, const AssetRow &row, const QString
     add(record, "Comments", {});
 }
 
-// The same fields as text, in the same order.
-void writeCommonFields(MarkupWriter &markup, const AssetRow &row, const QString &assetType)
-{
-    markup.element("UniqueIdentifier", row.id);
-    markup.element("Name", row.name);
-    markup.element("Description", row.description);
-    markup.element("AssetType", assetType);
-    markup.element("Rating", row.rating);
-    markup.element("Rank", 0);
-    markup.element("AverageUserRating", 0);
-    markup.element("CreationDateUtc", ServiceDates::orNone(row.created));
-    markup.element("LastModificationDateUtc", ServiceDates::orNone(row.modified));
-    markup.element("Comments", QStringView());
-}
-
-// <PictureFileAssetRendition> as Renditions::writeRecord builds it.
-void writeRendition(
-    MarkupWriter &markup, const ServiceConfig &config, const RenditionRow &rendition)
-{
-    markup.open("PictureFileAssetRendition");
-    markup.element("Name", rendition.name);
-    markup.element("Url", Renditions::url(config, rendition));
-    markup.element("Width", rendition.width);
-    markup.element("Height", rendition.height);
-    markup.element("FileSize", rendition.fileSize);
-    markup.close("PictureFileAssetRendition");
-}
-
 } // namespace
 
 AssetRecordWriter::AssetRecordWriter(
@@ -62,40 +35,41 @@ AssetRecordWriter::AssetRecordWriter(
     : m_database(database)
     , m_config(config)
     , m_session(session)
+    , m_computerId(session.computerId.toUtf8())
+    , m_renditionUrl((config.publicUrl + QStringLiteral("/Pondrel/Renditions/")).toUtf8())
+    , m_renditionUrlPrefix(m_renditionUrl.size())
 { }
 
-void AssetRecordWriter::prefetchChildrenOf(qint64 accountId, const QString &parentId)
+qsizetype AssetRecordWriter::writeChildren(
+    MarkupWriter &markup, qint64 accountId, const QString &parentId, bool includeAlbums)
 {
-    m_prefetchedParent = std::make_pair(accountId, parentId.trimmed());
-    m_renditions = Renditions::forChildren(m_database, accountId, m_prefetchedParent->second);
+    m_listedParent = std::make_pair(accountId, parentId.trimmed());
     m_childCounts
-        = AssetStore::childCountsOfAlbumsIn(m_database, accountId, m_prefetchedParent->second);
-}
-
-bool AssetRecordWriter::isPrefetched(const AssetRow &row) const
-{
-    return m_prefetchedParent && m_prefetchedParent->first == row.accountId
-        && m_prefetchedParent->second == row.parentId;
+        = AssetStore::childCountsOfAlbumsIn(m_database, accountId, m_listedParent->second);
+    ListingCursor cursor(m_database, accountId, parentId);
+    qsizetype written = 0;
+    while (cursor.nextAsset()) {
+        if (!cursor.isFolder())
+            writePicture(markup, cursor);
+        else if (includeAlbums)
+            writeFolder(markup, cursor.row());
+        else
+            continue;
+        ++written;
+    }
+    return written;
 }
 
 qint64 AssetRecordWriter::childCount(const AssetRow &row) const
 {
-    return isPrefetched(row) ? m_childCounts.value(row.id)
-                             : AssetStore::childCount(m_database, row.accountId, row.id);
+    const bool listed = m_listedParent && m_listedParent->first == row.accountId
+        && m_listedParent->second == row.parentId;
+    return listed ? m_childCounts.value(row.id)
+                  : AssetStore::childCount(m_database, row.accountId, row.id);
 }
 
-QList<RenditionRow> AssetRecordWriter::renditionsOf(const AssetRow &row) const
+void AssetRecordWriter::writeFolder(MarkupWriter &markup, const AssetRow &row) const
 {
-    return isPrefetched(row) ? m_renditions.value(row.id)
-                             : Renditions::forAsset(m_database, row.id);
-}
-
-void AssetRecordWriter::write(MarkupWriter &markup, const AssetRow &row) const
-{
-    if (!row.isFolder()) {
-        writePicture(markup, row);
-        return;
-    }
     pugi::xml_document folder;
     writeFolder(SoapReply::addElement(folder, "FolderAsset"), row);
     markup.tree(folder.first_child());
@@ -103,10 +77,14 @@ void AssetRecordWriter::write(MarkupWriter &markup, const AssetRow &row) const
 
 QString AssetRecordWriter::assetType(const AssetRow &row) const
 {
-    if (row.accountId != m_session.accountId)
-        return QStringLiteral("Imported");
-    return row.originComputer == m_session.computerId ? QStringLiteral("Local")
-                                                      : QStringLiteral("Remote");
+    return QString::fromLatin1(assetType(row.accountId, row.originComputer.toUtf8()));
+}
+
+QByteArrayView AssetRecordWriter::assetType(qint64 accountId, QByteArrayView originComputer) const
+{
+    if (accountId != m_session.accountId)
+        return "Imported";
+    return originComputer == m_computerId ? "Local" : "Remote";
 }
 
 void AssetRecordWriter::writeFolder(pugi::xml_node record, const AssetRow &row) const
@@ -141,34 +119,64 @@ void AssetRecordWriter::writeFolder(pugi::xml_node record, const AssetRow &row) 
     }
 }
 
-void AssetRecordWriter::writePicture(MarkupWriter &markup, const AssetRow &row) const
+void AssetRecordWriter::writePicture(MarkupWriter &markup, ListingCursor &picture)
 {
+    using Column = AssetStore::RowColumn;
+    const auto date = [&](const char *name, Column column) {
+        const QByteArrayView stored = picture.text(column);
+        markup.utf8Element(name, stored.isEmpty() ? ServiceDates::kNoneUtf8 : stored);
+    };
     markup.open("PictureFileAsset");
-    writeCommonFields(markup, row, assetType(row));
-    markup.element("ReplacementDateUtc", ServiceDates::kNone);
-    markup.element("MediaType", row.mediaType);
-    markup.element("FileSize", row.fileSize);
-    markup.element("FileCreationDateUtc", ServiceDates::orNone(row.fileCreated));
-    markup.element("FileLastModificationDateUtc", ServiceDates::orNone(row.fileModified));
-    markup.element("DatePictureTakenUtc", ServiceDates::orNone(row.dateTaken));
-    markup.element("SourceWidth", row.width);
-    markup.element("SourceHeight", row.height);
-    markup.element("RotateFlipType", row.rotateFlip);
-    markup.element("Hash", row.hash);
+    markup.utf8Element("UniqueIdentifier", picture.text(Column::Id));
+    markup.utf8Element("Name", picture.text(Column::Name));
+    markup.utf8Element("Description", picture.text(Column::Description));
+    markup.utf8Element("AssetType",
+        assetType(picture.integer(Column::AccountId), picture.text(Column::OriginComputer)));
+    markup.utf8Element("Rating", picture.text(Column::Rating));
+    markup.element("Rank", 0);
+    markup.element("AverageUserRating", 0);
+    date("CreationDateUtc", Column::Created);
+    date("LastModificationDateUtc", Column::Modified);
+    markup.utf8Element("Comments", {});
+    markup.utf8Element("ReplacementDateUtc", ServiceDates::kNoneUtf8);
+    markup.utf8Element("MediaType", picture.text(Column::MediaType));
+    markup.element("FileSize", picture.integer(Column::FileSize));
+    date("FileCreationDateUtc", Column::FileCreated);
+    date("FileLastModificationDateUtc", Column::FileModified);
+    date("DatePictureTakenUtc", Column::DateTaken);
+    markup.element("SourceWidth", picture.integer(Column::Width));
+    markup.element("SourceHeight", picture.integer(Column::Height));
+    markup.utf8Element("RotateFlipType", picture.text(Column::RotateFlip));
+    markup.utf8Element("Hash", picture.text(Column::Hash));
     markup.element("PrintsCounter", 0);
-    markup.element("RetrievalAttemptFailed",
-        row.retrievalFailed ? QStringLiteral("true") : QStringLiteral("false"));
-    markup.element("PictureFileAssetSharingPermissions", row.permissions);
-    const QList<RenditionRow> renditions = renditionsOf(row);
-    if (renditions.isEmpty()) {
-        markup.element("PictureFileAssetRenditions", QStringView());
-    } else {
-        markup.open("PictureFileAssetRenditions");
-        for (const RenditionRow &rendition : renditions)
-            writeRendition(markup, m_config, rendition);
-        markup.close("PictureFileAssetRenditions");
-    }
+    markup.utf8Element(
+        "RetrievalAttemptFailed", picture.integer(Column::RetrievalFailed) != 0 ? "true" : "false");
+    markup.element("PictureFileAssetSharingPermissions", picture.integer(Column::Permissions));
+    writeRenditions(markup, picture);
     markup.close("PictureFileAsset");
+}
+
+// <PictureFileAssetRendition> as Renditions::writeRecord builds it, for each rendition.
+void AssetRecordWriter::writeRenditions(MarkupWriter &markup, ListingCursor &picture)
+{
+    using Column = ListingCursor::RenditionColumn;
+    if (!picture.nextRendition()) {
+        markup.utf8Element("PictureFileAssetRenditions", {});
+        return;
+    }
+    markup.open("PictureFileAssetRenditions");
+    do {
+        markup.open("PictureFileAssetRendition");
+        markup.utf8Element("Name", picture.text(Column::Name));
+        m_renditionUrl.truncate(m_renditionUrlPrefix);
+        m_renditionUrl.append(picture.text(Column::Id)).append(".jpg");
+        markup.utf8Element("Url", m_renditionUrl);
+        markup.element("Width", picture.integer(Column::Width));
+        markup.element("Height", picture.integer(Column::Height));
+        markup.element("FileSize", picture.integer(Column::FileSize));
+        markup.close("PictureFileAssetRendition");
+    } while (picture.nextRendition());
+    markup.close("PictureFileAssetRenditions");
 }
 
 } // namespace pondrel::refservice

@@ -8,52 +8,48 @@
 
 namespace pondrel::refservice {
 
-namespace {
+namespace AssetStore {
 
-const char *const kColumns
+const char *const kRowColumns
     = "id, account_id, parent_id, kind, origin_computer, name, description, rating, "
       "thumbnail_options, permissions, created, modified, media_type, file_created, "
       "file_modified, file_size, hash, moniker, width, height, rotate_flip, date_taken, "
       "retrieval_failed";
 
-// Texts that the rows of one listing mostly share are taken from the row before.
-AssetRow readRow(const Statement &query, const AssetRow &previous = {})
+AssetRow readRow(const Statement &query, const AssetRow &previous)
 {
+    const auto c = [](RowColumn column) { return int(column); };
     AssetRow row;
-    row.id = query.text(0);
-    row.accountId = query.integer(1);
-    row.parentId = query.text(2, previous.parentId);
-    row.kind = query.text(3, previous.kind);
-    row.originComputer = query.text(4, previous.originComputer);
-    row.name = query.text(5);
-    row.description = query.text(6);
-    row.rating = query.text(7, previous.rating);
-    row.thumbnailOptions = query.text(8, previous.thumbnailOptions);
-    row.permissions = query.integer(9);
-    row.created = query.text(10);
-    row.modified = query.text(11);
-    row.mediaType = query.text(12, previous.mediaType);
-    row.fileCreated = query.text(13);
-    row.fileModified = query.text(14);
-    row.fileSize = query.integer(15);
-    row.hash = query.text(16);
-    row.moniker = query.text(17);
-    row.width = query.integer(18);
-    row.height = query.integer(19);
-    row.rotateFlip = query.text(20, previous.rotateFlip);
-    row.dateTaken = query.text(21);
-    row.retrievalFailed = query.integer(22) != 0;
+    row.id = query.text(c(RowColumn::Id));
+    row.accountId = query.integer(c(RowColumn::AccountId));
+    row.parentId = query.text(c(RowColumn::ParentId), previous.parentId);
+    row.kind = query.text(c(RowColumn::Kind), previous.kind);
+    row.originComputer = query.text(c(RowColumn::OriginComputer), previous.originComputer);
+    row.name = query.text(c(RowColumn::Name));
+    row.description = query.text(c(RowColumn::Description));
+    row.rating = query.text(c(RowColumn::Rating), previous.rating);
+    row.thumbnailOptions = query.text(c(RowColumn::ThumbnailOptions), previous.thumbnailOptions);
+    row.permissions = query.integer(c(RowColumn::Permissions));
+    row.created = query.text(c(RowColumn::Created));
+    row.modified = query.text(c(RowColumn::Modified));
+    row.mediaType = query.text(c(RowColumn::MediaType), previous.mediaType);
+    row.fileCreated = query.text(c(RowColumn::FileCreated));
+    row.fileModified = query.text(c(RowColumn::FileModified));
+    row.fileSize = query.integer(c(RowColumn::FileSize));
+    row.hash = query.text(c(RowColumn::Hash));
+    row.moniker = query.text(c(RowColumn::Moniker));
+    row.width = query.integer(c(RowColumn::Width));
+    row.height = query.integer(c(RowColumn::Height));
+    row.rotateFlip = query.text(c(RowColumn::RotateFlip), previous.rotateFlip);
+    row.dateTaken = query.text(c(RowColumn::DateTaken));
+    row.retrievalFailed = query.integer(c(RowColumn::RetrievalFailed)) != 0;
     return row;
 }
-
-} // namespace
-
-namespace AssetStore {
 
 std::optional<AssetRow> find(Database &database, qint64 accountId, const QString &id)
 {
     const QByteArray sql
-        = QByteArray("SELECT ") + kColumns + " FROM assets WHERE id = ?1 AND account_id = ?2";
+        = QByteArray("SELECT ") + kRowColumns + " FROM assets WHERE id = ?1 AND account_id = ?2";
     Statement query = database.prepare(sql.constData());
     query.bind(1, id.trimmed()).bind(2, accountId);
     if (!query.step())
@@ -63,7 +59,7 @@ std::optional<AssetRow> find(Database &database, qint64 accountId, const QString
 
 std::optional<AssetRow> findAny(Database &database, const QString &id)
 {
-    const QByteArray sql = QByteArray("SELECT ") + kColumns + " FROM assets WHERE id = ?1";
+    const QByteArray sql = QByteArray("SELECT ") + kRowColumns + " FROM assets WHERE id = ?1";
     Statement query = database.prepare(sql.constData());
     query.bind(1, id.trimmed());
     if (!query.step())
@@ -128,7 +124,7 @@ void requireAlbumOrRoot(Database &database, qint64 accountId, const QString &par
 
 QList<AssetRow> children(Database &database, qint64 accountId, const QString &parentId)
 {
-    const QByteArray sql = QByteArray("SELECT ") + kColumns
+    const QByteArray sql = QByteArray("SELECT ") + kRowColumns
         + " FROM assets WHERE account_id = ?1 AND parent_id = ?2 "
           "ORDER BY kind, seq"; // 'folder' sorts before 'picture', the only other kind
     Statement query = database.prepare(sql.constData());
@@ -164,7 +160,7 @@ QHash<QString, qint64> childCountsOfAlbumsIn(
 
 void insert(Database &database, const AssetRow &row)
 {
-    const QByteArray sql = QByteArray("INSERT INTO assets (") + kColumns
+    const QByteArray sql = QByteArray("INSERT INTO assets (") + kRowColumns
         + ") VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, ?13, ?14, ?15, ?16, "
           "?17, ?18, ?19, ?20, ?21, ?22, ?23)";
     database.prepare(sql.constData())

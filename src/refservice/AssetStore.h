@@ -46,6 +46,38 @@ struct AssetRow
 // of another account is indistinguishable from one that does not exist.
 namespace AssetStore {
 
+// The columns of a whole row, in the order of RowColumn.
+extern const char *const kRowColumns;
+enum class RowColumn : int {
+    Id,
+    AccountId,
+    ParentId,
+    Kind,
+    OriginComputer,
+    Name,
+    Description,
+    Rating,
+    ThumbnailOptions,
+    Permissions,
+    Created,
+    Modified,
+    MediaType,
+    FileCreated,
+    FileModified,
+    FileSize,
+    Hash,
+    Moniker,
+    Width,
+    Height,
+    RotateFlip,
+    DateTaken,
+    RetrievalFailed,
+    Count
+};
+
+// A row selected with kRowColumns first; texts equal to the previous row's are shared with it.
+AssetRow readRow(const Statement &query, const AssetRow &previous = {});
+
 std::optional<AssetRow> find(Database &database, qint64 accountId, const QString &id);
 
 // An album another account published and this one imported, or an album inside it when the

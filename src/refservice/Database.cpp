@@ -235,6 +235,13 @@ QString Statement::text(int column, const QString &previous) const
     return previous;
 }
 
+QByteArrayView Statement::utf8(int column) const
+{
+    const auto *bytes = sqlite3_column_text(m_statement.get(), column);
+    const int size = sqlite3_column_bytes(m_statement.get(), column);
+    return bytes ? QByteArrayView(reinterpret_cast<const char *>(bytes), size) : QByteArrayView();
+}
+
 qint64 Statement::integer(int column) const
 {
     return sqlite3_column_int64(m_statement.get(), column);

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QString>
 
 #include <memory>
@@ -41,6 +42,8 @@ public:
     // The same text, sharing `previous` when the column holds it again: a listing's rows repeat
     // their parent, kind and the like, which are then not allocated once per row.
     QString text(int column, const QString &previous) const;
+    // The column's UTF-8 bytes as SQLite holds them, valid until the next step.
+    QByteArrayView utf8(int column) const;
     qint64 integer(int column) const;
     QByteArray blob(int column) const;
     bool isNull(int column) const;

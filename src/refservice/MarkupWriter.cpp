@@ -3,7 +3,10 @@
 
 #include "refservice/ByteAppender.h"
 
+#include <QString>
+
 #include <algorithm>
+#include <array>
 #include <charconv>
 #include <cstring>
 
@@ -12,7 +15,7 @@ namespace pondrel::refservice {
 namespace {
 
 // Whether pugixml writes the character other than as itself in text (NUL ends the text).
-bool isSpecial(char16_t character)
+constexpr bool isSpecial(char16_t character)
 {
     return character == '&' || character == '<' || character == '>'
         || (character < ' ' && character != '\t' && character != '\n' && character != '\r');
@@ -38,6 +41,14 @@ void appendSpecial(QByteArray &bytes, char character)
     }
 }
 
+// The ASCII characters pugixml writes as themselves, by code.
+constexpr std::array<bool, 256> kPlain = [] {
+    std::array<bool, 256> plain {};
+    for (int character = 1; character < 0x80; ++character)
+        plain[std::size_t(character)] = !isSpecial(char16_t(character));
+    return plain;
+}();
+
 } // namespace
 
 void MarkupWriter::open(const char *name)
@@ -57,24 +68,47 @@ void MarkupWriter::element(const char *name, QStringView text)
 {
     const qsizetype length = qsizetype(std::strlen(name));
     if (text.isEmpty()) {
-        char *out = grow(length + 3);
-        *out++ = '<';
-        std::memcpy(out, name, std::size_t(length));
-        std::memcpy(out + length, "/>", 2);
+        emptyElement(name, length);
         return;
     }
     const qsizetype start = m_bytes.size();
     char *out = startTag(grow(2 * length + 5 + text.size()), name, length);
     for (const QChar character : text) {
         const char16_t unit = character.unicode();
-        if (unit >= 0x80 || isSpecial(unit) || unit == 0) {
+        if (unit >= 0x80 || !kPlain[unit]) {
             m_bytes.truncate(start);
-            open(name);
-            escapedUtf8(text.toUtf8());
-            close(name);
+            escapedElement(name, text.toUtf8());
             return;
         }
         *out++ = char(unit);
+    }
+    endTag(out, name, length);
+}
+
+// Bytes beyond ASCII take the way through QString, so that a stored text that is not valid
+// UTF-8 comes out with the same replacement characters as ever.
+void MarkupWriter::utf8Element(const char *name, QByteArrayView text)
+{
+    const qsizetype length = qsizetype(std::strlen(name));
+    if (text.isEmpty()) {
+        emptyElement(name, length);
+        return;
+    }
+    const qsizetype start = m_bytes.size();
+    char *out = startTag(grow(2 * length + 5 + text.size()), name, length);
+    for (const char byte : text) {
+        const auto unit = static_cast<unsigned char>(byte);
+        if (!kPlain[unit]) {
+            m_bytes.truncate(start);
+            const bool ascii = std::all_of(text.begin(), text.end(),
+                [](char each) { return static_cast<unsigned char>(each) < 0x80; });
+            if (ascii)
+                escapedElement(name, text);
+            else
+                escapedElement(name, QString::fromUtf8(text).toUtf8());
+            return;
+        }
+        *out++ = byte;
     }
     endTag(out, name, length);
 }
@@ -121,6 +155,21 @@ char *MarkupWriter::endTag(char *out, const char *name, qsizetype length)
     std::memcpy(out + 2, name, std::size_t(length));
     out[length + 2] = '>';
     return out + length + 3;
+}
+
+void MarkupWriter::emptyElement(const char *name, qsizetype length)
+{
+    char *out = grow(length + 3);
+    *out++ = '<';
+    std::memcpy(out, name, std::size_t(length));
+    std::memcpy(out + length, "/>", 2);
+}
+
+void MarkupWriter::escapedElement(const char *name, QByteArrayView utf8)
+{
+    open(name);
+    escapedUtf8(utf8);
+    close(name);
 }
 
 // Bytes of multi-byte characters are all 0x80 or above and pass unchanged, in runs.

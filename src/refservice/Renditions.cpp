@@ -13,10 +13,10 @@ namespace {
 
 const char *const kColumns = "id, asset_id, name, width, height, file_size, file_name, etag";
 
-RenditionRow readRow(const Statement &query, const RenditionRow &previous = {})
+RenditionRow readRow(const Statement &query)
 {
-    return RenditionRow {query.text(0), query.text(1, previous.assetId), query.text(2),
-        query.integer(3), query.integer(4), query.integer(5), query.text(6), query.text(7)};
+    return RenditionRow {query.text(0), query.text(1), query.text(2), query.integer(3),
+        query.integer(4), query.integer(5), query.text(6), query.text(7)};
 }
 
 } // namespace
@@ -44,25 +44,6 @@ QList<RenditionRow> forAsset(Database &database, const QString &assetId)
     while (query.step())
         rows.append(readRow(query));
     return rows;
-}
-
-QHash<QString, QList<RenditionRow>> forChildren(
-    Database &database, qint64 accountId, const QString &parentId)
-{
-    Statement query = database.prepare(
-        "SELECT r.id, r.asset_id, r.name, r.width, r.height, r.file_size, r.file_name, r.etag "
-        "FROM assets a JOIN renditions r ON r.asset_id = a.id "
-        "WHERE a.account_id = ?1 AND a.parent_id = ?2 ORDER BY a.kind, a.seq, r.created, r.name");
-    query.bind(1, accountId).bind(2, parentId);
-    // The rows come grouped by picture, so a picture's identifier is shared by its renditions.
-    QHash<QString, QList<RenditionRow>> byAsset;
-    RenditionRow previous;
-    while (query.step()) {
-        RenditionRow row = readRow(query, previous);
-        byAsset[row.assetId].append(row);
-        previous = std::move(row);
-    }
-    return byAsset;
 }
 
 std::optional<RenditionRow> find(Database &database, const QString &renditionId)

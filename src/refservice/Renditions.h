@@ -38,10 +38,6 @@ QString url(const ServiceConfig &config, const RenditionRow &rendition);
 QString filePath(const ServiceConfig &config, const QString &fileName);
 
 QList<RenditionRow> forAsset(Database &database, const QString &assetId);
-// The renditions of every asset directly under parentId, by asset, each list in the order
-// forAsset gives; one query for a whole listing.
-QHash<QString, QList<RenditionRow>> forChildren(
-    Database &database, qint64 accountId, const QString &parentId);
 std::optional<RenditionRow> find(Database &database, const QString &renditionId);
 // The "Thumbnail" an album shows by its automatic thumbnail option: the first or the last of
 // its pictures that has one; nothing for "ThumbnailNone".

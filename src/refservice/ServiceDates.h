@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 
+#include <QByteArrayView>
 #include <QDateTime>
 #include <QString>
 
@@ -10,6 +11,7 @@ namespace pondrel::refservice {
 namespace ServiceDates {
 
 inline const QString kNone = QStringLiteral("0001-01-01T00:00:00+00:00");
+inline constexpr QByteArrayView kNoneUtf8 = "0001-01-01T00:00:00+00:00";
 
 QString format(const QDateTime &date);
 QString now();

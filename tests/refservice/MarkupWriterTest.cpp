@@ -33,11 +33,22 @@ TEST(MarkupWriter, WritesTheBytesPugixmlSavesForTheSameElements)
     pugi::xml_node root = expected.append_child("Assets");
     QByteArray written;
     MarkupWriter markup(written);
+    QByteArray writtenFromUtf8;
+    MarkupWriter fromUtf8(writtenFromUtf8);
     markup.open("Assets");
+    fromUtf8.open("Assets");
     for (const QString &text : texts) {
         SoapReply::addText(root, "Name", text);
         markup.element("Name", text);
+        fromUtf8.utf8Element("Name", text.toUtf8());
     }
+    // Stored bytes that are not UTF-8 come out as a QString made of them would.
+    const QByteArray broken("a\xff<\xc3");
+    markup.element("Name", QString::fromUtf8(broken));
+    fromUtf8.utf8Element("Name", broken);
+    SoapReply::addText(root, "Name", QString::fromUtf8(broken));
+    fromUtf8.close("Assets");
+    const QByteArray namesAsText = written + "</Assets>";
     SoapReply::addText(root, "FileSize", QString::number(-4812345));
     markup.element("FileSize", qint64(-4812345));
     pugi::xml_document folder;
@@ -46,6 +57,7 @@ TEST(MarkupWriter, WritesTheBytesPugixmlSavesForTheSameElements)
     markup.tree(folder.first_child());
     markup.close("Assets");
     EXPECT_EQ(written.toStdString(), savedByPugixml(root));
+    EXPECT_EQ(writtenFromUtf8, namesAsText);
 }
 
 // The text written into the result's markup lands inside the result element of the envelope,
