@@ -133,14 +133,17 @@ ssize_t readHalf(void *cls, uint64_t position, char *buffer, size_t max)
     return ssize_t(length);
 }
 
+// The response keeps a share of the body for as long as libmicrohttpd sends it: a reply of many
+// megabytes is never copied.
 MHD_Response *createResponse(const HttpResponse &reply)
 {
-    if (!reply.cutShort)
-        return MHD_create_response_from_buffer(size_t(reply.body.size()),
-            const_cast<char *>(reply.body.constData()), MHD_RESPMEM_MUST_COPY);
     auto body = std::make_unique<QByteArray>(reply.body);
-    MHD_Response *response = MHD_create_response_from_callback(uint64_t(body->size()), 4096,
-        readHalf, body.get(), [](void *cls) { delete static_cast<QByteArray *>(cls); });
+    const auto release = [](void *cls) { delete static_cast<QByteArray *>(cls); };
+    MHD_Response *response = reply.cutShort
+        ? MHD_create_response_from_callback(
+            uint64_t(body->size()), 4096, readHalf, body.get(), release)
+        : MHD_create_response_from_buffer_with_free_callback_cls(
+            size_t(body->size()), const_cast<char *>(body->constData()), release, body.get());
     if (response)
         body.release();
     return response;
