@@ -76,8 +76,11 @@ CREATE TABLE IF NOT EXISTS renditions (
     created TEXT NOT NULL,
     UNIQUE (asset_id, name)
 );
--- A picture's renditions in the order they are listed, read without sorting.
-CREATE INDEX IF NOT EXISTS renditions_by_asset ON renditions(asset_id, created, name);
+-- A picture's renditions in the order they are listed, read without sorting; the index holds
+-- everything a listing writes of them, so an album's listing never visits the table itself.
+DROP INDEX IF EXISTS renditions_by_asset;
+CREATE INDEX IF NOT EXISTS renditions_listed
+    ON renditions(asset_id, created, name, id, width, height, file_size);
 CREATE TABLE IF NOT EXISTS commands (
     id TEXT PRIMARY KEY,
     asset_id TEXT NOT NULL REFERENCES assets(id) ON DELETE CASCADE,
@@ -271,8 +274,10 @@ Database::Database(sqlite3 *db)
 std::unique_ptr<Database> Database::open(const QString &path, QString &errorMsg)
 {
     sqlite3 *raw = nullptr;
+    // Every use of the connection holds lock(), so SQLite's own lock around each call (some forty
+    // per picture of a listing) would only be taken and released again for nothing.
     const int result = sqlite3_open_v2(path.toUtf8().constData(), &raw,
-        SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_FULLMUTEX, nullptr);
+        SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
     std::unique_ptr<Database> database(new Database(raw));
     if (result != SQLITE_OK) {
         errorMsg = raw ? lastError(raw) : QStringLiteral("out of memory");
