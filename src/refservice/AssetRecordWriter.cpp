@@ -122,7 +122,7 @@ void AssetRecordWriter::writeFolder(pugi::xml_node record, const AssetRow &row) 
 void AssetRecordWriter::writePicture(MarkupWriter &markup, ListingCursor &picture)
 {
     using Column = AssetStore::RowColumn;
-    const auto date = [&](const char *name, Column column) {
+    const auto date = [&](QByteArrayView name, Column column) {
         const QByteArrayView stored = picture.text(column);
         markup.utf8Element(name, stored.isEmpty() ? ServiceDates::kNoneUtf8 : stored);
     };

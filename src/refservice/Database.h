@@ -59,7 +59,8 @@ private:
 
 // The service's single SQLite connection in WAL mode. Every request runs as one transaction
 // while holding the connection's lock, so a check and the change that follows it never race
-// with another request.
+// with another request. Every use of the connection must hold lock(): SQLite's own locking is
+// off for it.
 class Database
 {
 public:

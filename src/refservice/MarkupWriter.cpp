@@ -49,30 +49,55 @@ constexpr std::array<bool, 256> kPlain = [] {
     return plain;
 }();
 
-} // namespace
-
-void MarkupWriter::open(const char *name)
+// Whether every byte is printable ASCII other than &, < and >: what a listing's texts almost
+// always are, checked eight bytes at a time.
+bool isPrintableAscii(QByteArrayView text)
 {
-    const qsizetype length = qsizetype(std::strlen(name));
-    startTag(grow(length + 2), name, length);
+    constexpr quint64 kOnes = 0x0101010101010101ULL;
+    constexpr quint64 kHighBits = 0x8080808080808080ULL;
+    const auto hasByteBelow = [](quint64 word, unsigned char limit) {
+        return ((word - kOnes * limit) & ~word & kHighBits) != 0;
+    };
+    const auto hasByte = [&](quint64 word, char byte) {
+        return hasByteBelow(word ^ (kOnes * static_cast<unsigned char>(byte)), 1);
+    };
+    qsizetype index = 0;
+    for (; index + 8 <= text.size(); index += 8) {
+        quint64 word;
+        std::memcpy(&word, text.data() + index, sizeof word);
+        if ((word & kHighBits) != 0 || hasByteBelow(word, ' ') || hasByte(word, '&')
+            || hasByte(word, '<') || hasByte(word, '>'))
+            return false;
+    }
+    for (; index < text.size(); ++index) {
+        const auto byte = static_cast<unsigned char>(text[index]);
+        if (byte < ' ' || !kPlain[byte])
+            return false;
+    }
+    return true;
 }
 
-void MarkupWriter::close(const char *name)
+} // namespace
+
+void MarkupWriter::open(QByteArrayView name)
 {
-    const qsizetype length = qsizetype(std::strlen(name));
-    endTag(grow(length + 3), name, length);
+    startTag(grow(name.size() + 2), name);
+}
+
+void MarkupWriter::close(QByteArrayView name)
+{
+    endTag(grow(name.size() + 3), name);
 }
 
 // An element is written with one growth of the buffer: a listing writes hundreds of thousands.
-void MarkupWriter::element(const char *name, QStringView text)
+void MarkupWriter::element(QByteArrayView name, QStringView text)
 {
-    const qsizetype length = qsizetype(std::strlen(name));
     if (text.isEmpty()) {
-        emptyElement(name, length);
+        emptyElement(name);
         return;
     }
     const qsizetype start = m_bytes.size();
-    char *out = startTag(grow(2 * length + 5 + text.size()), name, length);
+    char *out = startTag(grow(2 * name.size() + 5 + text.size()), name);
     for (const QChar character : text) {
         const char16_t unit = character.unicode();
         if (unit >= 0x80 || !kPlain[unit]) {
@@ -82,46 +107,39 @@ void MarkupWriter::element(const char *name, QStringView text)
         }
         *out++ = char(unit);
     }
-    endTag(out, name, length);
+    endTag(out, name);
 }
 
 // Bytes beyond ASCII take the way through QString, so that a stored text that is not valid
 // UTF-8 comes out with the same replacement characters as ever.
-void MarkupWriter::utf8Element(const char *name, QByteArrayView text)
+void MarkupWriter::utf8Element(QByteArrayView name, QByteArrayView text)
 {
-    const qsizetype length = qsizetype(std::strlen(name));
     if (text.isEmpty()) {
-        emptyElement(name, length);
+        emptyElement(name);
         return;
     }
-    const qsizetype start = m_bytes.size();
-    char *out = startTag(grow(2 * length + 5 + text.size()), name, length);
-    for (const char byte : text) {
-        const auto unit = static_cast<unsigned char>(byte);
-        if (!kPlain[unit]) {
-            m_bytes.truncate(start);
-            const bool ascii = std::all_of(text.begin(), text.end(),
-                [](char each) { return static_cast<unsigned char>(each) < 0x80; });
-            if (ascii)
-                escapedElement(name, text);
-            else
-                escapedElement(name, QString::fromUtf8(text).toUtf8());
-            return;
-        }
-        *out++ = byte;
+    if (!isPrintableAscii(text)) {
+        const bool ascii = std::all_of(text.begin(), text.end(),
+            [](char each) { return static_cast<unsigned char>(each) < 0x80; });
+        if (ascii)
+            escapedElement(name, text);
+        else
+            escapedElement(name, QString::fromUtf8(text).toUtf8());
+        return;
     }
-    endTag(out, name, length);
+    char *out = startTag(grow(2 * name.size() + 5 + text.size()), name);
+    std::memcpy(out, text.data(), std::size_t(text.size()));
+    endTag(out + text.size(), name);
 }
 
-void MarkupWriter::element(const char *name, qint64 number)
+void MarkupWriter::element(QByteArrayView name, qint64 number)
 {
     char digits[24];
     const std::to_chars_result end = std::to_chars(std::begin(digits), std::end(digits), number);
-    const qsizetype length = qsizetype(std::strlen(name));
     const qsizetype digitCount = end.ptr - digits;
-    char *out = startTag(grow(2 * length + 5 + digitCount), name, length);
+    char *out = startTag(grow(2 * name.size() + 5 + digitCount), name);
     std::memcpy(out, digits, std::size_t(digitCount));
-    endTag(out + digitCount, name, length);
+    endTag(out + digitCount, name);
 }
 
 void MarkupWriter::tree(const pugi::xml_node &node)
@@ -141,31 +159,31 @@ char *MarkupWriter::grow(qsizetype count)
     return m_bytes.data() + start;
 }
 
-char *MarkupWriter::startTag(char *out, const char *name, qsizetype length)
+char *MarkupWriter::startTag(char *out, QByteArrayView name)
 {
     *out++ = '<';
-    std::memcpy(out, name, std::size_t(length));
-    out[length] = '>';
-    return out + length + 1;
+    std::memcpy(out, name.data(), std::size_t(name.size()));
+    out[name.size()] = '>';
+    return out + name.size() + 1;
 }
 
-char *MarkupWriter::endTag(char *out, const char *name, qsizetype length)
+char *MarkupWriter::endTag(char *out, QByteArrayView name)
 {
     std::memcpy(out, "</", 2);
-    std::memcpy(out + 2, name, std::size_t(length));
-    out[length + 2] = '>';
-    return out + length + 3;
+    std::memcpy(out + 2, name.data(), std::size_t(name.size()));
+    out[name.size() + 2] = '>';
+    return out + name.size() + 3;
 }
 
-void MarkupWriter::emptyElement(const char *name, qsizetype length)
+void MarkupWriter::emptyElement(QByteArrayView name)
 {
-    char *out = grow(length + 3);
+    char *out = grow(name.size() + 3);
     *out++ = '<';
-    std::memcpy(out, name, std::size_t(length));
-    std::memcpy(out + length, "/>", 2);
+    std::memcpy(out, name.data(), std::size_t(name.size()));
+    std::memcpy(out + name.size(), "/>", 2);
 }
 
-void MarkupWriter::escapedElement(const char *name, QByteArrayView utf8)
+void MarkupWriter::escapedElement(QByteArrayView name, QByteArrayView utf8)
 {
     open(name);
     escapedUtf8(utf8);

@@ -21,22 +21,22 @@ public:
         : m_bytes(bytes)
     { }
 
-    void open(const char *name);
-    void close(const char *name);
-    void element(const char *name, QStringView text);
-    void element(const char *name, qint64 number);
+    void open(QByteArrayView name);
+    void close(QByteArrayView name);
+    void element(QByteArrayView name, QStringView text);
+    void element(QByteArrayView name, qint64 number);
     // The same for UTF-8 text as storage holds it, written as a QString of those bytes would be.
-    void utf8Element(const char *name, QByteArrayView text);
+    void utf8Element(QByteArrayView name, QByteArrayView text);
     // A tree built with pugixml, for records whose parts are written by tree-building code.
     void tree(const pugi::xml_node &node);
 
 private:
     // Room for `count` more bytes at the end, returned to be written.
     char *grow(qsizetype count);
-    void emptyElement(const char *name, qsizetype length);
-    void escapedElement(const char *name, QByteArrayView utf8);
-    static char *startTag(char *out, const char *name, qsizetype length);
-    static char *endTag(char *out, const char *name, qsizetype length);
+    void emptyElement(QByteArrayView name);
+    void escapedElement(QByteArrayView name, QByteArrayView utf8);
+    static char *startTag(char *out, QByteArrayView name);
+    static char *endTag(char *out, QByteArrayView name);
     void escapedUtf8(QByteArrayView text);
 
     QByteArray &m_bytes;

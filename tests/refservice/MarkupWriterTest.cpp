@@ -20,7 +20,8 @@ std::string savedByPugixml(const pugi::xml_node &node)
 } // namespace
 
 // Listings written as text must be the very bytes the tree-built replies were: every character
-// below 0x80, text beyond ASCII, a NUL inside a text, empty texts and numbers.
+// below 0x80, text beyond ASCII, a NUL inside a text, special characters past the first eight
+// bytes, empty texts and numbers.
 TEST(MarkupWriter, WritesTheBytesPugixmlSavesForTheSameElements)
 {
     QString everyAscii;
@@ -28,7 +29,12 @@ TEST(MarkupWriter, WritesTheBytesPugixmlSavesForTheSameElements)
         everyAscii.append(QChar(character));
     const QString texts[]
         = {everyAscii, everyAscii + QStringLiteral("é😀 <&>"), QStringLiteral("Summer & friends"),
-            QStringLiteral("cut") + QChar(0) + QStringLiteral("off"), QString(QChar(0)), QString()};
+            QStringLiteral("cut") + QChar(0) + QStringLiteral("off"), QString(QChar(0)), QString(),
+            QStringLiteral("01234567<9abcdef"), QStringLiteral("0123456789&bcdefgh"),
+            QStringLiteral("0123456789abcd>fg"),
+            QStringLiteral("01234567\t9abcd\x01"
+                           "fg\x7f"),
+            QStringLiteral("0123456789") + QChar(0) + QStringLiteral("bcdefgh")};
     pugi::xml_document expected;
     pugi::xml_node root = expected.append_child("Assets");
     QByteArray written;
@@ -43,7 +49,7 @@ TEST(MarkupWriter, WritesTheBytesPugixmlSavesForTheSameElements)
         fromUtf8.utf8Element("Name", text.toUtf8());
     }
     // Stored bytes that are not UTF-8 come out as a QString made of them would.
-    const QByteArray broken("a\xff<\xc3");
+    const QByteArray broken("01234567\xff" "9abcde\xc3" "ghij");
     markup.element("Name", QString::fromUtf8(broken));
     fromUtf8.utf8Element("Name", broken);
     SoapReply::addText(root, "Name", QString::fromUtf8(broken));
