@@ -244,15 +244,25 @@ double processorMilliseconds(qint64 processId)
         / double(sysconf(_SC_CLK_TCK));
 }
 
-// The processor time of the finished child processes (the pondrel-tool runs), in milliseconds.
-double childrenProcessorMilliseconds()
+double processorMillisecondsOf(int who)
 {
     rusage usage {};
-    getrusage(RUSAGE_CHILDREN, &usage);
+    getrusage(who, &usage);
     const auto milliseconds = [](const timeval &time) {
         return double(time.tv_sec) * 1000.0 + double(time.tv_usec) / 1000.0;
     };
     return milliseconds(usage.ru_utime) + milliseconds(usage.ru_stime);
+}
+
+// The processor time of the finished child processes (the pondrel-tool runs), in milliseconds.
+double childrenProcessorMilliseconds()
+{
+    return processorMillisecondsOf(RUSAGE_CHILDREN);
+}
+
+double ownProcessorMilliseconds()
+{
+    return processorMillisecondsOf(RUSAGE_SELF);
 }
 
 bool convertsListing(char *body, qsizetype size)
@@ -318,6 +328,29 @@ void BM_ClientReplyConversion(benchmark::State &state)
         state.counters["later_ms"]
             = std::accumulate(milliseconds.begin() + 1, milliseconds.end(), 0.0)
             / double(milliseconds.size() - 1);
+}
+
+// The Publisher's listing of an album as oruNetwork hands it over: the exchange, the conversion
+// and the records with their kind. `client_cpu_ms` is this process's processor time per listing.
+void BM_ClientGetAssets(benchmark::State &state)
+{
+    const BigAlbum &album = BigAlbum::withPictures(int(state.range(0)));
+    if (skipOnProblem(state, album))
+        return;
+    qputenv("PONDREL_SERVICE_URL", album.baseUrl().toUtf8());
+    oruNetwork client;
+    client.setSessionIdentifier(kSession);
+    const double processorBefore = ownProcessorMilliseconds();
+    for (auto _ : state) {
+        const std::optional<QVariantList> records = client.getAssets(kAlbum);
+        if (!records || records->size() != state.range(0)) {
+            state.SkipWithError("the album was not listed");
+            break;
+        }
+    }
+    state.counters["client_cpu_ms"] = (ownProcessorMilliseconds() - processorBefore)
+        / double(std::max<benchmark::IterationCount>(state.iterations(), 1));
+    qunsetenv("PONDREL_SERVICE_URL");
 }
 
 void BM_ToolCallGetAssets(benchmark::State &state)
@@ -432,9 +465,11 @@ void additionCounts(benchmark::internal::Benchmark *benchmark)
 
 BENCHMARK(BM_ServiceGetAssets)->Apply(albumSizes);
 BENCHMARK(BM_ClientReplyConversion)->Apply(conversionSizes);
+BENCHMARK(BM_ClientGetAssets)->Apply(albumSizes);
 BENCHMARK(BM_ToolCallGetAssets)->Apply(albumSizes);
 BENCHMARK(BM_ServiceGetAssets)->Apply(biggestAlbum);
 BENCHMARK(BM_ClientReplyConversion)->Apply(biggestAlbum);
+BENCHMARK(BM_ClientGetAssets)->Apply(biggestAlbum);
 BENCHMARK(BM_ToolCallGetAssets)->Apply(biggestAlbum);
 BENCHMARK(BM_AddPhotoToDB)->Apply(additionCounts);
 BENCHMARK(BM_GetPhotoFromDB)->Apply(librarySizes);
