@@ -3,6 +3,7 @@
 #include "agent/SignalPipe.h"
 #include "agent/oruAgent.h"
 #include "support/Preferences.h"
+#include "support/ProcessHeap.h"
 #include "support/oruLog.h"
 
 #include <QApplication>
@@ -59,6 +60,7 @@ using namespace pondrel;
 
 int main(int argc, char **argv)
 {
+    configureProcessHeap();
     const bool display = hasDisplay();
     const bool headless = wantsHeadless(argc, argv) || !display;
     std::unique_ptr<QCoreApplication> application;

@@ -4,6 +4,7 @@
 #include "publisher/app/oruMainWindow.h"
 #include "publisher/dialogs/oruAlertPresenter.h"
 #include "support/Preferences.h"
+#include "support/ProcessHeap.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -53,6 +54,7 @@ bool asksOnlyForInformation(int argc, char **argv)
 
 int main(int argc, char **argv)
 {
+    configureProcessHeap();
     if (asksOnlyForInformation(argc, argv)) {
         const QCoreApplication information(argc, argv);
         nameApplication();

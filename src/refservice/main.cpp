@@ -2,6 +2,7 @@
 #include "refservice/DemoContent.h"
 #include "refservice/ReferenceService.h"
 #include "refservice/ServiceOptions.h"
+#include "support/ProcessHeap.h"
 
 #include <QCoreApplication>
 
@@ -51,6 +52,7 @@ using namespace pondrel::refservice;
 
 int main(int argc, char **argv)
 {
+    pondrel::configureProcessHeap();
     const sigset_t stopSignals = blockStopSignals();
     // Everything the service creates (database, renditions, uploads, log) is the user's own.
     umask(S_IRWXG | S_IRWXO);

@@ -100,13 +100,9 @@ Conversion convertFault(const pugi::xml_node &fault)
     return conversion;
 }
 
-} // namespace
-
-Conversion convert(QByteArrayView body, const QString &operation)
+Conversion convertParsed(
+    const pugi::xml_document &document, pugi::xml_parse_result parsed, const QString &operation)
 {
-    pugi::xml_document document;
-    const pugi::xml_parse_result parsed = document.load_buffer(body.data(), size_t(body.size()),
-        pugi::parse_default | pugi::parse_ws_pcdata_single | pugi::parse_embed_pcdata);
     if (!parsed)
         return refused(QStringLiteral("The reply is not well-formed XML: %1 at byte %2")
                            .arg(utf8(parsed.description()))
@@ -128,6 +124,22 @@ Conversion convert(QByteArrayView body, const QString &operation)
         return refused(QStringLiteral("The SOAP body holds <%1> instead of <%2>")
                            .arg(utf8(response.name()), expected));
     return convertChildren(response);
+}
+
+} // namespace
+
+Conversion convertInPlace(char *body, qsizetype size, const QString &operation)
+{
+    pugi::xml_document document;
+    const pugi::xml_parse_result parsed = document.load_buffer_inplace(body, size_t(size),
+        pugi::parse_default | pugi::parse_ws_pcdata_single | pugi::parse_embed_pcdata);
+    return convertParsed(document, parsed, operation);
+}
+
+Conversion convert(QByteArrayView body, const QString &operation)
+{
+    QByteArray copy = body.toByteArray();
+    return convertInPlace(copy.data(), copy.size(), operation);
 }
 
 } // namespace SoapReply

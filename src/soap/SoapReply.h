@@ -32,6 +32,9 @@ struct Conversion
     std::optional<QString> problem;
 };
 
+// Parses the body where it lies, overwriting its bytes: a reply of many megabytes is not copied
+// first.
+Conversion convertInPlace(char *body, qsizetype size, const QString &operation);
 Conversion convert(QByteArrayView body, const QString &operation);
 
 } // namespace SoapReply

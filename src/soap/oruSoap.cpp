@@ -208,7 +208,7 @@ QVariantMap oruSoap::soapCall(const QString &url, const QString &methodName,
     return result;
 }
 
-QVariantMap oruSoap::replyOfTransfer(const QString &methodName) const
+QVariantMap oruSoap::replyOfTransfer(const QString &methodName)
 {
     if (m_httpReply->exhausted)
         return transferFailure(QStringLiteral("The reply is too large to be held in memory"));
@@ -217,8 +217,8 @@ QVariantMap oruSoap::replyOfTransfer(const QString &methodName) const
             QStringLiteral("The reply is larger than %1 MiB").arg(kMaxReplyBytes >> 20));
     if (m_curlResult != CURLE_OK || m_httpReply->size == 0)
         return transferFailure(curlMessage(m_curlResult));
-    const SoapReply::Conversion conversion = SoapReply::convert(
-        QByteArrayView(m_httpReply->memory.get(), qsizetype(m_httpReply->size)), methodName);
+    const SoapReply::Conversion conversion = SoapReply::convertInPlace(
+        m_httpReply->memory.get(), qsizetype(m_httpReply->size), methodName);
     if (conversion.problem) {
         const QVariantMap failure = transferFailure(*conversion.problem);
         ORU_LOG(QStringLiteral("Error: %1").arg(failure.value(SoapReply::kErrorKey).toString()));

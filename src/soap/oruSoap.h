@@ -75,7 +75,7 @@ private:
     void setFixedOptions();
     QVariantMap transferFailure(const QString &message) const;
     // The reply dictionary of the transfer that has just ended.
-    QVariantMap replyOfTransfer(const QString &methodName) const;
+    QVariantMap replyOfTransfer(const QString &methodName);
 
     std::atomic<int> m_httpCode = 0;
     std::atomic<int> m_curlResult = 0;

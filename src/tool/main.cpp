@@ -2,6 +2,7 @@
 #include "tool/ToolCommand.h"
 
 #include "support/Preferences.h"
+#include "support/ProcessHeap.h"
 
 #include <QCoreApplication>
 
@@ -32,6 +33,7 @@ using namespace pondrel;
 
 int main(int argc, char **argv)
 {
+    configureProcessHeap();
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("pondrel-tool"));
     QCoreApplication::setApplicationVersion(QStringLiteral(PONDREL_VERSION));
