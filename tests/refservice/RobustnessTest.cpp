@@ -5,9 +5,12 @@
 #include <QSet>
 
 #include <curl/curl.h>
+#include <sqlite3.h>
 #include <zlib.h>
 
 #include <atomic>
+#include <memory>
+#include <string>
 #include <thread>
 
 #include <gtest/gtest.h>
@@ -144,6 +147,80 @@ TEST_F(RobustnessTest, RepliesAreGzippedWhenAsked)
         = SoapTestClient::request(url, "POST", body, {"Content-Type: text/xml; charset=utf-8"});
     EXPECT_TRUE(plain.header("Content-Encoding").isEmpty());
     EXPECT_TRUE(plain.body.contains("<GetAccountInfoResult>"));
+}
+
+// An album of 3,000 pictures (every seventh without renditions), put straight into the database;
+// SQLite's message when that failed.
+std::string fillAlbum(const QString &dataDirectory, const QString &albumId)
+{
+    sqlite3 *raw = nullptr;
+    const int opened
+        = sqlite3_open((dataDirectory + "/refservice.sqlite").toUtf8().constData(), &raw);
+    std::unique_ptr<sqlite3, decltype(&sqlite3_close)> database(raw, sqlite3_close);
+    if (opened != SQLITE_OK)
+        return "cannot open the database";
+    sqlite3_busy_timeout(database.get(), 30'000);
+    const QByteArray album = "'" + albumId.toUtf8() + "'";
+    const QByteArray sql
+        = "BEGIN; WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 3000) "
+          "INSERT INTO assets (id, account_id, parent_id, kind, origin_computer, name, created, "
+          "modified, media_type, file_size, hash, moniker, width, height) "
+          "SELECT printf('pic-%05d', i), a.account_id, a.id, 'picture', '"
+        + kComputer.toUtf8()
+        + "', printf('IMG_%d.jpg', i), a.created, a.created, 'image/jpeg', 1000 + i, "
+          "printf('%040x', i), printf('M-%d', i), 4000, 3000 FROM n, assets a WHERE a.id = "
+        + album
+        + "; INSERT INTO renditions (id, asset_id, name, width, height, file_size, file_name, "
+          "etag, created) SELECT prefix || id, id, label, 200, 150, 9000, 'r.jpg', 'e', created "
+          "FROM assets, (SELECT 't-' AS prefix, 'Thumbnail' AS label UNION ALL "
+          "SELECT 'v-', 'Preview') WHERE parent_id = "
+        + album + " AND CAST(substr(id, 5) AS INTEGER) % 7 <> 0; COMMIT;";
+    if (sqlite3_exec(database.get(), sql.constData(), nullptr, nullptr, nullptr) != SQLITE_OK)
+        return sqlite3_errmsg(database.get());
+    return {};
+}
+
+// A listing of megabytes is sent by libmicrohttpd long after the handler returned, while other
+// connections build theirs: asked for three times over each of four connections at once, plain
+// and gzipped, it arrives whole and alike everywhere, every picture once with its own renditions.
+TEST_F(RobustnessTest, ABigListingArrivesWholeOnEveryConnection)
+{
+    const QString session = signedOnSession();
+    const QString album = soap->createFolder(session, {}, "Big").result();
+    ASSERT_FALSE(album.isEmpty());
+    ASSERT_EQ(fillAlbum(service.dataDirectory(), album), "");
+    const QByteArray body = SoapTestClient::envelope("GetAssets", kPublishingNamespace,
+        {{"sessionIdentifier", session}, {"parentIdentifier", album}});
+    const QString url = service.baseUrl() + kPublishing;
+    constexpr int kConnections = 4;
+    constexpr int kRounds = 3;
+    std::vector<QByteArray> replies(kConnections * kRounds);
+    std::vector<std::thread> threads;
+    for (int t = 0; t < kConnections; ++t) {
+        threads.emplace_back([&, t] {
+            std::unique_ptr<CURL, decltype(&curl_easy_cleanup)> connection(
+                curl_easy_init(), curl_easy_cleanup);
+            QList<QByteArray> headers {"Content-Type: text/xml; charset=utf-8"};
+            if (t % 2 == 1)
+                headers.append("Accept-Encoding: gzip");
+            for (int round = 0; round < kRounds; ++round) {
+                const HttpResult reply
+                    = SoapTestClient::request(url, "POST", body, headers, connection.get());
+                replies[std::size_t(t * kRounds + round)]
+                    = t % 2 == 1 ? gunzip(reply.body) : reply.body;
+            }
+        });
+    }
+    for (std::thread &thread : threads)
+        thread.join();
+    EXPECT_EQ(replies[0].count("<PictureFileAsset>"), 3000);
+    EXPECT_EQ(replies[0].count("<PictureFileAssetRenditions/>"), 428);
+    EXPECT_EQ(replies[0].count("<PictureFileAssetRendition>"), 2 * (3000 - 428));
+    EXPECT_TRUE(replies[0].contains(
+        "<Url>" + service.baseUrl().toUtf8() + "/Pondrel/Renditions/v-pic-02999.jpg</Url>"));
+    EXPECT_TRUE(replies[0].endsWith("</soap:Envelope>"));
+    for (const QByteArray &reply : replies)
+        EXPECT_EQ(reply, replies[0]);
 }
 
 // 8 keep-alive connections, 25 album creations each, all at once: every one answered, every
