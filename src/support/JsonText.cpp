@@ -6,6 +6,7 @@
 #include <QJsonValue>
 #include <QLocale>
 
+#include <algorithm>
 #include <cmath>
 
 namespace pondrel {
@@ -97,12 +98,42 @@ private:
             m_json.append("null");
     }
 
-    void indent(int depth) { m_json.append(qsizetype(depth) * 4, ' '); }
+    void indent(int depth)
+    {
+        static constexpr char kSpaces[] = "                                                ";
+        constexpr qsizetype kMostAtOnce = qsizetype(sizeof kSpaces) - 1;
+        for (qsizetype left = qsizetype(depth) * 4; left > 0; left -= kMostAtOnce)
+            m_json.append(kSpaces, std::min(left, kMostAtOnce));
+    }
 
     // JSON escapes for quotes, backslashes and control characters; everything else as UTF-8.
     void quoted(const QString &text)
     {
         m_json.append('"');
+        if (!appendedPlainAscii(text))
+            appendEscaped(text);
+        m_json.append('"');
+    }
+
+    // Most texts of a listing are identifiers, names and numbers: ASCII that needs no escape,
+    // narrowed straight into the output without a UTF-8 copy of their own.
+    bool appendedPlainAscii(const QString &text)
+    {
+        const QChar *characters = text.constData();
+        for (qsizetype index = 0; index < text.size(); ++index) {
+            const char16_t character = characters[index].unicode();
+            if (character < 0x20 || character >= 0x80 || character == u'"' || character == u'\\')
+                return false;
+        }
+        const qsizetype start = m_json.size();
+        m_json.resize(start + text.size());
+        std::transform(characters, characters + text.size(), m_json.data() + start,
+            [](QChar character) { return char(character.unicode()); });
+        return true;
+    }
+
+    void appendEscaped(const QString &text)
+    {
         const QByteArray utf8 = text.toUtf8();
         qsizetype runStart = 0;
         for (qsizetype index = 0; index < utf8.size(); ++index) {
@@ -114,7 +145,6 @@ private:
             runStart = index + 1;
         }
         m_json.append(utf8.constData() + runStart, utf8.size() - runStart);
-        m_json.append('"');
     }
 
     void escape(unsigned char byte)

@@ -41,7 +41,7 @@ QJsonValue throughJsonClasses(const QVariant &value)
 TEST(JsonText, WritesTheBytesQtJsonWrites)
 {
     const QVariantMap record {{"Name", QStringLiteral("Tab\there \"quoted\" back\\slash")},
-        {"Control", QString(QChar(0x01)) + QChar(0x1f) + QStringLiteral("\b\f\n\r")},
+        {"Control", QString(QChar(0x01)) + QChar(0x1f) + QChar(0x7f) + QStringLiteral("\b\f\n\r")},
         {"Unicode", QStringLiteral("été 📷 <&>")}, {"Empty", QString()},
         {"Null", Values::nullMarker()}, {"Invalid", QVariant()}, {"Yes", true}, {"No", false},
         {"Int", -42}, {"Long", qint64(1) << 53}, {"Unsigned", 4000000000U}, {"Double", 0.1},
