@@ -13,13 +13,25 @@ namespace pondrel {
 
 namespace {
 
+constexpr qsizetype kPieceSize = 1 << 20;
+
 class Writer
 {
 public:
-    explicit Writer(QByteArray &json)
-        : m_json(json)
-    { }
+    explicit Writer(const std::function<void(QByteArrayView)> &write)
+        : m_write(write)
+    {
+        m_json.reserve(kPieceSize + kPieceSize / 4);
+    }
 
+    void document(const QVariantMap &object)
+    {
+        this->object(object, 0);
+        m_json.append('\n');
+        m_write(m_json);
+    }
+
+private:
     void object(const QVariantMap &object, int depth)
     {
         m_json.append("{\n");
@@ -35,9 +47,9 @@ public:
             m_json.append('\n');
         indent(depth);
         m_json.append('}');
+        handOverFullPiece();
     }
 
-private:
     void list(const QVariantList &list, int depth)
     {
         m_json.append("[\n");
@@ -51,6 +63,15 @@ private:
             m_json.append('\n');
         indent(depth);
         m_json.append(']');
+        handOverFullPiece();
+    }
+
+    void handOverFullPiece()
+    {
+        if (m_json.size() < kPieceSize)
+            return;
+        m_write(m_json);
+        m_json.resize(0);
     }
 
     void value(const QVariant &value, int depth)
@@ -178,18 +199,23 @@ private:
         }
     }
 
-    QByteArray &m_json;
+    const std::function<void(QByteArrayView)> &m_write;
+    QByteArray m_json;
 };
 
 } // namespace
 
 namespace JsonText {
 
+void writeIndented(const QVariantMap &object, const std::function<void(QByteArrayView)> &write)
+{
+    Writer(write).document(object);
+}
+
 QByteArray indented(const QVariantMap &object)
 {
     QByteArray json;
-    Writer(json).object(object, 0);
-    json.append('\n');
+    writeIndented(object, [&json](QByteArrayView piece) { json.append(piece); });
     return json;
 }
 

@@ -57,6 +57,17 @@ TEST(JsonText, WritesTheBytesQtJsonWrites)
     EXPECT_EQ(
         JsonText::indented(reply), QJsonDocument(throughJsonClasses(reply).toObject()).toJson());
     EXPECT_EQ(JsonText::indented({}), QJsonDocument(QJsonObject()).toJson());
+
+    // A listing of megabytes comes out in pieces that join into the same bytes.
+    const QVariantMap listing {{"Assets", QVariantList(5000, record)}};
+    QByteArray joined;
+    int pieces = 0;
+    JsonText::writeIndented(listing, [&](QByteArrayView piece) {
+        joined.append(piece);
+        ++pieces;
+    });
+    EXPECT_GT(pieces, 1);
+    EXPECT_EQ(joined, QJsonDocument(throughJsonClasses(listing).toObject()).toJson());
 }
 
 } // namespace pondrel
