@@ -74,7 +74,7 @@ private:
     void readProxySettings();
     void setFixedOptions();
     QVariantMap transferFailure(const QString &message) const;
-    // The reply dictionary of the transfer that has just ended.
+    // The reply dictionary of the transfer that has just ended; parsing spends the reply buffer.
     QVariantMap replyOfTransfer(const QString &methodName);
 
     std::atomic<int> m_httpCode = 0;

@@ -6,19 +6,32 @@
 #include <QJsonValue>
 #include <QLocale>
 
+#include <algorithm>
 #include <cmath>
 
 namespace pondrel {
 
 namespace {
 
+constexpr qsizetype kPieceSize = 1 << 20;
+
 class Writer
 {
 public:
-    explicit Writer(QByteArray &json)
-        : m_json(json)
-    { }
+    explicit Writer(const std::function<void(QByteArrayView)> &write)
+        : m_write(write)
+    {
+        m_json.reserve(kPieceSize + kPieceSize / 4);
+    }
 
+    void document(const QVariantMap &object)
+    {
+        this->object(object, 0);
+        m_json.append('\n');
+        m_write(m_json);
+    }
+
+private:
     void object(const QVariantMap &object, int depth)
     {
         m_json.append("{\n");
@@ -34,9 +47,9 @@ public:
             m_json.append('\n');
         indent(depth);
         m_json.append('}');
+        handOverFullPiece();
     }
 
-private:
     void list(const QVariantList &list, int depth)
     {
         m_json.append("[\n");
@@ -50,6 +63,15 @@ private:
             m_json.append('\n');
         indent(depth);
         m_json.append(']');
+        handOverFullPiece();
+    }
+
+    void handOverFullPiece()
+    {
+        if (m_json.size() < kPieceSize)
+            return;
+        m_write(m_json);
+        m_json.resize(0);
     }
 
     void value(const QVariant &value, int depth)
@@ -97,12 +119,42 @@ private:
             m_json.append("null");
     }
 
-    void indent(int depth) { m_json.append(qsizetype(depth) * 4, ' '); }
+    void indent(int depth)
+    {
+        static constexpr char kSpaces[] = "                                                ";
+        constexpr qsizetype kMostAtOnce = qsizetype(sizeof kSpaces) - 1;
+        for (qsizetype left = qsizetype(depth) * 4; left > 0; left -= kMostAtOnce)
+            m_json.append(kSpaces, std::min(left, kMostAtOnce));
+    }
 
     // JSON escapes for quotes, backslashes and control characters; everything else as UTF-8.
     void quoted(const QString &text)
     {
         m_json.append('"');
+        if (!appendedPlainAscii(text))
+            appendEscaped(text);
+        m_json.append('"');
+    }
+
+    // Most texts of a listing are identifiers, names and numbers: ASCII that needs no escape,
+    // narrowed straight into the output without a UTF-8 copy of their own.
+    bool appendedPlainAscii(const QString &text)
+    {
+        const QChar *characters = text.constData();
+        for (qsizetype index = 0; index < text.size(); ++index) {
+            const char16_t character = characters[index].unicode();
+            if (character < 0x20 || character >= 0x80 || character == u'"' || character == u'\\')
+                return false;
+        }
+        const qsizetype start = m_json.size();
+        m_json.resize(start + text.size());
+        std::transform(characters, characters + text.size(), m_json.data() + start,
+            [](QChar character) { return char(character.unicode()); });
+        return true;
+    }
+
+    void appendEscaped(const QString &text)
+    {
         const QByteArray utf8 = text.toUtf8();
         qsizetype runStart = 0;
         for (qsizetype index = 0; index < utf8.size(); ++index) {
@@ -114,7 +166,6 @@ private:
             runStart = index + 1;
         }
         m_json.append(utf8.constData() + runStart, utf8.size() - runStart);
-        m_json.append('"');
     }
 
     void escape(unsigned char byte)
@@ -148,18 +199,23 @@ private:
         }
     }
 
-    QByteArray &m_json;
+    const std::function<void(QByteArrayView)> &m_write;
+    QByteArray m_json;
 };
 
 } // namespace
 
 namespace JsonText {
 
+void writeIndented(const QVariantMap &object, const std::function<void(QByteArrayView)> &write)
+{
+    Writer(write).document(object);
+}
+
 QByteArray indented(const QVariantMap &object)
 {
     QByteArray json;
-    Writer(json).object(object, 0);
-    json.append('\n');
+    writeIndented(object, [&json](QByteArrayView piece) { json.append(piece); });
     return json;
 }
 

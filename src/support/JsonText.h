@@ -4,6 +4,8 @@
 #include <QByteArray>
 #include <QVariantMap>
 
+#include <functional>
+
 namespace pondrel {
 
 // A converted reply written as indented JSON, byte for byte as QJsonDocument::toJson() writes the
@@ -11,6 +13,9 @@ namespace pondrel {
 // copied into a JSON tree nor passed through UTF-16 on its way out. The null marker and invalid
 // variants are written null; other types go the way QJsonValue::fromVariant takes them.
 namespace JsonText {
+// Hands the text over in pieces of about a megabyte as it is written, so a listing of 100 MB of
+// JSON never lies in memory whole.
+void writeIndented(const QVariantMap &object, const std::function<void(QByteArrayView)> &write);
 QByteArray indented(const QVariantMap &object);
 } // namespace JsonText
 

@@ -154,8 +154,8 @@ int runCall(const ToolCommand &self, const QStringList &words)
         return self.badUsage(complaint);
 
     const QVariantMap reply = proxyFor(service)->call(operation->name, *arguments);
-    const QByteArray json = JsonText::indented(reply);
-    std::fwrite(json.constData(), 1, size_t(json.size()), stdout);
+    JsonText::writeIndented(reply,
+        [](QByteArrayView piece) { std::fwrite(piece.data(), 1, size_t(piece.size()), stdout); });
     return reply.contains(SoapReply::kErrorKey) ? ToolCommand::kFailure : ToolCommand::kSuccess;
 }
 

@@ -41,7 +41,7 @@ QJsonValue throughJsonClasses(const QVariant &value)
 TEST(JsonText, WritesTheBytesQtJsonWrites)
 {
     const QVariantMap record {{"Name", QStringLiteral("Tab\there \"quoted\" back\\slash")},
-        {"Control", QString(QChar(0x01)) + QChar(0x1f) + QStringLiteral("\b\f\n\r")},
+        {"Control", QString(QChar(0x01)) + QChar(0x1f) + QChar(0x7f) + QStringLiteral("\b\f\n\r")},
         {"Unicode", QStringLiteral("été 📷 <&>")}, {"Empty", QString()},
         {"Null", Values::nullMarker()}, {"Invalid", QVariant()}, {"Yes", true}, {"No", false},
         {"Int", -42}, {"Long", qint64(1) << 53}, {"Unsigned", 4000000000U}, {"Double", 0.1},
@@ -57,6 +57,17 @@ TEST(JsonText, WritesTheBytesQtJsonWrites)
     EXPECT_EQ(
         JsonText::indented(reply), QJsonDocument(throughJsonClasses(reply).toObject()).toJson());
     EXPECT_EQ(JsonText::indented({}), QJsonDocument(QJsonObject()).toJson());
+
+    // A listing of megabytes comes out in pieces that join into the same bytes.
+    const QVariantMap listing {{"Assets", QVariantList(5000, record)}};
+    QByteArray joined;
+    int pieces = 0;
+    JsonText::writeIndented(listing, [&](QByteArrayView piece) {
+        joined.append(piece);
+        ++pieces;
+    });
+    EXPECT_GT(pieces, 1);
+    EXPECT_EQ(joined, QJsonDocument(throughJsonClasses(listing).toObject()).toJson());
 }
 
 } // namespace pondrel
