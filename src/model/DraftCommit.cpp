@@ -87,33 +87,15 @@ std::optional<QStringList> albumsNamed(
     return named;
 }
 
-// Creates the draft album unless an earlier attempt did so already, its answer lost on the way
-// back. The service is asked first, so that a failed attempt leaves what to compare against.
-DraftCommit::AlbumOutcome sendAlbum(
-    oruNetwork &client, const QVariantMap &record, const QString &parent)
+// The album of that name that an earlier attempt created, its answer lost on the way back: one
+// found now that was not there before.
+std::optional<QString> createdByLostAnswer(const QStringList &before, const QStringList &now)
 {
-    DraftCommit::AlbumOutcome outcome;
-    const std::optional<QStringList> named = albumsNamed(client, parent, nameOf(record));
-    if (!named) {
-        outcome.error = client.errorMsg();
-        return outcome;
+    for (const QString &id : now) {
+        if (!before.contains(id))
+            return id;
     }
-    outcome.sameNamedBefore = sameNamedBefore(record);
-    if (!outcome.sameNamedBefore) {
-        outcome.sameNamedBefore = *named;
-    } else {
-        for (const QString &id : *named) {
-            if (!outcome.sameNamedBefore->contains(id)) {
-                outcome.createdId = id;
-                return outcome;
-            }
-        }
-    }
-    outcome.createdId
-        = oruNetworkUpload::uploadFolderItem(client, oruItem::initWithAsset(record), parent);
-    if (!outcome.createdId || outcome.createdId->isEmpty())
-        outcome.error = client.errorMsg();
-    return outcome;
+    return std::nullopt;
 }
 
 bool alreadySent(const QVariantMap &record, const QSet<QString> &alreadyThere)
@@ -222,27 +204,64 @@ void DraftCommit::startAlbumPass()
         ++m_outstanding;
         m_pool.start([this, work = std::move(work)] {
             std::unique_ptr<oruNetwork> client = takeClient();
-            const AlbumOutcome outcome = sendAlbum(*client, work.record, work.albumId);
+            const std::optional<QStringList> named
+                = albumsNamed(*client, work.albumId, nameOf(work.record));
+            const QString error = named ? QString() : client->errorMsg();
             returnClient(std::move(client));
             QMetaObject::invokeMethod(
-                this, [this, work, outcome] { albumDone(work, outcome); }, Qt::QueuedConnection);
+                this, [this, work, named, error] { albumLookedUp(work, named, error); },
+                Qt::QueuedConnection);
         });
     }
 }
 
-void DraftCommit::albumDone(const Work &work, const AlbumOutcome &outcome)
+// The service is asked for albums of the draft's name before the draft is first sent, and the
+// answer is on disk before the album is created: should the answer of the creation be lost, or
+// the Publisher end before it arrives, a later attempt can tell the album it made from those
+// that were there before.
+void DraftCommit::albumLookedUp(
+    const Work &work, const std::optional<QStringList> &named, const QString &error)
+{
+    if (!named) {
+        albumDone(work, std::nullopt, error);
+        return;
+    }
+    if (const std::optional<QStringList> before = sameNamedBefore(work.record)) {
+        if (const std::optional<QString> created = createdByLostAnswer(*before, *named)) {
+            albumDone(work, created, QString());
+            return;
+        }
+    } else {
+        m_store.updateRecord(identifierOf(work.record),
+            {{kSameNamedBeforeKey, sameNamedBeforeValue(nameOf(work.record), *named)}});
+        emit draftsChanged();
+    }
+    m_pool.start([this, work] {
+        if (m_waitUntilSaved)
+            m_waitUntilSaved();
+        std::unique_ptr<oruNetwork> client = takeClient();
+        std::optional<QString> created = oruNetworkUpload::uploadFolderItem(
+            *client, oruItem::initWithAsset(work.record), work.albumId);
+        if (created && created->isEmpty())
+            created.reset();
+        const QString error = created ? QString() : client->errorMsg();
+        returnClient(std::move(client));
+        QMetaObject::invokeMethod(
+            this, [this, work, created, error] { albumDone(work, created, error); },
+            Qt::QueuedConnection);
+    });
+}
+
+void DraftCommit::albumDone(
+    const Work &work, const std::optional<QString> &createdId, const QString &error)
 {
     emit progressed(++m_itemsDone, m_itemCount);
-    if (outcome.createdId && !outcome.createdId->isEmpty()) {
-        m_store.albumCreated(identifierOf(work.record), *outcome.createdId);
-        claimedByNamesake(work, *outcome.createdId);
+    if (createdId) {
+        m_store.albumCreated(identifierOf(work.record), *createdId);
+        claimedByNamesake(work, *createdId);
         ++m_summary.sent;
     } else {
-        if (outcome.sameNamedBefore && !sameNamedBefore(work.record))
-            m_store.updateRecord(identifierOf(work.record),
-                {{kSameNamedBeforeKey,
-                    sameNamedBeforeValue(nameOf(work.record), *outcome.sameNamedBefore)}});
-        refused(work, outcome.error);
+        refused(work, error);
     }
     emit draftsChanged();
     if (--m_outstanding == 0)

@@ -42,16 +42,6 @@ public:
         QStringList problems;
     };
 
-    // What became of one draft album: the identifier it has at the service, or the error; and
-    // the service's albums of its name that were there before it was first sent (nothing when
-    // it was not sent at all).
-    struct AlbumOutcome
-    {
-        std::optional<QString> createdId;
-        QString error;
-        std::optional<QStringList> sameNamedBefore;
-    };
-
     // Clients on the session of network, one per worker thread, made when first needed.
     static ClientFactory clientsLike(const oruNetwork &network);
 
@@ -62,6 +52,12 @@ public:
     // already holds one of the same name and digest was sent then and is not sent again.
     bool start(bool resumed = false);
     bool isRunning() const { return m_running; }
+    // Called on a worker before an album is created, after draftsChanged handed over the drafts
+    // that hold what the service had of its name: returns once those drafts are on disk.
+    void setWaitUntilSaved(std::function<void()> waitUntilSaved)
+    {
+        m_waitUntilSaved = std::move(waitUntilSaved);
+    }
 
 signals:
     void started(int itemCount);
@@ -81,7 +77,9 @@ private:
     void startAlbumPass();
     void startPictures();
     void sendPictures(const QHash<QString, QSet<QString>> &alreadyThere);
-    void albumDone(const Work &work, const AlbumOutcome &outcome);
+    void albumLookedUp(
+        const Work &work, const std::optional<QStringList> &named, const QString &error);
+    void albumDone(const Work &work, const std::optional<QString> &createdId, const QString &error);
     void claimedByNamesake(const Work &work, const QString &serviceId);
     void pictureDone(const Work &work, bool sent, const QString &error);
     void refused(const Work &work, const QString &error);
@@ -92,6 +90,7 @@ private:
 
     DraftStore &m_store;
     ClientFactory m_clientFactory;
+    std::function<void()> m_waitUntilSaved;
     QThreadPool m_pool;
     std::mutex m_clientsMutex;
     std::vector<std::unique_ptr<oruNetwork>> m_idleClients;

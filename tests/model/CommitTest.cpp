@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "tests/common/ProgramRun.h"
+#include "tests/imaging/TestPictures.h"
 #include "tests/model/SignalWait.h"
 #include "tests/model/SignedOnTest.h"
-#include "tests/imaging/TestPictures.h"
 
 #include "client/oruUtils.h"
 #include "model/DraftCommit.h"
@@ -12,6 +12,8 @@
 #include "model/oruNetwork_upload.h"
 
 #include <QFile>
+
+#include <mutex>
 
 using namespace pondrel;
 using namespace TestPictures;
@@ -148,6 +150,40 @@ TEST_F(CommitTest, AnAlbumWhoseAnswerWasLostIsNotCreatedTwice)
     EXPECT_TRUE(m_network->getAssets(older)->isEmpty());
 }
 
+TEST_F(CommitTest, AnAlbumIsNotCreatedTwiceWhenThePublisherEndsBeforeItsAnswer)
+{
+    const QVariantMap draft = album("Album");
+    m_store.append("", draft);
+    m_store.append(idOf(draft), picture("p.jpg"));
+    ASSERT_NO_FATAL_FAILURE(loseTheNextAlbumsAnswer());
+
+    // The drafts as written to disk when the album is sent: all that a Publisher which ends
+    // before the answer arrives leaves behind.
+    std::mutex mutex;
+    QVariantMap written, onDiskWhenSent;
+    {
+        DraftCommit committer(m_store, DraftCommit::clientsLike(*m_network));
+        QObject::connect(&committer, &DraftCommit::draftsChanged, [&] {
+            const std::lock_guard lock(mutex);
+            written = m_store.toVariantMap();
+        });
+        committer.setWaitUntilSaved([&] {
+            const std::lock_guard lock(mutex);
+            onDiskWhenSent = written;
+        });
+        ASSERT_TRUE(committer.start());
+        ASSERT_TRUE(waitForSignal(&committer, &DraftCommit::finished));
+    }
+    ASSERT_EQ(m_network->getAssets("")->size(), 1) << "the lost answer's album reached the service";
+
+    m_store = DraftStore::fromVariantMap(onDiskWhenSent);
+    const DraftCommit::Summary summary = commit(true);
+    EXPECT_EQ(summary.notSent, 0) << summary.problems.join('\n').toStdString();
+    const std::optional<QVariantList> top = m_network->getAssets("");
+    ASSERT_EQ(top->size(), 1);
+    EXPECT_EQ(assetsIn(idOf(top->at(0).toMap())).keys(), QStringList {"p.jpg"});
+}
+
 TEST_F(CommitTest, ARenamedAlbumWhoseAnswerWasLostClaimsNoAlbumOfItsNewName)
 {
     const QString older = serviceAlbum();
@@ -196,12 +232,13 @@ TEST_F(CommitTest, AResumedCommitKeepsCreatedAlbumsAndSendsNoPictureTwice)
 
     // As a commit killed after the album and its first picture reached the service, before
     // the drafts file said so about the picture.
-    const QString created = oruNetworkUpload::uploadFolderItem(
-        *m_network, oruItem::initWithAsset(a), "").value_or(QString());
+    const QString created
+        = oruNetworkUpload::uploadFolderItem(*m_network, oruItem::initWithAsset(a), "")
+              .value_or(QString());
     ASSERT_FALSE(created.isEmpty());
     m_store.albumCreated(idOf(a), created);
-    ASSERT_TRUE(oruNetworkUpload::uploadPictureAsset(
-        *m_network, oruItem::initWithAsset(first), created));
+    ASSERT_TRUE(
+        oruNetworkUpload::uploadPictureAsset(*m_network, oruItem::initWithAsset(first), created));
 
     const DraftCommit::Summary summary = commit(true);
     EXPECT_EQ(summary.notSent, 0);

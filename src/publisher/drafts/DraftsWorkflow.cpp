@@ -186,6 +186,7 @@ bool DraftsWorkflow::commit(const oruNetwork &network, bool resumed)
     if (isBusy() || m_store.isEmpty())
         return false;
     m_commit = std::make_unique<DraftCommit>(m_store, DraftCommit::clientsLike(network));
+    m_commit->setWaitUntilSaved([this] { m_writer.flush(); });
     connect(m_commit.get(), &DraftCommit::started, this, [this](int count) {
         emit statusShown(tr("Uploading albums..."));
         m_sheet->begin(tr("Uploading items"), tr("Uploading %1 items...").arg(count), count, false);
