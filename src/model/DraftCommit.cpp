@@ -173,6 +173,20 @@ void DraftCommit::returnClient(std::unique_ptr<oruNetwork> client)
     m_idleClients.push_back(std::move(client));
 }
 
+template <typename Result>
+void DraftCommit::onWorker(std::function<std::optional<Result>(oruNetwork &)> call,
+    std::function<void(const std::optional<Result> &, const QString &)> done)
+{
+    m_pool.start([this, call = std::move(call), done = std::move(done)] {
+        std::unique_ptr<oruNetwork> client = takeClient();
+        const std::optional<Result> result = call(*client);
+        const QString error = result ? QString() : client->errorMsg();
+        returnClient(std::move(client));
+        QMetaObject::invokeMethod(
+            this, [done, result, error] { done(result, error); }, Qt::QueuedConnection);
+    });
+}
+
 // Every album filed under an album that exists at the service (or the top level) can be
 // created now; albums filed under a draft album wait for the next pass. So does a second draft
 // album of the same name in the same place: one at a time, each can tell the albums its
@@ -202,16 +216,13 @@ void DraftCommit::startAlbumPass()
     for (Work &work : albums) {
         m_albumsTried.insert(identifierOf(work.record));
         ++m_outstanding;
-        m_pool.start([this, work = std::move(work)] {
-            std::unique_ptr<oruNetwork> client = takeClient();
-            const std::optional<QStringList> named
-                = albumsNamed(*client, work.albumId, nameOf(work.record));
-            const QString error = named ? QString() : client->errorMsg();
-            returnClient(std::move(client));
-            QMetaObject::invokeMethod(
-                this, [this, work, named, error] { albumLookedUp(work, named, error); },
-                Qt::QueuedConnection);
-        });
+        onWorker<QStringList>(
+            [work](oruNetwork &client) {
+                return albumsNamed(client, work.albumId, nameOf(work.record));
+            },
+            [this, work](const std::optional<QStringList> &named, const QString &error) {
+                albumLookedUp(work, named, error);
+            });
     }
 }
 
@@ -236,20 +247,17 @@ void DraftCommit::albumLookedUp(
             {{kSameNamedBeforeKey, sameNamedBeforeValue(nameOf(work.record), *named)}});
         emit draftsChanged();
     }
-    m_pool.start([this, work] {
-        if (m_waitUntilSaved)
-            m_waitUntilSaved();
-        std::unique_ptr<oruNetwork> client = takeClient();
-        std::optional<QString> created = oruNetworkUpload::uploadFolderItem(
-            *client, oruItem::initWithAsset(work.record), work.albumId);
-        if (created && created->isEmpty())
-            created.reset();
-        const QString error = created ? QString() : client->errorMsg();
-        returnClient(std::move(client));
-        QMetaObject::invokeMethod(
-            this, [this, work, created, error] { albumDone(work, created, error); },
-            Qt::QueuedConnection);
-    });
+    onWorker<QString>(
+        [this, work](oruNetwork &client) {
+            if (m_waitUntilSaved)
+                m_waitUntilSaved();
+            const std::optional<QString> created = oruNetworkUpload::uploadFolderItem(
+                client, oruItem::initWithAsset(work.record), work.albumId);
+            return created && !created->isEmpty() ? created : std::nullopt;
+        },
+        [this, work](const std::optional<QString> &created, const QString &error) {
+            albumDone(work, created, error);
+        });
 }
 
 void DraftCommit::albumDone(

@@ -87,6 +87,11 @@ private:
 
     std::unique_ptr<oruNetwork> takeClient();
     void returnClient(std::unique_ptr<oruNetwork> client);
+    // Runs call with a client of its own on a worker, then done on this object's thread with
+    // what it gave and, when it gave nothing, the client's error.
+    template <typename Result>
+    void onWorker(std::function<std::optional<Result>(oruNetwork &)> call,
+        std::function<void(const std::optional<Result> &, const QString &)> done);
 
     DraftStore &m_store;
     ClientFactory m_clientFactory;
