@@ -4,7 +4,7 @@
 #include "refservice/ServiceFault.h"
 #include "refservice/SoapRequest.h"
 
-using namespace pondrel;
+using namespace pondrel::refservice;
 
 extern "C" int LLVMFuzzerInitialize(int *, char ***)
 {
