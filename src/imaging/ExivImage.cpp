@@ -22,12 +22,13 @@ void prepareLibrary()
 
 } // namespace
 
-Exiv2::Image::AutoPtr openExivImage(const QString &path, QString &errorMsg)
+// Exiv2 hands the image over in a std::auto_ptr, taken over at once by a std::unique_ptr.
+std::unique_ptr<Exiv2::Image> openExivImage(const QString &path, QString &errorMsg)
 {
     prepareLibrary();
-    Exiv2::Image::AutoPtr image
-        = Exiv2::ImageFactory::open(std::string(QFile::encodeName(path).constData()));
-    if (!image.get()) {
+    std::unique_ptr<Exiv2::Image> image(
+        Exiv2::ImageFactory::open(std::string(QFile::encodeName(path).constData())).release());
+    if (!image) {
         errorMsg = QStringLiteral("not a valid image");
         return image;
     }

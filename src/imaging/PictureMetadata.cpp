@@ -16,8 +16,8 @@ QSize PictureMetadata::uprightPixelSize() const
 std::optional<PictureMetadata> PictureMetadata::read(const QString &path, QString &errorMsg)
 {
     try {
-        const Exiv2::Image::AutoPtr image = openExivImage(path, errorMsg);
-        if (!image.get())
+        const std::unique_ptr<Exiv2::Image> image = openExivImage(path, errorMsg);
+        if (!image)
             return std::nullopt;
         PictureMetadata metadata;
         metadata.pixelSize = QSize(image->pixelWidth(), image->pixelHeight());
