@@ -21,22 +21,25 @@ ReplyElementConverter::ReplyElementConverter(int maximumDepth)
     : m_maximumDepth(maximumDepth)
 { }
 
-QVariantMap ReplyElementConverter::children(const pugi::xml_node &parent, int depth)
+QVariantMap ReplyElementConverter::children(pugi::xml_node parent, int depth)
 {
     const qsizetype first = qsizetype(m_pending.size());
-    for (pugi::xml_node child = parent.first_child(); child; child = child.next_sibling()) {
+    for (pugi::xml_node child = parent.first_child(), next; child; child = next) {
+        next = child.next_sibling();
         if (child.type() != pugi::node_element)
             continue;
         QVariant value = element(child, depth + 1);
         const qsizetype position = qsizetype(m_pending.size()) - first;
         m_pending.push_back({nameOf(child, depth, position), std::move(value), child.name()});
+        if (child.first_child().type() == pugi::node_element)
+            parent.remove_child(child);
     }
     QVariantMap entries = dictionary(first, depth);
     m_pending.resize(std::size_t(first));
     return entries;
 }
 
-QVariant ReplyElementConverter::element(const pugi::xml_node &node, int depth)
+QVariant ReplyElementConverter::element(pugi::xml_node node, int depth)
 {
     if (depth > m_maximumDepth) {
         m_tooDeep = true;

@@ -18,13 +18,16 @@ namespace pondrel {
 // the converter keeps its cost linear and small: each element is converted once, names and
 // short recurring texts are made QStrings once and shared, and records of the same shape as
 // the one before them are built from a copy of that shape instead of key by key.
-// The document must outlive the converter, which keeps views into it.
+// Conversion consumes the document: an element that held elements is removed once it is
+// converted, so the parser frees its pages as the listing goes and the values reuse them instead
+// of asking the kernel for as much memory again. The document must outlive the converter, which
+// keeps views into its text.
 class ReplyElementConverter
 {
 public:
     explicit ReplyElementConverter(int maximumDepth);
 
-    QVariantMap children(const pugi::xml_node &parent, int depth);
+    QVariantMap children(pugi::xml_node parent, int depth);
     // Set when an element lay deeper than the maximum depth; the values are incomplete then.
     bool tooDeep() const { return m_tooDeep; }
 
@@ -47,7 +50,7 @@ private:
         QList<qsizetype> documentPositions;
     };
 
-    QVariant element(const pugi::xml_node &node, int depth);
+    QVariant element(pugi::xml_node node, int depth);
     QVariantMap dictionary(qsizetype first, int depth);
     QVariantMap dictionaryKeyByKey(qsizetype first);
     bool matches(const Shape &shape, qsizetype first) const;

@@ -76,7 +76,7 @@ Conversion refused(const QString &problem)
     return conversion;
 }
 
-Conversion convertChildren(const pugi::xml_node &element)
+Conversion convertChildren(pugi::xml_node element)
 {
     ReplyElementConverter converter(kMaximumDepth);
     Conversion conversion;
@@ -101,7 +101,7 @@ Conversion convertFault(const pugi::xml_node &fault)
 }
 
 Conversion convertParsed(
-    const pugi::xml_document &document, pugi::xml_parse_result parsed, const QString &operation)
+    pugi::xml_document &document, pugi::xml_parse_result parsed, const QString &operation)
 {
     if (!parsed)
         return refused(QStringLiteral("The reply is not well-formed XML: %1 at byte %2")
