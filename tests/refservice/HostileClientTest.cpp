@@ -17,6 +17,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <memory>
+#include <vector>
+
 namespace pondrel {
 
 namespace {
@@ -157,13 +161,23 @@ TEST_F(HostileClientTest, OversizedAndMisroutedBodiesAreRefusedBeforeTheyAreRead
 
 TEST_F(HostileClientTest, OneAddressCannotHoldEveryConnection)
 {
+    // Seven half-sent requests from one address. The service accepts them in its own time, so
+    // the one it closes is whichever it comes to last, not necessarily the last one opened.
     std::vector<std::unique_ptr<RawConnection>> idle;
-    for (int i = 0; i < 6; ++i) {
+    for (int i = 0; i < 7; ++i) {
         idle.push_back(std::make_unique<RawConnection>(service.port()));
-        ASSERT_TRUE(idle.back()->send("GET /Pondrel/Gallery.aspx?a=x HTTP/1.1\r\n"));
+        idle.back()->send("GET /Pondrel/Gallery.aspx?a=x HTTP/1.1\r\n");
     }
-    RawConnection oneTooMany(service.port());
-    EXPECT_TRUE(oneTooMany.closedByPeer(5000));
+    const auto anyClosed = [&idle] {
+        return std::any_of(
+            idle.cbegin(), idle.cend(), [](const std::unique_ptr<RawConnection> &connection) {
+                return connection->closedByPeer(10);
+            });
+    };
+    bool oneRefused = false;
+    for (int round = 0; round < 100 && !oneRefused; ++round)
+        oneRefused = anyClosed();
+    EXPECT_TRUE(oneRefused);
     idle.clear();
     // Served again once the idle ones are gone.
     bool served = false;
