@@ -36,7 +36,7 @@ AssetRecordWriter::AssetRecordWriter(
     , m_config(config)
     , m_session(session)
     , m_computerId(session.computerId.toUtf8())
-    , m_renditionUrl((config.publicUrl + QStringLiteral("/Pondrel/Renditions/")).toUtf8())
+    , m_renditionUrl(Renditions::urlPrefix(config).toUtf8())
     , m_renditionUrlPrefix(m_renditionUrl.size())
 { }
 

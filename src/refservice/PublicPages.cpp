@@ -139,7 +139,7 @@ HttpResponse PublicPages::rendition(const HttpRequest &request) const
 {
     if (request.method != "GET" && request.method != "HEAD")
         return HttpResponse::text(405, "text/plain", "Use GET\n");
-    QString id = request.path.mid(kRenditionPrefix.size());
+    QString id = request.path.mid(Renditions::kPathPrefix.size());
     if (id.endsWith(QLatin1String(".jpg")))
         id.chop(4);
     std::optional<RenditionRow> rendition;

@@ -13,7 +13,6 @@ namespace pondrel::refservice {
 class PublicPages
 {
 public:
-    static inline const QString kRenditionPrefix = QStringLiteral("/Pondrel/Renditions/");
     static inline const QString kGalleryPath = QStringLiteral("/Pondrel/Gallery.aspx");
 
     PublicPages(Database &database, const ServiceConfig &config,

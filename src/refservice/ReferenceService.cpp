@@ -4,6 +4,7 @@
 #include "refservice/DemoContent.h"
 #include "refservice/Outbox.h"
 #include "refservice/PasswordHasher.h"
+#include "refservice/Renditions.h"
 
 #include <QDir>
 #include <QFile>
@@ -177,7 +178,7 @@ HttpAdmission ReferenceService::admit(const HttpRequest &request)
                 return HttpAdmission {refusal};
             return smallBody(request);
         }
-        if (request.path.startsWith(PublicPages::kRenditionPrefix)
+        if (request.path.startsWith(Renditions::kPathPrefix)
             || request.path.compare(PublicPages::kGalleryPath, Qt::CaseInsensitive) == 0)
             return smallBody(request);
         return HttpAdmission {plain(404, "Not found")};
@@ -230,7 +231,7 @@ HttpResponse ReferenceService::dispatch(const HttpRequest &request)
 {
     if (request.path.startsWith(BitsUploadEndpoint::kPathPrefix))
         return m_uploads->handle(request);
-    if (request.path.startsWith(PublicPages::kRenditionPrefix)) {
+    if (request.path.startsWith(Renditions::kPathPrefix)) {
         HttpResponse response = m_pages->rendition(request);
         // Logged so that tests and benchmarks can count what a client really downloaded.
         m_log.write(QStringLiteral("%1 %2 %3")

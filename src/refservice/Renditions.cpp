@@ -23,10 +23,14 @@ RenditionRow readRow(const Statement &query)
 
 namespace Renditions {
 
+QString urlPrefix(const ServiceConfig &config)
+{
+    return config.publicUrl + kPathPrefix;
+}
+
 QString url(const ServiceConfig &config, const RenditionRow &rendition)
 {
-    return config.publicUrl + QStringLiteral("/Pondrel/Renditions/") + rendition.id
-        + QStringLiteral(".jpg");
+    return urlPrefix(config) + rendition.id + QStringLiteral(".jpg");
 }
 
 QString filePath(const ServiceConfig &config, const QString &fileName)

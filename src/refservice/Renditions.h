@@ -34,6 +34,10 @@ namespace Renditions {
 inline constexpr int kCropFit = 1; // the whole picture, scaled down to fit
 inline constexpr int kCropFill = 2; // the canvas filled, the overflow cut off
 
+// Where the service serves rendition files: the path, and the address a rendition's identifier
+// and ".jpg" follow.
+inline const QString kPathPrefix = QStringLiteral("/Pondrel/Renditions/");
+QString urlPrefix(const ServiceConfig &config);
 QString url(const ServiceConfig &config, const RenditionRow &rendition);
 QString filePath(const ServiceConfig &config, const QString &fileName);
 
