@@ -127,19 +127,14 @@ void MarkupWriter::utf8Element(QByteArrayView name, QByteArrayView text)
             escapedElement(name, QString::fromUtf8(text).toUtf8());
         return;
     }
-    char *out = startTag(grow(2 * name.size() + 5 + text.size()), name);
-    std::memcpy(out, text.data(), std::size_t(text.size()));
-    endTag(out + text.size(), name);
+    plainElement(name, text);
 }
 
 void MarkupWriter::element(QByteArrayView name, qint64 number)
 {
     char digits[24];
     const std::to_chars_result end = std::to_chars(std::begin(digits), std::end(digits), number);
-    const qsizetype digitCount = end.ptr - digits;
-    char *out = startTag(grow(2 * name.size() + 5 + digitCount), name);
-    std::memcpy(out, digits, std::size_t(digitCount));
-    endTag(out + digitCount, name);
+    plainElement(name, QByteArrayView(digits, end.ptr - digits));
 }
 
 void MarkupWriter::tree(const pugi::xml_node &node)
@@ -173,6 +168,13 @@ char *MarkupWriter::endTag(char *out, QByteArrayView name)
     std::memcpy(out + 2, name.data(), std::size_t(name.size()));
     out[name.size() + 2] = '>';
     return out + name.size() + 3;
+}
+
+void MarkupWriter::plainElement(QByteArrayView name, QByteArrayView text)
+{
+    char *out = startTag(grow(2 * name.size() + 5 + text.size()), name);
+    std::memcpy(out, text.data(), std::size_t(text.size()));
+    endTag(out + text.size(), name);
 }
 
 void MarkupWriter::emptyElement(QByteArrayView name)

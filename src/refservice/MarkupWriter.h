@@ -33,6 +33,8 @@ public:
 private:
     // Room for `count` more bytes at the end, returned to be written.
     char *grow(qsizetype count);
+    // Text that needs no escape, written with one growth of the buffer.
+    void plainElement(QByteArrayView name, QByteArrayView text);
     void emptyElement(QByteArrayView name);
     void escapedElement(QByteArrayView name, QByteArrayView utf8);
     static char *startTag(char *out, QByteArrayView name);
