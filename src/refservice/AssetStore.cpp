@@ -16,23 +16,23 @@ const char *const kRowColumns
       "file_modified, file_size, hash, moniker, width, height, rotate_flip, date_taken, "
       "retrieval_failed";
 
-AssetRow readRow(const Statement &query, const AssetRow &previous)
+AssetRow readRow(const Statement &query)
 {
     const auto c = [](RowColumn column) { return int(column); };
     AssetRow row;
     row.id = query.text(c(RowColumn::Id));
     row.accountId = query.integer(c(RowColumn::AccountId));
-    row.parentId = query.text(c(RowColumn::ParentId), previous.parentId);
-    row.kind = query.text(c(RowColumn::Kind), previous.kind);
-    row.originComputer = query.text(c(RowColumn::OriginComputer), previous.originComputer);
+    row.parentId = query.text(c(RowColumn::ParentId));
+    row.kind = query.text(c(RowColumn::Kind));
+    row.originComputer = query.text(c(RowColumn::OriginComputer));
     row.name = query.text(c(RowColumn::Name));
     row.description = query.text(c(RowColumn::Description));
-    row.rating = query.text(c(RowColumn::Rating), previous.rating);
-    row.thumbnailOptions = query.text(c(RowColumn::ThumbnailOptions), previous.thumbnailOptions);
+    row.rating = query.text(c(RowColumn::Rating));
+    row.thumbnailOptions = query.text(c(RowColumn::ThumbnailOptions));
     row.permissions = query.integer(c(RowColumn::Permissions));
     row.created = query.text(c(RowColumn::Created));
     row.modified = query.text(c(RowColumn::Modified));
-    row.mediaType = query.text(c(RowColumn::MediaType), previous.mediaType);
+    row.mediaType = query.text(c(RowColumn::MediaType));
     row.fileCreated = query.text(c(RowColumn::FileCreated));
     row.fileModified = query.text(c(RowColumn::FileModified));
     row.fileSize = query.integer(c(RowColumn::FileSize));
@@ -40,7 +40,7 @@ AssetRow readRow(const Statement &query, const AssetRow &previous)
     row.moniker = query.text(c(RowColumn::Moniker));
     row.width = query.integer(c(RowColumn::Width));
     row.height = query.integer(c(RowColumn::Height));
-    row.rotateFlip = query.text(c(RowColumn::RotateFlip), previous.rotateFlip);
+    row.rotateFlip = query.text(c(RowColumn::RotateFlip));
     row.dateTaken = query.text(c(RowColumn::DateTaken));
     row.retrievalFailed = query.integer(c(RowColumn::RetrievalFailed)) != 0;
     return row;
@@ -131,7 +131,7 @@ QList<AssetRow> children(Database &database, qint64 accountId, const QString &pa
     query.bind(1, accountId).bind(2, parentId.trimmed());
     QList<AssetRow> rows;
     while (query.step())
-        rows.append(rows.isEmpty() ? readRow(query) : readRow(query, rows.constLast()));
+        rows.append(readRow(query));
     return rows;
 }
 

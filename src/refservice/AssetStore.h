@@ -75,8 +75,8 @@ enum class RowColumn : int {
     Count
 };
 
-// A row selected with kRowColumns first; texts equal to the previous row's are shared with it.
-AssetRow readRow(const Statement &query, const AssetRow &previous = {});
+// A row selected with kRowColumns first.
+AssetRow readRow(const Statement &query);
 
 std::optional<AssetRow> find(Database &database, qint64 accountId, const QString &id);
 

@@ -224,20 +224,6 @@ QString Statement::text(int column) const
     return bytes ? QString::fromUtf8(reinterpret_cast<const char *>(bytes), size) : QString();
 }
 
-QString Statement::text(int column, const QString &previous) const
-{
-    const auto *bytes = sqlite3_column_text(m_statement.get(), column);
-    const int size = sqlite3_column_bytes(m_statement.get(), column);
-    if (!bytes || size != previous.size())
-        return text(column);
-    // Only ASCII is compared: one byte is one character there.
-    for (int index = 0; index < size; ++index) {
-        if (bytes[index] >= 0x80 || previous[index].unicode() != bytes[index])
-            return text(column);
-    }
-    return previous;
-}
-
 QByteArrayView Statement::utf8(int column) const
 {
     const auto *bytes = sqlite3_column_text(m_statement.get(), column);

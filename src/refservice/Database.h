@@ -39,9 +39,6 @@ public:
     void run();
 
     QString text(int column) const;
-    // The same text, sharing `previous` when the column holds it again: a listing's rows repeat
-    // their parent, kind and the like, which are then not allocated once per row.
-    QString text(int column, const QString &previous) const;
     // The column's UTF-8 bytes as SQLite holds them, valid until the next step.
     QByteArrayView utf8(int column) const;
     qint64 integer(int column) const;
