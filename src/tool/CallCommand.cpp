@@ -7,7 +7,6 @@
 #include "support/JsonText.h"
 #include "support/Preferences.h"
 
-#include <cstdio>
 #include <memory>
 #include <optional>
 
@@ -154,8 +153,7 @@ int runCall(const ToolCommand &self, const QStringList &words)
         return self.badUsage(complaint);
 
     const QVariantMap reply = proxyFor(service)->call(operation->name, *arguments);
-    JsonText::writeIndented(reply,
-        [](QByteArrayView piece) { std::fwrite(piece.data(), 1, size_t(piece.size()), stdout); });
+    JsonText::writeIndented(reply, ToolOutput::write);
     return reply.contains(SoapReply::kErrorKey) ? ToolCommand::kFailure : ToolCommand::kSuccess;
 }
 

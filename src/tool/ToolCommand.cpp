@@ -48,10 +48,14 @@ ToolCommandRegistration::ToolCommandRegistration(ToolCommand command)
 
 namespace ToolOutput {
 
+void write(QByteArrayView bytes)
+{
+    std::fwrite(bytes.data(), 1, size_t(bytes.size()), stdout);
+}
+
 void out(const QString &text)
 {
-    const QByteArray bytes = text.toUtf8();
-    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout);
+    write(text.toUtf8());
     if (!text.endsWith(QLatin1Char('\n')))
         std::fputc('\n', stdout);
 }

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 
+#include <QByteArrayView>
 #include <QString>
 #include <QStringList>
 
@@ -43,6 +44,8 @@ struct ToolCommandRegistration
 
 // Helpers for subcommands.
 namespace ToolOutput {
+// Bytes as they are, without a line end added: output of megabytes goes out in pieces.
+void write(QByteArrayView bytes);
 void out(const QString &text);
 void err(const QString &text);
 } // namespace ToolOutput
