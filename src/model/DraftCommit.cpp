@@ -305,21 +305,19 @@ void DraftCommit::startPictures()
         if (!m_store.isDraftAlbum(albumId))
             albumIds.append(albumId);
     }
+    using PicturesByAlbum = QHash<QString, QSet<QString>>;
     ++m_outstanding;
-    m_pool.start([this, albumIds] {
-        std::unique_ptr<oruNetwork> client = takeClient();
-        QHash<QString, QSet<QString>> alreadyThere;
-        for (const QString &albumId : albumIds)
-            alreadyThere.insert(albumId, picturesAt(*client, albumId));
-        returnClient(std::move(client));
-        QMetaObject::invokeMethod(
-            this,
-            [this, alreadyThere] {
-                --m_outstanding;
-                sendPictures(alreadyThere);
-            },
-            Qt::QueuedConnection);
-    });
+    onWorker<PicturesByAlbum>(
+        [albumIds](oruNetwork &client) {
+            PicturesByAlbum alreadyThere;
+            for (const QString &albumId : albumIds)
+                alreadyThere.insert(albumId, picturesAt(client, albumId));
+            return std::optional(alreadyThere);
+        },
+        [this](const std::optional<PicturesByAlbum> &alreadyThere, const QString &) {
+            --m_outstanding;
+            sendPictures(*alreadyThere);
+        });
 }
 
 void DraftCommit::sendPictures(const QHash<QString, QSet<QString>> &alreadyThere)
