@@ -34,35 +34,35 @@ public:
 private:
     void object(const QVariantMap &object, int depth)
     {
-        m_json.append("{\n");
-        for (auto entry = object.cbegin(); entry != object.cend(); ++entry) {
-            if (entry != object.cbegin())
-                m_json.append(",\n");
-            indent(depth + 1);
-            quoted(entry.key());
+        bracketed('{', '}', object.asKeyValueRange(), depth, [&](const auto &entry) {
+            quoted(entry.first);
             m_json.append(": ");
-            value(entry.value(), depth + 1);
-        }
-        if (!object.isEmpty())
-            m_json.append('\n');
-        indent(depth);
-        m_json.append('}');
-        handOverFullPiece();
+            value(entry.second, depth + 1);
+        });
     }
 
     void list(const QVariantList &list, int depth)
     {
-        m_json.append("[\n");
-        for (qsizetype index = 0; index < list.size(); ++index) {
-            if (index > 0)
+        bracketed('[', ']', list, depth, [&](const QVariant &item) { value(item, depth + 1); });
+    }
+
+    // Objects and arrays alike: one item to a line, indented a level deeper than the brackets.
+    template <typename Items, typename WriteItem>
+    void bracketed(char open, char close, const Items &items, int depth, WriteItem writeItem)
+    {
+        m_json.append(open).append('\n');
+        bool empty = true;
+        for (const auto &item : items) {
+            if (!empty)
                 m_json.append(",\n");
+            empty = false;
             indent(depth + 1);
-            value(list.at(index), depth + 1);
+            writeItem(item);
         }
-        if (!list.isEmpty())
+        if (!empty)
             m_json.append('\n');
         indent(depth);
-        m_json.append(']');
+        m_json.append(close);
         handOverFullPiece();
     }
 
@@ -210,13 +210,6 @@ namespace JsonText {
 void writeIndented(const QVariantMap &object, const std::function<void(QByteArrayView)> &write)
 {
     Writer(write).document(object);
-}
-
-QByteArray indented(const QVariantMap &object)
-{
-    QByteArray json;
-    writeIndented(object, [&json](QByteArrayView piece) { json.append(piece); });
-    return json;
 }
 
 } // namespace JsonText

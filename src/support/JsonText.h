@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 
-#include <QByteArray>
+#include <QByteArrayView>
 #include <QVariantMap>
 
 #include <functional>
@@ -16,7 +16,6 @@ namespace JsonText {
 // Hands the text over in pieces of about a megabyte as it is written, so a listing of 100 MB of
 // JSON never lies in memory whole.
 void writeIndented(const QVariantMap &object, const std::function<void(QByteArrayView)> &write);
-QByteArray indented(const QVariantMap &object);
 } // namespace JsonText
 
 } // namespace pondrel
