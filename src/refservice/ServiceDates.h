@@ -10,8 +10,8 @@ namespace pondrel::refservice {
 // Dates as the service writes them: ISO 8601 in UTC with an explicit offset.
 namespace ServiceDates {
 
-inline const QString kNone = QStringLiteral("0001-01-01T00:00:00+00:00");
 inline constexpr QByteArrayView kNoneUtf8 = "0001-01-01T00:00:00+00:00";
+inline const QString kNone = QString::fromLatin1(kNoneUtf8);
 
 QString format(const QDateTime &date);
 QString now();
